@@ -1,0 +1,29 @@
+# Front door: every target installs what it needs first, so a fresh Debian 12 machine needs nothing else.
+BUILD ?= build
+PRESET ?= dev
+JOBS ?= $(shell nproc)
+EXAMPLE := printf '11,22.33 44\n55,66.77 88\n你好\n'
+
+.PHONY: all deps configure build test run clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+configure: deps
+	@test -f $(BUILD)/build.ninja || cmake --preset $(PRESET) -B $(BUILD)
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+run: build
+	@if [ -x $(BUILD)/tessaly ]; then $(BUILD)/tessaly; else \
+	  echo '$$ $(EXAMPLE) | tessaly-cli -m hex-encode -s space'; \
+	  $(EXAMPLE) | $(BUILD)/tessaly-cli -m hex-encode -s space; fi
+
+clean:
+	rm -rf $(BUILD)

@@ -1,0 +1,89 @@
+#include "cli/options.h"
+
+#include <charconv>
+#include <utility>
+
+namespace tessaly::cli {
+namespace {
+
+constexpr std::pair<std::string_view, ConversionMode> kModes[] = {
+    {"format", ConversionMode::FormatOnly},
+    {"hex-encode", ConversionMode::HexEncode},
+    {"hex-decode", ConversionMode::HexDecode},
+    {"utf16-encode", ConversionMode::Utf16Encode},
+    {"utf16-decode", ConversionMode::Utf16Decode},
+    {"random", ConversionMode::RandomBytes},
+    {"s2t", ConversionMode::SimplifiedToTraditional},
+    {"t2s", ConversionMode::TraditionalToSimplified},
+    {"gbk-to-big5", ConversionMode::GbkToBig5},
+    {"big5-to-gbk", ConversionMode::Big5ToGbk},
+    {"char-array", ConversionMode::CharArray},
+    {"utf8-encode", ConversionMode::Utf8Encode},
+    {"utf8-decode", ConversionMode::Utf8Decode},
+};
+
+constexpr std::pair<std::string_view, SeparatorStyle> kSeparators[] = {
+    {"none", SeparatorStyle::SeparatorNone},   {"space", SeparatorStyle::SeparatorSpace},
+    {"comma", SeparatorStyle::SeparatorComma}, {"dot", SeparatorStyle::SeparatorDot},
+    {"0x", SeparatorStyle::SeparatorHexList},
+};
+
+constexpr std::pair<std::string_view, bool DeletionOptions::*> kDeletionClasses[] = {
+    {"spaces", &DeletionOptions::DeleteSpaces},     {"dots", &DeletionOptions::DeleteDots},
+    {"commas", &DeletionOptions::DeleteCommas},     {"tabs", &DeletionOptions::DeleteTabs},
+    {"newlines", &DeletionOptions::DeleteLineBreaks},
+};
+
+template <typename Table>
+std::string ValidNames(const Table& table) {
+  std::string names;
+  for (const auto& [name, value] : table) names += (names.empty() ? "" : ", ") + std::string(name);
+  return names;
+}
+
+template <typename Table>
+auto Lookup(const Table& table, std::string_view word, std::string_view what) {
+  for (const auto& [name, value] : table)
+    if (name == word) return value;
+  throw UsageError{"unknown " + std::string(what) + " '" + std::string(word) +
+                   "'; valid: " + ValidNames(table)};
+}
+
+}  // namespace
+
+ConversionMode ParseMode(std::string_view word) { return Lookup(kModes, word, "mode"); }
+
+SeparatorStyle ParseSeparator(std::string_view word) {
+  return Lookup(kSeparators, word, "separator");
+}
+
+DeletionOptions ParseDeletion(std::string_view list) {
+  if (list == "all") return DeletionOptions::All();
+  DeletionOptions options;
+  if (list == "none") return options;
+  while (true) {
+    const std::size_t comma = list.find(',');
+    const std::string_view word = list.substr(0, comma);
+    if (word == "all" || word == "none")
+      throw UsageError{"'" + std::string(word) + "' cannot be combined with other deletion classes"};
+    options.*Lookup(kDeletionClasses, word, "deletion class") = true;
+    if (comma == std::string_view::npos) return options;
+    list.remove_prefix(comma + 1);
+  }
+}
+
+std::uint32_t ParseSeed(std::string_view word) {
+  std::uint32_t seed = 0;
+  const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), seed);
+  if (word.empty() || error != std::errc() || end != word.data() + word.size())
+    throw UsageError{"bad seed '" + std::string(word) + "'; valid: a whole number from 0 to 4294967295"};
+  return seed;
+}
+
+std::string_view ModeName(ConversionMode mode) {
+  for (const auto& [name, value] : kModes)
+    if (value == mode) return name;
+  return "?";
+}
+
+}  // namespace tessaly::cli

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "engine/conversion.h"
+
+namespace tessaly::cli {
+
+/// A command-line word that names nothing the CLI knows; the message says which words would do.
+struct UsageError {
+  std::string message;
+};
+
+/// The mode named on the command line (`hex-encode`, `s2t`, ...).
+ConversionMode ParseMode(std::string_view word);
+
+/// The separator style named on the command line (`none`, `space`, ...).
+SeparatorStyle ParseSeparator(std::string_view word);
+
+/// A comma-separated list of deletion classes, `all` or `none`.
+DeletionOptions ParseDeletion(std::string_view list);
+
+/// A seed from 0 to 4294967295.
+std::uint32_t ParseSeed(std::string_view word);
+
+/// The command-line name of a mode, for messages.
+std::string_view ModeName(ConversionMode mode);
+
+}  // namespace tessaly::cli

@@ -1,0 +1,130 @@
+#include "engine/byte_modes.h"
+
+#include <array>
+#include <optional>
+
+namespace tessaly {
+namespace {
+
+constexpr char kUpperHexDigits[] = "0123456789ABCDEF";
+
+// "%02X" of every byte value, two characters each, so encoding is one copy per byte.
+constexpr std::array<char, 512> kHexPairs = [] {
+  std::array<char, 512> pairs{};
+  for (int byte = 0; byte < 256; ++byte) {
+    pairs[2 * byte] = kUpperHexDigits[byte >> 4];
+    pairs[2 * byte + 1] = kUpperHexDigits[byte & 0xF];
+  }
+  return pairs;
+}();
+
+// The value of each hexadecimal digit, -1 for every other byte (bytes from 0x80 up included).
+constexpr std::array<std::int8_t, 256> kHexDigitValue = [] {
+  std::array<std::int8_t, 256> values{};
+  values.fill(-1);
+  for (int digit = 0; digit < 10; ++digit) values['0' + digit] = static_cast<std::int8_t>(digit);
+  for (int digit = 0; digit < 6; ++digit) {
+    values['A' + digit] = values['a' + digit] = static_cast<std::int8_t>(10 + digit);
+  }
+  return values;
+}();
+
+constexpr int HexDigitValue(char c) { return kHexDigitValue[static_cast<unsigned char>(c)]; }
+
+constexpr bool IsScanfSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// glibc's sscanf("%02X") reads "0x" as the value 0 where the rules say no value, so the reader is
+// written out: leading white space is skipped, then an optional sign, the "0x" prefix (no value),
+// and hex digits until the piece ends.
+std::optional<std::int32_t> ReadHexPiece(std::string_view piece) {
+  std::size_t pos = 0;
+  while (pos < piece.size() && IsScanfSpace(piece[pos])) ++pos;
+  bool negative = false;
+  if (pos < piece.size() && (piece[pos] == '+' || piece[pos] == '-')) {
+    negative = piece[pos] == '-';
+    ++pos;
+  }
+  if (pos + 1 < piece.size() && piece[pos] == '0' && (piece[pos + 1] == 'x' || piece[pos + 1] == 'X'))
+    return std::nullopt;
+  std::int32_t value = 0;
+  std::size_t digits = 0;
+  for (; pos < piece.size() && HexDigitValue(piece[pos]) >= 0; ++pos, ++digits)
+    value = value * 16 + HexDigitValue(piece[pos]);
+  if (digits == 0) return std::nullopt;
+  return negative ? -value : value;
+}
+
+thread_local std::uint32_t random_state = 0;
+
+}  // namespace
+
+AnsiText ParseHexPairs(std::string_view text) {
+  AnsiText out((text.size() + 1) / 2, '\0');
+  std::int32_t cell = 0;  // what a piece without a value repeats when no piece had one yet
+  for (std::size_t k = 0; k < out.size(); ++k) {
+    const std::string_view piece = text.substr(2 * k, 2);
+    const int high = HexDigitValue(piece[0]);
+    const int low = piece.size() == 2 ? HexDigitValue(piece[1]) : -1;
+    if ((high | low) >= 0) {
+      cell = high << 4 | low;
+    } else if (const auto value = ReadHexPiece(piece)) {
+      cell = *value;
+    }
+    out[k] = static_cast<char>(cell & 0xFF);
+  }
+  return out;
+}
+
+AnsiText HexEncode(std::string_view input) {
+  AnsiText out(input.size() * 2, '\0');
+  char* target = out.data();
+  for (const char c : input) {
+    const char* pair = &kHexPairs[2 * static_cast<unsigned char>(c)];
+    *target++ = pair[0];
+    *target++ = pair[1];
+  }
+  return out;
+}
+
+AnsiText HexDecode(std::string_view input) { return ParseHexPairs(input); }
+
+void SeedRandom(std::uint32_t seed) { random_state = seed; }
+
+int NextRandom() {
+  random_state = random_state * 214013u + 2531011u;
+  return static_cast<int>((random_state >> 16) & 0x7FFF);
+}
+
+AnsiText RandomBytes(std::string_view /*input*/, const TickSource& ticks) {
+  SeedRandom(ticks());
+  std::array<unsigned char, 256> drawn{};
+  std::array<bool, 256> taken{};
+  for (auto& slot : drawn) {
+    int value = 0;
+    do {
+      value = NextRandom() % 256;
+    } while (taken[value]);
+    taken[value] = true;
+    slot = static_cast<unsigned char>(value);
+  }
+  return HexEncode(std::string_view(reinterpret_cast<const char*>(drawn.data()), drawn.size()));
+}
+
+AnsiText CharArray(std::string_view input) {
+  AnsiText out;
+  out.reserve(4 * input.size() + 7);
+  out += '{';
+  for (const char c : input) {
+    out += '\'';
+    out += c;
+    out += "',";
+  }
+  out += "'\\0'};";
+  return out;
+}
+
+AnsiText FormatOnly(std::string_view input) { return AnsiText(input); }
+
+}  // namespace tessaly

@@ -1,0 +1,116 @@
+#include "engine/code_page.h"
+
+#include <unicode/ucnv.h>
+#include <unicode/ucnv_cb.h>
+
+#include <memory>
+
+namespace tessaly {
+namespace {
+
+struct ConverterCloser {
+  void operator()(UConverter* converter) const { ucnv_close(converter); }
+};
+using Converter = std::unique_ptr<UConverter, ConverterCloser>;
+
+void ThrowOnFailure(UErrorCode status, const char* what) {
+  if (U_FAILURE(status)) throw CodePageError(std::string(what) + ": " + u_errorName(status));
+}
+
+// Counts each substitution, then lets ICU write the default character as usual.
+void CountingSubstitute(const void* context, UConverterFromUnicodeArgs* args, const UChar* units,
+                        int32_t length, UChar32 code_point, UConverterCallbackReason reason,
+                        UErrorCode* status) {
+  if (reason <= UCNV_IRREGULAR) ++*static_cast<std::size_t*>(const_cast<void*>(context));
+  UCNV_FROM_U_CALLBACK_SUBSTITUTE(nullptr, args, units, length, code_point, reason, status);
+}
+
+class IcuCodePage final : public CodePage {
+ public:
+  explicit IcuCodePage(const char* canonical_name) : name_(canonical_name) {}
+
+  std::u16string ToUtf16(std::string_view bytes) const override {
+    Converter converter = Open();
+    // No supported table decodes one byte into more than one UTF-16 unit; the loop grows anyway.
+    std::u16string out(bytes.size() + 1, u'\0');
+    const char* source = bytes.data();
+    const char* const source_end = source + bytes.size();
+    std::size_t written = 0;
+    for (;;) {
+      UChar* target = reinterpret_cast<UChar*>(out.data()) + written;
+      UChar* const target_end = reinterpret_cast<UChar*>(out.data()) + out.size();
+      UErrorCode status = U_ZERO_ERROR;
+      ucnv_toUnicode(converter.get(), &target, target_end, &source, source_end, nullptr, true,
+                     &status);
+      written = static_cast<std::size_t>(target - reinterpret_cast<UChar*>(out.data()));
+      if (status != U_BUFFER_OVERFLOW_ERROR) {
+        ThrowOnFailure(status, "decoding");
+        break;
+      }
+      out.resize(out.size() * 2);
+    }
+    out.resize(written);
+    return out;
+  }
+
+  std::string FromUtf16(std::u16string_view text, std::size_t* substituted) const override {
+    Converter converter = Open();
+    std::size_t count = 0;
+    UErrorCode status = U_ZERO_ERROR;
+    ucnv_setFromUCallBack(converter.get(), CountingSubstitute, &count, nullptr, nullptr, &status);
+    ThrowOnFailure(status, "setting the substitution");
+
+    std::string out(text.size() * ucnv_getMaxCharSize(converter.get()) + 1, '\0');
+    const UChar* source = reinterpret_cast<const UChar*>(text.data());
+    const UChar* const source_end = source + text.size();
+    std::size_t written = 0;
+    for (;;) {
+      char* target = out.data() + written;
+      status = U_ZERO_ERROR;
+      ucnv_fromUnicode(converter.get(), &target, out.data() + out.size(), &source, source_end,
+                       nullptr, true, &status);
+      written = static_cast<std::size_t>(target - out.data());
+      if (status != U_BUFFER_OVERFLOW_ERROR) {
+        ThrowOnFailure(status, "encoding");
+        break;
+      }
+      out.resize(out.size() * 2);
+    }
+    out.resize(written);
+    if (substituted != nullptr) *substituted = count;
+    return out;
+  }
+
+ private:
+  // A converter carries state between calls, so each call opens its own; ICU caches the tables.
+  Converter Open() const {
+    UErrorCode status = U_ZERO_ERROR;
+    Converter converter(ucnv_open(name_, &status));
+    ThrowOnFailure(status, name_);
+    ucnv_setFallback(converter.get(), false);
+    ucnv_setSubstChars(converter.get(), "?", 1, &status);
+    ThrowOnFailure(status, "setting the default character");
+    return converter;
+  }
+
+  const char* name_;
+};
+
+}  // namespace
+
+const CodePage& GbkCodePage() {
+  static const IcuCodePage gbk("windows-936-2000");
+  return gbk;
+}
+
+const CodePage& Big5CodePage() {
+  static const IcuCodePage big5("windows-950-2000");
+  return big5;
+}
+
+const CodePage& Utf8CodePage() {
+  static const IcuCodePage utf8("UTF-8");
+  return utf8;
+}
+
+}  // namespace tessaly

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string_view>
+
+#include "engine/ansi_text.h"
+#include "engine/fault_reporter.h"
+
+namespace tessaly {
+
+/// Conversion modes; the values are the ids of the window's mode radio buttons.
+enum class ConversionMode : int {
+  Unselected = 0,
+  HexEncode = 1000,
+  HexDecode = 1001,
+  Utf16Encode = 1002,
+  Utf16Decode = 1003,
+  RandomBytes = 1004,
+  SimplifiedToTraditional = 1005,
+  TraditionalToSimplified = 1006,
+  GbkToBig5 = 1007,
+  Big5ToGbk = 1008,
+  CharArray = 1009,
+  Utf8Encode = 1010,
+  Utf8Decode = 1011,
+  // 1012 to 1018 are reserved: hidden radios that convert nothing.
+  FormatOnly = 1019,
+};
+
+/// Output separator styles; the values are the ids of the separator radio buttons.
+enum class SeparatorStyle : int {
+  Unselected = 0,
+  SeparatorNone = 1025,
+  SeparatorSpace = 1026,
+  SeparatorComma = 1027,
+  SeparatorDot = 1028,
+  SeparatorHexList = 1029,
+};
+
+/// Which characters to delete from the input before converting.
+struct DeletionOptions {
+  bool DeleteSpaces = false;
+  bool DeleteDots = false;
+  bool DeleteCommas = false;
+  bool DeleteTabs = false;
+  bool DeleteLineBreaks = false;
+
+  /// All five flags set, as the window starts.
+  static constexpr DeletionOptions All() { return {true, true, true, true, true}; }
+  bool operator==(const DeletionOptions&) const = default;
+};
+
+/// Everything one conversion needs from the user.
+struct ConversionRequest {
+  AnsiText input;
+  ConversionMode mode = ConversionMode::FormatOnly;
+  DeletionOptions deletion = DeletionOptions::All();
+  SeparatorStyle style = SeparatorStyle::SeparatorNone;
+};
+
+/// Milliseconds since an arbitrary start, wrapping at 2^32.
+using TickSource = std::function<std::uint32_t()>;
+
+/// The monotonic clock in milliseconds, truncated to 32 bits.
+std::uint32_t MonotonicTickCount();
+
+/// What a conversion may call out to: where faults go and where the random seed comes from.
+struct ConversionContext {
+  FaultReporter& reporter;
+  TickSource ticks = MonotonicTickCount;
+};
+
+/// Deletes the chosen characters, runs the mode and joins its output in the chosen style.
+AnsiText RunConversion(const ConversionRequest& request, const ConversionContext& context);
+
+/// The mode output alone, before separators; empty for 0 and the reserved ids.
+AnsiText RunMode(ConversionMode mode, std::string_view input, const ConversionContext& context);
+
+/// Whether this build can run the mode (the Chinese modes need their libraries).
+bool IsModeAvailable(ConversionMode mode);
+
+}  // namespace tessaly
