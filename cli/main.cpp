@@ -16,7 +16,9 @@ namespace {
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
-void PrintError(std::string_view message) { std::cerr << "tessaly-cli: " << message << '\n'; }
+void PrintError(std::string_view message) {
+  std::cerr << "tessaly-cli: " << message << '\n';
+}
 
 // Faults go to standard error as they happen; the run still writes its result.
 class StderrReporter final : public FaultReporter {
@@ -90,7 +92,8 @@ void DefineOptions(CLI::App& app, Arguments& arguments) {
       ->capture_default_str();
   app.add_flag("--raw", arguments.raw,
                "input and output are GBK bytes as they are (default: UTF-8 text)");
-  app.add_option("--seed", arguments.seed, "seed for 'random' (0 to 4294967295) instead of the clock");
+  app.add_option("--seed", arguments.seed,
+                 "seed for 'random' (0 to 4294967295) instead of the clock");
   app.add_option("FILE", arguments.file, "input file; standard input when absent or '-'");
   app.set_version_flag("--version", std::string("tessaly-cli " TESSALY_VERSION));
 }
@@ -100,9 +103,10 @@ void DefineOptions(CLI::App& app, Arguments& arguments) {
 
 int main(int argc, char** argv) {
   using namespace tessaly::cli;
-  CLI::App app{"Converts text to and from hex listings of its GBK, UTF-16LE and UTF-8 bytes, "
-               "between simplified and traditional Chinese and between GBK and BIG5.",
-               "tessaly-cli"};
+  CLI::App app{
+      "Converts text to and from hex listings of its GBK, UTF-16LE and UTF-8 bytes, "
+      "between simplified and traditional Chinese and between GBK and BIG5.",
+      "tessaly-cli"};
   Arguments arguments;
   DefineOptions(app, arguments);
   try {

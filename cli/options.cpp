@@ -29,8 +29,8 @@ constexpr std::pair<std::string_view, SeparatorStyle> kSeparators[] = {
 };
 
 constexpr std::pair<std::string_view, bool DeletionOptions::*> kDeletionClasses[] = {
-    {"spaces", &DeletionOptions::DeleteSpaces},     {"dots", &DeletionOptions::DeleteDots},
-    {"commas", &DeletionOptions::DeleteCommas},     {"tabs", &DeletionOptions::DeleteTabs},
+    {"spaces", &DeletionOptions::DeleteSpaces},       {"dots", &DeletionOptions::DeleteDots},
+    {"commas", &DeletionOptions::DeleteCommas},       {"tabs", &DeletionOptions::DeleteTabs},
     {"newlines", &DeletionOptions::DeleteLineBreaks},
 };
 
@@ -51,7 +51,9 @@ auto Lookup(const Table& table, std::string_view word, std::string_view what) {
 
 }  // namespace
 
-ConversionMode ParseMode(std::string_view word) { return Lookup(kModes, word, "mode"); }
+ConversionMode ParseMode(std::string_view word) {
+  return Lookup(kModes, word, "mode");
+}
 
 SeparatorStyle ParseSeparator(std::string_view word) {
   return Lookup(kSeparators, word, "separator");
@@ -65,7 +67,8 @@ DeletionOptions ParseDeletion(std::string_view list) {
     const std::size_t comma = list.find(',');
     const std::string_view word = list.substr(0, comma);
     if (word == "all" || word == "none")
-      throw UsageError{"'" + std::string(word) + "' cannot be combined with other deletion classes"};
+      throw UsageError{"'" + std::string(word) +
+                       "' cannot be combined with other deletion classes"};
     options.*Lookup(kDeletionClasses, word, "deletion class") = true;
     if (comma == std::string_view::npos) return options;
     list.remove_prefix(comma + 1);
@@ -76,7 +79,8 @@ std::uint32_t ParseSeed(std::string_view word) {
   std::uint32_t seed = 0;
   const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), seed);
   if (word.empty() || error != std::errc() || end != word.data() + word.size())
-    throw UsageError{"bad seed '" + std::string(word) + "'; valid: a whole number from 0 to 4294967295"};
+    throw UsageError{"bad seed '" + std::string(word) +
+                     "'; valid: a whole number from 0 to 4294967295"};
   return seed;
 }
 

@@ -51,7 +51,8 @@ std::string ReadAll(const std::string& path) {
 
 void WriteAll(std::string_view bytes) {
   while (!bytes.empty()) {
-    const ssize_t put = ::write(STDOUT_FILENO, bytes.data(), std::min(bytes.size(), kBlockSize * 8));
+    const ssize_t put =
+        ::write(STDOUT_FILENO, bytes.data(), std::min(bytes.size(), kBlockSize * 8));
     if (put < 0 && errno == EINTR) continue;
     if (put < 0) throw IoError{std::string("cannot write the result: ") + std::strerror(errno)};
     bytes.remove_prefix(static_cast<std::size_t>(put));

@@ -29,7 +29,9 @@ constexpr std::array<std::int8_t, 256> kHexDigitValue = [] {
   return values;
 }();
 
-constexpr int HexDigitValue(char c) { return kHexDigitValue[static_cast<unsigned char>(c)]; }
+constexpr int HexDigitValue(char c) {
+  return kHexDigitValue[static_cast<unsigned char>(c)];
+}
 
 constexpr bool IsScanfSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -46,7 +48,8 @@ std::optional<std::int32_t> ReadHexPiece(std::string_view piece) {
     negative = piece[pos] == '-';
     ++pos;
   }
-  if (pos + 1 < piece.size() && piece[pos] == '0' && (piece[pos + 1] == 'x' || piece[pos + 1] == 'X'))
+  if (pos + 1 < piece.size() && piece[pos] == '0' &&
+      (piece[pos + 1] == 'x' || piece[pos + 1] == 'X'))
     return std::nullopt;
   std::int32_t value = 0;
   std::size_t digits = 0;
@@ -88,9 +91,13 @@ AnsiText HexEncode(std::string_view input) {
   return out;
 }
 
-AnsiText HexDecode(std::string_view input) { return ParseHexPairs(input); }
+AnsiText HexDecode(std::string_view input) {
+  return ParseHexPairs(input);
+}
 
-void SeedRandom(std::uint32_t seed) { random_state = seed; }
+void SeedRandom(std::uint32_t seed) {
+  random_state = seed;
+}
 
 int NextRandom() {
   random_state = random_state * 214013u + 2531011u;
@@ -125,6 +132,8 @@ AnsiText CharArray(std::string_view input) {
   return out;
 }
 
-AnsiText FormatOnly(std::string_view input) { return AnsiText(input); }
+AnsiText FormatOnly(std::string_view input) {
+  return AnsiText(input);
+}
 
 }  // namespace tessaly

@@ -17,7 +17,8 @@ class CodePage {
 
   /// Encodes UTF-16; a character the code page lacks becomes its default character ("?"),
   /// and `substituted`, when given, counts them.
-  virtual std::string FromUtf16(std::u16string_view text, std::size_t* substituted = nullptr) const = 0;
+  virtual std::string FromUtf16(std::u16string_view text,
+                                std::size_t* substituted = nullptr) const = 0;
 };
 
 /// Raised when the conversion library itself fails (out of memory, missing tables).
@@ -36,6 +37,8 @@ const CodePage& Big5CodePage();
 const CodePage& Utf8CodePage();
 
 /// The system's ANSI code page, which is GBK on every system this program targets.
-inline const CodePage& AnsiCodePage() { return GbkCodePage(); }
+inline const CodePage& AnsiCodePage() {
+  return GbkCodePage();
+}
 
 }  // namespace tessaly

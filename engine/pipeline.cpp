@@ -10,7 +10,9 @@
 namespace tessaly {
 namespace {
 
-constexpr bool IsLeadByte(unsigned char byte) { return byte >= 0x81 && byte <= 0xFE; }
+constexpr bool IsLeadByte(unsigned char byte) {
+  return byte >= 0x81 && byte <= 0xFE;
+}
 
 using DeletionTable = std::array<bool, 256>;
 
@@ -64,11 +66,19 @@ AnsiText StripSelectedChars(std::string_view text, const DeletionOptions& option
 AnsiText ApplySeparators(std::string_view text, SeparatorStyle style) {
   char separator = 0;
   switch (style) {
-    case SeparatorStyle::SeparatorSpace: separator = ' '; break;
-    case SeparatorStyle::SeparatorComma: separator = ','; break;
-    case SeparatorStyle::SeparatorDot: separator = '.'; break;
-    case SeparatorStyle::SeparatorHexList: break;
-    default: return AnsiText(text);
+    case SeparatorStyle::SeparatorSpace:
+      separator = ' ';
+      break;
+    case SeparatorStyle::SeparatorComma:
+      separator = ',';
+      break;
+    case SeparatorStyle::SeparatorDot:
+      separator = '.';
+      break;
+    case SeparatorStyle::SeparatorHexList:
+      break;
+    default:
+      return AnsiText(text);
   }
   const std::size_t pieces = (text.size() + 1) / 2;
   AnsiText out;
@@ -104,20 +114,34 @@ bool IsModeAvailable(ConversionMode mode) {
 
 AnsiText RunMode(ConversionMode mode, std::string_view input, const ConversionContext& context) {
   switch (mode) {
-    case ConversionMode::HexEncode: return HexEncode(input);
-    case ConversionMode::HexDecode: return HexDecode(input);
-    case ConversionMode::Utf16Encode: return Utf16Encode(input);
-    case ConversionMode::Utf16Decode: return Utf16Decode(input);
-    case ConversionMode::RandomBytes: return RandomBytes(input, context.ticks);
-    case ConversionMode::SimplifiedToTraditional: return SimplifiedToTraditional(input, context.reporter);
-    case ConversionMode::TraditionalToSimplified: return TraditionalToSimplified(input, context.reporter);
-    case ConversionMode::GbkToBig5: return GbkToBig5(input, context.reporter);
-    case ConversionMode::Big5ToGbk: return Big5ToGbk(input, context.reporter);
-    case ConversionMode::CharArray: return CharArray(input);
-    case ConversionMode::Utf8Encode: return Utf8Encode(input);
-    case ConversionMode::Utf8Decode: return Utf8Decode(input);
-    case ConversionMode::FormatOnly: return FormatOnly(input);
-    default: return {};  // 0 and the reserved ids 1012 to 1018
+    case ConversionMode::HexEncode:
+      return HexEncode(input);
+    case ConversionMode::HexDecode:
+      return HexDecode(input);
+    case ConversionMode::Utf16Encode:
+      return Utf16Encode(input);
+    case ConversionMode::Utf16Decode:
+      return Utf16Decode(input);
+    case ConversionMode::RandomBytes:
+      return RandomBytes(input, context.ticks);
+    case ConversionMode::SimplifiedToTraditional:
+      return SimplifiedToTraditional(input, context.reporter);
+    case ConversionMode::TraditionalToSimplified:
+      return TraditionalToSimplified(input, context.reporter);
+    case ConversionMode::GbkToBig5:
+      return GbkToBig5(input, context.reporter);
+    case ConversionMode::Big5ToGbk:
+      return Big5ToGbk(input, context.reporter);
+    case ConversionMode::CharArray:
+      return CharArray(input);
+    case ConversionMode::Utf8Encode:
+      return Utf8Encode(input);
+    case ConversionMode::Utf8Decode:
+      return Utf8Decode(input);
+    case ConversionMode::FormatOnly:
+      return FormatOnly(input);
+    default:
+      return {};  // 0 and the reserved ids 1012 to 1018
   }
 }
 

@@ -1,3 +1,158 @@
-#include <gtest/gtest.h>
 #include "engine/pipeline.h"
-TEST(Smoke, Runs) { EXPECT_EQ(tessaly::ApplySeparators("313233", tessaly::SeparatorStyle::SeparatorSpace), "31 32 33 "); }
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "tests/test_support.h"
+
+namespace tessaly {
+namespace {
+
+using testing::Bytes;
+using testing::RunRequest;
+using Mode = ConversionMode;
+using Style = SeparatorStyle;
+
+struct SeparatorCase {
+  std::string text;
+  Style style;
+  std::string expected;
+};
+
+class ApplySeparatorsTest : public ::testing::TestWithParam<SeparatorCase> {};
+
+TEST_P(ApplySeparatorsTest, CutsIntoTwoBytePiecesAndJoins) {
+  EXPECT_EQ(ApplySeparators(GetParam().text, GetParam().style), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Styles, ApplySeparatorsTest,
+    ::testing::Values(SeparatorCase{"313233", Style::SeparatorNone, "313233"},
+                      SeparatorCase{"313233", Style::Unselected, "313233"},
+                      SeparatorCase{"313233", Style::SeparatorSpace, "31 32 33 "},
+                      SeparatorCase{"313233", Style::SeparatorComma, "31,32,33,"},
+                      SeparatorCase{"313233", Style::SeparatorDot, "31.32.33."},
+                      SeparatorCase{"313233", Style::SeparatorHexList, "0x31,0x32,0x33"},
+                      // An odd length ends in a one-byte piece.
+                      SeparatorCase{"31323", Style::SeparatorSpace, "31 32 3 "},
+                      SeparatorCase{"31323", Style::SeparatorComma, "31,32,3,"},
+                      SeparatorCase{"31323", Style::SeparatorDot, "31.32.3."},
+                      SeparatorCase{"31323", Style::SeparatorHexList, "0x31,0x32,0x3"},
+                      SeparatorCase{"", Style::SeparatorSpace, ""},
+                      SeparatorCase{"", Style::SeparatorHexList, "0x"},
+                      // Zero bytes are cut like any other byte; two-byte characters are split.
+                      SeparatorCase{std::string("A\0B", 3), Style::SeparatorSpace,
+                                    std::string("A\0 B ", 5)},
+                      SeparatorCase{Bytes("D7AABBBBCAA7B0DC"), Style::SeparatorSpace,
+                                    Bytes("D7AA20BBBB20CAA720B0DC20")},
+                      SeparatorCase{"a" + Bytes("C4E3"), Style::SeparatorDot,
+                                    "a" + Bytes("C4") + "." + Bytes("E3") + "."}));
+
+struct StripCase {
+  std::string name;
+  std::string text;
+  DeletionOptions options;
+  std::string expected;
+};
+
+class StripSelectedCharsTest : public ::testing::TestWithParam<StripCase> {};
+
+TEST_P(StripSelectedCharsTest, DeletesWholeSingleByteCharacters) {
+  EXPECT_EQ(StripSelectedChars(GetParam().text, GetParam().options), GetParam().expected);
+}
+
+constexpr DeletionOptions kSpaces{.DeleteSpaces = true};
+constexpr DeletionOptions kLineBreaks{.DeleteLineBreaks = true};
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, StripSelectedCharsTest,
+    ::testing::Values(StripCase{"AllFlags", "11,22.33 44\r\n55,66.77\t88", DeletionOptions::All(),
+                                "1122334455667788"},
+                      StripCase{"OnlyDeletableBytes", " \t\r\n  ,.", DeletionOptions::All(), ""},
+                      StripCase{"NoFlags", " a,b ", DeletionOptions{}, " a,b "},
+                      StripCase{"LeadByteSwallowsSpace", "A" + Bytes("81") + " B", kSpaces,
+                                "A" + Bytes("81") + " B"},
+                      StripCase{"SpaceBetweenTwoByteChars", Bytes("C4E3") + " " + Bytes("BAC3"),
+                                kSpaces, Bytes("C4E3BAC3")},
+                      StripCase{"DoubleLeadThenSpace", Bytes("8181") + " ", kSpaces, Bytes("8181")},
+                      StripCase{"LeadByteLastIsOneByte", "A " + Bytes("81"), kSpaces,
+                                "A" + Bytes("81")},
+                      StripCase{"AdjacentSpaces", "a  b", kSpaces, "ab"},
+                      StripCase{"LoneCrAndLf", "a\rb\nc\r\nd", kLineBreaks, "abcd"},
+                      StripCase{"TrailByteEqualToTarget", Bytes("812E") + Bytes("812C"),
+                                DeletionOptions::All(), Bytes("812E812C")},
+                      StripCase{"HighBytesThatAreNotLeads", Bytes("80") + " " + Bytes("FF") + " ",
+                                kSpaces, Bytes("80FF")}),
+    [](const auto& info) { return info.param.name; });
+
+// One pass with a table must equal the successive RemoveChar passes in their fixed order.
+TEST(StripSelectedChars, EqualsSuccessiveRemoveCharPasses) {
+  constexpr char kAlphabet[] = {' ',    '.',    ',',    '\t',   '\r',   '\n',  'A',
+                                '\x81', '\xC4', '\xFE', '\xFF', '\x80', '\x40'};
+  std::mt19937 random(7);
+  for (int round = 0; round < 2000; ++round) {
+    std::string text(random() % 24, ' ');
+    for (char& c : text) c = kAlphabet[random() % sizeof kAlphabet];
+    const auto bits = random();
+    const DeletionOptions options{bool(bits & 1), bool(bits & 2), bool(bits & 4), bool(bits & 8),
+                                  bool(bits & 16)};
+    std::string expected = text;
+    if (options.DeleteSpaces) expected = RemoveChar(expected, ' ');
+    if (options.DeleteDots) expected = RemoveChar(expected, '.');
+    if (options.DeleteCommas) expected = RemoveChar(expected, ',');
+    if (options.DeleteTabs) expected = RemoveChar(expected, '\t');
+    if (options.DeleteLineBreaks) expected = RemoveChar(RemoveChar(expected, '\r'), '\n');
+    ASSERT_EQ(StripSelectedChars(text, options), expected) << "round " << round;
+  }
+}
+
+struct RunCase {
+  std::string name;
+  std::string input;
+  Mode mode;
+  Style style;
+  std::string expected;
+};
+
+class RunConversionTest : public ::testing::TestWithParam<RunCase> {};
+
+TEST_P(RunConversionTest, StripsConvertsAndSeparates) {
+  const auto& c = GetParam();
+  EXPECT_EQ(RunRequest(c.input, c.mode, c.style), c.expected);
+}
+
+const std::string kListing = "11,22.33 44\r\n55,66.77 88";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RunConversionTest,
+    ::testing::Values(
+        RunCase{"EmptyNone", "", Mode::FormatOnly, Style::SeparatorNone, ""},
+        RunCase{"EmptySpace", "", Mode::FormatOnly, Style::SeparatorSpace, ""},
+        RunCase{"EmptyComma", "", Mode::FormatOnly, Style::SeparatorComma, ""},
+        RunCase{"EmptyDot", "", Mode::FormatOnly, Style::SeparatorDot, ""},
+        RunCase{"EmptyHexList", "", Mode::FormatOnly, Style::SeparatorHexList, "0x"},
+        RunCase{"OnlyWhiteSpace", " \t\r\n ", Mode::FormatOnly, Style::SeparatorHexList, "0x"},
+        RunCase{"Listing", kListing, Mode::FormatOnly, Style::SeparatorNone, "1122334455667788"},
+        RunCase{"ListingHexList", kListing, Mode::FormatOnly, Style::SeparatorHexList,
+                "0x11,0x22,0x33,0x44,0x55,0x66,0x77,0x88"},
+        RunCase{"NoMode", "abc", Mode::Unselected, Style::SeparatorNone, ""},
+        RunCase{"NoModeHexList", "abc", Mode::Unselected, Style::SeparatorHexList, "0x"},
+        RunCase{"Reserved1012", "abc", static_cast<Mode>(1012), Style::SeparatorNone, ""},
+        RunCase{"Reserved1018", "abc", static_cast<Mode>(1018), Style::SeparatorHexList, "0x"},
+        RunCase{"ZeroByteKept", "41004243", Mode::HexDecode, Style::SeparatorSpace,
+                std::string("A\0 BC ", 6)},
+        RunCase{"SpacesGoneBeforeEncoding", "1 2", Mode::HexEncode, Style::SeparatorNone, "3132"},
+        RunCase{"Utf16Spaced", "12345", Mode::Utf16Encode, Style::SeparatorSpace,
+                "31 00 32 00 33 00 34 00 35 00 "},
+        RunCase{"EmptyUtf8DecodeIsNoFailure", "", Mode::Utf8Decode, Style::SeparatorSpace, ""}),
+    [](const auto& info) { return info.param.name; });
+
+TEST(RunConversion, EveryReservedIdGivesEmptyOutput) {
+  for (int id = 1012; id <= 1018; ++id) {
+    EXPECT_EQ(RunRequest("31 32", static_cast<Mode>(id), Style::SeparatorDot), "") << id;
+  }
+}
+
+}  // namespace
+}  // namespace tessaly

@@ -1,0 +1,90 @@
+#include "engine/unicode_modes.h"
+
+#include <gtest/gtest.h>
+
+#include "engine/byte_modes.h"
+#include "tests/icu_reference.h"
+#include "tests/test_support.h"
+
+namespace tessaly {
+namespace {
+
+using testing::Bytes;
+using testing::IcuConvert;
+
+const std::string kNiHao = Bytes("C4E3BAC3");  // 你好 in GBK
+
+struct ModeCase {
+  std::string name;
+  AnsiText (*mode)(std::string_view);
+  std::string input;
+  std::string expected;
+};
+
+class UnicodeModeTest : public ::testing::TestWithParam<ModeCase> {};
+
+TEST_P(UnicodeModeTest, Converts) {
+  EXPECT_EQ(GetParam().mode(GetParam().input), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, UnicodeModeTest,
+    ::testing::Values(
+        ModeCase{"Utf16EncodeDigits", Utf16Encode, "12345", "31003200330034003500"},
+        ModeCase{"Utf16EncodeNiHao", Utf16Encode, kNiHao, "604F7D59"},
+        ModeCase{"Utf16EncodeEmpty", Utf16Encode, "", ""},
+        ModeCase{"Utf16EncodeStopsAtZeroByte", Utf16Encode, std::string("A\0B", 3), "4100"},
+        ModeCase{"Utf16EncodeEuro", Utf16Encode, Bytes("80"), "AC20"},
+        ModeCase{"Utf16DecodeNiHao", Utf16Decode, "604F7D59", kNiHao},
+        ModeCase{"Utf16DecodeOddBytes", Utf16Decode, "410042", "AB"},
+        ModeCase{"Utf16DecodeOneByte", Utf16Decode, "41", "A"},
+        ModeCase{"Utf16DecodeStopsAtZeroUnit", Utf16Decode, "410000004200", "A"},
+        ModeCase{"Utf16DecodeLeadingZeroUnit", Utf16Decode, "00004100", ""},
+        ModeCase{"Utf16DecodeZeroPairAtOddOffset", Utf16Decode, "4100004E", "A" + Bytes("D2BB")},
+        ModeCase{"Utf16DecodeEmpty", Utf16Decode, "", ""},
+        ModeCase{"Utf16DecodeUnmappable", Utf16Decode, "010E4100", "?A"},
+        ModeCase{"Utf16DecodeLoneSurrogate", Utf16Decode, "00D84100", "?A"},
+        ModeCase{"Utf8EncodeMixed", Utf8Encode, "123" + kNiHao, "313233E4BDA0E5A5BD"},
+        ModeCase{"Utf8EncodeEmpty", Utf8Encode, "", ""},
+        ModeCase{"Utf8EncodeEuro", Utf8Encode, Bytes("80"), "E282AC"},
+        ModeCase{"Utf8EncodeStopsAtZeroByte", Utf8Encode, std::string("A\0B", 3), "41"},
+        ModeCase{"Utf8DecodeMixed", Utf8Decode, "313233E4BDA0E5A5BD", "123" + kNiHao},
+        ModeCase{"Utf8DecodeStopsAtZeroByte", Utf8Decode, "E4BDA00041", Bytes("C4E3")},
+        ModeCase{"Utf8DecodeEmpty", Utf8Decode, "", ""},
+        ModeCase{"Utf8DecodeMalformed", Utf8Decode, "41FF42", "A?B"},
+        ModeCase{"Utf8DecodeUnmappable", Utf8Decode, "E0B88141", "?A"},
+        ModeCase{"Utf8DecodeSpacedIsShifted", Utf8Decode, "E4 BD A0", "?\v\r?"}),
+    [](const auto& info) { return info.param.name; });
+
+TEST(ConversionFailedText, IsTheGbkOfTheMessage) {
+  EXPECT_EQ(std::string(kConversionFailedText), Bytes("D7AABBBBCAA7B0DC"));  // 转换失败
+}
+
+// The capacity counts a terminating zero, so a result of exactly capacity bytes does not fit.
+TEST(Utf8Conversions, RefuseResultsBeyondTheCapacity) {
+  EXPECT_EQ(AnsiToUtf8(kNiHao, 6), std::nullopt);
+  EXPECT_EQ(AnsiToUtf8(kNiHao, 7), "\xE4\xBD\xA0\xE5\xA5\xBD");
+  EXPECT_EQ(Utf8ToAnsi("\xE4\xBD\xA0\xE5\xA5\xBD", 4), std::nullopt);
+  EXPECT_EQ(Utf8ToAnsi("\xE4\xBD\xA0\xE5\xA5\xBD", 5), kNiHao);
+}
+
+// Every GBK double-byte code, checked against ICU's own converter called directly.
+TEST(UnicodeModes, AgreeWithIcuForEveryGbkCode) {
+  for (int lead = 0x81; lead <= 0xFE; ++lead) {
+    for (int trail = 0x40; trail <= 0xFE; ++trail) {
+      if (trail == 0x7F) continue;
+      const std::string code{static_cast<char>(lead), static_cast<char>(trail)};
+      const std::string utf16 = IcuConvert("UTF-16LE", "windows-936-2000", code);
+      ASSERT_EQ(Utf16Encode(code), HexEncode(utf16)) << HexEncode(code);
+      ASSERT_EQ(Utf8Encode(code), HexEncode(IcuConvert("UTF-8", "windows-936-2000", code)))
+          << HexEncode(code);
+      if (utf16 != "\xFD\xFF") {
+        ASSERT_EQ(Utf16Decode(HexEncode(utf16)), code) << HexEncode(code);
+        ASSERT_EQ(Utf8Decode(Utf8Encode(code)), code) << HexEncode(code);
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tessaly
