@@ -7,6 +7,7 @@
 
 #include "cli/options.h"
 #include "cli/stream_io.h"
+#include "engine/chunked_conversion.h"
 #include "engine/conversion.h"
 #include "engine/text_boundary.h"
 
@@ -65,12 +66,32 @@ AnsiText TextInputToAnsi(const std::string& utf8) {
   return std::move(input.text);
 }
 
+// Raw bytes through a mode that needs no look at the whole text: convert block by block, so the
+// memory used stays small whatever the size of the input.
+int ConvertInChunks(const ConversionRequest& request, InputFile& file) {
+  ChunkedConversion conversion(request.mode, request.deletion, request.style);
+  std::string chunk;
+  AnsiText out;
+  while (file.ReadChunk(chunk, kBlockSize)) {
+    out.clear();
+    conversion.Convert(chunk, out);
+    WriteAll(out);
+  }
+  out.clear();
+  conversion.Finish(out);
+  WriteAll(out);
+  return 0;
+}
+
 int Convert(const Arguments& arguments) {
   ConversionRequest request = MakeRequest(arguments);
   TickSource ticks = MonotonicTickCount;
   if (!arguments.seed.empty()) ticks = [seed = ParseSeed(arguments.seed)] { return seed; };
 
-  std::string input = ReadAll(arguments.file);
+  InputFile file(arguments.file);
+  if (arguments.raw && ChunkedConversion::Supports(request.mode))
+    return ConvertInChunks(request, file);
+  std::string input = file.ReadAll();
   request.input = arguments.raw ? std::move(input) : TextInputToAnsi(input);
 
   StderrReporter reporter;

@@ -4,44 +4,51 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
 namespace tessaly::cli {
-namespace {
 
-constexpr std::size_t kBlockSize = std::size_t{1} << 20;
-
-IoError ReadError(const std::string& path, int error) {
-  const std::string name = path == "-" ? "standard input" : "'" + path + "'";
-  return IoError{"cannot read " + name + ": " + std::strerror(error)};
+InputFile::InputFile(std::string path)
+    : path_(std::move(path)),
+      fd_(path_ == "-" ? STDIN_FILENO : ::open(path_.c_str(), O_RDONLY | O_CLOEXEC)) {
+  if (fd_ < 0) Fail(errno);
 }
 
-// Closes the descriptor unless it is standard input.
-struct FileCloser {
-  int fd;
-  ~FileCloser() {
-    if (fd != STDIN_FILENO) ::close(fd);
+InputFile::~InputFile() {
+  if (fd_ != STDIN_FILENO) ::close(fd_);
+}
+
+void InputFile::Fail(int error) const {
+  const std::string name = path_ == "-" ? "standard input" : "'" + path_ + "'";
+  throw IoError{"cannot read " + name + ": " + std::strerror(error)};
+}
+
+bool InputFile::ReadChunk(std::string& chunk, std::size_t max_bytes) {
+  chunk.resize(max_bytes);
+  std::size_t used = 0;
+  while (used < max_bytes) {
+    const ssize_t got = ::read(fd_, chunk.data() + used, max_bytes - used);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) Fail(errno);
+    if (got == 0) break;
+    used += static_cast<std::size_t>(got);
   }
-};
+  chunk.resize(used);
+  return used > 0;
+}
 
-}  // namespace
-
-std::string ReadAll(const std::string& path) {
-  const int fd = path == "-" ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw ReadError(path, errno);
-  const FileCloser closer{fd};
-
+std::string InputFile::ReadAll() {
   struct stat info {};
-  std::string data;
-  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) data.reserve(info.st_size + 1);
+  const bool regular = ::fstat(fd_, &info) == 0 && S_ISREG(info.st_mode);
+  std::string data(regular ? static_cast<std::size_t>(info.st_size) + 1 : kBlockSize, '\0');
   std::size_t used = 0;
   for (;;) {
-    if (data.capacity() - used < kBlockSize / 4) data.reserve(data.capacity() * 2 + kBlockSize);
-    data.resize(data.capacity());
-    const ssize_t got = ::read(fd, data.data() + used, data.size() - used);
+    if (used == data.size()) data.resize(2 * data.size());
+    const ssize_t got = ::read(fd_, data.data() + used, data.size() - used);
     if (got < 0 && errno == EINTR) continue;
-    if (got < 0) throw ReadError(path, errno);
+    if (got < 0) Fail(errno);
     if (got == 0) break;
     used += static_cast<std::size_t>(got);
   }
@@ -52,7 +59,7 @@ std::string ReadAll(const std::string& path) {
 void WriteAll(std::string_view bytes) {
   while (!bytes.empty()) {
     const ssize_t put =
-        ::write(STDOUT_FILENO, bytes.data(), std::min(bytes.size(), kBlockSize * 8));
+        ::write(STDOUT_FILENO, bytes.data(), std::min(bytes.size(), 8 * kBlockSize));
     if (put < 0 && errno == EINTR) continue;
     if (put < 0) throw IoError{std::string("cannot write the result: ") + std::strerror(errno)};
     bytes.remove_prefix(static_cast<std::size_t>(put));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -10,10 +11,31 @@ struct IoError {
   std::string message;
 };
 
-/// The whole of the named file, or of standard input for "-".
-std::string ReadAll(const std::string& path);
+/// The input: a named file, or standard input for "-".
+class InputFile {
+ public:
+  /// Opens the file; throws IoError when it cannot be opened.
+  explicit InputFile(std::string path);
+  ~InputFile();
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
 
-/// Writes all bytes to standard output.
+  /// Replaces `chunk` with up to `max_bytes` of what follows; false at the end of the input.
+  bool ReadChunk(std::string& chunk, std::size_t max_bytes);
+  /// Everything that is left.
+  std::string ReadAll();
+
+ private:
+  [[noreturn]] void Fail(int error) const;
+
+  std::string path_;
+  int fd_;
+};
+
+/// Writes all bytes to standard output; throws IoError when it cannot.
 void WriteAll(std::string_view bytes);
+
+/// The size of the blocks read and written at once.
+inline constexpr std::size_t kBlockSize = std::size_t{1} << 20;
 
 }  // namespace tessaly::cli

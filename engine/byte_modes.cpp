@@ -63,31 +63,69 @@ thread_local std::uint32_t random_state = 0;
 
 }  // namespace
 
-AnsiText ParseHexPairs(std::string_view text) {
-  AnsiText out((text.size() + 1) / 2, '\0');
-  std::int32_t cell = 0;  // what a piece without a value repeats when no piece had one yet
-  for (std::size_t k = 0; k < out.size(); ++k) {
-    const std::string_view piece = text.substr(2 * k, 2);
-    const int high = HexDigitValue(piece[0]);
-    const int low = piece.size() == 2 ? HexDigitValue(piece[1]) : -1;
-    if ((high | low) >= 0) {
-      cell = high << 4 | low;
-    } else if (const auto value = ReadHexPiece(piece)) {
-      cell = *value;
-    }
-    out[k] = static_cast<char>(cell & 0xFF);
+void HexPairReader::Read(std::string_view chunk, AnsiText& out) {
+  if (chunk.empty()) return;
+  if (byte_pending_) {
+    const char piece[2] = {pending_byte_, chunk[0]};
+    ReadPieces(std::string_view(piece, 2), out);
+    chunk.remove_prefix(1);
+    byte_pending_ = false;
   }
+  if (chunk.size() % 2 != 0) {
+    byte_pending_ = true;
+    pending_byte_ = chunk.back();
+    chunk.remove_suffix(1);
+  }
+  ReadPieces(chunk, out);
+}
+
+void HexPairReader::ReadPieces(std::string_view whole_pieces, AnsiText& out) {
+  const std::size_t start = out.size();
+  out.resize(start + whole_pieces.size() / 2);
+  char* target = out.data() + start;
+  const char* source = whole_pieces.data();
+  const char* const end = source + whole_pieces.size();
+  for (; source != end; source += 2) {
+    const int high = HexDigitValue(source[0]);
+    const int low = HexDigitValue(source[1]);
+    if ((high | low) >= 0) {
+      cell_ = high << 4 | low;
+    } else if (const auto value = ReadHexPiece(std::string_view(source, 2))) {
+      cell_ = *value;
+    }
+    *target++ = static_cast<char>(cell_ & 0xFF);
+  }
+}
+
+void HexPairReader::Finish(AnsiText& out) {
+  if (!byte_pending_) return;
+  byte_pending_ = false;
+  if (const auto value = ReadHexPiece(std::string_view(&pending_byte_, 1))) cell_ = *value;
+  out += static_cast<char>(cell_ & 0xFF);
+}
+
+AnsiText ParseHexPairs(std::string_view text) {
+  HexPairReader reader;
+  AnsiText out;
+  reader.Read(text, out);
+  reader.Finish(out);
   return out;
 }
 
-AnsiText HexEncode(std::string_view input) {
-  AnsiText out(input.size() * 2, '\0');
-  char* target = out.data();
-  for (const char c : input) {
+void AppendHex(std::string_view bytes, AnsiText& out) {
+  const std::size_t start = out.size();
+  out.resize(start + 2 * bytes.size());
+  char* target = out.data() + start;
+  for (const char c : bytes) {
     const char* pair = &kHexPairs[2 * static_cast<unsigned char>(c)];
     *target++ = pair[0];
     *target++ = pair[1];
   }
+}
+
+AnsiText HexEncode(std::string_view input) {
+  AnsiText out;
+  AppendHex(input, out);
   return out;
 }
 
@@ -119,16 +157,24 @@ AnsiText RandomBytes(std::string_view /*input*/, const TickSource& ticks) {
   return HexEncode(std::string_view(reinterpret_cast<const char*>(drawn.data()), drawn.size()));
 }
 
+void AppendCharArrayElements(std::string_view bytes, AnsiText& out) {
+  const std::size_t start = out.size();
+  out.resize(start + 4 * bytes.size());
+  char* target = out.data() + start;
+  for (const char c : bytes) {
+    *target++ = '\'';
+    *target++ = c;
+    *target++ = '\'';
+    *target++ = ',';
+  }
+}
+
 AnsiText CharArray(std::string_view input) {
   AnsiText out;
   out.reserve(4 * input.size() + 7);
-  out += '{';
-  for (const char c : input) {
-    out += '\'';
-    out += c;
-    out += "',";
-  }
-  out += "'\\0'};";
+  out += kCharArrayOpening;
+  AppendCharArrayElements(input, out);
+  out += kCharArrayClosing;
   return out;
 }
 

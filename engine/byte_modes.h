@@ -11,6 +11,32 @@ namespace tessaly {
 /// Reads two-byte pieces as "%02X" hex values, one byte per piece.
 AnsiText ParseHexPairs(std::string_view text);
 
+/// ParseHexPairs over a text that arrives in chunks; the value cell lives across them.
+class HexPairReader {
+ public:
+  /// Appends the bytes of the chunk's whole pieces; an odd byte left over waits for the next one.
+  void Read(std::string_view chunk, AnsiText& out);
+  /// Appends the byte of a last, one-character piece if there is one.
+  void Finish(AnsiText& out);
+
+ private:
+  void ReadPieces(std::string_view whole_pieces, AnsiText& out);
+
+  std::int32_t cell_ = 0;  // what a piece without a value repeats when no piece had one yet
+  bool byte_pending_ = false;
+  char pending_byte_ = 0;
+};
+
+/// Appends two uppercase hex digits per byte.
+void AppendHex(std::string_view bytes, AnsiText& out);
+
+/// Appends one quoted character-array element per byte, without the braces.
+void AppendCharArrayElements(std::string_view bytes, AnsiText& out);
+
+/// What opens and closes a character-array initialiser.
+inline constexpr std::string_view kCharArrayOpening = "{";
+inline constexpr std::string_view kCharArrayClosing = "'\\0'};";
+
 /// Two uppercase hex digits per byte.
 AnsiText HexEncode(std::string_view input);
 

@@ -1,6 +1,5 @@
 #include "engine/pipeline.h"
 
-#include <array>
 #include <chrono>
 
 #include "engine/byte_modes.h"
@@ -14,38 +13,134 @@ constexpr bool IsLeadByte(unsigned char byte) {
   return byte >= 0x81 && byte <= 0xFE;
 }
 
-using DeletionTable = std::array<bool, 256>;
+char SeparatorOf(SeparatorStyle style) {
+  switch (style) {
+    case SeparatorStyle::SeparatorSpace:
+      return ' ';
+    case SeparatorStyle::SeparatorComma:
+      return ',';
+    case SeparatorStyle::SeparatorDot:
+      return '.';
+    default:
+      return 0;
+  }
+}
 
-DeletionTable MakeDeletionTable(const DeletionOptions& options) {
-  DeletionTable table{};
-  table[' '] = options.DeleteSpaces;
-  table['.'] = options.DeleteDots;
-  table[','] = options.DeleteCommas;
-  table['\t'] = options.DeleteTabs;
-  table['\r'] = table['\n'] = options.DeleteLineBreaks;
-  return table;
+}  // namespace
+
+CharStripper::CharStripper(const DeletionOptions& options) {
+  marked_[' '] = options.DeleteSpaces;
+  marked_['.'] = options.DeleteDots;
+  marked_[','] = options.DeleteCommas;
+  marked_['\t'] = options.DeleteTabs;
+  marked_['\r'] = marked_['\n'] = options.DeleteLineBreaks;
+  deletes_nothing_ = options == DeletionOptions{};
+}
+
+CharStripper::CharStripper(char target) {
+  marked_[static_cast<unsigned char>(target)] = true;
+  deletes_nothing_ = false;
 }
 
 // Every target is a single-byte character, so deleting one never moves the character boundaries
 // after it: one pass with a table gives what successive passes per target would.
-AnsiText RemoveMarked(std::string_view text, const DeletionTable& marked) {
-  AnsiText out;
-  out.reserve(text.size());
-  const std::size_t size = text.size();
-  for (std::size_t i = 0; i < size;) {
-    const auto byte = static_cast<unsigned char>(text[i]);
-    if (IsLeadByte(byte) && i + 1 < size) {
-      out.append(text.data() + i, 2);
+void CharStripper::Strip(std::string_view chunk, AnsiText& out) {
+  if (chunk.empty()) return;
+  const std::size_t start = out.size();
+  out.resize(start + chunk.size() + 1);
+  char* target = out.data() + start;
+  std::size_t i = 0;
+  if (lead_pending_) {
+    *target++ = pending_lead_;
+    *target++ = chunk[i++];
+    lead_pending_ = false;
+  }
+  const std::size_t size = chunk.size();
+  while (i < size) {
+    const auto byte = static_cast<unsigned char>(chunk[i]);
+    if (IsLeadByte(byte)) {
+      if (i + 1 == size) {
+        lead_pending_ = true;
+        pending_lead_ = chunk[i];
+        break;
+      }
+      *target++ = chunk[i];
+      *target++ = chunk[i + 1];
       i += 2;
     } else {
-      if (!marked[byte]) out.push_back(text[i]);
-      ++i;
+      *target = chunk[i++];
+      target += !marked_[byte];
     }
   }
-  return out;
+  out.resize(static_cast<std::size_t>(target - out.data()));
 }
 
-}  // namespace
+void CharStripper::Finish(AnsiText& out) {
+  if (lead_pending_ && !marked_[static_cast<unsigned char>(pending_lead_)]) out += pending_lead_;
+  lead_pending_ = false;
+}
+
+SeparatorJoiner::SeparatorJoiner(SeparatorStyle style)
+    : style_(style), separator_(SeparatorOf(style)) {}
+
+void SeparatorJoiner::Join(std::string_view chunk, AnsiText& out) {
+  if (chunk.empty()) return;
+  if (separator_ == 0 && style_ != SeparatorStyle::SeparatorHexList) {
+    out.append(chunk);
+    return;
+  }
+  if (byte_pending_) {
+    const char piece[2] = {pending_byte_, chunk[0]};
+    JoinPieces(std::string_view(piece, 2), out);
+    chunk.remove_prefix(1);
+    byte_pending_ = false;
+  }
+  if (chunk.size() % 2 != 0) {
+    byte_pending_ = true;
+    pending_byte_ = chunk.back();
+    chunk.remove_suffix(1);
+  }
+  JoinPieces(chunk, out);
+}
+
+void SeparatorJoiner::JoinPieces(std::string_view whole_pieces, AnsiText& out) {
+  if (whole_pieces.empty()) return;
+  const std::size_t pieces = whole_pieces.size() / 2;
+  const std::size_t start = out.size();
+  const char* source = whole_pieces.data();
+  if (separator_ != 0) {
+    out.resize(start + 3 * pieces);
+    char* target = out.data() + start;
+    for (std::size_t k = 0; k < pieces; ++k, source += 2, target += 3) {
+      target[0] = source[0];
+      target[1] = source[1];
+      target[2] = separator_;
+    }
+  } else {  // hex list: "0x" before the first piece, ",0x" before every other
+    out.resize(start + 5 * pieces - (any_piece_ ? 0 : 1));
+    char* target = out.data() + start;
+    for (std::size_t k = 0; k < pieces; ++k, source += 2) {
+      if (any_piece_) *target++ = ',';
+      any_piece_ = true;
+      *target++ = '0';
+      *target++ = 'x';
+      *target++ = source[0];
+      *target++ = source[1];
+    }
+  }
+  any_piece_ = true;
+}
+
+void SeparatorJoiner::Finish(AnsiText& out) {
+  if (byte_pending_) {
+    byte_pending_ = false;
+    if (style_ == SeparatorStyle::SeparatorHexList) out += any_piece_ ? ",0x" : "0x";
+    out += pending_byte_;
+    if (separator_ != 0) out += separator_;
+    any_piece_ = true;
+  }
+  if (style_ == SeparatorStyle::SeparatorHexList && !any_piece_) out += "0x";
+}
 
 std::uint32_t MonotonicTickCount() {
   const auto since_start = std::chrono::steady_clock::now().time_since_epoch();
@@ -54,49 +149,27 @@ std::uint32_t MonotonicTickCount() {
 }
 
 AnsiText RemoveChar(std::string_view text, char target) {
-  DeletionTable marked{};
-  marked[static_cast<unsigned char>(target)] = true;
-  return RemoveMarked(text, marked);
+  CharStripper stripper(target);
+  AnsiText out;
+  stripper.Strip(text, out);
+  stripper.Finish(out);
+  return out;
 }
 
 AnsiText StripSelectedChars(std::string_view text, const DeletionOptions& options) {
-  return RemoveMarked(text, MakeDeletionTable(options));
+  CharStripper stripper(options);
+  if (stripper.DeletesNothing()) return AnsiText(text);
+  AnsiText out;
+  stripper.Strip(text, out);
+  stripper.Finish(out);
+  return out;
 }
 
 AnsiText ApplySeparators(std::string_view text, SeparatorStyle style) {
-  char separator = 0;
-  switch (style) {
-    case SeparatorStyle::SeparatorSpace:
-      separator = ' ';
-      break;
-    case SeparatorStyle::SeparatorComma:
-      separator = ',';
-      break;
-    case SeparatorStyle::SeparatorDot:
-      separator = '.';
-      break;
-    case SeparatorStyle::SeparatorHexList:
-      break;
-    default:
-      return AnsiText(text);
-  }
-  const std::size_t pieces = (text.size() + 1) / 2;
+  SeparatorJoiner joiner(style);
   AnsiText out;
-  if (style == SeparatorStyle::SeparatorHexList) {
-    // "0x" before every piece, "," between them: 2 + 3 bytes per piece after the first.
-    out.reserve(text.size() + 3 * pieces + 2);
-    out += "0x";
-    for (std::size_t k = 0; k < pieces; ++k) {
-      if (k > 0) out += ",0x";
-      out.append(text.substr(2 * k, 2));
-    }
-    return out;
-  }
-  out.reserve(text.size() + pieces);
-  for (std::size_t k = 0; k < pieces; ++k) {
-    out.append(text.substr(2 * k, 2));
-    out.push_back(separator);
-  }
+  joiner.Join(text, out);
+  joiner.Finish(out);
   return out;
 }
 
@@ -146,8 +219,16 @@ AnsiText RunMode(ConversionMode mode, std::string_view input, const ConversionCo
 }
 
 AnsiText RunConversion(const ConversionRequest& request, const ConversionContext& context) {
-  const AnsiText stripped = StripSelectedChars(request.input, request.deletion);
-  const AnsiText mode_output = RunMode(request.mode, stripped, context);
+  // Stripping that deletes nothing would only copy the input.
+  AnsiText stripped;
+  std::string_view input = request.input;
+  if (!CharStripper(request.deletion).DeletesNothing()) {
+    stripped = StripSelectedChars(input, request.deletion);
+    input = stripped;
+  }
+  const AnsiText mode_output = RunMode(request.mode, input, context);
+  if (request.style == SeparatorStyle::SeparatorNone || request.style == SeparatorStyle::Unselected)
+    return mode_output;
   return ApplySeparators(mode_output, request.style);
 }
 

@@ -1,0 +1,63 @@
+#include "engine/chunked_conversion.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "engine/byte_modes.h"
+#include "tests/test_support.h"
+
+namespace tessaly {
+namespace {
+
+using Mode = ConversionMode;
+using Style = SeparatorStyle;
+
+class ChunkedConversionTest : public ::testing::TestWithParam<std::tuple<Mode, Style>> {};
+
+std::string RandomText(std::mt19937& random) {
+  // Hex digits, deletable bytes, lead bytes and junk, so chunk edges fall everywhere that matters.
+  constexpr std::string_view kAlphabet = "0123456789abcDEFx- ,.\t\r\n\x81\xC4\xE3\xFE\xFF\x80z";
+  std::string text(random() % 40, ' ');
+  for (char& c : text) c = kAlphabet[random() % kAlphabet.size()];
+  return text;
+}
+
+// Whatever the cut of the input into chunks, the bytes equal those of one whole conversion.
+TEST_P(ChunkedConversionTest, MatchesWholeConversionForAnyChunking) {
+  const auto [mode, style] = GetParam();
+  ASSERT_TRUE(ChunkedConversion::Supports(mode));
+  std::mt19937 random(static_cast<unsigned>(mode) * 31 + static_cast<unsigned>(style));
+  for (int round = 0; round < 3000; ++round) {
+    const std::string text = RandomText(random);
+    const auto bits = random();
+    const DeletionOptions deletion{bool(bits & 1), bool(bits & 2), bool(bits & 4), bool(bits & 8),
+                                   bool(bits & 16)};
+    ChunkedConversion conversion(mode, deletion, style);
+    AnsiText chunked;
+    for (std::size_t at = 0; at < text.size();) {
+      const std::size_t size = std::min<std::size_t>(random() % 4, text.size() - at);
+      conversion.Convert(std::string_view(text).substr(at, size), chunked);
+      at += size;
+    }
+    conversion.Finish(chunked);
+    ASSERT_EQ(chunked, testing::RunRequest(text, mode, style, deletion))
+        << "round " << round << " text " << HexEncode(text);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ModesAndStyles, ChunkedConversionTest,
+    ::testing::Combine(
+        ::testing::Values(Mode::HexEncode, Mode::HexDecode, Mode::CharArray, Mode::FormatOnly),
+        ::testing::Values(Style::SeparatorNone, Style::SeparatorSpace, Style::SeparatorComma,
+                          Style::SeparatorDot, Style::SeparatorHexList, Style::Unselected)));
+
+TEST(ChunkedConversion, LeavesWholeTextModesToRunConversion) {
+  for (const Mode mode : {Mode::Utf16Encode, Mode::Utf8Decode, Mode::RandomBytes, Mode::GbkToBig5,
+                          Mode::SimplifiedToTraditional, Mode::Unselected})
+    EXPECT_FALSE(ChunkedConversion::Supports(mode)) << static_cast<int>(mode);
+}
+
+}  // namespace
+}  // namespace tessaly
