@@ -4,7 +4,7 @@ PRESET ?= dev
 JOBS ?= $(shell nproc)
 EXAMPLE := printf '11,22.33 44\n55,66.77 88\n你好\n'
 
-.PHONY: all deps configure build test run clean
+.PHONY: all deps configure build test run bench clean
 
 all: build
 
@@ -25,5 +25,10 @@ run: build
 	  echo '$$ $(EXAMPLE) | tessaly-cli -m hex-encode -s space'; \
 	  $(EXAMPLE) | $(BUILD)/tessaly-cli -m hex-encode -s space; fi
 
+bench: deps
+	@test -f build-release/build.ninja || cmake --preset release
+	cmake --build build-release -j $(JOBS) --target engine-bench
+	build-release/bench/engine-bench
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) build-release build-asan

@@ -39,10 +39,19 @@ check hex-encode-gbk '-m hex-encode' '你好' "$(utf8hex C4E3BAC3)$nl" 0
 check line-break-is-crlf '-m hex-encode -d none' 'a\nb\r\nc' "$(utf8hex 610D0A620D0A63)$nl" 0
 check hex-decode '-m hex-decode' 'C4E3BAC3' "$(utf8hex 你好)$nl" 0
 check hex-decode-junk '-m hex-decode' '31zz32' "$(utf8hex 112)$nl" 0
+check hex-decode-prefix '-m hex-decode' '310x32' "$(utf8hex 112)$nl" 0
+check hex-decode-odd '--raw -m hex-decode' '313' 3103 0
+check hex-decode-minus-one '--raw -m hex-decode' '\x2d1' ff 0
 check hex-decode-zero-kept '-m hex-decode' '41004243' "41004243$nl" 0
 check hex-decode-crlf-shown-as-lf '-m hex-decode' '410D0A42' "410a42$nl" 0
 check utf16-encode '-m utf16-encode -s space' '12345' "$(utf8hex '31 00 32 00 33 00 34 00 35 00 ')$nl" 0
 check utf16-decode '-m utf16-decode' '4100004E' "$(utf8hex A一)$nl" 0
+check utf16-decode-odd '-m utf16-decode' '410042' "$(utf8hex AB)$nl" 0
+check utf16-decode-one-byte '-m utf16-decode' '41' "$(utf8hex A)$nl" 0
+check utf16-decode-zero-unit '-m utf16-decode' '410000004200' "$(utf8hex A)$nl" 0
+check utf16-decode-leading-zero '-m utf16-decode' '00004100' "$nl" 0
+check utf16-encode-empty-hexlist '-m utf16-encode -s 0x' '' "$(utf8hex 0x)$nl" 0
+check utf8-decode-zero-byte '-m utf8-decode' 'E4BDA00041' "$(utf8hex 你)$nl" 0
 check utf8-encode '-m utf8-encode' '123你好' "$(utf8hex 313233E4BDA0E5A5BD)$nl" 0
 check utf8-decode '-m utf8-decode' '313233E4BDA0E5A5BD' "$(utf8hex 123你好)$nl" 0
 check char-array '-m char-array' 'ab' "$(utf8hex "{'a','b','\\0'};")$nl" 0
