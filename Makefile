@@ -4,7 +4,7 @@ PRESET ?= dev
 JOBS ?= $(shell nproc)
 EXAMPLE := printf '11,22.33 44\n55,66.77 88\n你好\n'
 
-.PHONY: all deps configure build test run bench clean
+.PHONY: all deps configure build test run bench sanitize clean
 
 all: build
 
@@ -24,6 +24,15 @@ run: build
 	@if [ -x $(BUILD)/tessaly ]; then $(BUILD)/tessaly; else \
 	  echo '$$ $(EXAMPLE) | tessaly-cli -m hex-encode -s space'; \
 	  $(EXAMPLE) | $(BUILD)/tessaly-cli -m hex-encode -s space; fi
+
+sanitize: deps
+	@test -f build-asan/build.ninja || cmake --preset asan
+	cmake --build build-asan -j $(JOBS)
+	cd build-asan && QT_QPA_PLATFORM=offscreen \
+	  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
+	  ctest --output-on-failure -j $(JOBS)
 
 bench: deps
 	@test -f build-release/build.ninja || cmake --preset release

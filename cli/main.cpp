@@ -1,8 +1,10 @@
 // tessaly-cli: one conversion of a file or of standard input, written to standard output.
 #include <CLI/CLI.hpp>
 
+#include <csignal>
 #include <cstdio>
 #include <iostream>
+#include <new>
 #include <string>
 
 #include "cli/options.h"
@@ -124,6 +126,7 @@ void DefineOptions(CLI::App& app, Arguments& arguments) {
 
 int main(int argc, char** argv) {
   using namespace tessaly::cli;
+  std::signal(SIGPIPE, SIG_IGN);  // a closed output pipe shows up as EPIPE, handled quietly
   CLI::App app{
       "Converts text to and from hex listings of its GBK, UTF-16LE and UTF-8 bytes, "
       "between simplified and traditional Chinese and between GBK and BIG5.",
@@ -147,7 +150,10 @@ int main(int argc, char** argv) {
     PrintError(e.message);
     return kExitUsage;
   } catch (const IoError& e) {
-    PrintError(e.message);
+    if (!e.message.empty()) PrintError(e.message);
+    return kExitFailure;
+  } catch (const std::bad_alloc&) {
+    PrintError("not enough memory for this input");
     return kExitFailure;
   }
 }

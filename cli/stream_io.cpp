@@ -61,6 +61,7 @@ void WriteAll(std::string_view bytes) {
     const ssize_t put =
         ::write(STDOUT_FILENO, bytes.data(), std::min(bytes.size(), 8 * kBlockSize));
     if (put < 0 && errno == EINTR) continue;
+    if (put < 0 && errno == EPIPE) throw IoError{};  // the reader has all it wanted
     if (put < 0) throw IoError{std::string("cannot write the result: ") + std::strerror(errno)};
     bytes.remove_prefix(static_cast<std::size_t>(put));
   }

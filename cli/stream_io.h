@@ -8,7 +8,7 @@ namespace tessaly::cli {
 
 /// Failure to read the input or write the output; the message is ready for the user.
 struct IoError {
-  std::string message;
+  std::string message;  ///< empty when there is nothing worth saying (the reader went away)
 };
 
 /// The input: a named file, or standard input for "-".

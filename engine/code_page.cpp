@@ -4,6 +4,7 @@
 #include <unicode/ucnv_cb.h>
 
 #include <memory>
+#include <new>
 
 namespace tessaly {
 namespace {
@@ -14,6 +15,8 @@ struct ConverterCloser {
 using Converter = std::unique_ptr<UConverter, ConverterCloser>;
 
 void ThrowOnFailure(UErrorCode status, const char* what) {
+  // Running out of memory is no fault of the text: let it reach whoever can tell the user.
+  if (status == U_MEMORY_ALLOCATION_ERROR) throw std::bad_alloc();
   if (U_FAILURE(status)) throw CodePageError(std::string(what) + ": " + u_errorName(status));
 }
 

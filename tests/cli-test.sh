@@ -2,7 +2,8 @@
 # End-to-end runs of tessaly-cli: each case gives arguments, input (printf format), the expected
 # standard output as hex bytes, and the expected exit status.
 set -u
-cli=${1:?usage: cli-test.sh path/to/tessaly-cli}
+cli=${1:?usage: cli-test.sh path/to/tessaly-cli [sanitized]}
+sanitized=${2:-OFF}
 failures=0
 passes=0
 
@@ -97,6 +98,38 @@ else
   failures=$((failures + 1))
 fi
 rm -f "$big"
+
+# Hostile surroundings: clear messages and the contract's exit codes, never a crash.
+# expect NAME STATUS STDERR_PATTERN COMMAND...: runs the command, checks its status and message.
+expect() {
+  local name=$1 status=$2 pattern=$3 err code
+  shift 3
+  err=$(mktemp)
+  "$@" 2>"$err" >/dev/null
+  code=$?
+  if [ "$code" != "$status" ] || ! grep -q -- "$pattern" "$err"; then
+    echo "FAIL $name: status $code (want $status)"
+    sed 's/^/  stderr: /' "$err"
+    failures=$((failures + 1))
+  else
+    passes=$((passes + 1))
+  fi
+  rm -f "$err"
+}
+tmpdir=$(mktemp -d)
+expect directory 1 'Is a directory' "$cli" "$tmpdir"
+expect unreadable 1 'cannot read' "$cli" /proc/self/mem
+expect full-disk 1 'No space left' sh -c "printf 1234 | '$cli' -m hex-encode >/dev/full"
+head -c 3000000 /dev/zero >"$tmpdir/zeros"
+# A reader that stops early ends the run quietly.
+code=$( ("$cli" --raw -m hex-encode "$tmpdir/zeros" 2>"$tmpdir/err"; echo $? >"$tmpdir/code") | head -c 1 >/dev/null; cat "$tmpdir/code")
+if [ "$code" = 1 ] && [ ! -s "$tmpdir/err" ]; then passes=$((passes + 1)); else
+  echo "FAIL closed-pipe-quiet: status $code, stderr: $(cat "$tmpdir/err")"; failures=$((failures + 1)); fi
+if [ "$sanitized" != ON ]; then  # sanitizers reserve more address space than the limit allows
+  head -c 64000000 /dev/urandom >"$tmpdir/big"
+  expect memory-limit 1 'not enough memory' sh -c "ulimit -v 150000; exec '$cli' --raw -m utf16-encode '$tmpdir/big'"
+fi
+rm -rf "$tmpdir"
 
 for mode in s2t t2s gbk-to-big5 big5-to-gbk; do
   if "$cli" -m "$mode" </dev/null >/dev/null 2>&1; then continue; fi
