@@ -1,10 +1,11 @@
 # Front door: every target installs what it needs first, so a fresh Debian 12 machine needs nothing else.
+SHELL := /bin/bash
 BUILD ?= build
 PRESET ?= dev
 JOBS ?= $(shell nproc)
 EXAMPLE := printf '11,22.33 44\n55,66.77 88\n你好\n'
 
-.PHONY: all deps configure build test run bench sanitize clean
+.PHONY: all deps configure build test run bench sanitize fuzz clean
 
 all: build
 
@@ -33,6 +34,22 @@ sanitize: deps
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
 	  ctest --output-on-failure -j $(JOBS)
+
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS := conversion hex-reader text-boundary
+
+fuzz:
+	@scripts/install-deps clang libclang-rt-14-dev
+	@test -f build-fuzz/build.ninja || CXX=clang++ cmake -G Ninja -B build-fuzz \
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSALY_FUZZ=ON -DTESSALY_BUILD_TESTS=OFF -DTESSALY_BUILD_GUI=OFF
+	cmake --build build-fuzz -j $(JOBS)
+	@set -o pipefail; for t in $(FUZZ_TARGETS); do \
+	  mkdir -p build-fuzz/corpus/$$t && cp -n fuzz/corpus/$$t/* build-fuzz/corpus/$$t/; \
+	  echo "== $$t-fuzz for $(FUZZ_SECONDS) s"; \
+	  build-fuzz/fuzz/$$t-fuzz -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	    -artifact_prefix=build-fuzz/$$t- build-fuzz/corpus/$$t 2>&1 | \
+	    grep -E '^(stat::number_of_executed_units|==[0-9]+==|SUMMARY|artifact)|Done' || exit 1; \
+	done
 
 bench: deps
 	@test -f build-release/build.ninja || cmake --preset release

@@ -7,13 +7,21 @@
 namespace tessaly {
 namespace {
 
+// A lone CR (the old Mac line end) is a line break too: kept as it is, it would stand before a
+// following line break that reads back as CR LF, and a second round trip would change the text.
 template <typename Char>
 std::basic_string<Char> LineBreaksToCrLf(std::basic_string_view<Char> text) {
   std::basic_string<Char> out;
   out.reserve(text.size() + text.size() / 16);
   for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == Char('\n') && (i == 0 || text[i - 1] != Char('\r'))) out.push_back(Char('\r'));
-    out.push_back(text[i]);
+    if (text[i] == Char('\r')) {
+      if (i + 1 < text.size() && text[i + 1] == Char('\n')) ++i;
+      out.append({Char('\r'), Char('\n')});
+    } else if (text[i] == Char('\n')) {
+      out.append({Char('\r'), Char('\n')});
+    } else {
+      out.push_back(text[i]);
+    }
   }
   return out;
 }

@@ -15,7 +15,8 @@ struct AnsiInput {
   std::size_t substituted = 0;  ///< characters GBK lacks, each now "?"
 };
 
-/// Box text to GBK: each line break (LF or CR LF) becomes CR LF; a character GBK lacks becomes "?".
+/// Box text to GBK: each line break (LF, CR LF or a lone CR) becomes CR LF; a character GBK lacks
+/// becomes "?".
 AnsiInput TextToAnsi(std::u16string_view text);
 
 /// GBK bytes to box text: CR LF becomes LF; a malformed sequence becomes U+FFFD. Zero bytes stay.

@@ -28,7 +28,7 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, TextToAnsiTest,
     ::testing::Values(ToAnsiCase{"Ascii", u"abc", "abc", 0},
                       ToAnsiCase{"LineFeeds", u"a\nb\r\nc\n", "a\r\nb\r\nc\r\n", 0},
-                      ToAnsiCase{"LoneCrStays", u"a\rb", "a\rb", 0},
+                      ToAnsiCase{"LoneCrIsALineBreak", u"a\rb\r\r\n", "a\r\nb\r\n\r\n", 0},
                       ToAnsiCase{"Chinese", u"你好", Bytes("C4E3BAC3"), 0},
                       ToAnsiCase{"Euro", u"€", Bytes("80"), 0},
                       ToAnsiCase{"Thai", u"aกb", "a?b", 1}, ToAnsiCase{"Emoji", u"😀😀", "??", 2},
@@ -82,6 +82,24 @@ TEST(Utf8TextToAnsi, ConvertsTerminalText) {
   EXPECT_EQ(input.text, Bytes("C4E3") + "\r\n?");
   EXPECT_EQ(input.substituted, 1u);
 }
+
+}  // namespace
+}  // namespace tessaly
+
+namespace tessaly {
+namespace {
+
+class RoundTripTest : public ::testing::TestWithParam<std::string> {};
+
+// Text shown once and read back is a fixed point: a second round changes nothing.
+TEST_P(RoundTripTest, SecondRoundChangesNothing) {
+  const std::string once = AnsiToUtf8Text(Utf8TextToAnsi(GetParam()).text);
+  EXPECT_EQ(AnsiToUtf8Text(Utf8TextToAnsi(once).text), once);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, RoundTripTest,
+                         ::testing::Values("\r\r\n", "a\r", "\n\r\n\r", "กข\r\n", "€\n", "x\r\rz",
+                                           std::string("a\0\r\n", 4)));
 
 }  // namespace
 }  // namespace tessaly

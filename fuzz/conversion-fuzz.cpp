@@ -1,0 +1,112 @@
+// The whole conversion with any mode id, separator id, deletion flags and input: the length laws
+// hold, the chunked path agrees, and only the four Chinese routines ever report a fault.
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
+#include "engine/byte_modes.h"
+#include "engine/chunked_conversion.h"
+#include "engine/conversion.h"
+#include "engine/pipeline.h"
+
+namespace tessaly {
+namespace {
+
+class CountingReporter final : public FaultReporter {
+ public:
+  void ReportFault(std::string_view, std::string_view) override { ++faults; }
+  int faults = 0;
+};
+
+void Require(bool condition) {
+  if (!condition) std::abort();
+}
+
+bool IsChineseMode(ConversionMode mode) {
+  return mode >= ConversionMode::SimplifiedToTraditional && mode <= ConversionMode::Big5ToGbk;
+}
+
+void CheckModeLength(ConversionMode mode, std::size_t n, const AnsiText& out) {
+  switch (mode) {
+    case ConversionMode::HexEncode:
+      Require(out.size() == 2 * n);
+      break;
+    case ConversionMode::HexDecode:
+      Require(out.size() == (n + 1) / 2);
+      break;
+    case ConversionMode::CharArray:
+      Require(out.size() == 4 * n + 7);
+      break;
+    case ConversionMode::FormatOnly:
+      Require(out.size() == n);
+      break;
+    case ConversionMode::RandomBytes: {
+      Require(out.size() == 512);
+      std::string bytes = HexDecode(out);
+      std::sort(bytes.begin(), bytes.end());
+      Require(std::adjacent_find(bytes.begin(), bytes.end()) == bytes.end());
+      break;
+    }
+    default:
+      if (static_cast<int>(mode) == 0 ||
+          (static_cast<int>(mode) >= 1012 && static_cast<int>(mode) <= 1018))
+        Require(out.empty());
+  }
+}
+
+void CheckSeparatedLength(SeparatorStyle style, std::size_t m, const AnsiText& out) {
+  const std::size_t pieces = (m + 1) / 2;
+  switch (style) {
+    case SeparatorStyle::SeparatorSpace:
+    case SeparatorStyle::SeparatorComma:
+    case SeparatorStyle::SeparatorDot:
+      Require(out.size() == m + pieces);
+      break;
+    case SeparatorStyle::SeparatorHexList:
+      Require(out.size() == (m == 0 ? 2 : m + 3 * pieces - 1));
+      break;
+    default:
+      Require(out.size() == m);
+  }
+}
+
+}  // namespace
+}  // namespace tessaly
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace tessaly;
+  if (size < 4) return 0;
+  const int mode_id = data[0] % 21 == 0 ? 0 : 999 + data[0] % 21;  // 0 and 1000 to 1019
+  const auto mode = static_cast<ConversionMode>(mode_id);
+  constexpr std::array<int, 6> kStyles = {0, 1025, 1026, 1027, 1028, 1029};
+  const auto style = static_cast<SeparatorStyle>(kStyles[data[1] % kStyles.size()]);
+  const DeletionOptions deletion{bool(data[2] & 1), bool(data[2] & 2), bool(data[2] & 4),
+                                 bool(data[2] & 8), bool(data[2] & 16)};
+  const std::uint32_t ticks = data[3];
+  const std::string_view input(reinterpret_cast<const char*>(data + 4), size - 4);
+
+  CountingReporter reporter;
+  const ConversionContext context{reporter, [ticks] { return ticks; }};
+  const AnsiText stripped = StripSelectedChars(input, deletion);
+  const AnsiText mode_output = RunMode(mode, stripped, context);
+  CheckModeLength(mode, stripped.size(), mode_output);
+  const AnsiText separated = ApplySeparators(mode_output, style);
+  CheckSeparatedLength(style, mode_output.size(), separated);
+
+  const AnsiText whole = RunConversion({AnsiText(input), mode, deletion, style}, context);
+  Require(IsChineseMode(mode) || whole == separated);
+  Require(reporter.faults == 0 || IsChineseMode(mode));
+
+  if (ChunkedConversion::Supports(mode)) {
+    const std::size_t cut = (data[2] >> 5) * input.size() / 7;
+    ChunkedConversion chunked(mode, deletion, style);
+    AnsiText out;
+    chunked.Convert(input.substr(0, cut), out);
+    chunked.Convert(input.substr(cut), out);
+    chunked.Finish(out);
+    Require(out == whole);
+  }
+  return 0;
+}
