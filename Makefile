@@ -5,7 +5,7 @@ PRESET ?= dev
 JOBS ?= $(shell nproc)
 EXAMPLE := printf '11,22.33 44\n55,66.77 88\n你好\n'
 
-.PHONY: all deps configure build test run bench sanitize fuzz clean
+.PHONY: all deps configure build test run bench compare sanitize fuzz clean
 
 all: build
 
@@ -55,6 +55,12 @@ bench: deps
 	@test -f build-release/build.ninja || cmake --preset release
 	cmake --build build-release -j $(JOBS) --target engine-bench
 	build-release/bench/engine-bench
+
+compare:
+	@scripts/install-deps xxd opencc time
+	@test -f build-release/build.ninja || cmake --preset release
+	cmake --build build-release -j $(JOBS) --target tessaly-cli
+	bench/compare build-release/tessaly-cli
 
 clean:
 	rm -rf $(BUILD) build-release build-asan
