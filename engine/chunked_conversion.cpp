@@ -32,9 +32,6 @@ void ChunkedConversion::Convert(std::string_view chunk, AnsiText& out) {
 }
 
 void ChunkedConversion::Finish(AnsiText& out) {
-  stripped_.clear();
-  stripper_.Finish(stripped_);
-  ConvertStripped(stripped_, out);
   mode_output_.clear();
   FinishMode(separates_ ? mode_output_ : out);
   Separate(mode_output_, out);

@@ -29,55 +29,41 @@ char SeparatorOf(SeparatorStyle style) {
 }  // namespace
 
 CharStripper::CharStripper(const DeletionOptions& options) {
-  marked_[' '] = options.DeleteSpaces;
-  marked_['.'] = options.DeleteDots;
-  marked_[','] = options.DeleteCommas;
-  marked_['\t'] = options.DeleteTabs;
-  marked_['\r'] = marked_['\n'] = options.DeleteLineBreaks;
+  for (int byte = 0; byte < 256; ++byte) byte_kind_[byte] = kKept | (IsLeadByte(byte) ? kLead : 0);
+  const auto mark = [this](char target, bool deleted) {
+    if (deleted) byte_kind_[static_cast<unsigned char>(target)] &= ~kKept;
+  };
+  mark(' ', options.DeleteSpaces);
+  mark('.', options.DeleteDots);
+  mark(',', options.DeleteCommas);
+  mark('\t', options.DeleteTabs);
+  mark('\r', options.DeleteLineBreaks);
+  mark('\n', options.DeleteLineBreaks);
   deletes_nothing_ = options == DeletionOptions{};
 }
 
-CharStripper::CharStripper(char target) {
-  marked_[static_cast<unsigned char>(target)] = true;
+CharStripper::CharStripper(char target) : CharStripper(DeletionOptions{}) {
+  byte_kind_[static_cast<unsigned char>(target)] &= ~kKept;
   deletes_nothing_ = false;
 }
 
 // Every target is a single-byte character, so deleting one never moves the character boundaries
-// after it: one pass with a table gives what successive passes per target would.
+// after it: one pass gives what successive passes per target would. The pass keeps one bit of
+// state, whether the byte at hand is the second byte of a character, and advances the output by a
+// table value instead of branching on each byte.
 void CharStripper::Strip(std::string_view chunk, AnsiText& out) {
-  if (chunk.empty()) return;
   const std::size_t start = out.size();
-  out.resize(start + chunk.size() + 1);
+  out.resize(start + chunk.size());
   char* target = out.data() + start;
-  std::size_t i = 0;
-  if (lead_pending_) {
-    *target++ = pending_lead_;
-    *target++ = chunk[i++];
-    lead_pending_ = false;
+  unsigned in_trail = in_trail_;
+  for (const char c : chunk) {
+    const unsigned kind = byte_kind_[static_cast<unsigned char>(c)];
+    *target = c;
+    target += (kind & kKept) | in_trail;
+    in_trail = (kind >> 1) & (in_trail ^ 1);  // kLead: the next byte completes this character
   }
-  const std::size_t size = chunk.size();
-  while (i < size) {
-    const auto byte = static_cast<unsigned char>(chunk[i]);
-    if (IsLeadByte(byte)) {
-      if (i + 1 == size) {
-        lead_pending_ = true;
-        pending_lead_ = chunk[i];
-        break;
-      }
-      *target++ = chunk[i];
-      *target++ = chunk[i + 1];
-      i += 2;
-    } else {
-      *target = chunk[i++];
-      target += !marked_[byte];
-    }
-  }
+  in_trail_ = in_trail;
   out.resize(static_cast<std::size_t>(target - out.data()));
-}
-
-void CharStripper::Finish(AnsiText& out) {
-  if (lead_pending_ && !marked_[static_cast<unsigned char>(pending_lead_)]) out += pending_lead_;
-  lead_pending_ = false;
 }
 
 SeparatorJoiner::SeparatorJoiner(SeparatorStyle style)
@@ -152,7 +138,6 @@ AnsiText RemoveChar(std::string_view text, char target) {
   CharStripper stripper(target);
   AnsiText out;
   stripper.Strip(text, out);
-  stripper.Finish(out);
   return out;
 }
 
@@ -161,7 +146,6 @@ AnsiText StripSelectedChars(std::string_view text, const DeletionOptions& option
   if (stripper.DeletesNothing()) return AnsiText(text);
   AnsiText out;
   stripper.Strip(text, out);
-  stripper.Finish(out);
   return out;
 }
 

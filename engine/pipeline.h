@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <string_view>
 
 #include "engine/ansi_text.h"
@@ -24,18 +25,18 @@ class CharStripper {
   /// A stripper for one target byte, as RemoveChar uses.
   explicit CharStripper(char target);
 
-  /// Appends the kept characters of the chunk; a lead byte that ends it waits for the next one.
+  /// Appends the kept characters of the chunk; a character may start in one chunk and end in the
+  /// next. (A lead byte that ends the text is a character of its own, and is kept.)
   void Strip(std::string_view chunk, AnsiText& out);
-  /// Appends a lead byte still waiting: the text ended with it, so it is a character of its own.
-  void Finish(AnsiText& out);
   /// Whether no byte is ever deleted, so stripping can be skipped.
   bool DeletesNothing() const { return deletes_nothing_; }
 
  private:
-  std::array<bool, 256> marked_{};
+  static constexpr std::uint8_t kKept = 1;  // the byte stays when it starts a character
+  static constexpr std::uint8_t kLead = 2;  // the byte starts a two-byte character
+  std::array<std::uint8_t, 256> byte_kind_{};
   bool deletes_nothing_ = true;
-  bool lead_pending_ = false;
-  char pending_lead_ = 0;
+  unsigned in_trail_ = 0;  // the next byte is the second byte of a character
 };
 
 /// ApplySeparators over a text that arrives in chunks.
