@@ -1,0 +1,19 @@
+#include "ui/about_dialog.h"
+
+#include "ui/app_icon.h"
+#include "ui/dialog_units.h"
+#include "ui/product_text.h"
+
+namespace tessaly::gui {
+
+AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
+  ui.setupUi(this);
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+  setWindowIcon(AppIcon());
+  ui.iconLabel->setPixmap(AppIcon().pixmap(kAppIconSize));
+  ui.makerLabel->setText(AboutLine());
+  ui.aboutLayout->setContentsMargins(DialogUnitMargins(fontMetrics(), 7, 7));
+}
+
+}  // namespace tessaly::gui

@@ -1,0 +1,168 @@
+#include "ui/main_dialog.h"
+
+#include <QDesktopServices>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QUrl>
+#include <algorithm>
+#include <utility>
+
+#include "ui/about_dialog.h"
+#include "ui/app_icon.h"
+#include "ui/box_text.h"
+#include "ui/dialog_units.h"
+#include "ui/help_texts.h"
+#include "ui/product_text.h"
+
+namespace tessaly::gui {
+namespace {
+
+// The boxes' size in dialog units of the window's font.
+constexpr int kBoxWidth = 297;
+constexpr int kBoxHeight = 60;
+constexpr int kMargin = 7;
+
+bool IsEnter(const QKeyEvent& event) {
+  return event.key() == Qt::Key_Return || event.key() == Qt::Key_Enter;
+}
+
+}  // namespace
+
+MainDialog::MainDialog(QWidget* parent) : QDialog(parent) {
+  ui.setupUi(this);
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint);
+  setWindowIcon(AppIcon());
+  const QFontMetrics metrics = fontMetrics();
+  ui.mainLayout->setContentsMargins(DialogUnitMargins(metrics, kMargin, kMargin));
+  for (DialogTextEdit* box : {ui.inputBox, ui.outputBox}) {
+    box->setFixedSize(DialogUnits(metrics, kBoxWidth, kBoxHeight));
+  }
+  AssignIds();
+  ConnectControls();
+  SetInitialState();
+}
+
+void MainDialog::SetConverter(Converter converter) {
+  converter_ = std::move(converter);
+}
+
+void MainDialog::AssignIds() {
+  const std::pair<QAbstractButton*, ConversionMode> modes[] = {
+      {ui.modeHexEncode, ConversionMode::HexEncode},
+      {ui.modeHexDecode, ConversionMode::HexDecode},
+      {ui.modeUtf16Encode, ConversionMode::Utf16Encode},
+      {ui.modeUtf16Decode, ConversionMode::Utf16Decode},
+      {ui.modeRandomBytes, ConversionMode::RandomBytes},
+      {ui.modeSimplifiedToTraditional, ConversionMode::SimplifiedToTraditional},
+      {ui.modeTraditionalToSimplified, ConversionMode::TraditionalToSimplified},
+      {ui.modeGbkToBig5, ConversionMode::GbkToBig5},
+      {ui.modeBig5ToGbk, ConversionMode::Big5ToGbk},
+      {ui.modeCharArray, ConversionMode::CharArray},
+      {ui.modeUtf8Encode, ConversionMode::Utf8Encode},
+      {ui.modeUtf8Decode, ConversionMode::Utf8Decode},
+      {ui.modeFormatOnly, ConversionMode::FormatOnly},
+  };
+  for (const auto& [button, mode] : modes) {
+    ui.modeGroup->setId(button, static_cast<int>(mode));
+    // A mode this build cannot run would only ever give an empty output.
+    button->setEnabled(IsModeAvailable(mode));
+  }
+  const std::pair<QAbstractButton*, SeparatorStyle> styles[] = {
+      {ui.separatorNone, SeparatorStyle::SeparatorNone},
+      {ui.separatorSpace, SeparatorStyle::SeparatorSpace},
+      {ui.separatorComma, SeparatorStyle::SeparatorComma},
+      {ui.separatorDot, SeparatorStyle::SeparatorDot},
+      {ui.separatorHexList, SeparatorStyle::SeparatorHexList},
+  };
+  for (const auto& [button, style] : styles)
+    ui.separatorGroup->setId(button, static_cast<int>(style));
+}
+
+void MainDialog::ConnectControls() {
+  // idClicked also fires for a click on the radio that is already selected.
+  connect(ui.modeGroup, &QButtonGroup::idClicked, this, &MainDialog::ShowHelpText);
+  connect(ui.separatorGroup, &QButtonGroup::idClicked, this, [this] { Convert(); });
+  connect(ui.convertButton, &QPushButton::clicked, this, [this] { Convert(); });
+  connect(ui.clearButton, &QPushButton::clicked, this, [this] {
+    ui.inputBox->clear();
+    ui.outputBox->clear();
+  });
+  // The desktop's answer is not examined: nothing is shown when no browser opens.
+  connect(ui.webButton, &QPushButton::clicked, this,
+          [] { QDesktopServices::openUrl(QUrl(WebAddress())); });
+
+  // No system menu to extend on this desktop: the About entry lives in the window's context
+  // menu and on F1.
+  about_action_.setText(AboutEntryText());
+  about_action_.setShortcut(QKeySequence(Qt::Key_F1));
+  connect(&about_action_, &QAction::triggered, this, &MainDialog::ShowAbout);
+  addAction(&about_action_);
+  setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+void MainDialog::SetInitialState() {
+  ui.separatorNone->setChecked(true);
+  ui.modeFormatOnly->setChecked(true);
+  for (QCheckBox* box :
+       {ui.deleteSpaces, ui.deleteDots, ui.deleteCommas, ui.deleteTabs, ui.deleteLineBreaks}) {
+    box->setChecked(true);
+  }
+  setWindowTitle(WindowTitle());
+  ui.inputBox->setFocus();
+}
+
+ConversionRequest MainDialog::BuildRequest() const {
+  ConversionRequest request;
+  request.input = BoxTextToAnsi(ui.inputBox->toPlainText());
+  request.mode = static_cast<ConversionMode>(std::max(ui.modeGroup->checkedId(), 0));
+  request.deletion = {ui.deleteSpaces->isChecked(), ui.deleteDots->isChecked(),
+                      ui.deleteCommas->isChecked(), ui.deleteTabs->isChecked(),
+                      ui.deleteLineBreaks->isChecked()};
+  request.style = static_cast<SeparatorStyle>(std::max(ui.separatorGroup->checkedId(), 0));
+  return request;
+}
+
+void MainDialog::Convert() {
+  const AnsiText result = converter_(BuildRequest(), ConversionContext{reporter_});
+  ShowInOutputBox(result);
+}
+
+void MainDialog::ShowHelpText(int mode_id) {
+  ShowInOutputBox(HelpText(static_cast<ConversionMode>(mode_id)));
+}
+
+void MainDialog::ShowInOutputBox(std::string_view ansi) {
+  ui.outputBox->setPlainText(AnsiToBoxText(ansi));
+}
+
+void MainDialog::reject() {
+  if (ConfirmExit()) QDialog::reject();
+}
+
+bool MainDialog::ConfirmExit() {
+  QMessageBox box(QMessageBox::NoIcon, QStringLiteral("提示"), QStringLiteral("确定退出?"),
+                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, this);
+  box.setDefaultButton(QMessageBox::Yes);
+  return box.exec() == QMessageBox::Yes;
+}
+
+void MainDialog::ShowAbout() {
+  AboutDialog about(this);
+  about.exec();
+}
+
+void MainDialog::keyPressEvent(QKeyEvent* event) {
+  if (!IsEnter(*event)) {
+    QDialog::keyPressEvent(event);
+    return;
+  }
+  // No button is the default, so Enter is the accept action, which does nothing; a push button
+  // with the focus is the exception, as on the desktop the dialogs came from.
+  if (auto* button = qobject_cast<QPushButton*>(focusWidget())) button->click();
+  event->accept();
+}
+
+}  // namespace tessaly::gui
