@@ -1,0 +1,565 @@
+// The main window and the About box, driven offscreen as a user would drive them.
+#include <QCheckBox>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QDesktopServices>
+#include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QWindow>
+#include <memory>
+
+#include "engine/code_page.h"
+#include "res/product.h"
+#include "tests/gui-helpers.h"
+#include "ui/about_dialog.h"
+#include "ui/box_text.h"
+#include "ui/converter_app.h"
+#include "ui/help_texts.h"
+#include "ui/main_dialog.h"
+
+using tessaly::AnsiText;
+using tessaly::ConversionMode;
+using tessaly::gui::AboutDialog;
+using tessaly::gui::MainDialog;
+using tessaly::gui::testing::ModalWatcher;
+
+namespace {
+
+QByteArray Gbk(std::u16string_view text) {
+  const std::string bytes = tessaly::GbkCodePage().FromUtf16(text);
+  return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+QByteArray Bytes(const AnsiText& text) {
+  return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QString Utf8(std::string_view text) {
+  return tessaly::gui::FromUtf8(text);
+}
+
+// 中華人民共和國 in BIG5.
+const QByteArray kBig5Phrase = QByteArray::fromHex("A4A4B5D8A448A5C1A640A94DB0EA");
+
+// Receives what the web button asks the desktop to open.
+class UrlCatcher : public QObject {
+  Q_OBJECT
+
+ public:
+  QList<QUrl> opened;
+
+ public slots:
+  void Open(const QUrl& url) { opened.append(url); }
+};
+
+}  // namespace
+
+class MainDialogTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<MainDialog> dialog_;
+
+  template <typename Widget>
+  Widget& Child(const char* name) {
+    auto* widget = dialog_->findChild<Widget*>(QString::fromLatin1(name));
+    if (widget == nullptr) qFatal("no control named %s", name);
+    return *widget;
+  }
+  QPlainTextEdit& Input() { return Child<QPlainTextEdit>("inputBox"); }
+  QPlainTextEdit& Output() { return Child<QPlainTextEdit>("outputBox"); }
+  void Click(const char* name) { Child<QAbstractButton>(name).click(); }
+
+  // Types into the input box, picks the mode and converts with "转换".
+  QString Convert(const QString& input, const char* mode) {
+    Input().setPlainText(input);
+    Click(mode);
+    Click("convertButton");
+    return Output().toPlainText();
+  }
+
+ private slots:
+  void init() {
+    dialog_ = std::make_unique<MainDialog>();
+    dialog_->show();
+    QVERIFY(QTest::qWaitForWindowActive(dialog_.get()));
+  }
+  void cleanup() { dialog_.reset(); }
+
+  void initialState() {
+    QVERIFY(Input().toPlainText().isEmpty());
+    QVERIFY(Output().toPlainText().isEmpty());
+    QVERIFY(Child<QRadioButton>("modeFormatOnly").isChecked());
+    QVERIFY(Child<QRadioButton>("separatorNone").isChecked());
+    for (const char* name :
+         {"deleteSpaces", "deleteDots", "deleteCommas", "deleteTabs", "deleteLineBreaks"}) {
+      QVERIFY2(Child<QCheckBox>(name).isChecked(), name);
+    }
+    QCOMPARE(dialog_->windowTitle(),
+             QStringLiteral("%1 %2 %3 版本1.2")
+                 .arg(Utf8(tessaly::product::kProductName), Utf8(tessaly::product::kMakerName),
+                      Utf8(tessaly::product::kHostName)));
+    QCOMPARE(QApplication::focusWidget(), &Input());
+    QCOMPARE(dialog_->minimumSize(), dialog_->maximumSize());
+    QVERIFY(!(dialog_->windowFlags() & Qt::WindowMaximizeButtonHint));
+    QVERIFY(!dialog_->windowIcon().isNull());
+  }
+
+  void noHiddenOrDefaultControls() {
+    const auto radios = dialog_->findChildren<QRadioButton*>();
+    QCOMPARE(radios.size(), 13 + 5);
+    for (const QRadioButton* radio : radios) {
+      QVERIFY(radio->isVisible());
+      QVERIFY(radio->text() != QStringLiteral("单选1"));
+    }
+    const auto buttons = dialog_->findChildren<QPushButton*>();
+    QCOMPARE(buttons.size(), 3);
+    for (const QPushButton* button : buttons) {
+      QVERIFY(button->isVisible());
+      QVERIFY2(!button->isDefault() && !button->autoDefault(), qPrintable(button->text()));
+    }
+  }
+
+  void tabMovesFocusInTemplateOrder() {
+    const QStringList expected = {"outputBox",        "clearButton", "convertButton", "webButton",
+                                  "deleteSpaces",     "deleteDots",  "deleteCommas",  "deleteTabs",
+                                  "deleteLineBreaks", "inputBox"};
+    QStringList visited;
+    for (qsizetype i = 0; i < expected.size(); ++i) {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      visited.append(QApplication::focusWidget()->objectName());
+    }
+    QCOMPARE(visited, expected);
+    QVERIFY(Input().toPlainText().isEmpty());
+    QVERIFY(Output().toPlainText().isEmpty());
+  }
+
+  void helpTexts_data() {
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("radio");
+    QTest::addColumn<QByteArray>("expected");
+    const auto row = [](const char* name, ConversionMode mode, const char* radio,
+                        const QByteArray& expected) {
+      QTest::newRow(name) << static_cast<int>(mode) << QString::fromLatin1(radio) << expected;
+    };
+    row("1000", ConversionMode::HexEncode, "modeHexEncode",
+        QByteArray::fromHex("CBB5C3F73A0D0A") + "12345 = 31 32 33 34 35 \r\n" +
+            QByteArray::fromHex("C4E3BAC3") + " = C4 E3 BA C3 ");
+    row("1001", ConversionMode::HexDecode, "modeHexDecode",
+        Gbk(u"说明:\r\n31 32 33 34 35 = 12345 \r\nC4 E3 BA C3 = 你好"));
+    row("1002", ConversionMode::Utf16Encode, "modeUtf16Encode",
+        Gbk(u"说明:\r\n12345 = 31 00 32 00 33 00 34 00 35 00 \r\n你好 = 60 4F 7D 59 "));
+    row("1003", ConversionMode::Utf16Decode, "modeUtf16Decode",
+        Gbk(u"说明:\r\n31 00 32 00 33 00 34 00 35 00 = 12345 \r\n60 4F 7D 59 = 你好"));
+    row("1004", ConversionMode::RandomBytes, "modeRandomBytes",
+        Gbk(u"说明:\r\n点转换会直接生成256个不重复的随机值"));
+    row("1005", ConversionMode::SimplifiedToTraditional, "modeSimplifiedToTraditional",
+        Gbk(u"说明:\r\n中华人民共和国=中華人民共和國"));
+    row("1006", ConversionMode::TraditionalToSimplified, "modeTraditionalToSimplified",
+        Gbk(u"说明:\r\n中華人民共和國=中华人民共和国"));
+    row("1007", ConversionMode::GbkToBig5, "modeGbkToBig5",
+        Gbk(u"说明:\r\n中華人民共和國=") + kBig5Phrase);
+    row("1008", ConversionMode::Big5ToGbk, "modeBig5ToGbk",
+        Gbk(u"说明:\r\n") + kBig5Phrase + Gbk(u"=中華人民共和國"));
+    QByteArray char_array = "{";
+    for (const char c : tessaly::product::kWebAddress) char_array += QByteArray("'") + c + "',";
+    char_array += "'\\0'};";
+    row("1009", ConversionMode::CharArray, "modeCharArray",
+        Gbk(u"说明:\r\n") +
+            QByteArray(tessaly::product::kWebAddress.data(), tessaly::product::kWebAddress.size()) +
+            " = " + char_array);
+    row("1010", ConversionMode::Utf8Encode, "modeUtf8Encode",
+        Gbk(u"说明:\r\n123你好=313233E4BDA0E5A5BD"));
+    row("1011", ConversionMode::Utf8Decode, "modeUtf8Decode",
+        Gbk(u"说明:\r\n313233E4BDA0E5A5BD=123你好"));
+    row("1019", ConversionMode::FormatOnly, "modeFormatOnly",
+        Gbk(u"说明:\r\n11,22.33 44\r\n55,66.77 88 = 1122334455667788"));
+  }
+
+  // A mode click replaces the output box with the help text and touches nothing else.
+  void helpTexts() {
+    QFETCH(int, mode);
+    QFETCH(QString, radio);
+    QFETCH(QByteArray, expected);
+    QCOMPARE(Bytes(tessaly::gui::HelpText(static_cast<ConversionMode>(mode))), expected);
+
+    auto& button = Child<QRadioButton>(radio.toLatin1().constData());
+    QCOMPARE(button.isEnabled(), tessaly::IsModeAvailable(static_cast<ConversionMode>(mode)));
+    if (!button.isEnabled()) return;  // the help text itself is checked above
+    Input().setPlainText(QStringLiteral("1 2"));
+    Output().setPlainText(QStringLiteral("an earlier result"));
+    Child<QCheckBox>("deleteTabs").setChecked(false);
+    Click("separatorComma");
+    for (int click = 0; click < 2; ++click) {  // the second click hits a selected radio
+      Output().setPlainText(QStringLiteral("an earlier result"));
+      button.click();
+      QCOMPARE(Bytes(tessaly::gui::BoxTextToAnsi(Output().toPlainText())), expected);
+    }
+    QCOMPARE(Input().toPlainText(), QStringLiteral("1 2"));
+    QVERIFY(!Child<QCheckBox>("deleteTabs").isChecked());
+    QVERIFY(Child<QRadioButton>("separatorComma").isChecked());
+  }
+
+  // Arrow keys inside a radio group click the next radio: a help text or a conversion.
+  void arrowKeysClickWithinAGroup() {
+    Input().setPlainText(QStringLiteral("1 2"));
+    QTest::mouseClick(&Child<QRadioButton>("modeHexEncode"), Qt::LeftButton);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    QVERIFY(Child<QRadioButton>("modeHexDecode").isChecked());
+    QCOMPARE(tessaly::gui::BoxTextToAnsi(Output().toPlainText()),
+             tessaly::gui::HelpText(ConversionMode::HexDecode));
+    Click("modeFormatOnly");
+    QTest::mouseClick(&Child<QRadioButton>("separatorNone"), Qt::LeftButton);
+    QCOMPARE(Output().toPlainText(), QStringLiteral("12"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+    QVERIFY(Child<QRadioButton>("separatorSpace").isChecked());
+    QCOMPARE(Output().toPlainText(), QStringLiteral("12 "));
+  }
+
+  void clearEmptiesBothBoxesOnly() {
+    Input().setPlainText(QStringLiteral("11 22"));
+    Click("modeHexEncode");
+    Click("separatorSpace");
+    Child<QCheckBox>("deleteDots").setChecked(false);
+    Click("clearButton");
+    QVERIFY(Input().toPlainText().isEmpty());
+    QVERIFY(Output().toPlainText().isEmpty());
+    QVERIFY(Child<QRadioButton>("modeHexEncode").isChecked());
+    QVERIFY(Child<QRadioButton>("separatorSpace").isChecked());
+    QVERIFY(!Child<QCheckBox>("deleteDots").isChecked());
+    QVERIFY(Child<QCheckBox>("deleteSpaces").isChecked());
+  }
+
+  void enterDoesNothingOutsideAButton_data() {
+    QTest::addColumn<QString>("focus");
+    for (const char* name : {"inputBox", "outputBox", "deleteSpaces", "modeHexEncode"}) {
+      QTest::newRow(name) << QString::fromLatin1(name);
+    }
+  }
+
+  void enterDoesNothingOutsideAButton() {
+    QFETCH(QString, focus);
+    Input().setPlainText(QStringLiteral("11"));
+    Output().setPlainText(QStringLiteral("22"));
+    auto& target = Child<QWidget>(focus.toLatin1().constData());
+    target.setFocus();
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) QTest::keyClick(&target, key);
+    QCOMPARE(Input().toPlainText(), QStringLiteral("11"));
+    QCOMPARE(Output().toPlainText(), QStringLiteral("22"));
+    QVERIFY(dialog_->isVisible());
+    QCOMPARE(QApplication::activeModalWidget(), nullptr);
+    QVERIFY(Child<QCheckBox>("deleteSpaces").isChecked());
+  }
+
+  void enterOnAFocusedButtonClicksIt() {
+    Input().setPlainText(QStringLiteral("1 2"));
+    Child<QPushButton>("convertButton").setFocus();
+    QTest::keyClick(&Child<QPushButton>("convertButton"), Qt::Key_Return);
+    QCOMPARE(Output().toPlainText(), QStringLiteral("12"));
+  }
+
+  void ctrlEnterBreaksTheLineAndPastedBreaksStay() {
+    QTest::keyClicks(&Input(), QStringLiteral("ab"));
+    QTest::keyClick(&Input(), Qt::Key_Return, Qt::ControlModifier);
+    QTest::keyClicks(&Input(), QStringLiteral("cd"));
+    QCOMPARE(Input().toPlainText(), QStringLiteral("ab\ncd"));
+
+    Input().clear();
+    QApplication::clipboard()->setText(QStringLiteral("11\n22\r\n33"));
+    Input().paste();
+    QCOMPARE(Input().toPlainText().count(QLatin1Char('\n')), 2);
+    Child<QCheckBox>("deleteLineBreaks").setChecked(false);
+    Click("modeHexEncode");
+    Click("convertButton");
+    QCOMPARE(Output().toPlainText(), QStringLiteral("31310D0A32320D0A3333"));
+  }
+
+  void closingAsksFirst_data() {
+    QTest::addColumn<QString>("way");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("closes");
+    const std::pair<const char*, QMessageBox::StandardButton> answers[] = {
+        {"yes", QMessageBox::Yes},
+        {"no", QMessageBox::No},
+        {"cancel", QMessageBox::Cancel},
+        {"escape", QMessageBox::NoButton}};
+    for (const char* way : {"escape", "close", "window-system"}) {
+      for (const auto& [name, button] : answers) {
+        QTest::addRow("%s, %s", way, name)
+            << QString::fromLatin1(way) << static_cast<int>(button) << (button == QMessageBox::Yes);
+      }
+    }
+  }
+
+  // Escape, the close box (a window-system close request, as Alt+F4 also sends) and close().
+  void closingAsksFirst() {
+    QFETCH(QString, way);
+    QFETCH(int, answer);
+    QFETCH(bool, closes);
+    Input().setPlainText(QStringLiteral("kept"));
+    QString text, caption;
+    QStringList button_texts;
+    QMessageBox::StandardButton default_button = QMessageBox::NoButton;
+    QWidget* owner = nullptr;
+    QMessageBox::Icon icon = QMessageBox::Critical;
+    ModalWatcher<QMessageBox> watcher([&](QMessageBox& box) {
+      text = box.text();
+      caption = box.windowTitle();
+      default_button = box.standardButton(box.defaultButton());
+      owner = box.parentWidget();
+      icon = box.icon();
+      for (QAbstractButton* button : box.buttons()) button_texts.append(button->text());
+      if (answer == QMessageBox::NoButton) {
+        QTest::keyClick(&box, Qt::Key_Escape);
+      } else {
+        box.button(static_cast<QMessageBox::StandardButton>(answer))->click();
+      }
+    });
+    if (way == QLatin1String("escape")) {
+      QTest::keyClick(&Input(), Qt::Key_Escape);
+    } else if (way == QLatin1String("close")) {
+      dialog_->close();
+    } else {
+      dialog_->windowHandle()->close();
+    }
+    QVERIFY(watcher.Fired());
+    QCOMPARE(text, QStringLiteral("确定退出?"));
+    QCOMPARE(caption, QStringLiteral("提示"));
+    QCOMPARE(default_button, QMessageBox::Yes);
+    QCOMPARE(icon, QMessageBox::NoIcon);
+    QCOMPARE(owner, dialog_.get());
+    QCOMPARE(button_texts.size(), 3);
+    for (const QString& word :
+         {QStringLiteral("是"), QStringLiteral("否"), QStringLiteral("取消")}) {
+      QVERIFY2(button_texts.filter(word).size() == 1, qPrintable(button_texts.join(u',')));
+    }
+    QCOMPARE(dialog_->isVisible(), !closes);
+    if (closes) QCOMPARE(dialog_->result(), int(QDialog::Rejected));
+    QCOMPARE(Input().toPlainText(), QStringLiteral("kept"));
+  }
+
+  void separatorClickConverts_data() {
+    QTest::addColumn<QString>("separator");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("不加") << "separatorNone"
+                          << "1122334455667788";
+    QTest::newRow("加空格") << "separatorSpace"
+                            << "11 22 33 44 55 66 77 88 ";
+    QTest::newRow("加,") << "separatorComma"
+                         << "11,22,33,44,55,66,77,88,";
+    QTest::newRow("加.") << "separatorDot"
+                         << "11.22.33.44.55.66.77.88.";
+    QTest::newRow("加0x ,") << "separatorHexList"
+                            << "0x11,0x22,0x33,0x44,0x55,0x66,0x77,0x88";
+  }
+
+  // Also when the radio is already selected: "不加" starts selected.
+  void separatorClickConverts() {
+    QFETCH(QString, separator);
+    QFETCH(QString, expected);
+    Input().setPlainText(QStringLiteral("11,22.33 44\n55,66.77 88"));
+    auto& radio = Child<QRadioButton>(separator.toLatin1().constData());
+    for (int click = 0; click < 2; ++click) {
+      Output().setPlainText(QStringLiteral("stale"));
+      radio.click();
+      QCOMPARE(Output().toPlainText(), expected);
+    }
+  }
+
+  void deletionTakesEffectAtTheNextConversion() {
+    Input().setPlainText(QStringLiteral("1 2,3\t4"));
+    Click("convertButton");
+    QCOMPARE(Output().toPlainText(), QStringLiteral("1234"));
+    Child<QCheckBox>("deleteSpaces").click();
+    Child<QCheckBox>("deleteTabs").click();
+    QCOMPARE(Output().toPlainText(), QStringLiteral("1234"));
+    Click("convertButton");
+    QCOMPARE(Output().toPlainText(), QStringLiteral("1 23\t4"));
+  }
+
+  void zeroByteEndsTheOutput_data() {
+    QTest::addColumn<QString>("hex");
+    QTest::addColumn<QString>("separator");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("none") << "41004243"
+                          << "separatorNone"
+                          << "A";
+    QTest::newRow("space") << "41004243"
+                           << "separatorSpace"
+                           << "A";
+    QTest::newRow("hex list") << "41004243"
+                              << "separatorHexList"
+                              << "0xA";
+    QTest::newRow("leading zero") << "00414243"
+                                  << "separatorNone"
+                                  << "";
+    QTest::newRow("no zero") << "414243"
+                             << "separatorNone"
+                             << "ABC";
+  }
+
+  void zeroByteEndsTheOutput() {
+    QFETCH(QString, hex);
+    QFETCH(QString, separator);
+    QFETCH(QString, expected);
+    Input().setPlainText(hex);
+    Click("modeHexDecode");
+    Click(separator.toLatin1().constData());
+    QCOMPARE(Output().toPlainText(), expected);
+  }
+
+  // BIG5 bytes shown in the output box, copied into the input box, convert back to themselves.
+  void big5BytesSurviveTheBoxes() {
+    QByteArray codes;
+    for (int lead = 0xA1; lead <= 0xF9; ++lead) {
+      for (int trail = 0x40; trail <= 0xFE; ++trail) {
+        if (trail > 0x7E && trail < 0xA1) continue;
+        codes.append(static_cast<char>(lead)).append(static_cast<char>(trail));
+      }
+    }
+    const QString hex = QString::fromLatin1(codes.toHex().toUpper());
+    Convert(hex, "modeHexDecode");
+    QCOMPARE(Output().toPlainText().size(), codes.size() / 2);
+    Output().selectAll();
+    Output().copy();
+    Input().clear();
+    Input().paste();
+    Click("modeHexEncode");
+    Click("convertButton");
+    if (Output().toPlainText() != hex) {
+      QStringList broken;
+      for (qsizetype i = 0; i < codes.size() && broken.size() < 10; i += 2) {
+        const std::string_view code(codes.constData() + i, 2);
+        const QString shown = tessaly::gui::AnsiToBoxText(code);
+        if (tessaly::gui::BoxTextToAnsi(shown) != code) broken.append(codes.mid(i, 2).toHex());
+      }
+      QFAIL(qPrintable(QStringLiteral("codes that do not survive: ") + broken.join(u' ')));
+    }
+  }
+
+  void faultShowsAnOwnerlessBox() {
+    dialog_->SetConverter(
+        [](const tessaly::ConversionRequest&, const tessaly::ConversionContext& context) {
+          context.reporter.ReportFault("GBK2BIG5 出错", "出错");
+          return AnsiText("after the fault");
+        });
+    Output().setPlainText(QStringLiteral("before"));
+    QString text, caption, output_meanwhile;
+    QWidget* owner = dialog_.get();
+    QList<QAbstractButton*> buttons;
+    QMessageBox::Icon icon = QMessageBox::Critical;
+    QMessageBox::StandardButtons standard_buttons;
+    ModalWatcher<QMessageBox> watcher([&](QMessageBox& box) {
+      text = box.text();
+      caption = box.windowTitle();
+      owner = box.parentWidget();
+      buttons = box.buttons();
+      output_meanwhile = Output().toPlainText();
+      icon = box.icon();
+      standard_buttons = box.standardButtons();
+      box.done(QMessageBox::Ok);
+    });
+    Click("convertButton");
+    QVERIFY(watcher.Fired());
+    QCOMPARE(text, QStringLiteral("GBK2BIG5 出错"));
+    QCOMPARE(caption, QStringLiteral("出错"));
+    QCOMPARE(owner, nullptr);
+    QCOMPARE(buttons.size(), 1);
+    QCOMPARE(standard_buttons, QMessageBox::Ok);
+    QCOMPARE(icon, QMessageBox::NoIcon);
+    QCOMPARE(output_meanwhile, QStringLiteral("before"));
+    QCOMPARE(Output().toPlainText(), QStringLiteral("after the fault"));
+  }
+
+  void aboutBox_data() {
+    QTest::addColumn<QString>("opener");
+    QTest::addColumn<QString>("closer");
+    for (const char* opener : {"context-menu", "F1"}) {
+      for (const char* closer : {"确定", "Enter", "Escape"}) {
+        QTest::addRow("%s, %s", opener, closer)
+            << QString::fromLatin1(opener) << QString::fromUtf8(closer);
+      }
+    }
+  }
+
+  void aboutBox() {
+    QFETCH(QString, opener);
+    QFETCH(QString, closer);
+    QString line, caption;
+    bool has_icon = false;
+    QWidget* owner = nullptr;
+    QStringList button_texts;
+    ModalWatcher<AboutDialog> about([&](AboutDialog& box) {
+      caption = box.windowTitle();
+      owner = box.parentWidget();
+      for (const QPushButton* button : box.findChildren<QPushButton*>()) {
+        button_texts.append(button->text());
+      }
+      const auto labels = box.findChildren<QLabel*>();
+      for (const QLabel* label : labels) {
+        if (!label->pixmap().isNull()) has_icon = true;
+        if (!label->text().isEmpty()) line = label->text();
+      }
+      if (closer == QLatin1String("Enter")) {
+        QTest::keyClick(&box, Qt::Key_Return);
+      } else if (closer == QLatin1String("Escape")) {
+        QTest::keyClick(&box, Qt::Key_Escape);
+      } else {
+        box.findChild<QPushButton*>()->click();
+      }
+    });
+    if (opener == QLatin1String("F1")) {
+      QTest::keyClick(&Input(), Qt::Key_F1);
+    } else {
+      QString entry;
+      QTimer menu_poll;
+      QObject::connect(&menu_poll, &QTimer::timeout, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (menu == nullptr || !menu->isVisible()) return;
+        menu_poll.stop();
+        entry = menu->actions().value(0)->text();
+        QTest::keyClick(menu, Qt::Key_A);  // the entry's mnemonic
+      });
+      menu_poll.start(5);
+      // A right click on a label reaches the window's context menu.
+      auto& label = Child<QLabel>("deletionLabel");
+      QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5),
+                              label.mapToGlobal(QPoint(5, 5)));
+      QApplication::sendEvent(&label, &event);
+      QCOMPARE(entry, QStringLiteral("关于 %1(&A)...").arg(Utf8(tessaly::product::kProductName)));
+    }
+    QVERIFY(about.Fired());
+    QCOMPARE(caption, QStringLiteral("关于"));
+    QCOMPARE(button_texts, QStringList{QStringLiteral("确定")});
+    QCOMPARE(owner, dialog_.get());
+    QVERIFY(has_icon);
+    QCOMPARE(line, QStringLiteral("%1 %2 ").arg(Utf8(tessaly::product::kMakerName),
+                                                Utf8(tessaly::product::kHostName)));
+    QCOMPARE(QApplication::activeModalWidget(), nullptr);
+    QVERIFY(dialog_->isVisible());
+  }
+
+  void webButtonOpensTheMakersAddress() {
+    UrlCatcher catcher;
+    const QUrl address(Utf8(tessaly::product::kWebAddress));
+    QDesktopServices::setUrlHandler(address.scheme(), &catcher, "Open");
+    Click("webButton");
+    QDesktopServices::unsetUrlHandler(address.scheme());
+    QCOMPARE(catcher.opened, QList<QUrl>{address});
+    QVERIFY(Output().toPlainText().isEmpty());
+  }
+};
+
+int main(int argc, char** argv) {
+  tessaly::gui::testing::UseOffscreenPlatform();
+  tessaly::gui::ConverterApp app(argc, argv);
+  MainDialogTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "main-dialog-test.moc"
