@@ -53,8 +53,9 @@ fuzz:
 
 bench: deps
 	@test -f build-release/build.ninja || cmake --preset release
-	cmake --build build-release -j $(JOBS) --target engine-bench
+	cmake --build build-release -j $(JOBS) --target engine-bench paste-bench
 	build-release/bench/engine-bench
+	build-release/bench/paste-bench
 
 compare:
 	@scripts/install-deps xxd opencc time
