@@ -5,7 +5,7 @@ PRESET ?= dev
 JOBS ?= $(shell nproc)
 EXAMPLE := printf '11,22.33 44\n55,66.77 88\n你好\n'
 
-.PHONY: all deps configure build test run bench compare sanitize fuzz clean
+.PHONY: all deps configure build test run bench compare sanitize fuzz package clean
 
 all: build
 
@@ -62,6 +62,11 @@ compare:
 	@test -f build-release/build.ninja || cmake --preset release
 	cmake --build build-release -j $(JOBS) --target tessaly-cli
 	bench/compare build-release/tessaly-cli
+
+# A Debian package of what `cmake --install` installs; dpkg-shlibdeps works out its dependencies.
+package: build
+	@scripts/install-deps dpkg-dev file
+	cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD) build-release build-asan
