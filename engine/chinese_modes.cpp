@@ -1,22 +1,230 @@
 #include "engine/chinese_modes.h"
 
-namespace tessaly {
+#include <unicode/utf8.h>
 
-// Not built yet: the dispatch knows these modes, and front ends refuse them.
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "engine/code_page_table.h"
+
+namespace tessaly {
+namespace {
+
+// Runs a routine's conversion steps. Any fault inside them, whatever its kind, is reported once
+// under the routine's name, and the text comes back as it was given.
+template <typename Steps>
+AnsiText Guarded(std::string_view text, std::string_view routine, FaultReporter& reporter,
+                 Steps steps) {
+  if (text.empty()) return {};
+  try {
+    return steps(text);
+  } catch (...) {
+  }
+  reporter.ReportFault(std::string(routine) + " 出错", kChineseFaultCaption);
+  return AnsiText(text);
+}
+
+// The mode's copy of the input, as the routines read it: up to the first zero byte.
+std::string_view UpToFirstZero(std::string_view input) {
+  return input.substr(0, input.find('\0'));
+}
+
+AnsiText Recode(std::string_view text, const CodePageDecoder& source,
+                const CodePageEncoder& target) {
+  // A character comes out in at most two bytes, so a text may grow (the euro sign, 0x80 in GBK,
+  // is A3 E1 in BIG5); the output gets room for the worst case one block of input at a time.
+  constexpr std::size_t kBlock = 4096;
+  AnsiText out;
+  out.reserve(text.size() + text.size() / 8 + 2 * kBlock);
+  std::size_t written = 0;
+  for (std::size_t pos = 0; pos < text.size();) {
+    const std::size_t block_end = std::min(text.size(), pos + kBlock);
+    out.resize(written + 2 * (block_end - pos));
+    char* dest = out.data() + written;
+    while (pos < block_end) {
+      const CodePageDecoder::Char source_char = source.CharAt(text, pos);
+      const CodePageEncoder::Encoded bytes = target.Encode(source_char.code_point);
+      std::memcpy(dest, bytes.bytes.data(), bytes.size);
+      dest += bytes.size;
+      pos += source_char.length;
+    }
+    written = static_cast<std::size_t>(dest - out.data());
+  }
+  out.resize(written);
+  return out;
+}
+
+void AppendUtf8(std::string& out, char32_t code_point) {
+  char bytes[U8_MAX_LENGTH];
+  std::int32_t length = 0;
+  U8_APPEND_UNSAFE(bytes, length, code_point);
+  out.append(bytes, static_cast<std::size_t>(length));
+}
+
+std::string GbkToUtf8(std::string_view text, const CodePageDecoder& gbk) {
+  std::string utf8;
+  utf8.reserve(text.size() * 3 / 2 + U8_MAX_LENGTH);
+  for (std::size_t pos = 0; pos < text.size();) {
+    const CodePageDecoder::Char source_char = gbk.CharAt(text, pos);
+    AppendUtf8(utf8, source_char.code_point);
+    pos += source_char.length;
+  }
+  return utf8;
+}
+
+// Puts the mapped pieces back into GBK, walking the source text alongside them, so that every
+// character whose new form GBK cannot hold keeps its source bytes.
+class GbkJoiner {
+ public:
+  GbkJoiner(std::string_view source, const CodePageDecoder& decoder, const CodePageEncoder& encoder)
+      : source_(source), decoder_(decoder), encoder_(encoder) {
+    out_.reserve(source.size());
+  }
+
+  void Add(std::size_t source_utf8_bytes, std::string_view mapped) {
+    const std::size_t start = pos_;
+    TakeSourceChars(source_utf8_bytes);
+    DecodeMapped(mapped);
+    if (mapped_.size() == taken_.size()) {
+      for (std::size_t i = 0; i < taken_.size(); ++i) AppendChar(taken_[i], mapped_[i]);
+    } else {
+      AppendPhrase(source_.substr(start, pos_ - start));
+    }
+  }
+
+  AnsiText Finish() && {
+    if (pos_ != source_.size()) throw std::logic_error("the mapped pieces stop short of the text");
+    return std::move(out_);
+  }
+
+ private:
+  struct SourceChar {
+    std::size_t pos;
+    CodePageDecoder::Char decoded;
+  };
+
+  void TakeSourceChars(std::size_t utf8_bytes) {
+    taken_.clear();
+    std::size_t covered = 0;
+    while (covered < utf8_bytes) {
+      if (pos_ >= source_.size()) throw std::logic_error("a mapped piece reaches past the text");
+      const CodePageDecoder::Char decoded = decoder_.CharAt(source_, pos_);
+      taken_.push_back({pos_, decoded});
+      covered += U8_LENGTH(decoded.code_point);
+      pos_ += decoded.length;
+    }
+    if (covered != utf8_bytes) throw std::logic_error("a mapped piece ends inside a character");
+  }
+
+  void DecodeMapped(std::string_view mapped) {
+    mapped_.clear();
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(mapped.data());
+    const auto length = static_cast<std::int32_t>(mapped.size());
+    for (std::int32_t i = 0; i < length;) {
+      UChar32 code_point = 0;
+      U8_NEXT(bytes, i, length, code_point);
+      mapped_.push_back(code_point < 0 ? U'\uFFFD' : static_cast<char32_t>(code_point));
+    }
+  }
+
+  void AppendChar(const SourceChar& source_char, char32_t mapped) {
+    const std::string_view original = source_.substr(source_char.pos, source_char.decoded.length);
+    if (mapped == source_char.decoded.code_point) {
+      out_.append(original);
+      return;
+    }
+    const CodePageEncoder::Encoded bytes = encoder_.Encode(mapped);
+    out_.append(bytes.held ? bytes.view() : original);
+  }
+
+  // A phrase whose character count changed has no character-by-character match: it goes in whole
+  // when GBK holds every one of its characters, and the source phrase stays otherwise.
+  void AppendPhrase(std::string_view original) {
+    std::string encoded;
+    for (const char32_t code_point : mapped_) {
+      const CodePageEncoder::Encoded bytes = encoder_.Encode(code_point);
+      if (!bytes.held) {
+        out_.append(original);
+        return;
+      }
+      encoded.append(bytes.view());
+    }
+    out_.append(encoded);
+  }
+
+  std::string_view source_;
+  const CodePageDecoder& decoder_;
+  const CodePageEncoder& encoder_;
+  std::size_t pos_ = 0;
+  std::vector<SourceChar> taken_;
+  std::vector<char32_t> mapped_;
+  AnsiText out_;
+};
+
+AnsiText MapChinese(std::string_view text, ChineseDirection direction, const ChineseMapper& mapper,
+                    const CodePage& gbk) {
+  const auto decoder = CodePageDecoder::For(gbk);
+  const auto encoder = CodePageEncoder::For(gbk);
+  GbkJoiner joiner(text, *decoder, *encoder);
+  mapper.Map(GbkToUtf8(text, *decoder), direction,
+             [&joiner](std::size_t source_bytes, std::string_view mapped) {
+               joiner.Add(source_bytes, mapped);
+             });
+  return std::move(joiner).Finish();
+}
+
+}  // namespace
+
 bool ChineseModesAvailable() {
-  return false;
+  return true;
 }
-AnsiText SimplifiedToTraditional(std::string_view, FaultReporter&) {
-  return {};
+
+AnsiText GB2GBK(std::string_view text, FaultReporter& reporter, const ChineseMapper& mapper,
+                const CodePage& gbk) {
+  return Guarded(text, "GB2GBK", reporter, [&](std::string_view source) {
+    return MapChinese(source, ChineseDirection::SimplifiedToTraditional, mapper, gbk);
+  });
 }
-AnsiText TraditionalToSimplified(std::string_view, FaultReporter&) {
-  return {};
+
+AnsiText GBK2GB(std::string_view text, FaultReporter& reporter, const ChineseMapper& mapper,
+                const CodePage& gbk) {
+  return Guarded(text, "GBK2GB", reporter, [&](std::string_view source) {
+    return MapChinese(source, ChineseDirection::TraditionalToSimplified, mapper, gbk);
+  });
 }
-AnsiText GbkToBig5(std::string_view, FaultReporter&) {
-  return {};
+
+AnsiText GBK2BIG5(std::string_view text, FaultReporter& reporter, const CodePage& gbk,
+                  const CodePage& big5) {
+  return Guarded(text, "GBK2BIG5", reporter, [&](std::string_view source) {
+    return Recode(source, *CodePageDecoder::For(gbk), *CodePageEncoder::For(big5));
+  });
 }
-AnsiText Big5ToGbk(std::string_view, FaultReporter&) {
-  return {};
+
+AnsiText BIG52GBK(std::string_view text, FaultReporter& reporter, const CodePage& big5,
+                  const CodePage& gbk) {
+  return Guarded(text, "BIG52GBK", reporter, [&](std::string_view source) {
+    return Recode(source, *CodePageDecoder::For(big5), *CodePageEncoder::For(gbk));
+  });
+}
+
+AnsiText SimplifiedToTraditional(std::string_view input, FaultReporter& reporter) {
+  return GB2GBK(UpToFirstZero(input), reporter);
+}
+
+AnsiText TraditionalToSimplified(std::string_view input, FaultReporter& reporter) {
+  return GBK2GB(UpToFirstZero(input), reporter);
+}
+
+AnsiText GbkToBig5(std::string_view input, FaultReporter& reporter) {
+  return GBK2BIG5(UpToFirstZero(input), reporter);
+}
+
+AnsiText Big5ToGbk(std::string_view input, FaultReporter& reporter) {
+  return BIG52GBK(UpToFirstZero(input), reporter);
 }
 
 }  // namespace tessaly

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace tessaly {
+
+/// Which way a simplified/traditional mapping goes.
+enum class ChineseDirection { SimplifiedToTraditional, TraditionalToSimplified };
+
+/// Receives a mapping piece by piece, in order: how many bytes of the source the piece covers and
+/// what they became, both UTF-8.
+using MappedPieceSink = std::function<void(std::size_t source_bytes, std::string_view mapped)>;
+
+/// Maps Chinese text between simplified and traditional characters, phrase by phrase.
+class ChineseMapper {
+ public:
+  virtual ~ChineseMapper() = default;
+
+  /// Maps UTF-8 text; the pieces handed to `sink` cover the whole text, each one a phrase or a
+  /// run of characters mapped on their own. Throws on any failure.
+  virtual void Map(std::string_view utf8, ChineseDirection direction,
+                   const MappedPieceSink& sink) const = 0;
+};
+
+/// Raised when a direction's dictionaries cannot be loaded.
+class ChineseMappingUnavailable : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+/// The mapper on OpenCC's configurations; each one is loaded on first use and then reused.
+class OpenCcMapper final : public ChineseMapper {
+ public:
+  /// Configuration files: a bare name is looked up in OpenCC's data directory.
+  OpenCcMapper(std::string simplified_to_traditional, std::string traditional_to_simplified);
+  ~OpenCcMapper() override;
+
+  /// Maps with the direction's configuration; throws ChineseMappingUnavailable when it cannot load.
+  void Map(std::string_view utf8, ChineseDirection direction,
+           const MappedPieceSink& sink) const override;
+
+ private:
+  struct Loaded;
+  std::shared_ptr<const Loaded> LoadedFor(ChineseDirection direction) const;
+
+  const std::string configs_[2];
+  mutable std::mutex mutex_;
+  mutable std::shared_ptr<const Loaded> loaded_[2];
+};
+
+/// The process's mapper on OpenCC's s2t.json and t2s.json.
+const ChineseMapper& DefaultChineseMapper();
+
+}  // namespace tessaly
