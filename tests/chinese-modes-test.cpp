@@ -1,0 +1,417 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <new>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "engine/chinese_mapping.h"
+#include "engine/chinese_modes.h"
+#include "engine/code_page.h"
+#include "engine/conversion.h"
+
+namespace tessaly {
+namespace {
+
+// The reference for every expectation below is ICU through the code-page layer.
+std::string Gbk(std::string_view utf8) {
+  return GbkCodePage().FromUtf16(Utf8CodePage().ToUtf16(utf8));
+}
+
+std::string IcuRecode(std::string_view text, const CodePage& source, const CodePage& target) {
+  return target.FromUtf16(source.ToUtf16(text));
+}
+
+std::string Bytes(std::string_view hex) {
+  std::string bytes;
+  for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
+    bytes.push_back(static_cast<char>(std::stoi(std::string(hex.substr(i, 2)), nullptr, 16)));
+  return bytes;
+}
+
+std::string Hex(std::string_view bytes) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string hex;
+  for (const char byte : bytes) {
+    hex += kDigits[static_cast<unsigned char>(byte) >> 4];
+    hex += kDigits[static_cast<unsigned char>(byte) & 0xF];
+  }
+  return hex;
+}
+
+struct Fault {
+  std::string message;
+  std::string caption;
+  bool operator==(const Fault&) const = default;
+};
+
+class RecordingReporter final : public FaultReporter {
+ public:
+  void ReportFault(std::string_view message, std::string_view caption) override {
+    faults.push_back({std::string(message), std::string(caption)});
+  }
+  std::vector<Fault> faults;
+};
+
+// ---------------------------------------------------------------------------------------------
+// The modes through the pipeline.
+
+struct ModeCase {
+  const char* name;
+  ConversionMode mode;
+  std::string input;
+  std::string expected;
+  SeparatorStyle style = SeparatorStyle::SeparatorNone;
+};
+
+class ChineseModeTest : public testing::TestWithParam<ModeCase> {};
+
+TEST_P(ChineseModeTest, ConvertsWithoutFault) {
+  const ModeCase& c = GetParam();
+  RecordingReporter reporter;
+  const ConversionRequest request{c.input, c.mode, DeletionOptions{}, c.style};
+  EXPECT_EQ(Hex(RunConversion(request, ConversionContext{reporter})), Hex(c.expected));
+  EXPECT_TRUE(reporter.faults.empty());
+}
+
+constexpr auto kS2t = ConversionMode::SimplifiedToTraditional;
+constexpr auto kT2s = ConversionMode::TraditionalToSimplified;
+constexpr auto kToBig5 = ConversionMode::GbkToBig5;
+constexpr auto kToGbk = ConversionMode::Big5ToGbk;
+const std::string kAscii = "0123 abcXYZ !\"#$%&'()*+,-./:;<=>?@[\\]^_`{|}~\t\r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ChineseModeTest,
+    testing::Values(
+        ModeCase{"S2tPrc", kS2t, Gbk("中华人民共和国"), Gbk("中華人民共和國")},
+        ModeCase{"T2sPrc", kT2s, Gbk("中華人民共和國"), Gbk("中华人民共和国")},
+        ModeCase{"ToBig5Prc", kToBig5, Bytes("D6D0C841C8CBC3F1B9B2BACD87F8"),
+                 Bytes("A4A4B5D8A448A5C1A640A94DB0EA")},
+        ModeCase{"ToGbkPrc", kToGbk, Bytes("A4A4B5D8A448A5C1A640A94DB0EA"),
+                 Bytes("D6D0C841C8CBC3F1B9B2BACD87F8")},
+        // Phrases, where a character-by-character table would pick the wrong form.
+        ModeCase{"S2tHair", kS2t, Gbk("头发"), Gbk("頭髮")},
+        ModeCase{"S2tCadre", kS2t, Gbk("干部"), Gbk("幹部")},
+        ModeCase{"S2tDry", kS2t, Gbk("干燥"), Gbk("乾燥")},
+        ModeCase{"S2tEmpress", kS2t, Gbk("皇后后面"), Gbk("皇后後面")},
+        ModeCase{"T2sHair", kT2s, Gbk("頭髮"), Gbk("头发")},
+        ModeCase{"T2sCadre", kT2s, Gbk("幹部"), Gbk("干部")},
+        ModeCase{"T2sDry", kT2s, Gbk("乾燥"), Gbk("干燥")},
+        // 儸 becomes U+3469, which GBK lacks: the character stays, its neighbours convert.
+        ModeCase{"T2sKeepsWhatGbkLacks", kT2s, Gbk("儸"), Gbk("儸")},
+        ModeCase{"T2sKeepsOnlyWhatGbkLacks", kT2s, Gbk("羅儸國"), Gbk("罗儸国")},
+        // Characters the target set lacks become one "?" each; nothing of the input trails.
+        ModeCase{"ToBig5Lacking", kToBig5, Gbk("简体abc"), "?" + Bytes("CA5E") + "abc"},
+        ModeCase{"ToGbkLacking", kToGbk, Bytes("8140A4A481FE41"), "?" + Gbk("中") + "?A"},
+        // The euro sign is one byte in GBK and two in BIG5: the output grows past the input.
+        ModeCase{"ToBig5Grows", kToBig5, Bytes("808080"), Bytes("A3E1A3E1A3E1")},
+        ModeCase{"ToGbkShrinks", kToGbk, Bytes("A3E1A3E1A3E1"), Bytes("808080")},
+        // Malformed GBK is kept byte for byte by the mappings.
+        ModeCase{"S2tKeepsMalformed", kS2t, Bytes("813041FF") + Gbk("发") + Bytes("81"),
+                 Bytes("813041FF") + Gbk("發") + Bytes("81")},
+        ModeCase{"T2sKeepsMalformed", kT2s, Bytes("FE39") + Gbk("發") + Bytes("A2A0"),
+                 Bytes("FE39") + Gbk("发") + Bytes("A2A0")},
+        ModeCase{"S2tAscii", kS2t, kAscii, kAscii}, ModeCase{"T2sAscii", kT2s, kAscii, kAscii},
+        ModeCase{"ToBig5Ascii", kToBig5, kAscii, kAscii},
+        ModeCase{"ToGbkAscii", kToGbk, kAscii, kAscii}, ModeCase{"S2tEmpty", kS2t, "", ""},
+        ModeCase{"T2sEmpty", kT2s, "", ""}, ModeCase{"ToBig5Empty", kToBig5, "", ""},
+        ModeCase{"ToGbkEmpty", kToGbk, "", ""},
+        ModeCase{"ToBig5EmptyHexList", kToBig5, "", "0x", SeparatorStyle::SeparatorHexList},
+        ModeCase{"ToBig5Spaced", kToBig5, Gbk("中華"), Bytes("A4A420B5D820"),
+                 SeparatorStyle::SeparatorSpace},
+        // The mode's copy ends at the first zero byte, as every routine reads its text.
+        ModeCase{"ToBig5StopsAtZero", kToBig5, std::string("A\0B", 3), "A"}),
+    [](const testing::TestParamInfo<ModeCase>& info) { return std::string(info.param.name); });
+
+// ---------------------------------------------------------------------------------------------
+// GBK and BIG5 against ICU, code by code.
+
+struct RecodeCase {
+  const char* name;
+  std::function<AnsiText(std::string_view, FaultReporter&)> routine;
+  const CodePage* source;
+  const CodePage* target;
+};
+
+class RecodeTest : public testing::TestWithParam<RecodeCase> {};
+
+TEST_P(RecodeTest, EveryByteAndPairMatchesIcu) {
+  const RecodeCase& c = GetParam();
+  RecordingReporter reporter;
+  int mismatches = 0;
+  for (int first = 0; first < 256; ++first) {
+    for (int second = -1; second < 256; ++second) {
+      std::string text(1, static_cast<char>(first));
+      if (second >= 0) text.push_back(static_cast<char>(second));
+      const std::string expected = IcuRecode(text, *c.source, *c.target);
+      const std::string actual = c.routine(text, reporter);
+      if (actual != expected && ++mismatches <= 5)
+        ADD_FAILURE() << Hex(text) << " gives " << Hex(actual) << ", ICU " << Hex(expected);
+    }
+  }
+  EXPECT_EQ(mismatches, 0);
+  EXPECT_TRUE(reporter.faults.empty());
+}
+
+// Texts of bytes that stress the boundaries: lead bytes at the end, trail bytes alone, line
+// feeds inside pairs, bytes no table assigns.
+TEST_P(RecodeTest, RandomTextsMatchIcu) {
+  const RecodeCase& c = GetParam();
+  const std::string interesting = Bytes("0A0D203F40417E7F8081A0A1A3E1C8FDFEFF");
+  std::mt19937 random(20240511);
+  RecordingReporter reporter;
+  for (int round = 0; round < 3000; ++round) {
+    std::string text(random() % 40 + 1, ' ');
+    for (char& byte : text) {
+      const unsigned pick = random() % 4;
+      byte = static_cast<char>(pick == 0 ? interesting[random() % interesting.size()]
+                                         : random() % 255 + 1);
+    }
+    ASSERT_EQ(Hex(c.routine(text, reporter)), Hex(IcuRecode(text, *c.source, *c.target)))
+        << "input " << Hex(text);
+  }
+  EXPECT_TRUE(reporter.faults.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Directions, RecodeTest,
+                         testing::Values(RecodeCase{"GbkToBig5",
+                                                    [](std::string_view text, FaultReporter& r) {
+                                                      return GBK2BIG5(text, r);
+                                                    },
+                                                    &GbkCodePage(), &Big5CodePage()},
+                                         RecodeCase{"Big5ToGbk",
+                                                    [](std::string_view text, FaultReporter& r) {
+                                                      return BIG52GBK(text, r);
+                                                    },
+                                                    &Big5CodePage(), &GbkCodePage()}),
+                         [](const testing::TestParamInfo<RecodeCase>& info) {
+                           return std::string(info.param.name);
+                         });
+
+// Every valid BIG5 code whose character GBK holds comes back from GBK as the code BIG5 gives
+// that character: the code itself, but for the few characters BIG5 holds twice.
+TEST(Big5RoundTrip, EveryCodeWithAGbkCounterpartSurvives) {
+  RecordingReporter reporter;
+  int checked = 0;
+  int own_code = 0;
+  for (int lead = 0x81; lead <= 0xFE; ++lead) {
+    for (int trail = 0x40; trail <= 0xFE; ++trail) {
+      const std::string code = {static_cast<char>(lead), static_cast<char>(trail)};
+      const std::u16string character = Big5CodePage().ToUtf16(code);
+      std::size_t lacking = 0;
+      if (character.size() != 1 || character[0] == u'\uFFFD') continue;
+      GbkCodePage().FromUtf16(character, &lacking);
+      if (lacking > 0) continue;
+      const std::string back = GBK2BIG5(BIG52GBK(code, reporter), reporter);
+      EXPECT_EQ(Hex(back), Hex(Big5CodePage().FromUtf16(character))) << Hex(code);
+      ++checked;
+      own_code += back == code;
+    }
+  }
+  EXPECT_GT(checked, 15000);
+  EXPECT_GE(own_code, checked - 10);
+  EXPECT_TRUE(reporter.faults.empty());
+}
+
+// ---------------------------------------------------------------------------------------------
+// The mappings over the whole of GBK.
+
+std::string EveryGbkCharacter() {
+  std::string text;
+  for (int lead = 0x81; lead <= 0xFE; ++lead) {
+    for (int trail = 0x40; trail <= 0xFE; ++trail) {
+      const std::string code = {static_cast<char>(lead), static_cast<char>(trail)};
+      const std::u16string character = GbkCodePage().ToUtf16(code);
+      if (character.size() == 1 && character[0] != u'\uFFFD') text += code;
+    }
+  }
+  return text;
+}
+
+// A character GBK cannot hold in its new form keeps its old one, so the text keeps its length
+// and gains no "?".
+TEST(ChineseMapping, WholeGbkKeepsItsLengthBothWays) {
+  const std::string every = EveryGbkCharacter();
+  ASSERT_GT(every.size(), 2 * 20000u);
+  RecordingReporter reporter;
+  for (const auto& [name, mapped] :
+       {std::pair{"t2s", GBK2GB(every, reporter)}, std::pair{"s2t", GB2GBK(every, reporter)}}) {
+    EXPECT_EQ(mapped.size(), every.size()) << name;
+    EXPECT_EQ(std::count(mapped.begin(), mapped.end(), '?'), 0) << name;
+    EXPECT_NE(mapped, every) << name;
+  }
+  EXPECT_TRUE(reporter.faults.empty());
+}
+
+// A mapper that hands out fixed pieces: (source bytes in UTF-8, mapped UTF-8).
+class ScriptedMapper final : public ChineseMapper {
+ public:
+  explicit ScriptedMapper(std::vector<std::pair<std::size_t, std::string>> pieces)
+      : pieces_(std::move(pieces)) {}
+  void Map(std::string_view, ChineseDirection, const MappedPieceSink& sink) const override {
+    for (const auto& [source_bytes, mapped] : pieces_) sink(source_bytes, mapped);
+  }
+
+ private:
+  std::vector<std::pair<std::size_t, std::string>> pieces_;
+};
+
+std::size_t Utf8Bytes(std::string_view text) {
+  return text.size();
+}
+
+struct PieceCase {
+  const char* name;
+  std::string input;  // UTF-8
+  std::vector<std::pair<std::size_t, std::string>> pieces;
+  std::string expected;  // UTF-8
+};
+
+class PieceTest : public testing::TestWithParam<PieceCase> {};
+
+TEST_P(PieceTest, JoinsPiecesBackIntoGbk) {
+  const PieceCase& c = GetParam();
+  RecordingReporter reporter;
+  const ScriptedMapper mapper(c.pieces);
+  EXPECT_EQ(Hex(GB2GBK(Gbk(c.input), reporter, mapper)), Hex(Gbk(c.expected)));
+  EXPECT_TRUE(reporter.faults.empty());
+}
+
+// A phrase that changes its character count goes in whole when GBK holds all of it, and stays as
+// it was otherwise; pieces of the same count go character by character.
+INSTANTIATE_TEST_SUITE_P(
+    Pieces, PieceTest,
+    testing::Values(
+        PieceCase{
+            "LongerPhraseGoesIn", "中国人", {{Utf8Bytes("中国"), "中华国"}, {3, "人"}}, "中华国人"},
+        PieceCase{"ShorterPhraseGoesIn", "中华人民", {{Utf8Bytes("中华人民"), "中国"}}, "中国"},
+        PieceCase{"LongerPhraseGbkLacksStays",
+                  "中国人",
+                  {{Utf8Bytes("中国"), "中\u3469国"}, {3, "仁"}},
+                  "中国仁"},
+        PieceCase{
+            "SameCountPerCharacter", "中国人", {{Utf8Bytes("中国人"), "申\u3469大"}}, "申国大"}),
+    [](const testing::TestParamInfo<PieceCase>& info) { return std::string(info.param.name); });
+
+// ---------------------------------------------------------------------------------------------
+// Faults: reported once with the routine's text, and the text comes back as given.
+
+template <typename Exception>
+class ThrowingCodePage final : public CodePage {
+ public:
+  std::u16string ToUtf16(std::string_view) const override { throw Exception(); }
+  std::string FromUtf16(std::u16string_view, std::size_t*) const override { throw Exception(); }
+};
+
+struct InjectedError {};
+
+class ThrowingMapper final : public ChineseMapper {
+ public:
+  explicit ThrowingMapper(std::function<void()> fail) : fail_(std::move(fail)) {}
+  void Map(std::string_view, ChineseDirection, const MappedPieceSink&) const override { fail_(); }
+
+ private:
+  std::function<void()> fail_;
+};
+
+const ThrowingCodePage<std::bad_alloc> kOutOfMemory;
+const ThrowingCodePage<InjectedError> kOddThrow;
+struct FailingIcu : CodePageError {
+  FailingIcu() : CodePageError("U_MEMORY_ALLOCATION_ERROR") {}
+};
+const ThrowingCodePage<FailingIcu> kIcuFailure;
+const ThrowingMapper kMapperOutOfMemory([] { throw std::bad_alloc(); });
+const ThrowingMapper kMapperOddThrow([] { throw InjectedError(); });
+const OpenCcMapper kNoDictionaries("/nonexistent/s2t.json", "/nonexistent/t2s.json");
+const ScriptedMapper kShortPieces({{3, "中"}});
+const ScriptedMapper kPieceInsideCharacter({{2, "中"}, {4, "国"}});
+const ScriptedMapper kPieceBeyondText({{9, "中国人"}});
+
+struct FaultCase {
+  const char* name;
+  std::function<AnsiText(std::string_view, FaultReporter&)> routine;
+  std::string message;
+};
+
+class FaultTest : public testing::TestWithParam<FaultCase> {};
+
+TEST_P(FaultTest, ReportsOnceAndKeepsTheText) {
+  const FaultCase& c = GetParam();
+  const std::string input = Gbk("中国");
+  RecordingReporter reporter;
+  EXPECT_EQ(c.routine(input, reporter), input);
+  EXPECT_EQ(reporter.faults, (std::vector<Fault>{{c.message, "出错"}}));
+}
+
+TEST_P(FaultTest, EmptyTextConvertsNothing) {
+  RecordingReporter reporter;
+  EXPECT_EQ(GetParam().routine("", reporter), "");
+  EXPECT_TRUE(reporter.faults.empty());
+}
+
+using Routine = std::function<AnsiText(std::string_view, FaultReporter&)>;
+
+Routine WithGbk(AnsiText (*routine)(std::string_view, FaultReporter&, const ChineseMapper&,
+                                    const CodePage&),
+                const ChineseMapper& mapper, const CodePage& gbk = GbkCodePage()) {
+  return [=, &mapper, &gbk](std::string_view text, FaultReporter& r) {
+    return routine(text, r, mapper, gbk);
+  };
+}
+
+Routine WithPages(AnsiText (*routine)(std::string_view, FaultReporter&, const CodePage&,
+                                      const CodePage&),
+                  const CodePage& source, const CodePage& target) {
+  return [=, &source, &target](std::string_view text, FaultReporter& r) {
+    return routine(text, r, source, target);
+  };
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, FaultTest,
+    testing::Values(
+        FaultCase{"GbkToBig5SourceFails", WithPages(GBK2BIG5, kIcuFailure, Big5CodePage()),
+                  "GBK2BIG5 出错"},
+        FaultCase{"GbkToBig5TargetOutOfMemory", WithPages(GBK2BIG5, GbkCodePage(), kOutOfMemory),
+                  "GBK2BIG5 出错"},
+        FaultCase{"Big5ToGbkSourceOddThrow", WithPages(BIG52GBK, kOddThrow, GbkCodePage()),
+                  "BIG52GBK 出错"},
+        FaultCase{"Big5ToGbkTargetFails", WithPages(BIG52GBK, Big5CodePage(), kIcuFailure),
+                  "BIG52GBK 出错"},
+        FaultCase{"S2tCodePageFails", WithGbk(GB2GBK, DefaultChineseMapper(), kIcuFailure),
+                  "GB2GBK 出错"},
+        FaultCase{"T2sCodePageOutOfMemory", WithGbk(GBK2GB, DefaultChineseMapper(), kOutOfMemory),
+                  "GBK2GB 出错"},
+        FaultCase{"S2tMapperOutOfMemory", WithGbk(GB2GBK, kMapperOutOfMemory), "GB2GBK 出错"},
+        FaultCase{"T2sMapperOddThrow", WithGbk(GBK2GB, kMapperOddThrow), "GBK2GB 出错"},
+        FaultCase{"S2tNoDictionaries", WithGbk(GB2GBK, kNoDictionaries), "GB2GBK 出错"},
+        FaultCase{"T2sNoDictionaries", WithGbk(GBK2GB, kNoDictionaries), "GBK2GB 出错"},
+        FaultCase{"S2tPiecesStopShort", WithGbk(GB2GBK, kShortPieces), "GB2GBK 出错"},
+        FaultCase{"S2tPieceInsideCharacter", WithGbk(GB2GBK, kPieceInsideCharacter), "GB2GBK 出错"},
+        FaultCase{"T2sPieceBeyondText", WithGbk(GBK2GB, kPieceBeyondText), "GBK2GB 出错"}),
+    [](const testing::TestParamInfo<FaultCase>& info) { return std::string(info.param.name); });
+
+TEST(OpenCcMapper, MissingDictionariesAreReportedAsUnavailable) {
+  EXPECT_THROW(kNoDictionaries.Map("头发", ChineseDirection::SimplifiedToTraditional,
+                                   [](std::size_t, std::string_view) {}),
+               ChineseMappingUnavailable);
+}
+
+TEST(OpenCcMapper, PiecesCoverTheText) {
+  const std::string text = "我的头发很干燥, abc";
+  std::size_t covered = 0;
+  std::string mapped;
+  DefaultChineseMapper().Map(text, ChineseDirection::SimplifiedToTraditional,
+                             [&](std::size_t source_bytes, std::string_view piece) {
+                               covered += source_bytes;
+                               mapped += piece;
+                             });
+  EXPECT_EQ(covered, text.size());
+  EXPECT_EQ(mapped, "我的頭髮很乾燥, abc");
+}
+
+}  // namespace
+}  // namespace tessaly
