@@ -41,17 +41,27 @@ std::shared_ptr<const OpenCcMapper::Loaded> OpenCcMapper::LoadedFor(
 }
 
 // The segmentation and the conversion chain are run apart, rather than through one Convert call,
-// because their segments say which source phrase became which mapped phrase.
+// because their segments say which source phrase became which mapped phrase. OpenCC keeps every
+// segment as a string of its own, so the text goes in blocks of whole lines to keep that small;
+// no phrase of the dictionaries holds a line break, so the cuts change nothing.
 void OpenCcMapper::Map(std::string_view utf8, ChineseDirection direction,
                        const MappedPieceSink& sink) const {
+  constexpr std::size_t kBlock = 64 * 1024;
   const std::shared_ptr<const Loaded> loaded = LoadedFor(direction);
-  const opencc::SegmentsPtr source =
-      loaded->converter->GetSegmentation()->Segment(std::string(utf8));
-  const opencc::SegmentsPtr mapped = loaded->converter->GetConversionChain()->Convert(source);
-  if (mapped->Length() != source->Length())
-    throw std::logic_error("OpenCC returned a different number of segments");
-  for (std::size_t i = 0; i < source->Length(); ++i)
-    sink(std::strlen(source->At(i)), mapped->At(i));
+  const opencc::Converter& converter = *loaded->converter;
+  while (!utf8.empty()) {
+    const std::size_t line_end =
+        utf8.size() <= kBlock ? std::string_view::npos : utf8.rfind('\n', kBlock);
+    const std::size_t block_size = line_end == std::string_view::npos ? utf8.size() : line_end + 1;
+    const opencc::SegmentsPtr source =
+        converter.GetSegmentation()->Segment(std::string(utf8.substr(0, block_size)));
+    const opencc::SegmentsPtr mapped = converter.GetConversionChain()->Convert(source);
+    if (mapped->Length() != source->Length())
+      throw std::logic_error("OpenCC returned a different number of segments");
+    for (std::size_t i = 0; i < source->Length(); ++i)
+      sink(std::strlen(source->At(i)), mapped->At(i));
+    utf8.remove_prefix(block_size);
+  }
 }
 
 const ChineseMapper& DefaultChineseMapper() {

@@ -3,7 +3,6 @@
 #include <unicode/utf8.h>
 
 #include <algorithm>
-#include <cstring>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -13,6 +12,10 @@
 
 namespace tessaly {
 namespace {
+
+void ReportRoutineFault(FaultReporter& reporter, std::string_view routine) {
+  reporter.ReportFault(std::string(routine) + " 出错", kChineseFaultCaption);
+}
 
 // Runs a routine's conversion steps. Any fault inside them, whatever its kind, is reported once
 // under the routine's name, and the text comes back as it was given.
@@ -24,7 +27,7 @@ AnsiText Guarded(std::string_view text, std::string_view routine, FaultReporter&
     return steps(text);
   } catch (...) {
   }
-  reporter.ReportFault(std::string(routine) + " 出错", kChineseFaultCaption);
+  ReportRoutineFault(reporter, routine);
   return AnsiText(text);
 }
 
@@ -33,28 +36,34 @@ std::string_view UpToFirstZero(std::string_view input) {
   return input.substr(0, input.find('\0'));
 }
 
-AnsiText Recode(std::string_view text, const CodePageDecoder& source,
-                const CodePageEncoder& target) {
+// Appends the re-encoded characters of `text` and returns how many of its bytes were used: all,
+// or all but a last byte that may start a two-byte character when `more` text follows.
+std::size_t AppendRecoded(const CodePageRecoder& recoder, std::string_view text, bool more,
+                          AnsiText& out) {
   // A character comes out in at most two bytes, so a text may grow (the euro sign, 0x80 in GBK,
-  // is A3 E1 in BIG5); the output gets room for the worst case one block of input at a time.
-  constexpr std::size_t kBlock = 4096;
-  AnsiText out;
-  out.reserve(text.size() + text.size() / 8 + 2 * kBlock);
-  std::size_t written = 0;
-  for (std::size_t pos = 0; pos < text.size();) {
-    const std::size_t block_end = std::min(text.size(), pos + kBlock);
-    out.resize(written + 2 * (block_end - pos));
-    char* dest = out.data() + written;
-    while (pos < block_end) {
-      const CodePageDecoder::Char source_char = source.CharAt(text, pos);
-      const CodePageEncoder::Encoded bytes = target.Encode(source_char.code_point);
-      std::memcpy(dest, bytes.bytes.data(), bytes.size);
-      dest += bytes.size;
-      pos += source_char.length;
-    }
-    written = static_cast<std::size_t>(dest - out.data());
+  // is A3 E1 in BIG5): each block of input gets room for the worst case.
+  constexpr std::size_t kBlock = 64 * 1024;
+  out.reserve(out.size() + text.size() + text.size() / 8 + 2 * kBlock);
+  std::size_t pos = 0;
+  while (pos + 1 < text.size()) {
+    const std::string_view block = text.substr(pos, kBlock + 1);
+    const std::size_t written = out.size();
+    out.resize(written + 2 * block.size());
+    const CodePageRecoder::Progress progress =
+        recoder.RecodeAllButLast(block, out.data() + written);
+    out.resize(written + progress.written);
+    pos += progress.used;
   }
-  out.resize(written);
+  if (pos + 1 == text.size() && !(more && recoder.MayStartPair(text.back()))) {
+    out.append(recoder.At(text, pos).view());
+    ++pos;
+  }
+  return pos;
+}
+
+AnsiText Recode(std::string_view text, const CodePage& source, const CodePage& target) {
+  AnsiText out;
+  AppendRecoded(*CodePageRecoder::For(source, target), text, false, out);
   return out;
 }
 
@@ -137,7 +146,7 @@ class GbkJoiner {
       out_.append(original);
       return;
     }
-    const CodePageEncoder::Encoded bytes = encoder_.Encode(mapped);
+    const EncodedChar bytes = encoder_.Encode(mapped);
     out_.append(bytes.held ? bytes.view() : original);
   }
 
@@ -146,7 +155,7 @@ class GbkJoiner {
   void AppendPhrase(std::string_view original) {
     std::string encoded;
     for (const char32_t code_point : mapped_) {
-      const CodePageEncoder::Encoded bytes = encoder_.Encode(code_point);
+      const EncodedChar bytes = encoder_.Encode(code_point);
       if (!bytes.held) {
         out_.append(original);
         return;
@@ -199,16 +208,74 @@ AnsiText GBK2GB(std::string_view text, FaultReporter& reporter, const ChineseMap
 
 AnsiText GBK2BIG5(std::string_view text, FaultReporter& reporter, const CodePage& gbk,
                   const CodePage& big5) {
-  return Guarded(text, "GBK2BIG5", reporter, [&](std::string_view source) {
-    return Recode(source, *CodePageDecoder::For(gbk), *CodePageEncoder::For(big5));
-  });
+  return Guarded(text, "GBK2BIG5", reporter,
+                 [&](std::string_view source) { return Recode(source, gbk, big5); });
 }
 
 AnsiText BIG52GBK(std::string_view text, FaultReporter& reporter, const CodePage& big5,
                   const CodePage& gbk) {
-  return Guarded(text, "BIG52GBK", reporter, [&](std::string_view source) {
-    return Recode(source, *CodePageDecoder::For(big5), *CodePageEncoder::For(gbk));
-  });
+  return Guarded(text, "BIG52GBK", reporter,
+                 [&](std::string_view source) { return Recode(source, big5, gbk); });
+}
+
+ChunkedRecoding::ChunkedRecoding(ConversionMode mode, FaultReporter& reporter)
+    : ChunkedRecoding(mode, reporter,
+                      mode == ConversionMode::GbkToBig5 ? GbkCodePage() : Big5CodePage(),
+                      mode == ConversionMode::GbkToBig5 ? Big5CodePage() : GbkCodePage()) {}
+
+ChunkedRecoding::ChunkedRecoding(ConversionMode mode, FaultReporter& reporter,
+                                 const CodePage& source, const CodePage& target)
+    : routine_(mode == ConversionMode::GbkToBig5 ? "GBK2BIG5" : "BIG52GBK"), reporter_(reporter) {
+  try {
+    recoder_ = CodePageRecoder::For(source, target);
+  } catch (...) {
+    ReportRoutineFault(reporter_, routine_);
+  }
+}
+
+ChunkedRecoding::~ChunkedRecoding() = default;
+
+void ChunkedRecoding::Recode(std::string_view chunk, AnsiText& out) {
+  if (stopped_) return;
+  if (const std::size_t zero = chunk.find('\0'); zero != std::string_view::npos) {
+    chunk = chunk.substr(0, zero);
+    stopped_ = true;
+  }
+  if (!chunk.empty()) Convert(chunk, !stopped_, out);
+}
+
+void ChunkedRecoding::Finish(AnsiText& out) {
+  if (pending_) Convert({}, false, out);
+}
+
+void ChunkedRecoding::Convert(std::string_view chunk, bool more, AnsiText& out) {
+  if (recoder_) {
+    const std::size_t before = out.size();
+    try {
+      ConvertWithPending(chunk, more, out);
+      return;
+    } catch (...) {
+      out.resize(before);
+      recoder_.reset();
+      ReportRoutineFault(reporter_, routine_);
+    }
+  }
+  if (pending_) out.push_back(pending_byte_);
+  pending_ = false;
+  out.append(chunk);
+}
+
+void ChunkedRecoding::ConvertWithPending(std::string_view chunk, bool more, AnsiText& out) {
+  std::size_t used = 0;
+  if (pending_) {
+    const char lead_and_next[] = {pending_byte_, chunk.empty() ? '\0' : chunk.front()};
+    const CodePageRecoder::Code& code = recoder_->At({lead_and_next, chunk.empty() ? 1u : 2u}, 0);
+    out.append(code.view());
+    used = code.length() - 1;
+  }
+  used += AppendRecoded(*recoder_, chunk.substr(used), more, out);
+  pending_ = used < chunk.size();
+  if (pending_) pending_byte_ = chunk[used];
 }
 
 AnsiText SimplifiedToTraditional(std::string_view input, FaultReporter& reporter) {

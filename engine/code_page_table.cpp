@@ -24,13 +24,54 @@ std::optional<char32_t> SoleCodePoint(std::u16string_view units) {
   throw CodePageError(std::string("the converter does not fit a double-byte table: ") + what);
 }
 
-CodePageEncoder::Encoded MakeEncoded(std::string_view bytes, bool held) {
-  CodePageEncoder::Encoded entry;
+EncodedChar MakeEncoded(std::string_view bytes, bool held) {
+  EncodedChar entry;
   if (bytes.size() > entry.bytes.size()) ThrowMisfit("a character takes more than two bytes");
   bytes.copy(entry.bytes.data(), bytes.size());
   entry.size = static_cast<std::uint8_t>(bytes.size());
   entry.held = held;
   return entry;
+}
+
+// What `code_page` writes for each code point, from one call in which every character has a line
+// feed behind it. A character the code page lacks comes out as "?", or as nothing when the
+// converter skips it (default-ignorable ones such as U+200B); `substituted` counts both.
+std::vector<EncodedChar> EncodeEach(const CodePage& code_page,
+                                    const std::vector<char32_t>& code_points) {
+  std::u16string batch;
+  batch.reserve(2 * code_points.size());
+  for (const char32_t code_point : code_points) {
+    if (code_point == U'\n') continue;
+    if (code_point <= 0xFFFF) {
+      batch.push_back(static_cast<char16_t>(code_point));
+    } else {
+      batch += {U16_LEAD(code_point), U16_TRAIL(code_point)};
+    }
+    batch.push_back(u'\n');
+  }
+  std::size_t substituted = 0;
+  const std::string encoded = code_page.FromUtf16(batch, &substituted);
+  const std::string_view rest(encoded);
+  std::vector<EncodedChar> entries;
+  entries.reserve(code_points.size());
+  std::size_t start = 0;
+  std::size_t lacking = 0;
+  for (const char32_t code_point : code_points) {
+    if (code_point == U'\n') {
+      entries.push_back(MakeEncoded(code_page.FromUtf16(u"\n"), true));
+      continue;
+    }
+    const std::size_t end = rest.find(kLineFeed, start);
+    if (end == std::string_view::npos) ThrowMisfit("fewer characters out than in");
+    const std::string_view bytes = rest.substr(start, end - start);
+    const bool held = !bytes.empty() && (bytes != "?" || code_point == U'?');
+    entries.push_back(MakeEncoded(bytes, held));
+    lacking += held ? 0 : 1;
+    start = end + 1;
+  }
+  if (start != encoded.size() || lacking != substituted)
+    ThrowMisfit("characters in and out do not line up");
+  return entries;
 }
 
 template <typename Table>
@@ -95,48 +136,104 @@ void CodePageDecoder::ReadPairBatch(const CodePage& code_page, int lead) {
   if (start != decoded.size()) ThrowMisfit("a pair decoded to a line feed");
 }
 
-// Every BMP character in one call, each followed by a line feed. A character the code page lacks
-// comes out as "?", or as nothing when the converter skips it (default-ignorable ones such as
-// U+200B); `substituted` counts both.
-CodePageEncoder::CodePageEncoder(const CodePage& code_page)
-    : code_page_(code_page), bmp_(kBmpSize) {
-  std::u16string batch;
-  batch.reserve(2 * kBmpSize);
-  for (char32_t code_point = 0; code_point < kBmpSize; ++code_point) {
-    if (U16_IS_SURROGATE(code_point) || code_point == U'\n') continue;
-    batch += {static_cast<char16_t>(code_point), u'\n'};
-  }
-  std::size_t substituted = 0;
-  const std::string encoded = code_page.FromUtf16(batch, &substituted);
-  const std::string_view rest(encoded);
-  std::size_t start = 0;
-  std::size_t lacking = 0;
-  for (std::size_t i = 0; i < batch.size(); i += 2) {
-    const std::size_t end = rest.find(kLineFeed, start);
-    if (end == std::string_view::npos) ThrowMisfit("fewer characters out than in");
-    const char16_t unit = batch[i];
-    const std::string_view bytes = rest.substr(start, end - start);
-    const bool held = !bytes.empty() && (bytes != "?" || unit == u'?');
-    bmp_[unit] = MakeEncoded(bytes, held);
-    lacking += held ? 0 : 1;
-    start = end + 1;
-  }
-  if (start != encoded.size() || lacking != substituted)
-    ThrowMisfit("characters in and out do not line up");
-  bmp_[U'\n'] = MakeEncoded(code_page.FromUtf16(u"\n"), true);
+CodePageEncoder::CodePageEncoder(const CodePage& code_page) : code_page_(code_page) {
+  std::vector<char32_t> bmp(0x10000);
+  for (std::size_t i = 0; i < bmp.size(); ++i) bmp[i] = static_cast<char32_t>(i);
+  bmp_ = EncodeEach(code_page, bmp);
 }
 
 std::shared_ptr<const CodePageEncoder> CodePageEncoder::For(const CodePage& code_page) {
   return TableFor<CodePageEncoder>(code_page);
 }
 
-// Neither GBK nor BIG5 holds a character beyond the BMP, so this path is rare: ask the converter.
-CodePageEncoder::Encoded CodePageEncoder::EncodeSupplementary(char32_t code_point) const {
+// Neither GBK nor BIG5 decodes to a character beyond the BMP, so this path is rare.
+EncodedChar CodePageEncoder::EncodeSupplementary(char32_t code_point) const {
   if (code_point > 0x10FFFF) return MakeEncoded("?", false);
-  const char16_t units[] = {U16_LEAD(code_point), U16_TRAIL(code_point)};
-  std::size_t substituted = 0;
-  const std::string bytes = code_page_.FromUtf16({units, 2}, &substituted);
-  return MakeEncoded(bytes, substituted == 0);
+  return EncodeEach(code_page_, {code_point}).front();
+}
+
+CodePageRecoder::CodePageRecoder(const CodePage& source, const CodePage& target)
+    : codes_(kSingles + 256) {
+  const auto decoder = CodePageDecoder::For(source);
+  std::vector<char32_t> code_points;  // every pair that is one character, then every single byte
+  code_points.reserve(codes_.size());
+  for (std::size_t pair = 0; pair < kSingles; ++pair) {
+    const char bytes[] = {static_cast<char>(pair >> 8), static_cast<char>(pair & 0xFF)};
+    const CodePageDecoder::Char decoded = decoder->CharAt({bytes, 2}, 0);
+    if (decoded.length != 2) continue;
+    code_points.push_back(decoded.code_point);
+    codes_[pair].is_pair = true;
+    is_lead_[pair >> 8] = is_trail_[pair & 0xFF] = true;
+  }
+  for (int lead = 0; lead < 256; ++lead) {
+    const char single = static_cast<char>(lead);
+    code_points.push_back(decoder->CharAt({&single, 1}, 0).code_point);
+  }
+  const std::vector<EncodedChar> encoded = EncodeEach(target, code_points);
+  auto next = encoded.begin();
+  pairs_are_product_ = true;
+  for (std::size_t index = 0; index < codes_.size(); ++index) {
+    Code& code = codes_[index];
+    if (index < kSingles) {
+      pairs_are_product_ &= code.is_pair == (is_lead_[index >> 8] && is_trail_[index & 0xFF]);
+      if (!code.is_pair) continue;
+    }
+    code.bytes = next->bytes;
+    code.size = next->size;
+    ++next;
+  }
+}
+
+CodePageRecoder::Progress CodePageRecoder::RecodeAllButLast(std::string_view text,
+                                                            char* dest) const {
+  if (pairs_are_product_) return RecodeLeadTrailPairs(text, dest);
+  Progress progress{0, 0};
+  while (progress.used + 1 < text.size()) {
+    const Code& code = At(text, progress.used);
+    code.view().copy(dest + progress.written, code.size);
+    progress.written += code.size;
+    progress.used += code.length();
+  }
+  return progress;
+}
+
+// The pairs are every lead byte with every trail byte, as in GBK and BIG5, so two small tables
+// give each character's length before its code's look-up finishes, and the walk need not wait.
+CodePageRecoder::Progress CodePageRecoder::RecodeLeadTrailPairs(std::string_view text,
+                                                                char* dest) const {
+  // Locals, so that the writes through `out` cannot make the compiler reload them.
+  const auto* source = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t end = text.empty() ? 0 : text.size() - 1;
+  const Code* const codes = codes_.data();
+  const bool* const is_lead = is_lead_.data();
+  const bool* const is_trail = is_trail_.data();
+  std::size_t pos = 0;
+  char* out = dest;
+  while (pos < end) {
+    const bool is_pair = is_lead[source[pos]] & is_trail[source[pos + 1]];
+    const Code& code =
+        codes[is_pair ? std::size_t{source[pos]} << 8 | source[pos + 1] : kSingles + source[pos]];
+    out[0] = code.bytes[0];  // two bytes always, of which `size` count: no branch, no call
+    out[1] = code.bytes[1];
+    out += code.size;
+    pos += is_pair ? 2 : 1;
+  }
+  return {pos, static_cast<std::size_t>(out - dest)};
+}
+
+std::shared_ptr<const CodePageRecoder> CodePageRecoder::For(const CodePage& source,
+                                                            const CodePage& target) {
+  const CodePage& gbk = GbkCodePage();
+  const CodePage& big5 = Big5CodePage();
+  if (&source == &gbk && &target == &big5) {
+    static const auto gbk_to_big5 = std::make_shared<const CodePageRecoder>(gbk, big5);
+    return gbk_to_big5;
+  }
+  if (&source == &big5 && &target == &gbk) {
+    static const auto big5_to_gbk = std::make_shared<const CodePageRecoder>(big5, gbk);
+    return big5_to_gbk;
+  }
+  return std::make_shared<const CodePageRecoder>(source, target);
 }
 
 }  // namespace tessaly
