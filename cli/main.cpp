@@ -71,7 +71,8 @@ AnsiText TextInputToAnsi(const std::string& utf8) {
 // Raw bytes through a mode that needs no look at the whole text: convert block by block, so the
 // memory used stays small whatever the size of the input.
 int ConvertInChunks(const ConversionRequest& request, InputFile& file) {
-  ChunkedConversion conversion(request.mode, request.deletion, request.style);
+  StderrReporter reporter;
+  ChunkedConversion conversion(request.mode, request.deletion, request.style, &reporter);
   std::string chunk;
   AnsiText out;
   while (file.ReadChunk(chunk, kBlockSize)) {
@@ -82,7 +83,7 @@ int ConvertInChunks(const ConversionRequest& request, InputFile& file) {
   out.clear();
   conversion.Finish(out);
   WriteAll(out);
-  return 0;
+  return reporter.faulted() ? kExitFailure : 0;
 }
 
 int Convert(const Arguments& arguments) {

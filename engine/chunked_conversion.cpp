@@ -8,18 +8,33 @@ bool ChunkedConversion::Supports(ConversionMode mode) {
     case ConversionMode::HexDecode:
     case ConversionMode::CharArray:
     case ConversionMode::FormatOnly:
+    case ConversionMode::GbkToBig5:
+    case ConversionMode::Big5ToGbk:
       return true;
     default:
       return false;
   }
 }
 
+namespace {
+
+class SilentReporter final : public FaultReporter {
+ public:
+  void ReportFault(std::string_view, std::string_view) override {}
+};
+
+}  // namespace
+
 ChunkedConversion::ChunkedConversion(ConversionMode mode, const DeletionOptions& deletion,
-                                     SeparatorStyle style)
+                                     SeparatorStyle style, FaultReporter* reporter)
     : mode_(mode),
       stripper_(deletion),
       joiner_(style),
-      separates_(style != SeparatorStyle::SeparatorNone && style != SeparatorStyle::Unselected) {}
+      separates_(style != SeparatorStyle::SeparatorNone && style != SeparatorStyle::Unselected) {
+  static SilentReporter silent;
+  if (mode == ConversionMode::GbkToBig5 || mode == ConversionMode::Big5ToGbk)
+    recoding_.emplace(mode, reporter != nullptr ? *reporter : silent);
+}
 
 void ChunkedConversion::Convert(std::string_view chunk, AnsiText& out) {
   if (stripper_.DeletesNothing()) {
@@ -57,6 +72,10 @@ void ChunkedConversion::ConvertStripped(std::string_view stripped, AnsiText& out
     case ConversionMode::FormatOnly:
       target.append(stripped);
       break;
+    case ConversionMode::GbkToBig5:
+    case ConversionMode::Big5ToGbk:
+      recoding_->Recode(stripped, target);
+      break;
     default:
       break;
   }
@@ -68,6 +87,7 @@ void ChunkedConversion::FinishMode(AnsiText& out) {
   started_ = true;
   if (mode_ == ConversionMode::HexDecode) hex_reader_.Finish(out);
   if (mode_ == ConversionMode::CharArray) out += kCharArrayClosing;
+  if (recoding_) recoding_->Finish(out);
 }
 
 void ChunkedConversion::Separate(std::string_view mode_output, AnsiText& out) {

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <optional>
 #include <string_view>
 
 #include "engine/ansi_text.h"
 #include "engine/byte_modes.h"
+#include "engine/chinese_modes.h"
 #include "engine/conversion.h"
 #include "engine/pipeline.h"
 
@@ -16,7 +18,9 @@ class ChunkedConversion {
   /// Whether the mode can run chunk by chunk.
   static bool Supports(ConversionMode mode);
 
-  ChunkedConversion(ConversionMode mode, const DeletionOptions& deletion, SeparatorStyle style);
+  /// `reporter` hears the faults of the GBK/BIG5 modes; without one they go unreported.
+  ChunkedConversion(ConversionMode mode, const DeletionOptions& deletion, SeparatorStyle style,
+                    FaultReporter* reporter = nullptr);
 
   /// Converts the next chunk and appends what is already known of the result.
   void Convert(std::string_view chunk, AnsiText& out);
@@ -36,6 +40,7 @@ class ChunkedConversion {
   bool started_ = false;
   AnsiText stripped_;
   AnsiText mode_output_;
+  std::optional<ChunkedRecoding> recoding_;
 };
 
 }  // namespace tessaly

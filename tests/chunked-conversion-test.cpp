@@ -48,14 +48,16 @@ TEST_P(ChunkedConversionTest, MatchesWholeConversionForAnyChunking) {
 
 INSTANTIATE_TEST_SUITE_P(
     ModesAndStyles, ChunkedConversionTest,
-    ::testing::Combine(
-        ::testing::Values(Mode::HexEncode, Mode::HexDecode, Mode::CharArray, Mode::FormatOnly),
-        ::testing::Values(Style::SeparatorNone, Style::SeparatorSpace, Style::SeparatorComma,
-                          Style::SeparatorDot, Style::SeparatorHexList, Style::Unselected)));
+    ::testing::Combine(::testing::Values(Mode::HexEncode, Mode::HexDecode, Mode::CharArray,
+                                         Mode::FormatOnly, Mode::GbkToBig5, Mode::Big5ToGbk),
+                       ::testing::Values(Style::SeparatorNone, Style::SeparatorSpace,
+                                         Style::SeparatorComma, Style::SeparatorDot,
+                                         Style::SeparatorHexList, Style::Unselected)));
 
 TEST(ChunkedConversion, LeavesWholeTextModesToRunConversion) {
-  for (const Mode mode : {Mode::Utf16Encode, Mode::Utf8Decode, Mode::RandomBytes, Mode::GbkToBig5,
-                          Mode::SimplifiedToTraditional, Mode::Unselected})
+  for (const Mode mode :
+       {Mode::Utf16Encode, Mode::Utf8Decode, Mode::RandomBytes, Mode::TraditionalToSimplified,
+        Mode::SimplifiedToTraditional, Mode::Unselected})
     EXPECT_FALSE(ChunkedConversion::Supports(mode)) << static_cast<int>(mode);
 }
 
