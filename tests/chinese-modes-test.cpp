@@ -2,59 +2,98 @@
 
 #include <algorithm>
 #include <functional>
+#include <map>
 #include <new>
+#include <ostream>
 #include <random>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "engine/byte_modes.h"
 #include "engine/chinese_mapping.h"
 #include "engine/chinese_modes.h"
+#include "engine/chunked_conversion.h"
 #include "engine/code_page.h"
 #include "engine/conversion.h"
+#include "tests/test_support.h"
 
 namespace tessaly {
 namespace {
 
-// The reference for every expectation below is ICU through the code-page layer.
+using testing::Bytes;
+using testing::RecordingReporter;
+
+// The reference for every expectation below is the converters themselves, through the
+// code-page layer (ICU for GBK and BIG5).
 std::string Gbk(std::string_view utf8) {
   return GbkCodePage().FromUtf16(Utf8CodePage().ToUtf16(utf8));
 }
 
-std::string IcuRecode(std::string_view text, const CodePage& source, const CodePage& target) {
+std::string Reference(std::string_view text, const CodePage& source, const CodePage& target) {
   return target.FromUtf16(source.ToUtf16(text));
 }
 
-std::string Bytes(std::string_view hex) {
-  std::string bytes;
-  for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
-    bytes.push_back(static_cast<char>(std::stoi(std::string(hex.substr(i, 2)), nullptr, 16)));
-  return bytes;
-}
-
 std::string Hex(std::string_view bytes) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string hex;
-  for (const char byte : bytes) {
-    hex += kDigits[static_cast<unsigned char>(byte) >> 4];
-    hex += kDigits[static_cast<unsigned char>(byte) & 0xF];
-  }
-  return hex;
+  return HexEncode(bytes);
 }
 
-struct Fault {
-  std::string message;
-  std::string caption;
-  bool operator==(const Fault&) const = default;
+void ExpectOneFault(const RecordingReporter& reporter, std::string_view message) {
+  ASSERT_EQ(reporter.faults.size(), 1u);
+  EXPECT_EQ(reporter.faults[0].message, message);
+  EXPECT_EQ(reporter.faults[0].caption, "出错");
+}
+
+// A small double-byte code page of its own, whose two-byte characters are not every lead byte
+// with every trail byte, and one of which lies beyond the BMP: it takes the tables down the
+// paths GBK and BIG5 never take.
+class ToyCodePage final : public CodePage {
+ public:
+  std::u16string ToUtf16(std::string_view bytes) const override {
+    std::u16string out;
+    for (std::size_t i = 0; i < bytes.size();) {
+      const auto pair = i + 1 < bytes.size() ? kPairs.find(bytes.substr(i, 2)) : kPairs.end();
+      if (pair != kPairs.end()) {
+        out += pair->second;
+        i += 2;
+      } else {
+        out += static_cast<unsigned char>(bytes[i]) < 0x80 ? char16_t(bytes[i]) : u'\uFFFD';
+        i += 1;
+      }
+    }
+    return out;
+  }
+
+  std::string FromUtf16(std::u16string_view text, std::size_t* substituted) const override {
+    std::string out;
+    std::size_t lacking = 0;
+    for (std::size_t i = 0; i < text.size();) {
+      const std::size_t length =
+          i + 1 < text.size() && text[i] >= 0xD800 && text[i] < 0xDC00 ? 2 : 1;
+      const std::u16string_view character = text.substr(i, length);
+      i += length;
+      if (character.size() == 1 && character[0] < 0x80) {
+        out += static_cast<char>(character[0]);
+        continue;
+      }
+      const auto pair = std::find_if(kPairs.begin(), kPairs.end(),
+                                     [&](const auto& entry) { return entry.second == character; });
+      out += pair != kPairs.end() ? pair->first : "?";
+      lacking += pair == kPairs.end();
+    }
+    if (substituted != nullptr) *substituted = lacking;
+    return out;
+  }
+
+ private:
+  inline static const std::map<std::string, std::u16string, std::less<>> kPairs = {
+      {"\x81\x41", u"\u4E00"},
+      {"\x81\x42", u"\u4E01"},
+      {"\x82\x41", u"\u4E2D"},
+      {"\x82\x43", u"\U00020000"}};
 };
 
-class RecordingReporter final : public FaultReporter {
- public:
-  void ReportFault(std::string_view message, std::string_view caption) override {
-    faults.push_back({std::string(message), std::string(caption)});
-  }
-  std::vector<Fault> faults;
-};
+const ToyCodePage kToy;
 
 // ---------------------------------------------------------------------------------------------
 // The modes through the pipeline.
@@ -67,7 +106,11 @@ struct ModeCase {
   SeparatorStyle style = SeparatorStyle::SeparatorNone;
 };
 
-class ChineseModeTest : public testing::TestWithParam<ModeCase> {};
+void PrintTo(const ModeCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class ChineseModeTest : public ::testing::TestWithParam<ModeCase> {};
 
 TEST_P(ChineseModeTest, ConvertsWithoutFault) {
   const ModeCase& c = GetParam();
@@ -85,7 +128,7 @@ const std::string kAscii = "0123 abcXYZ !\"#$%&'()*+,-./:;<=>?@[\\]^_`{|}~\t\r\n
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ChineseModeTest,
-    testing::Values(
+    ::testing::Values(
         ModeCase{"S2tPrc", kS2t, Gbk("中华人民共和国"), Gbk("中華人民共和國")},
         ModeCase{"T2sPrc", kT2s, Gbk("中華人民共和國"), Gbk("中华人民共和国")},
         ModeCase{"ToBig5Prc", kToBig5, Bytes("D6D0C841C8CBC3F1B9B2BACD87F8"),
@@ -124,21 +167,33 @@ INSTANTIATE_TEST_SUITE_P(
                  SeparatorStyle::SeparatorSpace},
         // The mode's copy ends at the first zero byte, as every routine reads its text.
         ModeCase{"ToBig5StopsAtZero", kToBig5, std::string("A\0B", 3), "A"}),
-    [](const testing::TestParamInfo<ModeCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<ModeCase>& info) { return std::string(info.param.name); });
 
 // ---------------------------------------------------------------------------------------------
-// GBK and BIG5 against ICU, code by code.
+// Re-encoding against the converters, code by code.
 
 struct RecodeCase {
   const char* name;
-  std::function<AnsiText(std::string_view, FaultReporter&)> routine;
+  ConversionMode mode;  // whose routine and fault text
   const CodePage* source;
   const CodePage* target;
+  int rounds =
+      3000;  // random texts; a code page other than GBK and BIG5 builds its tables per call
+
+  AnsiText Routine(std::string_view text, FaultReporter& reporter) const {
+    return mode == ConversionMode::GbkToBig5 ? GBK2BIG5(text, reporter, *source, *target)
+                                             : BIG52GBK(text, reporter, *source, *target);
+  }
 };
 
-class RecodeTest : public testing::TestWithParam<RecodeCase> {};
+void PrintTo(const RecodeCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
-TEST_P(RecodeTest, EveryByteAndPairMatchesIcu) {
+class RecodeTest : public ::testing::TestWithParam<RecodeCase> {};
+class EveryCodeTest : public RecodeTest {};
+
+TEST_P(EveryCodeTest, EveryByteAndPairMatchesTheConverters) {
   const RecodeCase& c = GetParam();
   RecordingReporter reporter;
   int mismatches = 0;
@@ -146,10 +201,10 @@ TEST_P(RecodeTest, EveryByteAndPairMatchesIcu) {
     for (int second = -1; second < 256; ++second) {
       std::string text(1, static_cast<char>(first));
       if (second >= 0) text.push_back(static_cast<char>(second));
-      const std::string expected = IcuRecode(text, *c.source, *c.target);
-      const std::string actual = c.routine(text, reporter);
+      const std::string expected = Reference(text, *c.source, *c.target);
+      const std::string actual = c.Routine(text, reporter);
       if (actual != expected && ++mismatches <= 5)
-        ADD_FAILURE() << Hex(text) << " gives " << Hex(actual) << ", ICU " << Hex(expected);
+        ADD_FAILURE() << Hex(text) << " gives " << Hex(actual) << ", expected " << Hex(expected);
     }
   }
   EXPECT_EQ(mismatches, 0);
@@ -158,38 +213,78 @@ TEST_P(RecodeTest, EveryByteAndPairMatchesIcu) {
 
 // Texts of bytes that stress the boundaries: lead bytes at the end, trail bytes alone, line
 // feeds inside pairs, bytes no table assigns.
-TEST_P(RecodeTest, RandomTextsMatchIcu) {
+std::string RandomBytes(std::mt19937& random) {
+  const std::string interesting = Bytes("0A0D203F4041427E7F808182A0A1A3E1C8FDFEFF00");
+  std::string text(random() % 40 + 1, ' ');
+  for (char& byte : text) {
+    byte = static_cast<char>(random() % 3 == 0 ? random() % 256
+                                               : interesting[random() % interesting.size()]);
+  }
+  return text;
+}
+
+TEST_P(RecodeTest, RandomTextsMatchTheConverters) {
   const RecodeCase& c = GetParam();
-  const std::string interesting = Bytes("0A0D203F40417E7F8081A0A1A3E1C8FDFEFF");
   std::mt19937 random(20240511);
   RecordingReporter reporter;
-  for (int round = 0; round < 3000; ++round) {
-    std::string text(random() % 40 + 1, ' ');
-    for (char& byte : text) {
-      const unsigned pick = random() % 4;
-      byte = static_cast<char>(pick == 0 ? interesting[random() % interesting.size()]
-                                         : random() % 255 + 1);
-    }
-    ASSERT_EQ(Hex(c.routine(text, reporter)), Hex(IcuRecode(text, *c.source, *c.target)))
+  for (int round = 0; round < c.rounds; ++round) {
+    const std::string text = RandomBytes(random);
+    ASSERT_EQ(Hex(c.Routine(text, reporter)), Hex(Reference(text, *c.source, *c.target)))
         << "input " << Hex(text);
   }
   EXPECT_TRUE(reporter.faults.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Directions, RecodeTest,
-                         testing::Values(RecodeCase{"GbkToBig5",
-                                                    [](std::string_view text, FaultReporter& r) {
-                                                      return GBK2BIG5(text, r);
-                                                    },
-                                                    &GbkCodePage(), &Big5CodePage()},
-                                         RecodeCase{"Big5ToGbk",
-                                                    [](std::string_view text, FaultReporter& r) {
-                                                      return BIG52GBK(text, r);
-                                                    },
-                                                    &Big5CodePage(), &GbkCodePage()}),
-                         [](const testing::TestParamInfo<RecodeCase>& info) {
-                           return std::string(info.param.name);
-                         });
+// In chunks of any size the bytes are those of the mode on the whole text, which ends at its
+// first zero byte.
+TEST_P(RecodeTest, ChunksGiveTheWholeText) {
+  const RecodeCase& c = GetParam();
+  std::mt19937 random(7);
+  RecordingReporter reporter;
+  for (int round = 0; round < c.rounds; ++round) {
+    const std::string text = RandomBytes(random);
+    ChunkedRecoding recoding(c.mode, reporter, *c.source, *c.target);
+    AnsiText chunked;
+    for (std::size_t at = 0; at < text.size();) {
+      const std::size_t size = std::min<std::size_t>(random() % 4, text.size() - at);
+      recoding.Recode(std::string_view(text).substr(at, size), chunked);
+      at += size;
+    }
+    recoding.Finish(chunked);
+    ASSERT_EQ(Hex(chunked), Hex(Reference(text.substr(0, text.find('\0')), *c.source, *c.target)))
+        << "input " << Hex(text);
+  }
+  EXPECT_TRUE(reporter.faults.empty());
+}
+
+const RecodeCase kGbkToBig5{"GbkToBig5", ConversionMode::GbkToBig5, &GbkCodePage(),
+                            &Big5CodePage()};
+const RecodeCase kBig5ToGbk{"Big5ToGbk", ConversionMode::Big5ToGbk, &Big5CodePage(),
+                            &GbkCodePage()};
+
+std::string CaseName(const ::testing::TestParamInfo<RecodeCase>& info) {
+  return info.param.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Directions, EveryCodeTest, ::testing::Values(kGbkToBig5, kBig5ToGbk),
+                         CaseName);
+
+INSTANTIATE_TEST_SUITE_P(
+    Directions, RecodeTest,
+    ::testing::Values(kGbkToBig5, kBig5ToGbk,
+                      RecodeCase{"ToyToToy", ConversionMode::GbkToBig5, &kToy, &kToy, 40},
+                      RecodeCase{"ToyToGbk", ConversionMode::Big5ToGbk, &kToy, &GbkCodePage(), 40},
+                      RecodeCase{"GbkToToy", ConversionMode::GbkToBig5, &GbkCodePage(), &kToy, 20}),
+    CaseName);
+
+// The default routines are the ICU ones.
+TEST(Recode, DefaultsAreGbkAndBig5) {
+  RecordingReporter reporter;
+  const std::string gbk = Gbk("中華€");
+  EXPECT_EQ(GBK2BIG5(gbk, reporter), Reference(gbk, GbkCodePage(), Big5CodePage()));
+  EXPECT_EQ(BIG52GBK(GBK2BIG5(gbk, reporter), reporter), gbk);
+  EXPECT_TRUE(reporter.faults.empty());
+}
 
 // Every valid BIG5 code whose character GBK holds comes back from GBK as the code BIG5 gives
 // that character: the code itself, but for the few characters BIG5 holds twice.
@@ -270,7 +365,11 @@ struct PieceCase {
   std::string expected;  // UTF-8
 };
 
-class PieceTest : public testing::TestWithParam<PieceCase> {};
+void PrintTo(const PieceCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class PieceTest : public ::testing::TestWithParam<PieceCase> {};
 
 TEST_P(PieceTest, JoinsPiecesBackIntoGbk) {
   const PieceCase& c = GetParam();
@@ -284,7 +383,7 @@ TEST_P(PieceTest, JoinsPiecesBackIntoGbk) {
 // it was otherwise; pieces of the same count go character by character.
 INSTANTIATE_TEST_SUITE_P(
     Pieces, PieceTest,
-    testing::Values(
+    ::testing::Values(
         PieceCase{
             "LongerPhraseGoesIn", "中国人", {{Utf8Bytes("中国"), "中华国"}, {3, "人"}}, "中华国人"},
         PieceCase{"ShorterPhraseGoesIn", "中华人民", {{Utf8Bytes("中华人民"), "中国"}}, "中国"},
@@ -294,7 +393,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "中国仁"},
         PieceCase{
             "SameCountPerCharacter", "中国人", {{Utf8Bytes("中国人"), "申\u3469大"}}, "申国大"}),
-    [](const testing::TestParamInfo<PieceCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<PieceCase>& info) { return std::string(info.param.name); });
 
 // ---------------------------------------------------------------------------------------------
 // Faults: reported once with the routine's text, and the text comes back as given.
@@ -336,14 +435,18 @@ struct FaultCase {
   std::string message;
 };
 
-class FaultTest : public testing::TestWithParam<FaultCase> {};
+void PrintTo(const FaultCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class FaultTest : public ::testing::TestWithParam<FaultCase> {};
 
 TEST_P(FaultTest, ReportsOnceAndKeepsTheText) {
   const FaultCase& c = GetParam();
   const std::string input = Gbk("中国");
   RecordingReporter reporter;
   EXPECT_EQ(c.routine(input, reporter), input);
-  EXPECT_EQ(reporter.faults, (std::vector<Fault>{{c.message, "出错"}}));
+  ExpectOneFault(reporter, c.message);
 }
 
 TEST_P(FaultTest, EmptyTextConvertsNothing) {
@@ -372,7 +475,7 @@ Routine WithPages(AnsiText (*routine)(std::string_view, FaultReporter&, const Co
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, FaultTest,
-    testing::Values(
+    ::testing::Values(
         FaultCase{"GbkToBig5SourceFails", WithPages(GBK2BIG5, kIcuFailure, Big5CodePage()),
                   "GBK2BIG5 出错"},
         FaultCase{"GbkToBig5TargetOutOfMemory", WithPages(GBK2BIG5, GbkCodePage(), kOutOfMemory),
@@ -392,7 +495,45 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"S2tPiecesStopShort", WithGbk(GB2GBK, kShortPieces), "GB2GBK 出错"},
         FaultCase{"S2tPieceInsideCharacter", WithGbk(GB2GBK, kPieceInsideCharacter), "GB2GBK 出错"},
         FaultCase{"T2sPieceBeyondText", WithGbk(GBK2GB, kPieceBeyondText), "GBK2GB 出错"}),
-    [](const testing::TestParamInfo<FaultCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<FaultCase>& info) { return std::string(info.param.name); });
+
+// The chunked modes build their tables before the first chunk: a fault there is reported once and
+// the text passes as it was given, up to its first zero byte, as the whole-text mode gives it.
+TEST(ChunkedRecoding, FaultBeforeTheFirstChunkPassesTheTextUnchanged) {
+  RecordingReporter reporter;
+  ChunkedRecoding recoding(ConversionMode::Big5ToGbk, reporter, kIcuFailure, GbkCodePage());
+  const std::string text = Bytes("A4A4B5") + Bytes("D841") + std::string("\0tail", 5);
+  AnsiText out;
+  recoding.Recode(std::string_view(text).substr(0, 3), out);
+  recoding.Recode(std::string_view(text).substr(3), out);
+  recoding.Finish(out);
+  EXPECT_EQ(Hex(out), "A4A4B5D841");
+  ExpectOneFault(reporter, "BIG52GBK 出错");
+}
+
+// The command line's path: deletion, the mode in chunks, separators, against the whole run.
+TEST(ChunkedRecoding, ChunkedConversionMatchesTheWholeRun) {
+  const std::string inputs[] = {
+      std::string("A\0B", 3), Bytes("81") + std::string(1, '\0'),
+      Bytes("A4A4") + " " + Bytes("80") + "," + Bytes("B5D8") + "." + Bytes("A4"),
+      Bytes("D6D0C841") + " \r\n" + Bytes("FE")};
+  for (const ConversionMode mode : {ConversionMode::GbkToBig5, ConversionMode::Big5ToGbk}) {
+    for (const std::string& input : inputs) {
+      for (std::size_t cut = 0; cut <= input.size(); ++cut) {
+        RecordingReporter reporter;
+        ChunkedConversion chunked(mode, DeletionOptions::All(), SeparatorStyle::SeparatorComma,
+                                  &reporter);
+        AnsiText out;
+        chunked.Convert(std::string_view(input).substr(0, cut), out);
+        chunked.Convert(std::string_view(input).substr(cut), out);
+        chunked.Finish(out);
+        EXPECT_EQ(out, testing::RunRequest(input, mode, SeparatorStyle::SeparatorComma))
+            << Hex(input) << " cut at " << cut;
+        EXPECT_TRUE(reporter.faults.empty());
+      }
+    }
+  }
+}
 
 TEST(OpenCcMapper, MissingDictionariesAreReportedAsUnavailable) {
   EXPECT_THROW(kNoDictionaries.Map("头发", ChineseDirection::SimplifiedToTraditional,
@@ -411,6 +552,26 @@ TEST(OpenCcMapper, PiecesCoverTheText) {
                              });
   EXPECT_EQ(covered, text.size());
   EXPECT_EQ(mapped, "我的頭髮很乾燥, abc");
+}
+
+// A long text goes to OpenCC in blocks of whole lines; the result is that of each line alone,
+// also for a phrase right at a cut and for one line longer than a block.
+TEST(OpenCcMapper, LongTextsMapAsTheirLines) {
+  std::vector<std::string> lines;
+  for (int i = 0; i < 9000; ++i) lines.push_back(std::string(i % 7, 'x') + "头发干燥,干部\r\n");
+  lines.push_back("");
+  for (int i = 0; i < 20000; ++i) lines.back() += "干部头发";
+  std::string text;
+  std::string expected;
+  RecordingReporter reporter;
+  for (const std::string& line : lines) {
+    text += Gbk(line);
+    expected += GB2GBK(Gbk(line), reporter);
+  }
+  ASSERT_GT(text.size(), 4 * 64 * 1024u);
+  EXPECT_EQ(GB2GBK(text, reporter), expected);
+  EXPECT_NE(expected, text);
+  EXPECT_TRUE(reporter.faults.empty());
 }
 
 }  // namespace

@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# End-to-end runs of tessaly-cli's Chinese modes: each case gives arguments, input (printf
+# format), the expected standard output as hex bytes, and the expected exit status.
+set -u
+cli=${1:?usage: cli-chinese-test.sh path/to/tessaly-cli}
+failures=0
+passes=0
+
+hex() { od -An -tx1 -v | tr -d ' \n'; }
+utf8hex() { printf '%s' "$1" | hex; }
+nl=0a
+
+# check NAME 'ARGS' 'INPUT' EXPECTED_HEX STATUS
+check() {
+  local name=$1 args=$2 input=$3 expected=$4 status=$5
+  local out err code
+  err=$(mktemp)
+  # shellcheck disable=SC2086
+  out=$(printf "$input" | "$cli" $args 2>"$err" | hex; exit "${PIPESTATUS[1]}")
+  code=$?
+  if [ "$out" != "$expected" ] || [ "$code" != "$status" ] || [ -s "$err" ]; then
+    echo "FAIL $name: status $code (want $status), out $out (want $expected)"
+    sed 's/^/  stderr: /' "$err"
+    failures=$((failures + 1))
+  else
+    passes=$((passes + 1))
+  fi
+  rm -f "$err"
+}
+
+prc_gbk='\xD6\xD0\xC8\x41\xC8\xCB\xC3\xF1\xB9\xB2\xBA\xCD\x87\xF8'
+prc_big5='\xA4\xA4\xB5\xD8\xA4\x48\xA5\xC1\xA6\x40\xA9\x4D\xB0\xEA'
+
+# Text mode: UTF-8 in and out.
+check s2t-prc '-m s2t' '中华人民共和国' "$(utf8hex 中華人民共和國)$nl" 0
+check t2s-prc '-m t2s' '中華人民共和國' "$(utf8hex 中华人民共和国)$nl" 0
+check s2t-phrases '-m s2t' '头发干燥，干部' "$(utf8hex 頭髮乾燥，幹部)$nl" 0
+check t2s-phrases '-m t2s' '頭髮乾燥，幹部' "$(utf8hex 头发干燥，干部)$nl" 0
+check t2s-keeps-what-gbk-lacks '-m t2s' '羅儸' "$(utf8hex 罗儸)$nl" 0
+check s2t-empty-hexlist '-m s2t -s 0x' '' "$(utf8hex 0x)$nl" 0
+
+# Raw mode: the bytes as they are.
+check gbk-to-big5-prc '--raw -m gbk-to-big5' "$prc_gbk" a4a4b5d8a448a5c1a640a94db0ea 0
+check big5-to-gbk-prc '--raw -m big5-to-gbk' "$prc_big5" d6d0c841c8cbc3f1b9b2bacd87f8 0
+check gbk-to-big5-grows '--raw -m gbk-to-big5' '\x80\x80\x80' a3e1a3e1a3e1 0
+check gbk-to-big5-lacking '--raw -m gbk-to-big5 -d none' '\xBC\xF2 a' 3f2061 0
+check gbk-to-big5-spaced '--raw -m gbk-to-big5 -s space' '\xD6\xD0\xC8\x41' a4a420b5d820 0
+check gbk-to-big5-empty '--raw -m gbk-to-big5' '' '' 0
+check s2t-raw '--raw -m s2t' '\xCD\xB7\xB7\xA2\xB8\xC9\xD4\xEF' ee5ef38cc7acd4ef 0
+check t2s-raw-malformed-kept '--raw -m t2s' '\x81\x30\xEE\x5E\xFE' 8130cdb7fe 0
+
+# Raw input longer than one block goes block by block, with a character across each cut.
+big=$(mktemp)
+{ printf 'A'; for _ in $(seq 80000); do printf "$prc_gbk"; done; } >"$big"
+if "$cli" --raw -d none -m gbk-to-big5 "$big" | "$cli" --raw -d none -m big5-to-gbk | cmp -s - "$big" &&
+   [ "$("$cli" --raw -d none -m gbk-to-big5 "$big" | head -c 15 | hex)" = "41$(printf "$prc_big5" | hex)" ]; then
+  passes=$((passes + 1))
+else
+  echo "FAIL raw-blocks: the GBK to BIG5 to GBK round trip of $(wc -c <"$big") bytes differs"
+  failures=$((failures + 1))
+fi
+rm -f "$big"
+
+echo "cli-chinese: $passes passed, $failures failed"
+[ "$failures" -eq 0 ]
