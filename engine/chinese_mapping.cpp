@@ -7,8 +7,15 @@
 #include <opencc/Segmentation.hpp>
 #include <opencc/Segments.hpp>
 
+#include <algorithm>
 #include <cstring>
+#include <deque>
 #include <exception>
+#include <functional>
+#include <future>
+#include <thread>
+#include <utility>
+#include <vector>
 
 namespace tessaly {
 
@@ -40,27 +47,56 @@ std::shared_ptr<const OpenCcMapper::Loaded> OpenCcMapper::LoadedFor(
   return loaded_[index];
 }
 
+namespace {
+
+using MappedPieces = std::vector<std::pair<std::size_t, std::string>>;
+
 // The segmentation and the conversion chain are run apart, rather than through one Convert call,
-// because their segments say which source phrase became which mapped phrase. OpenCC keeps every
-// segment as a string of its own, so the text goes in blocks of whole lines to keep that small;
-// no phrase of the dictionaries holds a line break, so the cuts change nothing.
+// because their segments say which source phrase became which mapped phrase.
+MappedPieces MapBlock(const opencc::Converter& converter, std::string_view block) {
+  const opencc::SegmentsPtr source = converter.GetSegmentation()->Segment(std::string(block));
+  const opencc::SegmentsPtr mapped = converter.GetConversionChain()->Convert(source);
+  if (mapped->Length() != source->Length())
+    throw std::logic_error("OpenCC returned a different number of segments");
+  MappedPieces pieces;
+  pieces.reserve(source->Length());
+  for (std::size_t i = 0; i < source->Length(); ++i)
+    pieces.emplace_back(std::strlen(source->At(i)), mapped->At(i));
+  return pieces;
+}
+
+// The next block of whole lines: no phrase of the dictionaries holds a line break, so a cut
+// after one changes nothing.
+std::string_view TakeBlock(std::string_view& text) {
+  constexpr std::size_t kBlock = 64 * 1024;
+  const std::size_t line_end =
+      text.size() <= kBlock ? std::string_view::npos : text.rfind('\n', kBlock);
+  const std::size_t size = line_end == std::string_view::npos ? text.size() : line_end + 1;
+  const std::string_view block = text.substr(0, size);
+  text.remove_prefix(size);
+  return block;
+}
+
+}  // namespace
+
+// OpenCC keeps every segment as a string of its own, so a long text goes in blocks, which keeps
+// that small; its converters may be shared between threads, so the blocks are mapped on one
+// thread per core and handed on in order.
 void OpenCcMapper::Map(std::string_view utf8, ChineseDirection direction,
                        const MappedPieceSink& sink) const {
-  constexpr std::size_t kBlock = 64 * 1024;
   const std::shared_ptr<const Loaded> loaded = LoadedFor(direction);
   const opencc::Converter& converter = *loaded->converter;
-  while (!utf8.empty()) {
-    const std::size_t line_end =
-        utf8.size() <= kBlock ? std::string_view::npos : utf8.rfind('\n', kBlock);
-    const std::size_t block_size = line_end == std::string_view::npos ? utf8.size() : line_end + 1;
-    const opencc::SegmentsPtr source =
-        converter.GetSegmentation()->Segment(std::string(utf8.substr(0, block_size)));
-    const opencc::SegmentsPtr mapped = converter.GetConversionChain()->Convert(source);
-    if (mapped->Length() != source->Length())
-      throw std::logic_error("OpenCC returned a different number of segments");
-    for (std::size_t i = 0; i < source->Length(); ++i)
-      sink(std::strlen(source->At(i)), mapped->At(i));
-    utf8.remove_prefix(block_size);
+  const std::size_t workers = std::max(1u, std::thread::hardware_concurrency());
+  std::deque<std::future<MappedPieces>> in_flight;
+  while (!utf8.empty() || !in_flight.empty()) {
+    while (!utf8.empty() && in_flight.size() < workers) {
+      const std::string_view block = TakeBlock(utf8);
+      const auto policy =
+          in_flight.empty() && utf8.empty() ? std::launch::deferred : std::launch::async;
+      in_flight.push_back(std::async(policy, MapBlock, std::cref(converter), block));
+    }
+    for (const auto& [source_bytes, mapped] : in_flight.front().get()) sink(source_bytes, mapped);
+    in_flight.pop_front();
   }
 }
 
