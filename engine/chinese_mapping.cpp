@@ -13,6 +13,7 @@
 #include <exception>
 #include <functional>
 #include <future>
+#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -77,6 +78,19 @@ std::string_view TakeBlock(std::string_view& text) {
   return block;
 }
 
+// Maps the block on a thread of its own, or when its turn comes if it is the only one or no
+// thread can be had.
+std::future<MappedPieces> StartBlock(const opencc::Converter& converter, std::string_view block,
+                                     bool alone) {
+  if (!alone) {
+    try {
+      return std::async(std::launch::async, MapBlock, std::cref(converter), block);
+    } catch (const std::system_error&) {
+    }
+  }
+  return std::async(std::launch::deferred, MapBlock, std::cref(converter), block);
+}
+
 }  // namespace
 
 // OpenCC keeps every segment as a string of its own, so a long text goes in blocks, which keeps
@@ -91,9 +105,7 @@ void OpenCcMapper::Map(std::string_view utf8, ChineseDirection direction,
   while (!utf8.empty() || !in_flight.empty()) {
     while (!utf8.empty() && in_flight.size() < workers) {
       const std::string_view block = TakeBlock(utf8);
-      const auto policy =
-          in_flight.empty() && utf8.empty() ? std::launch::deferred : std::launch::async;
-      in_flight.push_back(std::async(policy, MapBlock, std::cref(converter), block));
+      in_flight.push_back(StartBlock(converter, block, in_flight.empty() && utf8.empty()));
     }
     for (const auto& [source_bytes, mapped] : in_flight.front().get()) sink(source_bytes, mapped);
     in_flight.pop_front();
