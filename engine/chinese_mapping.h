@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <functional>
 #include <memory>
@@ -49,9 +50,9 @@ class OpenCcMapper final : public ChineseMapper {
   struct Loaded;
   std::shared_ptr<const Loaded> LoadedFor(ChineseDirection direction) const;
 
-  const std::string configs_[2];
+  const std::array<std::string, 2> configs_;
   mutable std::mutex mutex_;
-  mutable std::shared_ptr<const Loaded> loaded_[2];
+  mutable std::array<std::shared_ptr<const Loaded>, 2> loaded_;
 };
 
 /// The process's mapper on OpenCC's s2t.json and t2s.json.
