@@ -20,12 +20,15 @@ void ThrowOnFailure(UErrorCode status, const char* what) {
   if (U_FAILURE(status)) throw CodePageError(std::string(what) + ": " + u_errorName(status));
 }
 
-// Counts each substitution, then lets ICU write the default character as usual.
-void CountingSubstitute(const void* context, UConverterFromUnicodeArgs* args, const UChar* units,
-                        int32_t length, UChar32 code_point, UConverterCallbackReason reason,
-                        UErrorCode* status) {
-  if (reason <= UCNV_IRREGULAR) ++*static_cast<std::size_t*>(const_cast<void*>(context));
-  UCNV_FROM_U_CALLBACK_SUBSTITUTE(nullptr, args, units, length, code_point, reason, status);
+// Writes the default character for each character the code page lacks, and counts it. ICU's own
+// substitute callback would drop default-ignorable characters (U+200B and the like) without a
+// trace; here they become "?" like every other character that cannot be written.
+void CountingSubstitute(const void* context, UConverterFromUnicodeArgs* args, const UChar*, int32_t,
+                        UChar32, UConverterCallbackReason reason, UErrorCode* status) {
+  if (reason > UCNV_IRREGULAR) return;  // reset, close and clone carry no character
+  ++*static_cast<std::size_t*>(const_cast<void*>(context));
+  *status = U_ZERO_ERROR;
+  ucnv_cbFromUWriteSub(args, 0, status);
 }
 
 class IcuCodePage final : public CodePage {

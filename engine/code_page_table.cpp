@@ -34,8 +34,8 @@ EncodedChar MakeEncoded(std::string_view bytes, bool held) {
 }
 
 // What `code_page` writes for each code point, from one call in which every character has a line
-// feed behind it. A character the code page lacks comes out as "?", or as nothing when the
-// converter skips it (default-ignorable ones such as U+200B); `substituted` counts both.
+// feed behind it. A character the code page lacks comes out as "?" (or as nothing, should a code
+// page skip it); `substituted` counts them.
 std::vector<EncodedChar> EncodeEach(const CodePage& code_page,
                                     const std::vector<char32_t>& code_points) {
   std::u16string batch;

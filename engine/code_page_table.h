@@ -16,7 +16,7 @@ namespace tessaly {
 // exactly the results the converter gives for a whole text.
 
 /// What a converter writes for one character: its bytes when the code page holds it, else the
-/// default character "?" (or nothing, for the few characters the converter skips).
+/// default character "?".
 struct EncodedChar {
   std::array<char, 2> bytes{};
   std::uint8_t size = 0;

@@ -210,7 +210,7 @@ AnsiText RunConversion(const ConversionRequest& request, const ConversionContext
     stripped = StripSelectedChars(input, request.deletion);
     input = stripped;
   }
-  const AnsiText mode_output = RunMode(request.mode, input, context);
+  AnsiText mode_output = RunMode(request.mode, input, context);
   if (request.style == SeparatorStyle::SeparatorNone || request.style == SeparatorStyle::Unselected)
     return mode_output;
   return ApplySeparators(mode_output, request.style);
