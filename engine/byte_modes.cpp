@@ -7,18 +7,6 @@
 namespace tessaly {
 namespace {
 
-constexpr char kUpperHexDigits[] = "0123456789ABCDEF";
-
-// "%02X" of every byte value, two characters each, so encoding is one copy per byte.
-constexpr std::array<char, 512> kHexPairs = [] {
-  std::array<char, 512> pairs{};
-  for (int byte = 0; byte < 256; ++byte) {
-    pairs[2 * byte] = kUpperHexDigits[byte >> 4];
-    pairs[2 * byte + 1] = kUpperHexDigits[byte & 0xF];
-  }
-  return pairs;
-}();
-
 // The value of each hexadecimal digit, -1 for every other byte (bytes from 0x80 up included).
 constexpr std::array<std::int8_t, 256> kHexDigitValue = [] {
   std::array<std::int8_t, 256> values{};

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string_view>
 
@@ -26,6 +27,17 @@ class HexPairReader {
   bool byte_pending_ = false;
   char pending_byte_ = 0;
 };
+
+/// "%02X" of every byte value, two characters each, so a listing is one copy per byte.
+inline constexpr std::array<char, 512> kHexPairs = [] {
+  constexpr char kUpperHexDigits[] = "0123456789ABCDEF";
+  std::array<char, 512> pairs{};
+  for (int byte = 0; byte < 256; ++byte) {
+    pairs[2 * byte] = kUpperHexDigits[byte >> 4];
+    pairs[2 * byte + 1] = kUpperHexDigits[byte & 0xF];
+  }
+  return pairs;
+}();
 
 /// Appends two uppercase hex digits per byte.
 void AppendHex(std::string_view bytes, AnsiText& out);

@@ -10,6 +10,8 @@ bool ChunkedConversion::Supports(ConversionMode mode) {
     case ConversionMode::FormatOnly:
     case ConversionMode::GbkToBig5:
     case ConversionMode::Big5ToGbk:
+    case ConversionMode::Utf16Encode:
+    case ConversionMode::Utf8Encode:
       return true;
     default:
       return false;
@@ -34,6 +36,8 @@ ChunkedConversion::ChunkedConversion(ConversionMode mode, const DeletionOptions&
   static SilentReporter silent;
   if (mode == ConversionMode::GbkToBig5 || mode == ConversionMode::Big5ToGbk)
     recoding_.emplace(mode, reporter != nullptr ? *reporter : silent);
+  if (mode == ConversionMode::Utf16Encode || mode == ConversionMode::Utf8Encode)
+    unicode_.emplace(mode);
 }
 
 void ChunkedConversion::Convert(std::string_view chunk, AnsiText& out) {
@@ -76,6 +80,10 @@ void ChunkedConversion::ConvertStripped(std::string_view stripped, AnsiText& out
     case ConversionMode::Big5ToGbk:
       recoding_->Recode(stripped, target);
       break;
+    case ConversionMode::Utf16Encode:
+    case ConversionMode::Utf8Encode:
+      unicode_->Encode(stripped, target);
+      break;
     default:
       break;
   }
@@ -88,6 +96,7 @@ void ChunkedConversion::FinishMode(AnsiText& out) {
   if (mode_ == ConversionMode::HexDecode) hex_reader_.Finish(out);
   if (mode_ == ConversionMode::CharArray) out += kCharArrayClosing;
   if (recoding_) recoding_->Finish(out);
+  if (unicode_) unicode_->Finish(out);
 }
 
 void ChunkedConversion::Separate(std::string_view mode_output, AnsiText& out) {

@@ -8,6 +8,7 @@
 #include "engine/chinese_modes.h"
 #include "engine/conversion.h"
 #include "engine/pipeline.h"
+#include "engine/unicode_modes.h"
 
 namespace tessaly {
 
@@ -41,6 +42,7 @@ class ChunkedConversion {
   AnsiText stripped_;
   AnsiText mode_output_;
   std::optional<ChunkedRecoding> recoding_;
+  std::optional<ChunkedUnicodeEncoding> unicode_;
 };
 
 }  // namespace tessaly

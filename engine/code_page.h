@@ -36,6 +36,12 @@ const CodePage& Big5CodePage();
 /// UTF-8, code page 65001.
 const CodePage& Utf8CodePage();
 
+/// Whether `byte` starts a two-byte character of the ANSI code page (GBK: 0x81 to 0xFE) when a
+/// byte follows it.
+constexpr bool IsAnsiLeadByte(unsigned char byte) {
+  return byte >= 0x81 && byte <= 0xFE;
+}
+
 /// The system's ANSI code page, which is GBK on every system this program targets.
 inline const CodePage& AnsiCodePage() {
   return GbkCodePage();

@@ -4,14 +4,11 @@
 
 #include "engine/byte_modes.h"
 #include "engine/chinese_modes.h"
+#include "engine/code_page.h"
 #include "engine/unicode_modes.h"
 
 namespace tessaly {
 namespace {
-
-constexpr bool IsLeadByte(unsigned char byte) {
-  return byte >= 0x81 && byte <= 0xFE;
-}
 
 char SeparatorOf(SeparatorStyle style) {
   switch (style) {
@@ -29,7 +26,8 @@ char SeparatorOf(SeparatorStyle style) {
 }  // namespace
 
 CharStripper::CharStripper(const DeletionOptions& options) {
-  for (int byte = 0; byte < 256; ++byte) byte_kind_[byte] = kKept | (IsLeadByte(byte) ? kLead : 0);
+  for (int byte = 0; byte < 256; ++byte)
+    byte_kind_[byte] = kKept | (IsAnsiLeadByte(byte) ? kLead : 0);
   const auto mark = [this](char target, bool deleted) {
     if (deleted) byte_kind_[static_cast<unsigned char>(target)] &= ~kKept;
   };

@@ -17,7 +17,9 @@ class ChunkedConversionTest : public ::testing::TestWithParam<std::tuple<Mode, S
 
 std::string RandomText(std::mt19937& random) {
   // Hex digits, deletable bytes, lead bytes and junk, so chunk edges fall everywhere that matters.
-  constexpr std::string_view kAlphabet = "0123456789abcDEFx- ,.\t\r\n\x81\xC4\xE3\xFE\xFF\x80z";
+  // A zero byte too: the Unicode and code-page modes end their text there.
+  static constexpr char kBytes[] = "0123456789abcDEFx- ,.\t\r\n\x81\xC4\xE3\xFE\xFF\x80\x7F\x40z";
+  constexpr std::string_view kAlphabet(kBytes, sizeof kBytes);
   std::string text(random() % 40, ' ');
   for (char& c : text) c = kAlphabet[random() % kAlphabet.size()];
   return text;
@@ -49,14 +51,15 @@ TEST_P(ChunkedConversionTest, MatchesWholeConversionForAnyChunking) {
 INSTANTIATE_TEST_SUITE_P(
     ModesAndStyles, ChunkedConversionTest,
     ::testing::Combine(::testing::Values(Mode::HexEncode, Mode::HexDecode, Mode::CharArray,
-                                         Mode::FormatOnly, Mode::GbkToBig5, Mode::Big5ToGbk),
+                                         Mode::FormatOnly, Mode::GbkToBig5, Mode::Big5ToGbk,
+                                         Mode::Utf16Encode, Mode::Utf8Encode),
                        ::testing::Values(Style::SeparatorNone, Style::SeparatorSpace,
                                          Style::SeparatorComma, Style::SeparatorDot,
                                          Style::SeparatorHexList, Style::Unselected)));
 
 TEST(ChunkedConversion, LeavesWholeTextModesToRunConversion) {
   for (const Mode mode :
-       {Mode::Utf16Encode, Mode::Utf8Decode, Mode::RandomBytes, Mode::TraditionalToSimplified,
+       {Mode::Utf16Decode, Mode::Utf8Decode, Mode::RandomBytes, Mode::TraditionalToSimplified,
         Mode::SimplifiedToTraditional, Mode::Unselected})
     EXPECT_FALSE(ChunkedConversion::Supports(mode)) << static_cast<int>(mode);
 }
