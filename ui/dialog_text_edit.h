@@ -15,6 +15,7 @@ class DialogTextEdit : public QPlainTextEdit {
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
+  void insertFromMimeData(const QMimeData* source) override;
 
  private:
   void KeepLayouts(int position, int added);
