@@ -2,6 +2,8 @@
 #pragma once
 
 #include <QApplication>
+#include <QMessageBox>
+#include <QStringList>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
@@ -33,6 +35,30 @@ class ModalWatcher {
   std::function<void(T&)> action_;
   QTimer timer_;
   bool fired_ = false;
+};
+
+/// Answers every message box that shows with OK, from inside its modal loop, keeping
+/// "caption: text" of each.
+class MessageBoxCloser {
+ public:
+  MessageBoxCloser() {
+    timer_.setInterval(5);
+    QObject::connect(&timer_, &QTimer::timeout, [this] { Poll(); });
+    timer_.start();
+  }
+
+  /// "caption: text" of every box closed so far.
+  QStringList seen;
+
+ private:
+  void Poll() {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr || !box->isVisible()) return;
+    seen.append(box->windowTitle() + QStringLiteral(": ") + box->text());
+    box->done(QMessageBox::Ok);
+  }
+
+  QTimer timer_;
 };
 
 /// Selects the offscreen platform unless the caller chose one.

@@ -1,8 +1,10 @@
 // The main window and the About box, driven offscreen as a user would drive them.
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDesktopServices>
+#include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -10,8 +12,14 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QTextDocument>
 #include <QWindow>
+#include <cstdint>
 #include <memory>
+#include <new>
+
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include "engine/code_page.h"
 #include "res/product.h"
@@ -19,13 +27,16 @@
 #include "ui/about_dialog.h"
 #include "ui/box_text.h"
 #include "ui/converter_app.h"
+#include "ui/dialog_text_edit.h"
 #include "ui/help_texts.h"
 #include "ui/main_dialog.h"
 
 using tessaly::AnsiText;
 using tessaly::ConversionMode;
 using tessaly::gui::AboutDialog;
+using tessaly::gui::DialogTextEdit;
 using tessaly::gui::MainDialog;
+using tessaly::gui::testing::MessageBoxCloser;
 using tessaly::gui::testing::ModalWatcher;
 
 namespace {
@@ -45,6 +56,53 @@ QString Utf8(std::string_view text) {
 
 // 中華人民共和國 in BIG5.
 const QByteArray kBig5Phrase = QByteArray::fromHex("A4A4B5D8A448A5C1A640A94DB0EA");
+
+// What a box shows for engine bytes: the box text as a document holds it.
+QString Shown(std::string_view ansi) {
+  QTextDocument document;
+  document.setPlainText(tessaly::gui::AnsiToBoxText(ansi));
+  return document.toPlainText();
+}
+
+// The engine with a fixed random seed, so that the window and a test can run the same conversion.
+AnsiText ConvertWithFixedSeed(const tessaly::ConversionRequest& request,
+                              tessaly::FaultReporter& reporter) {
+  return tessaly::RunConversion(request, {reporter, [] { return std::uint32_t{0x5EED}; }});
+}
+
+// Keeps the faults a conversion reports, as the window's message boxes show them.
+class FaultList : public tessaly::FaultReporter {
+ public:
+  QStringList seen;
+  void ReportFault(std::string_view message, std::string_view caption) override {
+    seen.append(Utf8(caption) + QStringLiteral(": ") + Utf8(message));
+  }
+};
+
+// Lowers the address-space limit, as `ulimit -v` does, to what the process uses now plus
+// `headroom`, and restores it on destruction.
+class AddressSpaceLimit {
+ public:
+  explicit AddressSpaceLimit(rlim_t headroom) {
+    getrlimit(RLIMIT_AS, &saved_);
+    rlimit lowered = saved_;
+    lowered.rlim_cur = UsedAddressSpace() + headroom;
+    setrlimit(RLIMIT_AS, &lowered);
+  }
+  ~AddressSpaceLimit() { setrlimit(RLIMIT_AS, &saved_); }
+  AddressSpaceLimit(const AddressSpaceLimit&) = delete;
+  AddressSpaceLimit& operator=(const AddressSpaceLimit&) = delete;
+
+ private:
+  static rlim_t UsedAddressSpace() {
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly)) qFatal("cannot read /proc/self/statm");
+    const rlim_t pages = statm.readAll().split(' ').value(0).toULongLong();
+    return pages * static_cast<rlim_t>(sysconf(_SC_PAGESIZE));
+  }
+
+  rlimit saved_{};
+};
 
 // Receives what the web button asks the desktop to open.
 class UrlCatcher : public QObject {
@@ -440,6 +498,154 @@ class MainDialogTest : public QObject {
       }
       QFAIL(qPrintable(QStringLiteral("codes that do not survive: ") + broken.join(u' ')));
     }
+  }
+
+  void hostileGbkThroughEveryMode_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("lone lead bytes") << QByteArray::fromHex("41 81 20 FE 0D 0A 31 81");
+    QTest::newRow("invalid trail bytes") << QByteArray::fromHex("81 7F A1 FF B0 30 C4 0A FE 00");
+    QTest::newRow("0x80 and 0xFF") << QByteArray::fromHex("80 FF 80 80 FF FF 41 80");
+    QTest::newRow("among valid text")
+        << QByteArray::fromHex("C4 E3 81 BA C3 FF 41 80 0D 0A 81 0D 0A B0 A1 D6 D0 FF");
+  }
+
+  // Broken GBK reaches the window as the result of hex-decoding its listing and comes back in
+  // through the clipboard; every mode with every separator then gives what the engine gives
+  // for the same bytes, fault boxes included.
+  void hostileGbkThroughEveryMode() {
+    QFETCH(QByteArray, bytes);
+    dialog_->SetConverter(
+        [](const tessaly::ConversionRequest& request, const tessaly::ConversionContext& context) {
+          return ConvertWithFixedSeed(request, context.reporter);
+        });
+    MessageBoxCloser closer;
+    Convert(QString::fromLatin1(bytes.toHex(' ')), "modeHexDecode");
+    QCOMPARE(Output().toPlainText(), Shown(std::string_view(bytes.constData(), bytes.size())));
+    Output().selectAll();
+    Output().copy();
+    Input().clear();
+    Input().paste();
+    QCOMPARE(Input().toPlainText(), Output().toPlainText());
+
+    const auto separators = Child<QRadioButton>("separatorNone").group()->buttons();
+    for (QAbstractButton* mode_button : Child<QRadioButton>("modeHexEncode").group()->buttons()) {
+      if (!mode_button->isEnabled()) continue;
+      for (QAbstractButton* separator_button : separators) {
+        mode_button->click();
+        closer.seen.clear();
+        separator_button->click();  // converts
+        tessaly::ConversionRequest request;
+        request.input = tessaly::gui::BoxTextToAnsi(Input().toPlainText());
+        request.mode = static_cast<ConversionMode>(mode_button->group()->id(mode_button));
+        request.style =
+            static_cast<tessaly::SeparatorStyle>(separator_button->group()->id(separator_button));
+        FaultList faults;
+        const AnsiText expected = ConvertWithFixedSeed(request, faults);
+        const QString where = mode_button->objectName() + u' ' + separator_button->objectName();
+        QVERIFY2(Output().toPlainText() == Shown(expected), qPrintable(where));
+        QVERIFY2(closer.seen == faults.seen, qPrintable(where));
+      }
+    }
+  }
+
+  // Running out of memory anywhere in a conversion ends in a message box, with an empty output
+  // box; the next conversion runs as usual.
+  void outOfMemoryShowsAMessageAndTheWindowCarriesOn() {
+    bool exhausted = true;
+    dialog_->SetConverter([&exhausted](const tessaly::ConversionRequest& request,
+                                       const tessaly::ConversionContext& context) {
+      if (exhausted) throw std::bad_alloc();
+      return tessaly::RunConversion(request, context);
+    });
+    Input().setPlainText(QStringLiteral("31 32"));
+    Output().setPlainText(QStringLiteral("an earlier result"));
+    QString text, caption, output_meanwhile;
+    QWidget* owner = dialog_.get();
+    ModalWatcher<QMessageBox> watcher([&](QMessageBox& box) {
+      text = box.text();
+      caption = box.windowTitle();
+      owner = box.parentWidget();
+      output_meanwhile = Output().toPlainText();
+      box.done(QMessageBox::Ok);
+    });
+    Click("modeHexDecode");
+    Click("convertButton");
+    QVERIFY(watcher.Fired());
+    QCOMPARE(text, QStringLiteral("内存不足,无法完成转换"));
+    QCOMPARE(caption, QStringLiteral("出错"));
+    QCOMPARE(owner, nullptr);
+    QVERIFY(output_meanwhile.isEmpty());
+    QCOMPARE(Input().toPlainText(), QStringLiteral("31 32"));
+    exhausted = false;
+    Click("convertButton");
+    QCOMPARE(Output().toPlainText(), QStringLiteral("12"));
+  }
+
+  void linesTooLongForABox_data() {
+    QTest::addColumn<bool>("paste");
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("paste") << true << QStringLiteral("31 32 33")
+                           << QStringLiteral(
+                                  "粘贴后会有一行长达 11 个字符,超出文本框能显示的 10 个字符");
+    QTest::newRow("result") << false << QStringLiteral("31 32 33 34 35 36")
+                            << QStringLiteral(
+                                   "转换结果有一行长达 12 个字符,超出文本框能显示的 10 个字符");
+  }
+
+  // A paste or a result with a line longer than the box takes ends in a message box; the
+  // paste leaves the input box as it was, the result leaves the output box empty.
+  void linesTooLongForABox() {
+    QFETCH(bool, paste);
+    QFETCH(QString, input);
+    QFETCH(QString, message);
+    for (const char* box : {"inputBox", "outputBox"}) {
+      Child<DialogTextEdit>(box).SetMaxLineLength(10);
+    }
+    Input().setPlainText(input);
+    Output().setPlainText(QStringLiteral("an earlier result"));
+    MessageBoxCloser closer;
+    if (paste) {
+      QApplication::clipboard()->setText(QStringLiteral("363"));
+      Input().moveCursor(QTextCursor::End);
+      Input().paste();
+    } else {
+      Click("convertButton");  // formatting alone leaves the 12 digits
+    }
+    QTRY_COMPARE(closer.seen, QStringList{QStringLiteral("出错: ") + message});
+    QCOMPARE(Input().toPlainText(), input);
+    QCOMPARE(Output().toPlainText(), paste ? QStringLiteral("an earlier result") : QString());
+  }
+
+  // Under an address-space limit, as `ulimit -v` sets it, a paste and a conversion that need
+  // more memory than is left each end in a message box, and the window still converts.
+  void addressSpaceLimit() {
+#if defined(__SANITIZE_ADDRESS__)
+    QSKIP("the sanitizer's allocator ends the process when memory runs out");
+#endif
+    QString listing;  // 8 Mi characters in lines of 64
+    const QString line =
+        QStringLiteral("31 32 33 34 35 36 37 38 39 30 41 42 43 44 45 46 47 48 49 4A 4\n");
+    while (listing.size() < (8 << 20)) listing += line;
+    QApplication::clipboard()->setText(listing + listing);
+    Input().setPlainText(listing);
+    Click("modeHexEncode");
+    MessageBoxCloser closer;
+    {
+      const AddressSpaceLimit limit(64 << 20);
+      Input().moveCursor(QTextCursor::End);
+      Input().paste();
+      QTRY_COMPARE(closer.seen, QStringList{QStringLiteral("出错: 内存不足,无法粘贴")});
+      QCOMPARE(Input().document()->characterCount(), listing.size() + 1);
+      Click("convertButton");
+      QTRY_COMPARE(closer.seen.size(), 2);
+      QCOMPARE(closer.seen.last(), QStringLiteral("出错: 内存不足,无法完成转换"));
+      QVERIFY(Output().toPlainText().isEmpty());
+      Input().setPlainText(QStringLiteral("ab"));
+      Click("convertButton");
+      QCOMPARE(Output().toPlainText(), QStringLiteral("6162"));
+    }
+    QCOMPARE(closer.seen.size(), 2);
   }
 
   void faultShowsAnOwnerlessBox() {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QString>
+#include <QStringView>
+#include <string>
 #include <string_view>
 
 #include "engine/ansi_text.h"
@@ -15,5 +17,19 @@ QString AnsiToBoxText(std::string_view ansi);
 
 /// UTF-8 text (a constant of this program) as a QString.
 QString FromUtf8(std::string_view utf8);
+
+/// A QString as UTF-8, the form the fault reporter takes.
+std::string ToUtf8(const QString& text);
+
+/// The lines of a text as a box will hold them, in UTF-16 units.
+struct LineLengths {
+  qsizetype first = 0;    ///< the first line
+  qsizetype last = 0;     ///< the last line
+  qsizetype longest = 0;  ///< the longest line, first and last included
+  qsizetype breaks = 0;   ///< line breaks: LF, CR LF, a lone CR or a paragraph separator
+};
+
+/// Measures the lines of a text.
+LineLengths MeasureLines(QStringView text);
 
 }  // namespace tessaly::gui

@@ -4,12 +4,50 @@
 #include <QMimeData>
 #include <QTextBlock>
 #include <QTextLayout>
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+#include <new>
+
+#include "ui/box_text.h"
 
 namespace tessaly::gui {
 namespace {
 
+// What the toolkit spends beyond two bytes a character: on each line of a document (block and
+// fragment records; about 450 bytes measured), and on each character of a line it lays out
+// (glyph, advance, offset, attribute and cluster arrays for half again as many glyphs).
+constexpr std::size_t kBytesPerLine = 512;
+constexpr std::size_t kLayoutBytesPerChar = 36;
+
 // A line this short lays out again in well under a millisecond: its glyphs are not worth keeping.
 constexpr int kCachedLineLength = 4096;
+
+std::size_t BytesToHold(qsizetype chars, const LineLengths& lines, qsizetype longest) {
+  return 2 * static_cast<std::size_t>(chars) +
+         kBytesPerLine * static_cast<std::size_t>(lines.breaks) +
+         kLayoutBytesPerChar * static_cast<std::size_t>(longest);
+}
+
+// A trial allocation, released at once. The toolkit's document does not survive running out of
+// memory halfway through an edit, so large edits ask this first.
+bool CanAllocate(std::size_t bytes) {
+  const std::unique_ptr<void, decltype(&std::free)> trial(std::malloc(bytes), &std::free);
+  void* volatile seen = trial.get();  // keeps the compiler from eliding the pair
+  return seen != nullptr;
+}
+
+// The longest line once `lines` replace the selection of `cursor`: the first and the last of
+// them join what stands before and after the selection.
+qsizetype LongestLineAfterInsert(const QTextCursor& cursor, const LineLengths& lines) {
+  const QTextDocument* doc = cursor.document();
+  const QTextBlock first = doc->findBlock(cursor.selectionStart());
+  const QTextBlock last = doc->findBlock(cursor.selectionEnd());
+  const qsizetype before = cursor.selectionStart() - first.position();
+  const qsizetype after = last.position() + last.length() - 1 - cursor.selectionEnd();
+  if (lines.breaks == 0) return before + lines.first + after;
+  return std::max({before + lines.first, lines.longest, lines.last + after});
+}
 
 }  // namespace
 
@@ -27,6 +65,15 @@ DialogTextEdit::DialogTextEdit(QWidget* parent) : QPlainTextEdit(parent) {
   setFont(box_font);
   connect(document(), &QTextDocument::contentsChange, this,
           [this](int position, int, int added) { KeepLayouts(position, added); });
+}
+
+std::optional<qsizetype> DialogTextEdit::ReplaceText(const QString& text) {
+  clear();  // first, so that the memory the old text holds counts as free
+  const LineLengths lines = MeasureLines(text);
+  if (lines.longest > max_line_length_) return lines.longest;
+  if (!CanAllocate(BytesToHold(text.size(), lines, lines.longest))) throw std::bad_alloc();
+  setPlainText(text);
+  return std::nullopt;
 }
 
 // By default a block drops its laid-out glyphs once its lines are known, and every later cursor
@@ -60,8 +107,30 @@ void DialogTextEdit::insertFromMimeData(const QMimeData* source) {
     QPlainTextEdit::insertFromMimeData(source);
     return;
   }
-  insertPlainText(text);
+  if (const auto problem = PasteProblem(text)) {
+    emit PasteRefused(*problem);
+    return;
+  }
+  try {
+    insertPlainText(text);
+  } catch (const std::bad_alloc&) {
+    emit PasteRefused(QStringLiteral("内存不足,无法粘贴"));
+    return;
+  }
   ensureCursorVisible();
+}
+
+std::optional<QString> DialogTextEdit::PasteProblem(const QString& text) const {
+  const LineLengths lines = MeasureLines(text);
+  const qsizetype longest = LongestLineAfterInsert(textCursor(), lines);
+  if (longest > max_line_length_) {
+    return QStringLiteral("粘贴后会有一行长达 %1 个字符,超出文本框能显示的 %2 个字符")
+        .arg(longest)
+        .arg(max_line_length_);
+  }
+  const qsizetype chars = document()->characterCount() + text.size();
+  if (!CanAllocate(BytesToHold(chars, lines, longest))) return QStringLiteral("内存不足,无法粘贴");
+  return std::nullopt;
 }
 
 }  // namespace tessaly::gui

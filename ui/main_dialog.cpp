@@ -6,6 +6,8 @@
 #include <QPushButton>
 #include <QUrl>
 #include <algorithm>
+#include <new>
+#include <optional>
 #include <utility>
 
 #include "ui/about_dialog.h"
@@ -90,6 +92,10 @@ void MainDialog::ConnectControls() {
     ui.inputBox->clear();
     ui.outputBox->clear();
   });
+  for (DialogTextEdit* box : {ui.inputBox, ui.outputBox}) {
+    connect(box, &DialogTextEdit::PasteRefused, this,
+            [this](const QString& message) { ReportProblem(message); });
+  }
   // The desktop's answer is not examined: nothing is shown when no browser opens.
   connect(ui.webButton, &QPushButton::clicked, this,
           [] { QDesktopServices::openUrl(QUrl(WebAddress())); });
@@ -125,9 +131,16 @@ ConversionRequest MainDialog::BuildRequest() const {
   return request;
 }
 
+// Whatever runs short of memory along the way, the buffers are gone by the time the message
+// shows, and the window carries on.
 void MainDialog::Convert() {
-  const AnsiText result = converter_(BuildRequest(), ConversionContext{reporter_});
-  ShowInOutputBox(result);
+  try {
+    const AnsiText result = converter_(BuildRequest(), ConversionContext{reporter_});
+    ShowInOutputBox(result);
+  } catch (const std::bad_alloc&) {
+    ui.outputBox->clear();
+    ReportProblem(QStringLiteral("内存不足,无法完成转换"));
+  }
 }
 
 void MainDialog::ShowHelpText(int mode_id) {
@@ -135,7 +148,15 @@ void MainDialog::ShowHelpText(int mode_id) {
 }
 
 void MainDialog::ShowInOutputBox(std::string_view ansi) {
-  ui.outputBox->setPlainText(AnsiToBoxText(ansi));
+  const std::optional<qsizetype> too_long = ui.outputBox->ReplaceText(AnsiToBoxText(ansi));
+  if (!too_long) return;
+  ReportProblem(QStringLiteral("转换结果有一行长达 %1 个字符,超出文本框能显示的 %2 个字符")
+                    .arg(*too_long)
+                    .arg(ui.outputBox->MaxLineLength()));
+}
+
+void MainDialog::ReportProblem(const QString& message) {
+  reporter_.ReportFault(ToUtf8(message), "出错");
 }
 
 void MainDialog::reject() {

@@ -41,6 +41,7 @@ class MainDialog : public QDialog {
   void Convert();
   void ShowHelpText(int mode_id);
   void ShowInOutputBox(std::string_view ansi);
+  void ReportProblem(const QString& message);
   bool ConfirmExit();
   void ShowAbout();
 
