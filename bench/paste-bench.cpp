@@ -1,12 +1,22 @@
-// paste-bench [MIB...]: times pasting a one-line text of MIB mebibytes (GBK) into the
-// window's input box and converting it with "字符串转16进制", offscreen. Default sizes: 1 and 10.
+// paste-bench [--lines N] [--mode RADIO] [--keep-line-breaks] [MIB...]: times pasting a text of
+// MIB mebibytes (GBK) into the window's input box and converting it, offscreen; by default one
+// line, with "字符串转16进制" (modeHexEncode) and sizes 1 and 10. A message box the window shows
+// instead of a result is answered and printed, and a small conversion afterwards shows whether
+// the window still works.
+#include <sys/resource.h>
 #include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
 #include <QClipboard>
+#include <QCommandLineParser>
 #include <QElapsedTimer>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 #include <cstdio>
+#include <new>
 #include <string>
 
 #include "engine/conversion.h"
@@ -17,13 +27,22 @@ namespace {
 
 using tessaly::gui::MainDialog;
 
-// Mixed Latin and Chinese, no line break: the hardest case for a text box's layout.
-QString OneLineText(qsizetype gbk_bytes) {
+struct Options {
+  qsizetype line_length = 0;  // 0: one line
+  QString mode = QStringLiteral("modeHexEncode");
+  bool keep_line_breaks = false;
+};
+
+// Mixed Latin and Chinese without a space to break at: the hardest case for a box's layout.
+QString SampleText(qsizetype gbk_bytes, qsizetype line_length) {
   const QString unit = QStringLiteral("Tessaly 字节 0123456789ABCDEF,转换;");
   const qsizetype unit_bytes = static_cast<qsizetype>(tessaly::gui::BoxTextToAnsi(unit).size());
   QString text;
   text.reserve(gbk_bytes / unit_bytes * unit.size() + unit.size());
   for (qsizetype bytes = 0; bytes < gbk_bytes; bytes += unit_bytes) text += unit;
+  if (line_length > 0) {
+    for (qsizetype i = line_length; i < text.size(); i += line_length + 1) text[i] = u'\n';
+  }
   return text;
 }
 
@@ -33,53 +52,114 @@ void ShowNow(QWidget& window) {
 }
 
 template <typename Widget>
-Widget& Child(QWidget& parent, const char* name) {
-  return *parent.findChild<Widget*>(QString::fromLatin1(name));
+Widget& Child(QWidget& parent, const QString& name) {
+  auto* child = parent.findChild<Widget*>(name);
+  if (child == nullptr) qFatal("no control named %s", qPrintable(name));
+  return *child;
 }
 
-void Measure(double mebibytes) {
+long PeakMebibytes() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss / 1024;
+}
+
+// Answers the window's message boxes with OK and prints their texts.
+class BoxPrinter {
+ public:
+  BoxPrinter() {
+    timer_.setInterval(20);
+    QObject::connect(&timer_, &QTimer::timeout, [] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (box == nullptr || !box->isVisible()) return;
+      std::printf("  message box \"%s: %s\"\n", qPrintable(box->windowTitle()),
+                  qPrintable(box->text()));
+      box->done(QMessageBox::Ok);
+    });
+    timer_.start();
+  }
+
+ private:
+  QTimer timer_;
+};
+
+// The engine's share of the conversion, for comparison, and whether the window shows its result.
+void CompareWithEngine(QWidget& dialog, const QPlainTextEdit& output, qsizetype bytes,
+                       const Options& options) try {
+  tessaly::ConversionRequest request;
+  request.input = tessaly::gui::BoxTextToAnsi(SampleText(bytes, options.line_length));
+  auto& radio = Child<QRadioButton>(dialog, options.mode);
+  request.mode = static_cast<tessaly::ConversionMode>(radio.group()->id(&radio));
+  request.deletion.DeleteLineBreaks = !options.keep_line_breaks;
+  struct : tessaly::FaultReporter {
+    void ReportFault(std::string_view, std::string_view) override {}
+  } silent;
+  QElapsedTimer timer;
+  timer.start();
+  const auto result = tessaly::RunConversion(request, tessaly::ConversionContext{silent});
+  std::printf("  engine alone %lld ms", static_cast<long long>(timer.elapsed()));
+  if (output.document()->isEmpty()) {
+    std::printf("; the output box stays empty\n");
+  } else {
+    const bool same = tessaly::gui::BoxTextToAnsi(output.toPlainText()) == result;
+    std::printf("; the output box %s the engine's result\n", same ? "holds" : "DOES NOT hold");
+  }
+} catch (const std::bad_alloc&) {
+  std::printf("  engine alone: not enough memory to compare\n");
+}
+
+// After a large paste and conversion, a small conversion in the same window.
+void CheckStillConverts(QWidget& dialog, QPlainTextEdit& input, QPlainTextEdit& output) {
+  input.setPlainText(QStringLiteral("ab"));
+  Child<QRadioButton>(dialog, QStringLiteral("modeHexEncode")).click();
+  Child<QPushButton>(dialog, QStringLiteral("convertButton")).click();
+  const bool works = output.toPlainText() == QStringLiteral("6162");
+  std::printf("  afterwards \"ab\" converts to \"%s\": %s\n", qPrintable(output.toPlainText()),
+              works ? "the window still works" : "WRONG");
+}
+
+void Measure(double mebibytes, const Options& options) {
   const auto bytes = static_cast<qsizetype>(mebibytes * 1024 * 1024);
-  const QString text = OneLineText(bytes);
+  QString text = SampleText(bytes, options.line_length);
+  const qsizetype characters = text.size();
   MainDialog dialog;
   dialog.show();
   ShowNow(dialog);
-  auto& input = Child<QPlainTextEdit>(dialog, "inputBox");
-  auto& output = Child<QPlainTextEdit>(dialog, "outputBox");
-  Child<QRadioButton>(dialog, "modeHexEncode").click();
+  auto& input = Child<QPlainTextEdit>(dialog, QStringLiteral("inputBox"));
+  auto& output = Child<QPlainTextEdit>(dialog, QStringLiteral("outputBox"));
+  Child<QRadioButton>(dialog, options.mode).click();
+  if (options.keep_line_breaks) {
+    Child<QCheckBox>(dialog, QStringLiteral("deleteLineBreaks")).setChecked(false);
+  }
   QApplication::clipboard()->setText(text);
+  text.clear();
   input.setFocus();
   ShowNow(dialog);
+  const BoxPrinter printer;
 
   QElapsedTimer timer;
   timer.start();
   input.paste();
   ShowNow(dialog);
   const qint64 paste_ms = timer.restart();
-  Child<QPushButton>(dialog, "convertButton").click();
+  Child<QPushButton>(dialog, QStringLiteral("convertButton")).click();
   ShowNow(dialog);
   const qint64 convert_ms = timer.restart();
 
-  // The engine's share of the conversion, for comparison.
-  tessaly::ConversionRequest request;
-  request.input = tessaly::gui::BoxTextToAnsi(text);
-  request.mode = tessaly::ConversionMode::HexEncode;
-  struct : tessaly::FaultReporter {
-    void ReportFault(std::string_view, std::string_view) override {}
-  } silent;
-  timer.restart();
-  const auto result = tessaly::RunConversion(request, tessaly::ConversionContext{silent});
-  const qint64 engine_ms = timer.elapsed();
-
   std::printf(
-      "%5.1f MiB (%lld characters, one line): paste %lld ms, convert and show %lld ms, "
-      "total %lld ms; output %lld characters (engine alone %lld ms)\n",
-      mebibytes, static_cast<long long>(text.size()), static_cast<long long>(paste_ms),
-      static_cast<long long>(convert_ms), static_cast<long long>(paste_ms + convert_ms),
-      static_cast<long long>(output.toPlainText().size()), static_cast<long long>(engine_ms));
+      "%5.1f MiB (%lld characters, %s): paste %lld ms, convert and show %lld ms, "
+      "total %lld ms; output %lld characters; peak memory %ld MiB\n",
+      mebibytes, static_cast<long long>(characters),
+      options.line_length > 0 ? qPrintable(QStringLiteral("lines of %1").arg(options.line_length))
+                              : "one line",
+      static_cast<long long>(paste_ms), static_cast<long long>(convert_ms),
+      static_cast<long long>(paste_ms + convert_ms),
+      static_cast<long long>(output.document()->characterCount() - 1), PeakMebibytes());
   std::fflush(stdout);
-  if (output.document()->characterCount() - 1 != static_cast<int>(result.size())) {
-    std::printf("  warning: the output box does not hold the engine's result\n");
-  }
+  QApplication::clipboard()->clear();
+  CompareWithEngine(dialog, output, bytes, options);
+  CheckStillConverts(dialog, input, output);
+  std::fflush(stdout);
 }
 
 }  // namespace
@@ -87,11 +167,20 @@ void Measure(double mebibytes) {
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
-  const QStringList arguments = QApplication::arguments().mid(1);
-  if (arguments.isEmpty()) {
-    Measure(1);
-    Measure(10);
-  }
-  for (const QString& argument : arguments) Measure(argument.toDouble());
+  QCommandLineParser parser;
+  parser.addHelpOption();
+  parser.addPositionalArgument(QStringLiteral("MIB"), QStringLiteral("sizes in mebibytes"));
+  const QCommandLineOption lines(QStringLiteral("lines"), QStringLiteral("line length"),
+                                 QStringLiteral("N"));
+  const QCommandLineOption mode(QStringLiteral("mode"), QStringLiteral("mode radio's name"),
+                                QStringLiteral("RADIO"), QStringLiteral("modeHexEncode"));
+  const QCommandLineOption keep(QStringLiteral("keep-line-breaks"),
+                                QStringLiteral("untick 删换行"));
+  parser.addOptions({lines, mode, keep});
+  parser.process(app);
+  const Options options{parser.value(lines).toLongLong(), parser.value(mode), parser.isSet(keep)};
+  QStringList sizes = parser.positionalArguments();
+  if (sizes.isEmpty()) sizes = {QStringLiteral("1"), QStringLiteral("10")};
+  for (const QString& size : sizes) Measure(size.toDouble(), options);
   return 0;
 }
