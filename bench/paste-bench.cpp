@@ -21,6 +21,7 @@
 
 #include "engine/conversion.h"
 #include "ui/box_text.h"
+#include "ui/huge_pages.h"
 #include "ui/main_dialog.h"
 
 namespace {
@@ -165,6 +166,7 @@ void Measure(double mebibytes, const Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  tessaly::gui::RequestHugePages(argv);  // as the window's own program does
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   QCommandLineParser parser;
@@ -181,6 +183,8 @@ int main(int argc, char** argv) {
   const Options options{parser.value(lines).toLongLong(), parser.value(mode), parser.isSet(keep)};
   QStringList sizes = parser.positionalArguments();
   if (sizes.isEmpty()) sizes = {QStringLiteral("1"), QStringLiteral("10")};
+  const QByteArray tunables = qgetenv("GLIBC_TUNABLES");
+  std::printf("GLIBC_TUNABLES=%s\n", tunables.isNull() ? "(unset)" : tunables.constData());
   for (const QString& size : sizes) Measure(size.toDouble(), options);
   return 0;
 }

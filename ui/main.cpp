@@ -1,7 +1,9 @@
 // tessaly: the converter's window.
 #include "ui/converter_app.h"
+#include "ui/huge_pages.h"
 
 int main(int argc, char** argv) {
+  tessaly::gui::RequestHugePages(argv);
   tessaly::gui::ConverterApp app(argc, argv);
   return app.Run();
 }
