@@ -5,9 +5,12 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <string_view>
 
 namespace tessaly::gui {
 namespace {
+
+constexpr char kHugePages[] = "glibc.malloc.hugetlb=1";
 
 bool HugePagesOnRequestOnly() {
   std::ifstream setting("/sys/kernel/mm/transparent_hugepage/enabled");
@@ -19,8 +22,14 @@ bool HugePagesOnRequestOnly() {
 }  // namespace
 
 void RequestHugePages(char** argv) {
-  if (std::getenv("GLIBC_TUNABLES") != nullptr || !HugePagesOnRequestOnly()) return;
-  if (setenv("GLIBC_TUNABLES", "glibc.malloc.hugetlb=1", 0) != 0) return;
+  const char* tunables = std::getenv("GLIBC_TUNABLES");
+  if (tunables != nullptr) {
+    // The C library read the setting at start; programs this one opens (the browser) need not
+    // inherit what only this restart asked for.
+    if (std::string_view(tunables) == kHugePages) unsetenv("GLIBC_TUNABLES");
+    return;
+  }
+  if (!HugePagesOnRequestOnly() || setenv("GLIBC_TUNABLES", kHugePages, 0) != 0) return;
   execv("/proc/self/exe", argv);
   unsetenv("GLIBC_TUNABLES");  // the restart failed: carry on without
 }
