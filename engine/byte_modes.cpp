@@ -53,19 +53,7 @@ thread_local std::uint32_t random_state = 0;
 }  // namespace
 
 void HexPairReader::Read(std::string_view chunk, AnsiText& out) {
-  if (chunk.empty()) return;
-  if (byte_pending_) {
-    const char piece[2] = {pending_byte_, chunk[0]};
-    ReadPieces(std::string_view(piece, 2), out);
-    chunk.remove_prefix(1);
-    byte_pending_ = false;
-  }
-  if (chunk.size() % 2 != 0) {
-    byte_pending_ = true;
-    pending_byte_ = chunk.back();
-    chunk.remove_suffix(1);
-  }
-  ReadPieces(chunk, out);
+  pieces_.Cut(chunk, [&](std::string_view whole_pieces) { ReadPieces(whole_pieces, out); });
 }
 
 void HexPairReader::ReadPieces(std::string_view whole_pieces, AnsiText& out) {
@@ -87,9 +75,9 @@ void HexPairReader::ReadPieces(std::string_view whole_pieces, AnsiText& out) {
 }
 
 void HexPairReader::Finish(AnsiText& out) {
-  if (!byte_pending_) return;
-  byte_pending_ = false;
-  if (const auto value = ReadHexPiece(std::string_view(&pending_byte_, 1))) cell_ = *value;
+  const auto odd_byte = pieces_.TakeOddByte();
+  if (!odd_byte) return;
+  if (const auto value = ReadHexPiece(std::string_view(&*odd_byte, 1))) cell_ = *value;
   out += static_cast<char>(cell_ & 0xFF);
 }
 

@@ -6,6 +6,7 @@
 
 #include "engine/ansi_text.h"
 #include "engine/conversion.h"
+#include "engine/two_byte_pieces.h"
 
 namespace tessaly {
 
@@ -24,8 +25,7 @@ class HexPairReader {
   void ReadPieces(std::string_view whole_pieces, AnsiText& out);
 
   std::int32_t cell_ = 0;  // what a piece without a value repeats when no piece had one yet
-  bool byte_pending_ = false;
-  char pending_byte_ = 0;
+  TwoBytePieces pieces_;
 };
 
 /// "%02X" of every byte value, two characters each, so a listing is one copy per byte.

@@ -73,18 +73,7 @@ void SeparatorJoiner::Join(std::string_view chunk, AnsiText& out) {
     out.append(chunk);
     return;
   }
-  if (byte_pending_) {
-    const char piece[2] = {pending_byte_, chunk[0]};
-    JoinPieces(std::string_view(piece, 2), out);
-    chunk.remove_prefix(1);
-    byte_pending_ = false;
-  }
-  if (chunk.size() % 2 != 0) {
-    byte_pending_ = true;
-    pending_byte_ = chunk.back();
-    chunk.remove_suffix(1);
-  }
-  JoinPieces(chunk, out);
+  pieces_.Cut(chunk, [&](std::string_view whole_pieces) { JoinPieces(whole_pieces, out); });
 }
 
 void SeparatorJoiner::JoinPieces(std::string_view whole_pieces, AnsiText& out) {
@@ -116,10 +105,9 @@ void SeparatorJoiner::JoinPieces(std::string_view whole_pieces, AnsiText& out) {
 }
 
 void SeparatorJoiner::Finish(AnsiText& out) {
-  if (byte_pending_) {
-    byte_pending_ = false;
+  if (const auto odd_byte = pieces_.TakeOddByte()) {
     if (style_ == SeparatorStyle::SeparatorHexList) out += any_piece_ ? ",0x" : "0x";
-    out += pending_byte_;
+    out += *odd_byte;
     if (separator_ != 0) out += separator_;
     any_piece_ = true;
   }

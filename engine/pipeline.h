@@ -6,6 +6,7 @@
 
 #include "engine/ansi_text.h"
 #include "engine/conversion.h"
+#include "engine/two_byte_pieces.h"
 
 namespace tessaly {
 
@@ -55,8 +56,7 @@ class SeparatorJoiner {
   SeparatorStyle style_;
   char separator_ = 0;
   bool any_piece_ = false;
-  bool byte_pending_ = false;
-  char pending_byte_ = 0;
+  TwoBytePieces pieces_;
 };
 
 }  // namespace tessaly
