@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <optional>
 #include <random>
 
@@ -69,6 +70,26 @@ TEST(HexEncode, WritesTwoUppercaseDigitsPerByte) {
   EXPECT_EQ(HexEncode(Bytes("C4E3BAC3")), "C4E3BAC3");
   EXPECT_EQ(HexEncode(std::string("\0\xFF", 2)), "00FF");
   EXPECT_EQ(HexEncode(""), "");
+}
+
+// The vectorised and the byte-at-a-time paths against snprintf's "%02X", at every length and
+// alignment around the sixteen-byte blocks.
+TEST(HexEncode, MatchesPrintfAtEveryLength) {
+  std::mt19937 random(5);
+  std::string bytes(200, '\0');
+  for (char& c : bytes) c = static_cast<char>(random());
+  for (std::size_t offset = 0; offset < 3; ++offset) {
+    for (std::size_t length = 0; length + offset <= bytes.size(); ++length) {
+      const std::string_view input = std::string_view(bytes).substr(offset, length);
+      std::string expected;
+      for (const char c : input) {
+        char pair[3];
+        std::snprintf(pair, sizeof pair, "%02X", static_cast<unsigned char>(c));
+        expected += pair;
+      }
+      ASSERT_EQ(HexEncode(input), expected) << "offset " << offset << " length " << length;
+    }
+  }
 }
 
 TEST(HexEncode, RoundTripsThroughHexDecodeForEveryByteValue) {
