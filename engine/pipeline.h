@@ -33,9 +33,14 @@ class CharStripper {
   bool DeletesNothing() const { return deletes_nothing_; }
 
  private:
+  void Mark(char target);
+  char* StripBytes(const char* source, const char* end, char* target);
+
   static constexpr std::uint8_t kKept = 1;  // the byte stays when it starts a character
   static constexpr std::uint8_t kLead = 2;  // the byte starts a two-byte character
   std::array<std::uint8_t, 256> byte_kind_{};
+  std::array<char, 6> targets_{};  // the bytes deleted
+  std::size_t target_count_ = 0;
   bool deletes_nothing_ = true;
   unsigned in_trail_ = 0;  // the next byte is the second byte of a character
 };
