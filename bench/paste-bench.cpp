@@ -166,7 +166,9 @@ void Measure(double mebibytes, const Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  tessaly::gui::RequestHugePages(argv);  // as the window's own program does
+  // As the window's own program does; the setting is read before the restart clears it.
+  const QByteArray tunables = qgetenv("GLIBC_TUNABLES");
+  tessaly::gui::RequestHugePages(argv);
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   QCommandLineParser parser;
@@ -183,7 +185,6 @@ int main(int argc, char** argv) {
   const Options options{parser.value(lines).toLongLong(), parser.value(mode), parser.isSet(keep)};
   QStringList sizes = parser.positionalArguments();
   if (sizes.isEmpty()) sizes = {QStringLiteral("1"), QStringLiteral("10")};
-  const QByteArray tunables = qgetenv("GLIBC_TUNABLES");
   std::printf("GLIBC_TUNABLES=%s\n", tunables.isNull() ? "(unset)" : tunables.constData());
   for (const QString& size : sizes) Measure(size.toDouble(), options);
   return 0;
