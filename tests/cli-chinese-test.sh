@@ -3,30 +3,8 @@
 # format), the expected standard output as hex bytes, and the expected exit status.
 set -u
 cli=${1:?usage: cli-chinese-test.sh path/to/tessaly-cli}
-failures=0
-passes=0
-
-hex() { od -An -tx1 -v | tr -d ' \n'; }
-utf8hex() { printf '%s' "$1" | hex; }
-nl=0a
-
-# check NAME 'ARGS' 'INPUT' EXPECTED_HEX STATUS
-check() {
-  local name=$1 args=$2 input=$3 expected=$4 status=$5
-  local out err code
-  err=$(mktemp)
-  # shellcheck disable=SC2086
-  out=$(printf "$input" | "$cli" $args 2>"$err" | hex; exit "${PIPESTATUS[1]}")
-  code=$?
-  if [ "$out" != "$expected" ] || [ "$code" != "$status" ] || [ -s "$err" ]; then
-    echo "FAIL $name: status $code (want $status), out $out (want $expected)"
-    sed 's/^/  stderr: /' "$err"
-    failures=$((failures + 1))
-  else
-    passes=$((passes + 1))
-  fi
-  rm -f "$err"
-}
+# shellcheck source=tests/cli_check.sh
+. "$(dirname "$0")/cli_check.sh"
 
 prc_gbk='\xD6\xD0\xC8\x41\xC8\xCB\xC3\xF1\xB9\xB2\xBA\xCD\x87\xF8'
 prc_big5='\xA4\xA4\xB5\xD8\xA4\x48\xA5\xC1\xA6\x40\xA9\x4D\xB0\xEA'
@@ -54,12 +32,10 @@ big=$(mktemp)
 { printf 'A'; for _ in $(seq 80000); do printf "$prc_gbk"; done; } >"$big"
 if "$cli" --raw -d none -m gbk-to-big5 "$big" | "$cli" --raw -d none -m big5-to-gbk | cmp -s - "$big" &&
    [ "$("$cli" --raw -d none -m gbk-to-big5 "$big" | head -c 15 | hex)" = "41$(printf "$prc_big5" | hex)" ]; then
-  passes=$((passes + 1))
+  pass
 else
-  echo "FAIL raw-blocks: the GBK to BIG5 to GBK round trip of $(wc -c <"$big") bytes differs"
-  failures=$((failures + 1))
+  fail "raw-blocks: the GBK to BIG5 to GBK round trip of $(wc -c <"$big") bytes differs"
 fi
 rm -f "$big"
 
-echo "cli-chinese: $passes passed, $failures failed"
-[ "$failures" -eq 0 ]
+finish

@@ -4,32 +4,8 @@
 set -u
 cli=${1:?usage: cli-test.sh path/to/tessaly-cli [sanitized]}
 sanitized=${2:-OFF}
-failures=0
-passes=0
-
-hex() { od -An -tx1 -v | tr -d ' \n'; }
-
-# check NAME 'ARGS' 'INPUT' EXPECTED_HEX STATUS [STDERR_PATTERN]
-check() {
-  local name=$1 args=$2 input=$3 expected=$4 status=$5 pattern=${6:-}
-  local out err actual code
-  err=$(mktemp)
-  # shellcheck disable=SC2086
-  out=$(printf "$input" | "$cli" $args 2>"$err" | hex; exit "${PIPESTATUS[1]}")
-  code=$?
-  if [ "$out" != "$expected" ] || [ "$code" != "$status" ] ||
-     { [ -n "$pattern" ] && ! grep -q -- "$pattern" "$err"; }; then
-    echo "FAIL $name: status $code (want $status), out $out (want $expected)"
-    sed 's/^/  stderr: /' "$err"
-    failures=$((failures + 1))
-  else
-    passes=$((passes + 1))
-  fi
-  rm -f "$err"
-}
-
-utf8hex() { printf '%s' "$1" | hex; }
-nl=0a
+# shellcheck source=tests/cli_check.sh
+. "$(dirname "$0")/cli_check.sh"
 
 # Text mode: UTF-8 in, UTF-8 out with one line feed after it.
 check format-default '' '11,22.33 44\n55,66.77 88' "$(utf8hex 1122334455667788)$nl" 0
@@ -81,10 +57,9 @@ again=$("$cli" -m random --seed 1 -s comma </dev/null)
 top=$("$cli" -m random --seed 4294967295 </dev/null)
 if [ "${first:0:12}" = "29,23,BE,84," ] && [ "$first" = "$again" ] && [ ${#first} -eq 768 ] &&
    [ ${#top} -eq 512 ]; then
-  passes=$((passes + 1))
+  pass
 else
-  echo "FAIL random-seeded: '${first:0:24}' (${#first} chars), seed max gave ${#top} chars"
-  failures=$((failures + 1))
+  fail "random-seeded: '${first:0:24}' (${#first} chars), seed max gave ${#top} chars"
 fi
 
 # Raw input larger than one block is converted block by block; the bytes must survive the trip.
@@ -92,10 +67,9 @@ big=$(mktemp)
 head -c 2621441 /dev/urandom >"$big"
 if "$cli" --raw -d none -m hex-encode "$big" | "$cli" --raw -d none -m hex-decode | cmp -s - "$big" &&
    [ "$("$cli" --raw -d none -m char-array "$big" | wc -c)" -eq $((4 * 2621441 + 7)) ]; then
-  passes=$((passes + 1))
+  pass
 else
-  echo "FAIL raw-blocks: hex round trip or char-array length differs"
-  failures=$((failures + 1))
+  fail "raw-blocks: hex round trip or char-array length differs"
 fi
 rm -f "$big"
 
@@ -108,11 +82,10 @@ expect() {
   "$@" 2>"$err" >/dev/null
   code=$?
   if [ "$code" != "$status" ] || ! grep -q -- "$pattern" "$err"; then
-    echo "FAIL $name: status $code (want $status)"
+    fail "$name: status $code (want $status)"
     sed 's/^/  stderr: /' "$err"
-    failures=$((failures + 1))
   else
-    passes=$((passes + 1))
+    pass
   fi
   rm -f "$err"
 }
@@ -123,8 +96,8 @@ expect full-disk 1 'No space left' sh -c "printf 1234 | '$cli' -m hex-encode >/d
 head -c 3000000 /dev/zero >"$tmpdir/zeros"
 # A reader that stops early ends the run quietly.
 code=$( ("$cli" --raw -m hex-encode "$tmpdir/zeros" 2>"$tmpdir/err"; echo $? >"$tmpdir/code") | head -c 1 >/dev/null; cat "$tmpdir/code")
-if [ "$code" = 1 ] && [ ! -s "$tmpdir/err" ]; then passes=$((passes + 1)); else
-  echo "FAIL closed-pipe-quiet: status $code, stderr: $(cat "$tmpdir/err")"; failures=$((failures + 1)); fi
+if [ "$code" = 1 ] && [ ! -s "$tmpdir/err" ]; then pass; else
+  fail "closed-pipe-quiet: status $code, stderr: $(cat "$tmpdir/err")"; fi
 if [ "$sanitized" != ON ]; then  # sanitizers reserve more address space than the limit allows
   head -c 64000000 /dev/zero | tr '\0' A >"$tmpdir/big"
   expect memory-limit 1 'not enough memory' sh -c "ulimit -v 120000; exec '$cli' --raw -m utf16-decode '$tmpdir/big'"
@@ -136,5 +109,4 @@ for mode in s2t t2s gbk-to-big5 big5-to-gbk; do
   check "unavailable-$mode" "-m $mode" 'x' '' 2 'not available'
 done
 
-echo "cli: $passes passed, $failures failed"
-[ "$failures" -eq 0 ]
+finish
