@@ -50,8 +50,6 @@ ConversionRequest MakeRequest(const Arguments& arguments) {
   request.mode = ParseMode(arguments.mode);
   request.style = ParseSeparator(arguments.separator);
   request.deletion = ParseDeletion(arguments.deletion);
-  if (!IsModeAvailable(request.mode))
-    throw UsageError{"mode '" + arguments.mode + "' is not available in this build"};
   return request;
 }
 

@@ -188,10 +188,6 @@ AnsiText MapChinese(std::string_view text, ChineseDirection direction, const Chi
 
 }  // namespace
 
-bool ChineseModesAvailable() {
-  return true;
-}
-
 AnsiText GB2GBK(std::string_view text, FaultReporter& reporter, const ChineseMapper& mapper,
                 const CodePage& gbk) {
   return Guarded(text, "GB2GBK", reporter, [&](std::string_view source) {

@@ -14,9 +14,6 @@ namespace tessaly {
 /// Caption of the box that reports a fault of the four routines below.
 inline constexpr std::string_view kChineseFaultCaption = "出错";
 
-/// Whether this build carries the simplified/traditional and GBK/BIG5 conversions.
-bool ChineseModesAvailable();
-
 /// The simplified characters of GBK text replaced, phrase by phrase, by their traditional forms;
 /// a character whose new form GBK cannot hold keeps its old one. On a fault, `reporter` hears
 /// "GB2GBK 出错" and the text comes back as given.

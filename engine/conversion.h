@@ -77,7 +77,4 @@ AnsiText RunConversion(const ConversionRequest& request, const ConversionContext
 /// The mode output alone, before separators; empty for 0 and the reserved ids.
 AnsiText RunMode(ConversionMode mode, std::string_view input, const ConversionContext& context);
 
-/// Whether this build can run the mode (the Chinese modes need their libraries).
-bool IsModeAvailable(ConversionMode mode);
-
 }  // namespace tessaly

@@ -42,12 +42,10 @@ CharStripper::CharStripper(const DeletionOptions& options) {
   mark('\t', options.DeleteTabs);
   mark('\r', options.DeleteLineBreaks);
   mark('\n', options.DeleteLineBreaks);
-  deletes_nothing_ = options == DeletionOptions{};
 }
 
 CharStripper::CharStripper(char target) : CharStripper(DeletionOptions{}) {
   Mark(target);
-  deletes_nothing_ = false;
 }
 
 void CharStripper::Mark(char target) {
@@ -183,18 +181,6 @@ AnsiText ApplySeparators(std::string_view text, SeparatorStyle style) {
   return out;
 }
 
-bool IsModeAvailable(ConversionMode mode) {
-  switch (mode) {
-    case ConversionMode::SimplifiedToTraditional:
-    case ConversionMode::TraditionalToSimplified:
-    case ConversionMode::GbkToBig5:
-    case ConversionMode::Big5ToGbk:
-      return ChineseModesAvailable();
-    default:
-      return true;
-  }
-}
-
 AnsiText RunMode(ConversionMode mode, std::string_view input, const ConversionContext& context) {
   switch (mode) {
     case ConversionMode::HexEncode:
@@ -232,7 +218,7 @@ AnsiText RunConversion(const ConversionRequest& request, const ConversionContext
   // Stripping that deletes nothing would only copy the input.
   AnsiText stripped;
   std::string_view input = request.input;
-  if (!CharStripper(request.deletion).DeletesNothing()) {
+  if (request.deletion != DeletionOptions{}) {
     stripped = StripSelectedChars(input, request.deletion);
     input = stripped;
   }

@@ -30,7 +30,7 @@ class CharStripper {
   /// next. (A lead byte that ends the text is a character of its own, and is kept.)
   void Strip(std::string_view chunk, AnsiText& out);
   /// Whether no byte is ever deleted, so stripping can be skipped.
-  bool DeletesNothing() const { return deletes_nothing_; }
+  bool DeletesNothing() const { return target_count_ == 0; }
 
  private:
   void Mark(char target);
@@ -41,7 +41,6 @@ class CharStripper {
   std::array<std::uint8_t, 256> byte_kind_{};
   std::array<char, 6> targets_{};  // the bytes deleted
   std::size_t target_count_ = 0;
-  bool deletes_nothing_ = true;
   unsigned in_trail_ = 0;  // the next byte is the second byte of a character
 };
 

@@ -104,9 +104,4 @@ if [ "$sanitized" != ON ]; then  # sanitizers reserve more address space than th
 fi
 rm -rf "$tmpdir"
 
-for mode in s2t t2s gbk-to-big5 big5-to-gbk; do
-  if "$cli" -m "$mode" </dev/null >/dev/null 2>&1; then continue; fi
-  check "unavailable-$mode" "-m $mode" 'x' '' 2 'not available'
-done
-
 finish

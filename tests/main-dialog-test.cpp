@@ -247,8 +247,7 @@ class MainDialogTest : public QObject {
     QCOMPARE(Bytes(tessaly::gui::HelpText(static_cast<ConversionMode>(mode))), expected);
 
     auto& button = Child<QRadioButton>(radio.toLatin1().constData());
-    QCOMPARE(button.isEnabled(), tessaly::IsModeAvailable(static_cast<ConversionMode>(mode)));
-    if (!button.isEnabled()) return;  // the help text itself is checked above
+    QVERIFY(button.isEnabled());
     Input().setPlainText(QStringLiteral("1 2"));
     Output().setPlainText(QStringLiteral("an earlier result"));
     Child<QCheckBox>("deleteTabs").setChecked(false);

@@ -67,11 +67,7 @@ void MainDialog::AssignIds() {
       {ui.modeUtf8Decode, ConversionMode::Utf8Decode},
       {ui.modeFormatOnly, ConversionMode::FormatOnly},
   };
-  for (const auto& [button, mode] : modes) {
-    ui.modeGroup->setId(button, static_cast<int>(mode));
-    // A mode this build cannot run would only ever give an empty output.
-    button->setEnabled(IsModeAvailable(mode));
-  }
+  for (const auto& [button, mode] : modes) ui.modeGroup->setId(button, static_cast<int>(mode));
   const std::pair<QAbstractButton*, SeparatorStyle> styles[] = {
       {ui.separatorNone, SeparatorStyle::SeparatorNone},
       {ui.separatorSpace, SeparatorStyle::SeparatorSpace},
