@@ -70,7 +70,7 @@ AnsiText TextInputToAnsi(const std::string& utf8) {
 // memory used stays small whatever the size of the input.
 int ConvertInChunks(const ConversionRequest& request, InputFile& file) {
   StderrReporter reporter;
-  ChunkedConversion conversion(request.mode, request.deletion, request.style, &reporter);
+  ChunkedConversion conversion(request.mode, request.deletion, request.style, reporter);
   std::string chunk;
   AnsiText out;
   while (file.ReadChunk(chunk, kBlockSize)) {

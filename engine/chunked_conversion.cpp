@@ -18,24 +18,14 @@ bool ChunkedConversion::Supports(ConversionMode mode) {
   }
 }
 
-namespace {
-
-class SilentReporter final : public FaultReporter {
- public:
-  void ReportFault(std::string_view, std::string_view) override {}
-};
-
-}  // namespace
-
 ChunkedConversion::ChunkedConversion(ConversionMode mode, const DeletionOptions& deletion,
-                                     SeparatorStyle style, FaultReporter* reporter)
+                                     SeparatorStyle style, FaultReporter& reporter)
     : mode_(mode),
       stripper_(deletion),
       joiner_(style),
       separates_(style != SeparatorStyle::SeparatorNone && style != SeparatorStyle::Unselected) {
-  static SilentReporter silent;
   if (mode == ConversionMode::GbkToBig5 || mode == ConversionMode::Big5ToGbk)
-    recoding_.emplace(mode, reporter != nullptr ? *reporter : silent);
+    recoding_.emplace(mode, reporter);
   if (mode == ConversionMode::Utf16Encode || mode == ConversionMode::Utf8Encode)
     unicode_.emplace(mode);
 }

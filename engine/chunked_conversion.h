@@ -19,9 +19,9 @@ class ChunkedConversion {
   /// Whether the mode can run chunk by chunk.
   static bool Supports(ConversionMode mode);
 
-  /// `reporter` hears the faults of the GBK/BIG5 modes; without one they go unreported.
+  /// `reporter` hears the faults of the GBK/BIG5 modes, as RunConversion's does.
   ChunkedConversion(ConversionMode mode, const DeletionOptions& deletion, SeparatorStyle style,
-                    FaultReporter* reporter = nullptr);
+                    FaultReporter& reporter);
 
   /// Converts the next chunk and appends what is already known of the result.
   void Convert(std::string_view chunk, AnsiText& out);

@@ -101,12 +101,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   if (ChunkedConversion::Supports(mode)) {
     const std::size_t cut = (data[2] >> 5) * input.size() / 7;
-    ChunkedConversion chunked(mode, deletion, style);
+    ChunkedConversion chunked(mode, deletion, style, reporter);
     AnsiText out;
     chunked.Convert(input.substr(0, cut), out);
     chunked.Convert(input.substr(cut), out);
     chunked.Finish(out);
     Require(out == whole);
+    Require(reporter.faults == 0 || IsChineseMode(mode));
   }
   return 0;
 }

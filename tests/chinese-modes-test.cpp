@@ -522,7 +522,7 @@ TEST(ChunkedRecoding, ChunkedConversionMatchesTheWholeRun) {
       for (std::size_t cut = 0; cut <= input.size(); ++cut) {
         RecordingReporter reporter;
         ChunkedConversion chunked(mode, DeletionOptions::All(), SeparatorStyle::SeparatorComma,
-                                  &reporter);
+                                  reporter);
         AnsiText out;
         chunked.Convert(std::string_view(input).substr(0, cut), out);
         chunked.Convert(std::string_view(input).substr(cut), out);

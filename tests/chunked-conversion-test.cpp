@@ -35,7 +35,8 @@ TEST_P(ChunkedConversionTest, MatchesWholeConversionForAnyChunking) {
     const auto bits = random();
     const DeletionOptions deletion{bool(bits & 1), bool(bits & 2), bool(bits & 4), bool(bits & 8),
                                    bool(bits & 16)};
-    ChunkedConversion conversion(mode, deletion, style);
+    testing::RecordingReporter reporter;
+    ChunkedConversion conversion(mode, deletion, style, reporter);
     AnsiText chunked;
     for (std::size_t at = 0; at < text.size();) {
       const std::size_t size = std::min<std::size_t>(random() % 4, text.size() - at);
@@ -45,6 +46,7 @@ TEST_P(ChunkedConversionTest, MatchesWholeConversionForAnyChunking) {
     conversion.Finish(chunked);
     ASSERT_EQ(chunked, testing::RunRequest(text, mode, style, deletion))
         << "round " << round << " text " << HexEncode(text);
+    ASSERT_TRUE(reporter.faults.empty()) << "round " << round;
   }
 }
 
