@@ -41,7 +41,7 @@ FUZZ_TARGETS := conversion hex-reader text-boundary
 fuzz:
 	@scripts/install-deps clang libclang-rt-14-dev
 	@test -f build-fuzz/build.ninja || CXX=clang++ cmake -G Ninja -B build-fuzz \
-	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSALY_FUZZ=ON -DTESSALY_BUILD_TESTS=OFF -DTESSALY_BUILD_GUI=OFF
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSALY_FUZZ=ON -DTESSALY_BUILD_TESTS=OFF -DTESSALY_BUILD_UI=OFF
 	cmake --build build-fuzz -j $(JOBS)
 	@set -o pipefail; for t in $(FUZZ_TARGETS); do \
 	  mkdir -p build-fuzz/corpus/$$t && cp -n fuzz/corpus/$$t/* build-fuzz/corpus/$$t/; \

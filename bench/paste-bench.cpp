@@ -26,7 +26,7 @@
 
 namespace {
 
-using tessaly::gui::MainDialog;
+using tessaly::ui::MainDialog;
 
 struct Options {
   qsizetype line_length = 0;  // 0: one line
@@ -37,7 +37,7 @@ struct Options {
 // Mixed Latin and Chinese without a space to break at: the hardest case for a box's layout.
 QString SampleText(qsizetype gbk_bytes, qsizetype line_length) {
   const QString unit = QStringLiteral("Tessaly 字节 0123456789ABCDEF,转换;");
-  const qsizetype unit_bytes = static_cast<qsizetype>(tessaly::gui::BoxTextToAnsi(unit).size());
+  const qsizetype unit_bytes = static_cast<qsizetype>(tessaly::ui::BoxTextToAnsi(unit).size());
   QString text;
   text.reserve(gbk_bytes / unit_bytes * unit.size() + unit.size());
   for (qsizetype bytes = 0; bytes < gbk_bytes; bytes += unit_bytes) text += unit;
@@ -88,7 +88,7 @@ class BoxPrinter {
 void CompareWithEngine(QWidget& dialog, const QPlainTextEdit& output, qsizetype bytes,
                        const Options& options) try {
   tessaly::ConversionRequest request;
-  request.input = tessaly::gui::BoxTextToAnsi(SampleText(bytes, options.line_length));
+  request.input = tessaly::ui::BoxTextToAnsi(SampleText(bytes, options.line_length));
   auto& radio = Child<QRadioButton>(dialog, options.mode);
   request.mode = static_cast<tessaly::ConversionMode>(radio.group()->id(&radio));
   request.deletion.DeleteLineBreaks = !options.keep_line_breaks;
@@ -102,7 +102,7 @@ void CompareWithEngine(QWidget& dialog, const QPlainTextEdit& output, qsizetype 
   if (output.document()->isEmpty()) {
     std::printf("; the output box stays empty\n");
   } else {
-    const bool same = tessaly::gui::BoxTextToAnsi(output.toPlainText()) == result;
+    const bool same = tessaly::ui::BoxTextToAnsi(output.toPlainText()) == result;
     std::printf("; the output box %s the engine's result\n", same ? "holds" : "DOES NOT hold");
   }
 } catch (const std::bad_alloc&) {
@@ -168,7 +168,7 @@ void Measure(double mebibytes, const Options& options) {
 int main(int argc, char** argv) {
   // As the window's own program does; the setting is read before the restart clears it.
   const QByteArray tunables = qgetenv("GLIBC_TUNABLES");
-  tessaly::gui::RequestHugePages(argv);
+  tessaly::ui::RequestHugePages(argv);
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   QCommandLineParser parser;

@@ -7,13 +7,13 @@
 #include <QTest>
 #include <memory>
 
-#include "tests/gui-helpers.h"
+#include "tests/ui-helpers.h"
 #include "ui/converter_app.h"
 #include "ui/main_dialog.h"
 
-using tessaly::gui::ConverterApp;
-using tessaly::gui::MainDialog;
-using tessaly::gui::testing::ModalWatcher;
+using tessaly::ui::ConverterApp;
+using tessaly::ui::MainDialog;
+using tessaly::ui::testing::ModalWatcher;
 
 namespace {
 
@@ -62,7 +62,7 @@ class ConverterAppTest : public QObject {
 };
 
 int main(int argc, char** argv) {
-  tessaly::gui::testing::UseOffscreenPlatform();
+  tessaly::ui::testing::UseOffscreenPlatform();
   config_home = std::make_unique<QTemporaryDir>();
   qputenv("XDG_CONFIG_HOME", config_home->path().toLocal8Bit());
   int status = 0;

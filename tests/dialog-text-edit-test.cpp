@@ -9,11 +9,11 @@
 #include <QTextDocument>
 #include <memory>
 
-#include "tests/gui-helpers.h"
+#include "tests/ui-helpers.h"
 #include "ui/box_text.h"
 #include "ui/dialog_text_edit.h"
 
-using tessaly::gui::DialogTextEdit;
+using tessaly::ui::DialogTextEdit;
 
 namespace {
 
@@ -76,7 +76,7 @@ class DialogTextEditTest : public QObject {
     for (QTextBlock block = document.firstBlock(); block.isValid(); block = block.next()) {
       longest = std::max<qsizetype>(longest, block.length() - 1);
     }
-    const auto lines = tessaly::gui::MeasureLines(text);
+    const auto lines = tessaly::ui::MeasureLines(text);
     QCOMPARE(lines.breaks, document.blockCount() - 1);
     QCOMPARE(lines.first, document.firstBlock().length() - 1);
     QCOMPARE(lines.last, document.lastBlock().length() - 1);
@@ -190,7 +190,7 @@ class DialogTextEditTest : public QObject {
 };
 
 int main(int argc, char** argv) {
-  tessaly::gui::testing::UseOffscreenPlatform();
+  tessaly::ui::testing::UseOffscreenPlatform();
   QApplication app(argc, argv);
   DialogTextEditTest test;
   return QTest::qExec(&test, argc, argv);

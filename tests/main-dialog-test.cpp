@@ -23,7 +23,7 @@
 
 #include "engine/code_page.h"
 #include "res/product.h"
-#include "tests/gui-helpers.h"
+#include "tests/ui-helpers.h"
 #include "ui/about_dialog.h"
 #include "ui/box_text.h"
 #include "ui/converter_app.h"
@@ -33,11 +33,11 @@
 
 using tessaly::AnsiText;
 using tessaly::ConversionMode;
-using tessaly::gui::AboutDialog;
-using tessaly::gui::DialogTextEdit;
-using tessaly::gui::MainDialog;
-using tessaly::gui::testing::MessageBoxCloser;
-using tessaly::gui::testing::ModalWatcher;
+using tessaly::ui::AboutDialog;
+using tessaly::ui::DialogTextEdit;
+using tessaly::ui::MainDialog;
+using tessaly::ui::testing::MessageBoxCloser;
+using tessaly::ui::testing::ModalWatcher;
 
 namespace {
 
@@ -51,7 +51,7 @@ QByteArray Bytes(const AnsiText& text) {
 }
 
 QString Utf8(std::string_view text) {
-  return tessaly::gui::FromUtf8(text);
+  return tessaly::ui::FromUtf8(text);
 }
 
 // 中華人民共和國 in BIG5.
@@ -60,7 +60,7 @@ const QByteArray kBig5Phrase = QByteArray::fromHex("A4A4B5D8A448A5C1A640A94DB0EA
 // What a box shows for engine bytes: the box text as a document holds it.
 QString Shown(std::string_view ansi) {
   QTextDocument document;
-  document.setPlainText(tessaly::gui::AnsiToBoxText(ansi));
+  document.setPlainText(tessaly::ui::AnsiToBoxText(ansi));
   return document.toPlainText();
 }
 
@@ -244,7 +244,7 @@ class MainDialogTest : public QObject {
     QFETCH(int, mode);
     QFETCH(QString, radio);
     QFETCH(QByteArray, expected);
-    QCOMPARE(Bytes(tessaly::gui::HelpText(static_cast<ConversionMode>(mode))), expected);
+    QCOMPARE(Bytes(tessaly::ui::HelpText(static_cast<ConversionMode>(mode))), expected);
 
     auto& button = Child<QRadioButton>(radio.toLatin1().constData());
     QVERIFY(button.isEnabled());
@@ -255,7 +255,7 @@ class MainDialogTest : public QObject {
     for (int click = 0; click < 2; ++click) {  // the second click hits a selected radio
       Output().setPlainText(QStringLiteral("an earlier result"));
       button.click();
-      QCOMPARE(Bytes(tessaly::gui::BoxTextToAnsi(Output().toPlainText())), expected);
+      QCOMPARE(Bytes(tessaly::ui::BoxTextToAnsi(Output().toPlainText())), expected);
     }
     QCOMPARE(Input().toPlainText(), QStringLiteral("1 2"));
     QVERIFY(!Child<QCheckBox>("deleteTabs").isChecked());
@@ -268,8 +268,8 @@ class MainDialogTest : public QObject {
     QTest::mouseClick(&Child<QRadioButton>("modeHexEncode"), Qt::LeftButton);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
     QVERIFY(Child<QRadioButton>("modeHexDecode").isChecked());
-    QCOMPARE(tessaly::gui::BoxTextToAnsi(Output().toPlainText()),
-             tessaly::gui::HelpText(ConversionMode::HexDecode));
+    QCOMPARE(tessaly::ui::BoxTextToAnsi(Output().toPlainText()),
+             tessaly::ui::HelpText(ConversionMode::HexDecode));
     Click("modeFormatOnly");
     QTest::mouseClick(&Child<QRadioButton>("separatorNone"), Qt::LeftButton);
     QCOMPARE(Output().toPlainText(), QStringLiteral("12"));
@@ -492,8 +492,8 @@ class MainDialogTest : public QObject {
       QStringList broken;
       for (qsizetype i = 0; i < codes.size() && broken.size() < 10; i += 2) {
         const std::string_view code(codes.constData() + i, 2);
-        const QString shown = tessaly::gui::AnsiToBoxText(code);
-        if (tessaly::gui::BoxTextToAnsi(shown) != code) broken.append(codes.mid(i, 2).toHex());
+        const QString shown = tessaly::ui::AnsiToBoxText(code);
+        if (tessaly::ui::BoxTextToAnsi(shown) != code) broken.append(codes.mid(i, 2).toHex());
       }
       QFAIL(qPrintable(QStringLiteral("codes that do not survive: ") + broken.join(u' ')));
     }
@@ -534,7 +534,7 @@ class MainDialogTest : public QObject {
         closer.seen.clear();
         separator_button->click();  // converts
         tessaly::ConversionRequest request;
-        request.input = tessaly::gui::BoxTextToAnsi(Input().toPlainText());
+        request.input = tessaly::ui::BoxTextToAnsi(Input().toPlainText());
         request.mode = static_cast<ConversionMode>(mode_button->group()->id(mode_button));
         request.style =
             static_cast<tessaly::SeparatorStyle>(separator_button->group()->id(separator_button));
@@ -761,8 +761,8 @@ class MainDialogTest : public QObject {
 };
 
 int main(int argc, char** argv) {
-  tessaly::gui::testing::UseOffscreenPlatform();
-  tessaly::gui::ConverterApp app(argc, argv);
+  tessaly::ui::testing::UseOffscreenPlatform();
+  tessaly::ui::ConverterApp app(argc, argv);
   MainDialogTest test;
   return QTest::qExec(&test, argc, argv);
 }

@@ -4,7 +4,7 @@
 #include "ui/dialog_units.h"
 #include "ui/product_text.h"
 
-namespace tessaly::gui {
+namespace tessaly::ui {
 
 AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
   ui.setupUi(this);
@@ -16,4 +16,4 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
   ui.aboutLayout->setContentsMargins(DialogUnitMargins(fontMetrics(), 7, 7));
 }
 
-}  // namespace tessaly::gui
+}  // namespace tessaly::ui

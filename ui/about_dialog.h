@@ -4,7 +4,7 @@
 
 #include "ui_aboutdialog.h"
 
-namespace tessaly::gui {
+namespace tessaly::ui {
 
 /// The About box: the icon, the maker's name and host name, and "确定".
 class AboutDialog : public QDialog {
@@ -18,4 +18,4 @@ class AboutDialog : public QDialog {
   Ui::AboutDialog ui;
 };
 
-}  // namespace tessaly::gui
+}  // namespace tessaly::ui

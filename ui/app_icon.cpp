@@ -2,10 +2,10 @@
 
 #include <QStringLiteral>
 
-namespace tessaly::gui {
+namespace tessaly::ui {
 
 QIcon AppIcon() {
   return QIcon(QStringLiteral(":/tessaly/tessaly.png"));
 }
 
-}  // namespace tessaly::gui
+}  // namespace tessaly::ui

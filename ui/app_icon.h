@@ -3,7 +3,7 @@
 #include <QIcon>
 #include <QSize>
 
-namespace tessaly::gui {
+namespace tessaly::ui {
 
 /// The size the icon is drawn at.
 inline constexpr QSize kAppIconSize{48, 48};
@@ -11,4 +11,4 @@ inline constexpr QSize kAppIconSize{48, 48};
 /// The program's icon, the window icon of every window.
 QIcon AppIcon();
 
-}  // namespace tessaly::gui
+}  // namespace tessaly::ui

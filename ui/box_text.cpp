@@ -5,7 +5,7 @@
 
 #include "engine/text_boundary.h"
 
-namespace tessaly::gui {
+namespace tessaly::ui {
 
 AnsiText BoxTextToAnsi(const QString& text) {
   const std::u16string_view units(reinterpret_cast<const char16_t*>(text.utf16()),
@@ -45,4 +45,4 @@ LineLengths MeasureLines(QStringView text) {
   return lines;
 }
 
-}  // namespace tessaly::gui
+}  // namespace tessaly::ui

@@ -7,7 +7,7 @@
 
 #include "engine/ansi_text.h"
 
-namespace tessaly::gui {
+namespace tessaly::ui {
 
 /// Box text as the engine's GBK bytes: line breaks become CR LF, a character GBK lacks becomes "?".
 AnsiText BoxTextToAnsi(const QString& text);
@@ -32,4 +32,4 @@ struct LineLengths {
 /// Measures the lines of a text.
 LineLengths MeasureLines(QStringView text);
 
-}  // namespace tessaly::gui
+}  // namespace tessaly::ui

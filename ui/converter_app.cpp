@@ -7,7 +7,7 @@
 #include "ui/box_text.h"
 #include "ui/main_dialog.h"
 
-namespace tessaly::gui {
+namespace tessaly::ui {
 
 ConverterApp::ConverterApp(int& argc, char** argv) : QApplication(argc, argv) {
   setApplicationName(FromUtf8(product::kProductName));
@@ -26,4 +26,4 @@ int ConverterApp::Run() {
   return 0;
 }
 
-}  // namespace tessaly::gui
+}  // namespace tessaly::ui

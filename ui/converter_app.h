@@ -3,7 +3,7 @@
 #include <QApplication>
 #include <QTranslator>
 
-namespace tessaly::gui {
+namespace tessaly::ui {
 
 /// The application object: sets up Qt in Simplified Chinese and runs the main window.
 class ConverterApp : public QApplication {
@@ -24,4 +24,4 @@ class ConverterApp : public QApplication {
   bool translation_loaded_ = false;
 };
 
-}  // namespace tessaly::gui
+}  // namespace tessaly::ui

@@ -11,7 +11,7 @@
 
 #include "ui/box_text.h"
 
-namespace tessaly::gui {
+namespace tessaly::ui {
 namespace {
 
 // What the toolkit spends beyond two bytes a character: on each line of a document (block and
@@ -133,4 +133,4 @@ std::optional<QString> DialogTextEdit::PasteProblem(const QString& text) const {
   return std::nullopt;
 }
 
-}  // namespace tessaly::gui
+}  // namespace tessaly::ui

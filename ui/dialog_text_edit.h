@@ -4,7 +4,7 @@
 #include <QString>
 #include <optional>
 
-namespace tessaly::gui {
+namespace tessaly::ui {
 
 /// A dialog's multi-line box: Tab moves the focus, Enter goes to the dialog, Ctrl+Enter breaks
 /// the line; lines wrap at the box's width, at any character. A box takes no line longer than
@@ -45,4 +45,4 @@ class DialogTextEdit : public QPlainTextEdit {
   qsizetype max_line_length_ = kMaxLineLength;
 };
 
-}  // namespace tessaly::gui
+}  // namespace tessaly::ui

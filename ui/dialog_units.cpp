@@ -2,7 +2,7 @@
 
 #include <QStringLiteral>
 
-namespace tessaly::gui {
+namespace tessaly::ui {
 namespace {
 
 // The desktop's dialog manager measures its base unit this way; layouts sized in these units
@@ -24,4 +24,4 @@ QMargins DialogUnitMargins(const QFontMetrics& metrics, int horizontal, int vert
   return {size.width(), size.height(), size.width(), size.height()};
 }
 
-}  // namespace tessaly::gui
+}  // namespace tessaly::ui

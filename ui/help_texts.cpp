@@ -8,7 +8,7 @@
 #include "engine/text_boundary.h"
 #include "res/product.h"
 
-namespace tessaly::gui {
+namespace tessaly::ui {
 namespace {
 
 // Written as box text: TextToAnsi turns each "\n" into the CR LF the texts carry.
@@ -54,4 +54,4 @@ AnsiText HelpText(ConversionMode mode) {
   }
 }
 
-}  // namespace tessaly::gui
+}  // namespace tessaly::ui

@@ -3,9 +3,9 @@
 #include "engine/ansi_text.h"
 #include "engine/conversion.h"
 
-namespace tessaly::gui {
+namespace tessaly::ui {
 
 /// The help text a click on the mode's radio button writes, as GBK bytes; empty for other ids.
 AnsiText HelpText(ConversionMode mode);
 
-}  // namespace tessaly::gui
+}  // namespace tessaly::ui

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace tessaly::gui {
+namespace tessaly::ui {
 namespace {
 
 constexpr char kHugePages[] = "glibc.malloc.hugetlb=1";
@@ -34,4 +34,4 @@ void RequestHugePages(char** argv) {
   unsetenv("GLIBC_TUNABLES");  // the restart failed: carry on without
 }
 
-}  // namespace tessaly::gui
+}  // namespace tessaly::ui

@@ -1,6 +1,6 @@
 #pragma once
 
-namespace tessaly::gui {
+namespace tessaly::ui {
 
 /// Where the system gives transparent huge pages only to memory that asks for them, restarts the
 /// program once with the C library asking (GLIBC_TUNABLES=glibc.malloc.hugetlb=1), and returns
@@ -9,4 +9,4 @@ namespace tessaly::gui {
 /// it costs in 4 KiB ones. A GLIBC_TUNABLES already set is the user's choice and stays as it is.
 void RequestHugePages(char** argv);
 
-}  // namespace tessaly::gui
+}  // namespace tessaly::ui

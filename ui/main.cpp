@@ -3,7 +3,7 @@
 #include "ui/huge_pages.h"
 
 int main(int argc, char** argv) {
-  tessaly::gui::RequestHugePages(argv);
-  tessaly::gui::ConverterApp app(argc, argv);
+  tessaly::ui::RequestHugePages(argv);
+  tessaly::ui::ConverterApp app(argc, argv);
   return app.Run();
 }

@@ -17,7 +17,7 @@
 #include "ui/help_texts.h"
 #include "ui/product_text.h"
 
-namespace tessaly::gui {
+namespace tessaly::ui {
 namespace {
 
 // The boxes' size in dialog units of the window's font.
@@ -182,4 +182,4 @@ void MainDialog::keyPressEvent(QKeyEvent* event) {
   event->accept();
 }
 
-}  // namespace tessaly::gui
+}  // namespace tessaly::ui

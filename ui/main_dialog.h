@@ -9,7 +9,7 @@
 #include "ui/message_box_reporter.h"
 #include "ui_maindialog.h"
 
-namespace tessaly::gui {
+namespace tessaly::ui {
 
 /// The main window: the input and output boxes, the mode, deletion and separator controls and
 /// the buttons that run a conversion, clear the boxes and open the maker's web address.
@@ -51,4 +51,4 @@ class MainDialog : public QDialog {
   Converter converter_ = RunConversion;
 };
 
-}  // namespace tessaly::gui
+}  // namespace tessaly::ui

@@ -4,11 +4,11 @@
 
 #include "ui/box_text.h"
 
-namespace tessaly::gui {
+namespace tessaly::ui {
 
 void MessageBoxReporter::ReportFault(std::string_view message, std::string_view caption) {
   QMessageBox box(QMessageBox::NoIcon, FromUtf8(caption), FromUtf8(message), QMessageBox::Ok);
   box.exec();
 }
 
-}  // namespace tessaly::gui
+}  // namespace tessaly::ui

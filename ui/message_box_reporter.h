@@ -4,7 +4,7 @@
 
 #include "engine/fault_reporter.h"
 
-namespace tessaly::gui {
+namespace tessaly::ui {
 
 /// Shows a conversion's fault in a message box with no owner window and one OK button.
 class MessageBoxReporter final : public FaultReporter {
@@ -13,4 +13,4 @@ class MessageBoxReporter final : public FaultReporter {
   void ReportFault(std::string_view message, std::string_view caption) override;
 };
 
-}  // namespace tessaly::gui
+}  // namespace tessaly::ui

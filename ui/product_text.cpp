@@ -3,7 +3,7 @@
 #include "res/product.h"
 #include "ui/box_text.h"
 
-namespace tessaly::gui {
+namespace tessaly::ui {
 
 QString WindowTitle() {
   return QStringLiteral("%1 %2 %3 版本%4")
@@ -23,4 +23,4 @@ QString WebAddress() {
   return FromUtf8(product::kWebAddress);
 }
 
-}  // namespace tessaly::gui
+}  // namespace tessaly::ui

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace tessaly::gui {
+namespace tessaly::ui {
 
 /// "<product> <maker> <host> 版本<version>", the main window's caption.
 QString WindowTitle();
@@ -16,4 +16,4 @@ QString AboutLine();
 /// The maker's full web address, which the web button opens.
 QString WebAddress();
 
-}  // namespace tessaly::gui
+}  // namespace tessaly::ui

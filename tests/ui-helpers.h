@@ -8,7 +8,7 @@
 #include <QWidget>
 #include <functional>
 
-namespace tessaly::gui::testing {
+namespace tessaly::ui::testing {
 
 /// Runs an action on the next modal window of type T once it shows, from inside its modal loop.
 template <typename T>
@@ -66,4 +66,4 @@ inline void UseOffscreenPlatform() {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
 }
 
-}  // namespace tessaly::gui::testing
+}  // namespace tessaly::ui::testing
