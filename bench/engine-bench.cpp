@@ -66,7 +66,7 @@ std::string_view Input(ConversionMode mode, std::size_t size) {
     case ConversionMode::Big5ToGbk:
       if (big5.empty()) {
         NoFaults reporter;
-        big5 = RunMode(ConversionMode::GbkToBig5, chinese, ConversionContext{reporter});
+        big5 = RunMode(ConversionMode::GbkToBig5, chinese, ConversionContext{reporter}).text;
       }
       return std::string_view(big5).substr(0, size);
     default:
@@ -84,7 +84,7 @@ void BM_Mode(benchmark::State& state, ConversionMode mode) {
   NoFaults reporter;
   const ConversionContext context{reporter, [] { return 1u; }};
   Measure(state, Input(mode, state.range(0)),
-          [&](std::string_view input) { return RunMode(mode, input, context); });
+          [&](std::string_view input) { return RunMode(mode, input, context).text; });
 }
 
 void BM_StripSelectedChars(benchmark::State& state) {

@@ -11,6 +11,7 @@
 #include "cli/stream_io.h"
 #include "engine/chunked_conversion.h"
 #include "engine/conversion.h"
+#include "engine/modes.h"
 #include "engine/text_boundary.h"
 
 namespace tessaly::cli {
@@ -55,8 +56,8 @@ ConversionRequest MakeRequest(const Arguments& arguments) {
 
 AnsiText TextInputToAnsi(const std::string& utf8) {
   if (const auto offset = FindInvalidUtf8(utf8)) {
-    throw IoError{"the input is not valid UTF-8 (byte offset " + std::to_string(*offset) +
-                  "); use --raw to convert its bytes as they are"};
+    throw IoError("the input is not valid UTF-8 (byte offset " + std::to_string(*offset) +
+                  "); use --raw to convert its bytes as they are");
   }
   AnsiInput input = Utf8TextToAnsi(utf8);
   if (input.substituted > 0) {
@@ -70,7 +71,8 @@ AnsiText TextInputToAnsi(const std::string& utf8) {
 // memory used stays small whatever the size of the input.
 int ConvertInChunks(const ConversionRequest& request, InputFile& file) {
   StderrReporter reporter;
-  ChunkedConversion conversion(request.mode, request.deletion, request.style, reporter);
+  ChunkedConversion conversion(request.mode, request.deletion, request.style,
+                               ConversionContext{reporter});
   std::string chunk;
   AnsiText out;
   while (file.ReadChunk(chunk, kBlockSize)) {
@@ -96,16 +98,16 @@ int Convert(const Arguments& arguments) {
   request.input = arguments.raw ? std::move(input) : TextInputToAnsi(input);
 
   StderrReporter reporter;
-  const AnsiText result = RunConversion(request, ConversionContext{reporter, ticks});
+  const AnsiText result = RunConversion(request, ConversionContext{reporter, ticks}).text;
   WriteAll(arguments.raw ? result : AnsiToUtf8Text(result) + '\n');
   return reporter.faulted() ? kExitFailure : 0;
 }
 
 void DefineOptions(CLI::App& app, Arguments& arguments) {
-  app.add_option("-m,--mode", arguments.mode,
-                 "format, hex-encode, hex-decode, utf16-encode, utf16-decode, random, s2t, t2s, "
-                 "gbk-to-big5, big5-to-gbk, char-array, utf8-encode, utf8-decode")
-      ->capture_default_str();
+  std::string modes;
+  for (const ModeInfo& mode : Modes())
+    modes += (modes.empty() ? "" : ", ") + std::string(mode.cli_name);
+  app.add_option("-m,--mode", arguments.mode, modes)->capture_default_str();
   app.add_option("-s,--separator", arguments.separator, "none, space, comma, dot, 0x")
       ->capture_default_str();
   app.add_option("-d,--delete", arguments.deletion,
@@ -146,10 +148,10 @@ int main(int argc, char** argv) {
   try {
     return Convert(arguments);
   } catch (const UsageError& e) {
-    PrintError(e.message);
+    PrintError(e.what());
     return kExitUsage;
   } catch (const IoError& e) {
-    if (!e.message.empty()) PrintError(e.message);
+    if (*e.what() != '\0') PrintError(e.what());
     return kExitFailure;
   } catch (const std::bad_alloc&) {
     PrintError("not enough memory for this input");

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -9,8 +10,9 @@
 namespace tessaly::cli {
 
 /// A command-line word that names nothing the CLI knows; the message says which words would do.
-struct UsageError {
-  std::string message;
+class UsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
 };
 
 /// The mode named on the command line (`hex-encode`, `s2t`, ...).
@@ -24,8 +26,5 @@ DeletionOptions ParseDeletion(std::string_view list);
 
 /// A seed from 0 to 4294967295.
 std::uint32_t ParseSeed(std::string_view word);
-
-/// The command-line name of a mode, for messages.
-std::string_view ModeName(ConversionMode mode);
 
 }  // namespace tessaly::cli

@@ -22,7 +22,7 @@ InputFile::~InputFile() {
 
 void InputFile::Fail(int error) const {
   const std::string name = path_ == "-" ? "standard input" : "'" + path_ + "'";
-  throw IoError{"cannot read " + name + ": " + std::strerror(error)};
+  throw IoError("cannot read " + name + ": " + std::strerror(error));
 }
 
 bool InputFile::ReadChunk(std::string& chunk, std::size_t max_bytes) {
@@ -61,8 +61,8 @@ void WriteAll(std::string_view bytes) {
     const ssize_t put =
         ::write(STDOUT_FILENO, bytes.data(), std::min(bytes.size(), 8 * kBlockSize));
     if (put < 0 && errno == EINTR) continue;
-    if (put < 0 && errno == EPIPE) throw IoError{};  // the reader has all it wanted
-    if (put < 0) throw IoError{std::string("cannot write the result: ") + std::strerror(errno)};
+    if (put < 0 && errno == EPIPE) throw IoError("");  // the reader has all it wanted
+    if (put < 0) throw IoError(std::string("cannot write the result: ") + std::strerror(errno));
     bytes.remove_prefix(static_cast<std::size_t>(put));
   }
 }

@@ -1,14 +1,17 @@
 #pragma once
 
 #include <cstddef>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
 namespace tessaly::cli {
 
-/// Failure to read the input or write the output; the message is ready for the user.
-struct IoError {
-  std::string message;  ///< empty when there is nothing worth saying (the reader went away)
+/// Failure to read the input or write the output; the message is ready for the user, and empty
+/// when there is nothing worth saying (the reader went away).
+class IoError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
 };
 
 /// The input: a named file, or standard input for "-".

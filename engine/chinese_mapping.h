@@ -5,9 +5,10 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <stdexcept>
 #include <string>
 #include <string_view>
+
+#include "engine/errors.h"
 
 namespace tessaly {
 
@@ -27,12 +28,6 @@ class ChineseMapper {
   /// run of characters mapped on their own. Throws on any failure.
   virtual void Map(std::string_view utf8, ChineseDirection direction,
                    const MappedPieceSink& sink) const = 0;
-};
-
-/// Raised when a direction's dictionaries cannot be loaded.
-class ChineseMappingUnavailable : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
 };
 
 /// The mapper on OpenCC's configurations; each one is loaded on first use and then reused.

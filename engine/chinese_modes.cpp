@@ -3,15 +3,20 @@
 #include <unicode/utf8.h>
 
 #include <algorithm>
-#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "engine/code_page_table.h"
+#include "engine/detail/chinese_routines.h"
+#include "engine/errors.h"
 
 namespace tessaly {
 namespace {
+
+constexpr std::string_view RoutineName(detail::RecodingRoutine routine) {
+  return routine == detail::RecodingRoutine::GbkToBig5 ? "GBK2BIG5" : "BIG52GBK";
+}
 
 void ReportRoutineFault(FaultReporter& reporter, std::string_view routine) {
   reporter.ReportFault(std::string(routine) + " 出错", kChineseFaultCaption);
@@ -31,15 +36,30 @@ AnsiText Guarded(std::string_view text, std::string_view routine, FaultReporter&
   return AnsiText(text);
 }
 
-// The mode's copy of the input, as the routines read it: up to the first zero byte.
-std::string_view UpToFirstZero(std::string_view input) {
-  return input.substr(0, input.find('\0'));
+// Counts the characters of `text` that the target lacks, `lost` in all; only while none was seen
+// yet does it walk the text for where the first one is.
+void NoteLost(const CodePageRecoder& recoder, std::string_view text, std::size_t offset,
+              std::size_t lost, LossReport* losses) {
+  if (lost == 0 || losses == nullptr) return;
+  if ((*losses)[LossKind::Unmappable].count != 0) {
+    losses->Add(LossKind::Unmappable, offset + text.size(), {}, lost);
+    return;
+  }
+  for (std::size_t pos = 0; pos < text.size();) {
+    const CodePageRecoder::Code& code = recoder.At(text, pos);
+    if (code.lost) {
+      losses->Add(LossKind::Unmappable, offset + pos, text.substr(pos, code.length()), lost);
+      return;
+    }
+    pos += code.length();
+  }
 }
 
 // Appends the re-encoded characters of `text` and returns how many of its bytes were used: all,
-// or all but a last byte that may start a two-byte character when `more` text follows.
+// or all but a last byte that may start a two-byte character when `more` text follows. Losses
+// count from `offset`, where `text` starts in the whole text.
 std::size_t AppendRecoded(const CodePageRecoder& recoder, std::string_view text, bool more,
-                          AnsiText& out) {
+                          AnsiText& out, std::size_t offset = 0, LossReport* losses = nullptr) {
   // A character comes out in at most two bytes, so a text may grow (the euro sign, 0x80 in GBK,
   // is A3 E1 in BIG5): each block of input gets room for the worst case.
   constexpr std::size_t kBlock = 64 * 1024;
@@ -52,18 +72,22 @@ std::size_t AppendRecoded(const CodePageRecoder& recoder, std::string_view text,
     const CodePageRecoder::Progress progress =
         recoder.RecodeAllButLast(block, out.data() + written);
     out.resize(written + progress.written);
+    NoteLost(recoder, block.substr(0, progress.used), offset + pos, progress.lost, losses);
     pos += progress.used;
   }
   if (pos + 1 == text.size() && !(more && recoder.MayStartPair(text.back()))) {
-    out.append(recoder.At(text, pos).view());
+    const CodePageRecoder::Code& code = recoder.At(text, pos);
+    out.append(code.view());
+    NoteLost(recoder, text.substr(pos), offset + pos, code.lost ? 1 : 0, losses);
     ++pos;
   }
   return pos;
 }
 
-AnsiText Recode(std::string_view text, const CodePage& source, const CodePage& target) {
+AnsiText Recode(std::string_view text, const CodePage& source, const CodePage& target,
+                LossReport* losses) {
   AnsiText out;
-  AppendRecoded(*CodePageRecoder::For(source, target), text, false, out);
+  AppendRecoded(*CodePageRecoder::For(source, target), text, false, out, 0, losses);
   return out;
 }
 
@@ -106,7 +130,7 @@ class GbkJoiner {
   }
 
   AnsiText Finish() && {
-    if (pos_ != source_.size()) throw std::logic_error("the mapped pieces stop short of the text");
+    if (pos_ != source_.size()) throw MappingMismatch("the mapped pieces stop short of the text");
     return std::move(out_);
   }
 
@@ -120,13 +144,13 @@ class GbkJoiner {
     taken_.clear();
     std::size_t covered = 0;
     while (covered < utf8_bytes) {
-      if (pos_ >= source_.size()) throw std::logic_error("a mapped piece reaches past the text");
+      if (pos_ >= source_.size()) throw MappingMismatch("a mapped piece reaches past the text");
       const CodePageDecoder::Char decoded = decoder_.CharAt(source_, pos_);
       taken_.push_back({pos_, decoded});
       covered += U8_LENGTH(decoded.code_point);
       pos_ += decoded.length;
     }
-    if (covered != utf8_bytes) throw std::logic_error("a mapped piece ends inside a character");
+    if (covered != utf8_bytes) throw MappingMismatch("a mapped piece ends inside a character");
   }
 
   void DecodeMapped(std::string_view mapped) {
@@ -174,54 +198,83 @@ class GbkJoiner {
   AnsiText out_;
 };
 
-AnsiText MapChinese(std::string_view text, ChineseDirection direction, const ChineseMapper& mapper,
-                    const CodePage& gbk) {
-  const auto decoder = CodePageDecoder::For(gbk);
-  const auto encoder = CodePageEncoder::For(gbk);
-  GbkJoiner joiner(text, *decoder, *encoder);
-  mapper.Map(GbkToUtf8(text, *decoder), direction,
+AnsiText MapRun(std::string_view text, ChineseDirection direction, const ChineseMapper& mapper,
+                const CodePageDecoder& decoder, const CodePageEncoder& encoder) {
+  GbkJoiner joiner(text, decoder, encoder);
+  mapper.Map(GbkToUtf8(text, decoder), direction,
              [&joiner](std::size_t source_bytes, std::string_view mapped) {
                joiner.Add(source_bytes, mapped);
              });
   return std::move(joiner).Finish();
 }
 
+// A zero byte is a character no phrase holds, and mappers read C strings: the runs between zero
+// bytes are mapped apart and the zero bytes kept.
+AnsiText MapChinese(std::string_view text, ChineseDirection direction, const ChineseMapper& mapper,
+                    const CodePage& gbk) {
+  const auto decoder = CodePageDecoder::For(gbk);
+  const auto encoder = CodePageEncoder::For(gbk);
+  AnsiText out;
+  for (;;) {
+    const std::size_t zero = text.find('\0');
+    out += MapRun(text.substr(0, zero), direction, mapper, *decoder, *encoder);
+    if (zero == std::string_view::npos) return out;
+    out += '\0';
+    text.remove_prefix(zero + 1);
+  }
+}
+
 }  // namespace
 
-AnsiText GB2GBK(std::string_view text, FaultReporter& reporter, const ChineseMapper& mapper,
-                const CodePage& gbk) {
+namespace detail {
+
+AnsiText SimplifiedToTraditionalWith(std::string_view text, FaultReporter& reporter,
+                                     const ChineseMapper& mapper, const CodePage& gbk) {
   return Guarded(text, "GB2GBK", reporter, [&](std::string_view source) {
     return MapChinese(source, ChineseDirection::SimplifiedToTraditional, mapper, gbk);
   });
 }
 
-AnsiText GBK2GB(std::string_view text, FaultReporter& reporter, const ChineseMapper& mapper,
-                const CodePage& gbk) {
+AnsiText TraditionalToSimplifiedWith(std::string_view text, FaultReporter& reporter,
+                                     const ChineseMapper& mapper, const CodePage& gbk) {
   return Guarded(text, "GBK2GB", reporter, [&](std::string_view source) {
     return MapChinese(source, ChineseDirection::TraditionalToSimplified, mapper, gbk);
   });
 }
 
-AnsiText GBK2BIG5(std::string_view text, FaultReporter& reporter, const CodePage& gbk,
-                  const CodePage& big5) {
-  return Guarded(text, "GBK2BIG5", reporter,
-                 [&](std::string_view source) { return Recode(source, gbk, big5); });
+// Losses are told only when the conversion went through: after a fault the text is as given.
+AnsiText GbkToBig5With(std::string_view text, FaultReporter& reporter, const CodePage& gbk,
+                       const CodePage& big5, LossReport* losses) {
+  LossReport found;
+  AnsiText out = Guarded(text, RoutineName(RecodingRoutine::GbkToBig5), reporter,
+                         [&](std::string_view source) {
+                           found = {};
+                           return Recode(source, gbk, big5, &found);
+                         });
+  if (losses != nullptr) losses->Merge(found);
+  return out;
 }
 
-AnsiText BIG52GBK(std::string_view text, FaultReporter& reporter, const CodePage& big5,
-                  const CodePage& gbk) {
-  return Guarded(text, "BIG52GBK", reporter,
-                 [&](std::string_view source) { return Recode(source, big5, gbk); });
+AnsiText Big5ToGbkWith(std::string_view text, FaultReporter& reporter, const CodePage& big5,
+                       const CodePage& gbk, LossReport* losses) {
+  LossReport found;
+  AnsiText out = Guarded(text, RoutineName(RecodingRoutine::Big5ToGbk), reporter,
+                         [&](std::string_view source) {
+                           found = {};
+                           return Recode(source, big5, gbk, &found);
+                         });
+  if (losses != nullptr) losses->Merge(found);
+  return out;
 }
 
-ChunkedRecoding::ChunkedRecoding(ConversionMode mode, FaultReporter& reporter)
-    : ChunkedRecoding(mode, reporter,
-                      mode == ConversionMode::GbkToBig5 ? GbkCodePage() : Big5CodePage(),
-                      mode == ConversionMode::GbkToBig5 ? Big5CodePage() : GbkCodePage()) {}
+ChunkedRecoding::ChunkedRecoding(RecodingRoutine routine, FaultReporter& reporter)
+    : ChunkedRecoding(routine, reporter,
+                      routine == RecodingRoutine::GbkToBig5 ? GbkCodePage() : Big5CodePage(),
+                      routine == RecodingRoutine::GbkToBig5 ? Big5CodePage() : GbkCodePage()) {}
 
-ChunkedRecoding::ChunkedRecoding(ConversionMode mode, FaultReporter& reporter,
+ChunkedRecoding::ChunkedRecoding(RecodingRoutine routine, FaultReporter& reporter,
                                  const CodePage& source, const CodePage& target)
-    : routine_(mode == ConversionMode::GbkToBig5 ? "GBK2BIG5" : "BIG52GBK"), reporter_(reporter) {
+    : routine_(RoutineName(routine)), reporter_(reporter) {
   try {
     recoder_ = CodePageRecoder::For(source, target);
   } catch (...) {
@@ -231,28 +284,24 @@ ChunkedRecoding::ChunkedRecoding(ConversionMode mode, FaultReporter& reporter,
 
 ChunkedRecoding::~ChunkedRecoding() = default;
 
-void ChunkedRecoding::Recode(std::string_view chunk, AnsiText& out) {
-  if (stopped_) return;
-  if (const std::size_t zero = chunk.find('\0'); zero != std::string_view::npos) {
-    chunk = chunk.substr(0, zero);
-    stopped_ = true;
-  }
-  if (!chunk.empty()) Convert(chunk, !stopped_, out);
+void ChunkedRecoding::Convert(std::string_view chunk, AnsiText& out) {
+  if (!chunk.empty()) Recode(chunk, true, out);
 }
 
 void ChunkedRecoding::Finish(AnsiText& out) {
-  if (pending_) Convert({}, false, out);
+  if (pending_) Recode({}, false, out);
 }
 
-void ChunkedRecoding::Convert(std::string_view chunk, bool more, AnsiText& out) {
+void ChunkedRecoding::Recode(std::string_view chunk, bool more, AnsiText& out) {
   if (recoder_) {
     const std::size_t before = out.size();
     try {
-      ConvertWithPending(chunk, more, out);
+      RecodeWithPending(chunk, more, out);
       return;
     } catch (...) {
       out.resize(before);
       recoder_.reset();
+      losses_ = {};
       ReportRoutineFault(reporter_, routine_);
     }
   }
@@ -261,33 +310,46 @@ void ChunkedRecoding::Convert(std::string_view chunk, bool more, AnsiText& out) 
   out.append(chunk);
 }
 
-void ChunkedRecoding::ConvertWithPending(std::string_view chunk, bool more, AnsiText& out) {
+void ChunkedRecoding::RecodeWithPending(std::string_view chunk, bool more, AnsiText& out) {
   std::size_t used = 0;
   if (pending_) {
     const char lead_and_next[] = {pending_byte_, chunk.empty() ? '\0' : chunk.front()};
-    const CodePageRecoder::Code& code = recoder_->At({lead_and_next, chunk.empty() ? 1u : 2u}, 0);
+    const std::string_view pair(lead_and_next, chunk.empty() ? 1u : 2u);
+    const CodePageRecoder::Code& code = recoder_->At(pair, 0);
     out.append(code.view());
+    NoteLost(*recoder_, pair.substr(0, code.length()), offset_ - 1, code.lost ? 1 : 0, &losses_);
     used = code.length() - 1;
   }
-  used += AppendRecoded(*recoder_, chunk.substr(used), more, out);
+  used += AppendRecoded(*recoder_, chunk.substr(used), more, out, offset_ + used, &losses_);
   pending_ = used < chunk.size();
   if (pending_) pending_byte_ = chunk[used];
+  offset_ += chunk.size();
 }
 
+}  // namespace detail
+
 AnsiText SimplifiedToTraditional(std::string_view input, FaultReporter& reporter) {
-  return GB2GBK(UpToFirstZero(input), reporter);
+  return detail::SimplifiedToTraditionalWith(input, reporter);
 }
 
 AnsiText TraditionalToSimplified(std::string_view input, FaultReporter& reporter) {
-  return GBK2GB(UpToFirstZero(input), reporter);
+  return detail::TraditionalToSimplifiedWith(input, reporter);
 }
 
-AnsiText GbkToBig5(std::string_view input, FaultReporter& reporter) {
-  return GBK2BIG5(UpToFirstZero(input), reporter);
+AnsiText GbkToBig5(std::string_view input, FaultReporter& reporter, LossReport* losses) {
+  return detail::GbkToBig5With(input, reporter, GbkCodePage(), Big5CodePage(), losses);
 }
 
-AnsiText Big5ToGbk(std::string_view input, FaultReporter& reporter) {
-  return BIG52GBK(UpToFirstZero(input), reporter);
+AnsiText Big5ToGbk(std::string_view input, FaultReporter& reporter, LossReport* losses) {
+  return detail::Big5ToGbkWith(input, reporter, Big5CodePage(), GbkCodePage(), losses);
+}
+
+std::unique_ptr<ModeStream> GbkToBig5Stream(FaultReporter& reporter) {
+  return std::make_unique<detail::ChunkedRecoding>(detail::RecodingRoutine::GbkToBig5, reporter);
+}
+
+std::unique_ptr<ModeStream> Big5ToGbkStream(FaultReporter& reporter) {
+  return std::make_unique<detail::ChunkedRecoding>(detail::RecodingRoutine::Big5ToGbk, reporter);
 }
 
 }  // namespace tessaly

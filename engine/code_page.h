@@ -1,9 +1,10 @@
 #pragma once
 
 #include <cstddef>
-#include <stdexcept>
 #include <string>
 #include <string_view>
+
+#include "engine/errors.h"
 
 namespace tessaly {
 
@@ -19,12 +20,6 @@ class CodePage {
   /// and `substituted`, when given, counts them.
   virtual std::string FromUtf16(std::u16string_view text,
                                 std::size_t* substituted = nullptr) const = 0;
-};
-
-/// Raised when the conversion library itself fails (out of memory, missing tables).
-class CodePageError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
 };
 
 /// GBK, code page 936 (ICU's windows-936-2000 table).

@@ -180,6 +180,7 @@ CodePageRecoder::CodePageRecoder(const CodePage& source, const CodePage& target)
     }
     code.bytes = next->bytes;
     code.size = next->size;
+    code.lost = !next->held;
     ++next;
   }
 }
@@ -193,6 +194,7 @@ CodePageRecoder::Progress CodePageRecoder::RecodeAllButLast(std::string_view tex
     code.view().copy(dest + progress.written, code.size);
     progress.written += code.size;
     progress.used += code.length();
+    progress.lost += code.lost;
   }
   return progress;
 }
@@ -208,6 +210,7 @@ CodePageRecoder::Progress CodePageRecoder::RecodeLeadTrailPairs(std::string_view
   const bool* const is_lead = is_lead_.data();
   const bool* const is_trail = is_trail_.data();
   std::size_t pos = 0;
+  std::size_t lost = 0;
   char* out = dest;
   while (pos < end) {
     const bool is_pair = is_lead[source[pos]] & is_trail[source[pos + 1]];
@@ -216,9 +219,10 @@ CodePageRecoder::Progress CodePageRecoder::RecodeLeadTrailPairs(std::string_view
     out[0] = code.bytes[0];  // two bytes always, of which `size` count: no branch, no call
     out[1] = code.bytes[1];
     out += code.size;
+    lost += code.lost;
     pos += is_pair ? 2 : 1;
   }
-  return {pos, static_cast<std::size_t>(out - dest)};
+  return {pos, static_cast<std::size_t>(out - dest), lost};
 }
 
 std::shared_ptr<const CodePageRecoder> CodePageRecoder::For(const CodePage& source,

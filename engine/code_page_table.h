@@ -92,14 +92,16 @@ class CodePageRecoder {
     std::array<char, 2> bytes{};
     std::uint8_t size = 0;
     bool is_pair = false;  ///< two bytes of the source, else one
+    bool lost = false;     ///< the target lacks the character: `bytes` is its "?"
     std::size_t length() const { return is_pair ? 2 : 1; }
     std::string_view view() const { return {bytes.data(), size}; }
   };
 
   /// How far RecodeAllButLast got.
   struct Progress {
-    std::size_t used;     ///< bytes of the source
-    std::size_t written;  ///< bytes of the target
+    std::size_t used;      ///< bytes of the source
+    std::size_t written;   ///< bytes of the target
+    std::size_t lost = 0;  ///< characters the target lacks
   };
 
   /// Decodes every code of `source` and encodes the results in `target`; throws CodePageError

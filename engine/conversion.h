@@ -6,6 +6,7 @@
 
 #include "engine/ansi_text.h"
 #include "engine/fault_reporter.h"
+#include "engine/loss_report.h"
 
 namespace tessaly {
 
@@ -71,10 +72,18 @@ struct ConversionContext {
   TickSource ticks = MonotonicTickCount;
 };
 
-/// Deletes the chosen characters, runs the mode and joins its output in the chosen style.
-AnsiText RunConversion(const ConversionRequest& request, const ConversionContext& context);
+/// A conversion's text and what it lost on the way.
+struct ConversionResult {
+  AnsiText text;
+  LossReport losses;  ///< offsets count in the conversion's input
+};
+
+/// Deletes the chosen characters, runs the mode and joins its output in the chosen style; loss
+/// offsets count in the request's input, before the deletions.
+ConversionResult RunConversion(const ConversionRequest& request, const ConversionContext& context);
 
 /// The mode output alone, before separators; empty for 0 and the reserved ids.
-AnsiText RunMode(ConversionMode mode, std::string_view input, const ConversionContext& context);
+ConversionResult RunMode(ConversionMode mode, std::string_view input,
+                         const ConversionContext& context);
 
 }  // namespace tessaly

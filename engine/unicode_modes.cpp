@@ -9,6 +9,8 @@
 
 #include "engine/byte_modes.h"
 #include "engine/code_page_table.h"
+#include "engine/detail/byte_blocks.h"
+#include "engine/detail/unicode_conversions.h"
 
 namespace tessaly {
 namespace {
@@ -27,6 +29,28 @@ std::u16string BytesAsUtf16Le(std::string_view bytes) {
     units[j] = static_cast<char16_t>(low | high << 8);
   }
   return units;
+}
+
+// Where the first character the encoder lacks starts, in UTF-16 units, with that character as
+// UTF-8; an unpaired surrogate is lacked like any character.
+std::optional<std::pair<std::size_t, std::string>> FirstUnmappable(std::u16string_view units,
+                                                                   const CodePageEncoder& encoder) {
+  for (std::size_t i = 0; i < units.size();) {
+    const std::size_t start = i;
+    UChar32 code_point = 0;
+    U16_NEXT(units.data(), i, units.size(), code_point);
+    if (U_IS_SURROGATE(code_point) || !encoder.Encode(static_cast<char32_t>(code_point)).held) {
+      std::string utf8;
+      if (!U_IS_SURROGATE(code_point)) {
+        char bytes[U8_MAX_LENGTH];
+        std::size_t length = 0;
+        U8_APPEND_UNSAFE(bytes, length, code_point);
+        utf8.assign(bytes, length);
+      }
+      return std::pair{start, utf8};
+    }
+  }
+  return std::nullopt;
 }
 
 // Fits the result of a conversion to the caller's capacity, which counts a terminating zero.
@@ -51,7 +75,7 @@ const std::vector<Utf8Listing>& Utf8Listings() {
       U8_APPEND_UNSAFE(bytes, length, code_point);
       for (std::size_t i = 0; i < length; ++i)
         std::memcpy(&table[code_point].hex[2 * i],
-                    &kHexPairs[2 * static_cast<unsigned char>(bytes[i])], 2);
+                    &detail::kHexPairs[2 * static_cast<unsigned char>(bytes[i])], 2);
       table[code_point].size = static_cast<std::uint8_t>(2 * length);
     }
     return table;
@@ -59,19 +83,32 @@ const std::vector<Utf8Listing>& Utf8Listings() {
   return listings;
 }
 
+// Utf16Encode or Utf8Encode block by block, through a table read from the code page once
+// instead of a converter call per text.
+class UnicodeEncodingStream final : public ModeStream {
+ public:
+  /// Throws CodePageError when GBK's table cannot be read.
+  explicit UnicodeEncodingStream(bool utf8)
+      : utf8_(utf8), decoder_(CodePageDecoder::For(GbkCodePage())) {}
+
+  void Convert(std::string_view chunk, AnsiText& out) override;
+  void Finish(AnsiText& out) override;
+
+ private:
+  // The most a listing takes per byte of GBK: three UTF-8 bytes for a one-byte character.
+  static constexpr std::size_t kMaxListingPerByte = 6;
+
+  char* WriteListing(char32_t code_point, char* target) const;
+
+  bool utf8_;
+  std::shared_ptr<const CodePageDecoder> decoder_;
+  bool pending_ = false;
+  char pending_byte_ = 0;
+};
+
 }  // namespace
 
-ChunkedUnicodeEncoding::ChunkedUnicodeEncoding(ConversionMode mode)
-    : utf8_(mode == ConversionMode::Utf8Encode), decoder_(CodePageDecoder::For(GbkCodePage())) {}
-
-ChunkedUnicodeEncoding::~ChunkedUnicodeEncoding() = default;
-
-void ChunkedUnicodeEncoding::Encode(std::string_view chunk, AnsiText& out) {
-  if (stopped_) return;
-  if (const std::size_t zero = chunk.find('\0'); zero != std::string_view::npos) {
-    chunk = chunk.substr(0, zero);
-    stopped_ = true;
-  }
+void UnicodeEncodingStream::Convert(std::string_view chunk, AnsiText& out) {
   if (chunk.empty()) return;
   const std::size_t start = out.size();
   out.resize(start + kMaxListingPerByte * (chunk.size() + 1));
@@ -83,11 +120,9 @@ void ChunkedUnicodeEncoding::Encode(std::string_view chunk, AnsiText& out) {
     target = WriteListing(c.code_point, target);
     pos = c.length - 1;
   }
-  // A last byte that may start a two-byte character waits, unless the text ends here.
-  const bool more = !stopped_;
-  const std::size_t end = more && IsAnsiLeadByte(static_cast<unsigned char>(chunk.back()))
-                              ? chunk.size() - 1
-                              : chunk.size();
+  // A last byte that may start a two-byte character waits for the next chunk.
+  const std::size_t end =
+      IsAnsiLeadByte(static_cast<unsigned char>(chunk.back())) ? chunk.size() - 1 : chunk.size();
   while (pos < end) {
     const auto c = decoder_->CharAt(chunk, pos);
     target = WriteListing(c.code_point, target);
@@ -98,7 +133,7 @@ void ChunkedUnicodeEncoding::Encode(std::string_view chunk, AnsiText& out) {
   out.resize(static_cast<std::size_t>(target - out.data()));
 }
 
-void ChunkedUnicodeEncoding::Finish(AnsiText& out) {
+void UnicodeEncodingStream::Finish(AnsiText& out) {
   if (!pending_) return;
   pending_ = false;
   char listing[8];
@@ -107,7 +142,7 @@ void ChunkedUnicodeEncoding::Finish(AnsiText& out) {
   out.append(listing, static_cast<std::size_t>(end - listing));
 }
 
-char* ChunkedUnicodeEncoding::WriteListing(char32_t code_point, char* target) const {
+char* UnicodeEncodingStream::WriteListing(char32_t code_point, char* target) const {
   if (utf8_ && code_point < 0x10000) {
     const Utf8Listing& listing = Utf8Listings()[code_point];
     std::memcpy(target, listing.hex.data(), listing.hex.size());
@@ -127,19 +162,22 @@ char* ChunkedUnicodeEncoding::WriteListing(char32_t code_point, char* target) co
     }
   }
   for (std::size_t i = 0; i < length; ++i, target += 2)
-    std::memcpy(target, &kHexPairs[2 * static_cast<unsigned char>(bytes[i])], 2);
+    std::memcpy(target, &detail::kHexPairs[2 * static_cast<unsigned char>(bytes[i])], 2);
   return target;
 }
 
+namespace detail {
+
 std::u16string AnsiToWide(std::string_view source, const CodePage& code_page) {
-  return code_page.ToUtf16(UpToFirstZero(source));
+  return code_page.ToUtf16(source);
 }
 
-AnsiText WideToAnsi(std::u16string_view source, const CodePage& code_page) {
-  return code_page.FromUtf16(UpToFirstZero(source));
+AnsiText WideToAnsi(std::u16string_view source, const CodePage& code_page,
+                    std::size_t* substituted) {
+  return code_page.FromUtf16(UpToFirstZero(source), substituted);
 }
 
-std::optional<std::string> AnsiToUtf8(std::string_view source, std::size_t capacity) {
+std::optional<std::string> AnsiToUtf8Within(std::string_view source, std::size_t capacity) {
   try {
     return WithinCapacity(Utf8CodePage().FromUtf16(AnsiToWide(source, AnsiCodePage())), capacity);
   } catch (const CodePageError&) {
@@ -147,22 +185,68 @@ std::optional<std::string> AnsiToUtf8(std::string_view source, std::size_t capac
   }
 }
 
-std::optional<AnsiText> Utf8ToAnsi(std::string_view source, std::size_t capacity) {
+std::optional<AnsiText> Utf8ToAnsiWithin(std::string_view source, std::size_t capacity,
+                                         std::size_t* substituted) {
   try {
-    return WithinCapacity(AnsiCodePage().FromUtf16(AnsiToWide(source, Utf8CodePage())), capacity);
+    return WithinCapacity(
+        AnsiCodePage().FromUtf16(AnsiToWide(UpToFirstZero(source), Utf8CodePage()), substituted),
+        capacity);
   } catch (const CodePageError&) {
     return std::nullopt;
   }
 }
 
+}  // namespace detail
+
+namespace {
+
+// The cut at the first zero of the decoded data, and the characters GBK lacks before it, told in
+// offsets of the listing: `listing_per_unit` hex characters per unit.
+void NoteDecodingLosses(std::u16string_view units, std::size_t listing_per_unit,
+                        std::size_t substituted, LossReport& losses) {
+  if (const std::size_t zero = units.find(u'\0'); zero != std::u16string_view::npos) {
+    losses.Add(LossKind::CutAtZero, listing_per_unit * zero, std::string(listing_per_unit, '0'));
+    units = units.substr(0, zero);
+  }
+  if (substituted == 0) return;
+  if (const auto first = FirstUnmappable(units, *CodePageEncoder::For(GbkCodePage())))
+    losses.Add(LossKind::Unmappable, listing_per_unit * first->first, first->second, substituted);
+}
+
+// The same for decoded UTF-8, two hex characters per byte; a malformed sequence is lost like a
+// character GBK lacks, since it too became "?".
+void NoteUtf8DecodingLosses(std::string_view bytes, std::size_t substituted, LossReport& losses) {
+  if (const std::size_t zero = bytes.find('\0'); zero != std::string_view::npos) {
+    losses.Add(LossKind::CutAtZero, 2 * zero, "00");
+    bytes = bytes.substr(0, zero);
+  }
+  if (substituted == 0) return;
+  const auto encoder = CodePageEncoder::For(GbkCodePage());
+  const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
+  const auto length = static_cast<std::int64_t>(bytes.size());
+  for (std::int64_t i = 0; i < length;) {
+    const std::int64_t start = i;
+    UChar32 code_point = 0;
+    U8_NEXT(data, i, length, code_point);
+    if (code_point < 0 || !encoder->Encode(static_cast<char32_t>(code_point)).held) {
+      losses.Add(LossKind::Unmappable, 2 * static_cast<std::size_t>(start),
+                 bytes.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(i - start)),
+                 substituted);
+      return;
+    }
+  }
+}
+
+}  // namespace
+
 AnsiText Utf16Encode(std::string_view input) {
   std::u16string units;
   try {
-    units = AnsiToWide(input, GbkCodePage());
+    units = detail::AnsiToWide(input, GbkCodePage());
   } catch (const CodePageError&) {
     return {};  // this mode reports nothing; a failed conversion leaves the output empty
   }
-  const std::u16string_view text = UpToFirstZero(std::u16string_view(units));
+  const std::u16string_view text(units);
   std::string bytes(2 * text.size(), '\0');
   for (std::size_t j = 0; j < text.size(); ++j) {
     bytes[2 * j] = static_cast<char>(text[j] & 0xFF);
@@ -171,22 +255,38 @@ AnsiText Utf16Encode(std::string_view input) {
   return HexEncode(bytes);
 }
 
-AnsiText Utf16Decode(std::string_view input) {
+AnsiText Utf16Decode(std::string_view input, LossReport* losses) {
   try {
-    return WideToAnsi(BytesAsUtf16Le(ParseHexPairs(input)), GbkCodePage());
+    const std::u16string units = BytesAsUtf16Le(ParseHexPairs(input, losses));
+    std::size_t substituted = 0;
+    AnsiText text = detail::WideToAnsi(units, GbkCodePage(), &substituted);
+    if (losses != nullptr) NoteDecodingLosses(units, 4, substituted, *losses);
+    return text;
   } catch (const CodePageError&) {
     return {};
   }
 }
 
 AnsiText Utf8Encode(std::string_view input) {
-  const auto utf8 = AnsiToUtf8(input, 3 * input.size() + 3);
+  const auto utf8 = detail::AnsiToUtf8Within(input, 3 * input.size() + 3);
   return utf8 ? HexEncode(*utf8) : AnsiText(kConversionFailedText);
 }
 
-AnsiText Utf8Decode(std::string_view input) {
-  const auto ansi = Utf8ToAnsi(ParseHexPairs(input), input.size() + 2);
-  return ansi ? AnsiText(UpToFirstZero(std::string_view(*ansi))) : AnsiText(kConversionFailedText);
+AnsiText Utf8Decode(std::string_view input, LossReport* losses) {
+  const AnsiText bytes = ParseHexPairs(input, losses);
+  std::size_t substituted = 0;
+  const auto ansi = detail::Utf8ToAnsiWithin(bytes, input.size() + 2, &substituted);
+  if (!ansi) return AnsiText(kConversionFailedText);
+  if (losses != nullptr) NoteUtf8DecodingLosses(bytes, substituted, *losses);
+  return std::move(*ansi);
+}
+
+std::unique_ptr<ModeStream> Utf16EncodeStream() {
+  return std::make_unique<UnicodeEncodingStream>(false);
+}
+
+std::unique_ptr<ModeStream> Utf8EncodeStream() {
+  return std::make_unique<UnicodeEncodingStream>(true);
 }
 
 }  // namespace tessaly

@@ -90,18 +90,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   CountingReporter reporter;
   const ConversionContext context{reporter, [ticks] { return ticks; }};
   const AnsiText stripped = StripSelectedChars(input, deletion);
-  const AnsiText mode_output = RunMode(mode, stripped, context);
+  const AnsiText mode_output = RunMode(mode, stripped, context).text;
   CheckModeLength(mode, stripped.size(), mode_output);
   const AnsiText separated = ApplySeparators(mode_output, style);
   CheckSeparatedLength(style, mode_output.size(), separated);
 
-  const AnsiText whole = RunConversion({AnsiText(input), mode, deletion, style}, context);
+  const AnsiText whole = RunConversion({AnsiText(input), mode, deletion, style}, context).text;
   Require(IsChineseMode(mode) || whole == separated);
   Require(reporter.faults == 0 || IsChineseMode(mode));
 
   if (ChunkedConversion::Supports(mode)) {
     const std::size_t cut = (data[2] >> 5) * input.size() / 7;
-    ChunkedConversion chunked(mode, deletion, style, reporter);
+    ChunkedConversion chunked(mode, deletion, style, context);
     AnsiText out;
     chunked.Convert(input.substr(0, cut), out);
     chunked.Convert(input.substr(cut), out);

@@ -36,7 +36,7 @@ TEST_P(ChunkedConversionTest, MatchesWholeConversionForAnyChunking) {
     const DeletionOptions deletion{bool(bits & 1), bool(bits & 2), bool(bits & 4), bool(bits & 8),
                                    bool(bits & 16)};
     testing::RecordingReporter reporter;
-    ChunkedConversion conversion(mode, deletion, style, reporter);
+    ChunkedConversion conversion(mode, deletion, style, ConversionContext{reporter});
     AnsiText chunked;
     for (std::size_t at = 0; at < text.size();) {
       const std::size_t size = std::min<std::size_t>(random() % 4, text.size() - at);
@@ -44,8 +44,17 @@ TEST_P(ChunkedConversionTest, MatchesWholeConversionForAnyChunking) {
       at += size;
     }
     conversion.Finish(chunked);
-    ASSERT_EQ(chunked, testing::RunRequest(text, mode, style, deletion))
-        << "round " << round << " text " << HexEncode(text);
+    const ConversionResult whole =
+        RunConversion({text, mode, deletion, style}, ConversionContext{reporter});
+    ASSERT_EQ(chunked, whole.text) << "round " << round << " text " << HexEncode(text);
+    const LossReport losses = conversion.losses();
+    for (const auto kind : {LossKind::Unmappable, LossKind::EmptyHexPiece}) {
+      ASSERT_EQ(losses[kind].count, whole.losses[kind].count) << "round " << round;
+      if (losses[kind].count != 0) {
+        ASSERT_EQ(losses[kind].first_offset, whole.losses[kind].first_offset)
+            << "round " << round << " text " << HexEncode(text);
+      }
+    }
     ASSERT_TRUE(reporter.faults.empty()) << "round " << round;
   }
 }

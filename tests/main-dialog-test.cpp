@@ -65,8 +65,8 @@ QString Shown(std::string_view ansi) {
 }
 
 // The engine with a fixed random seed, so that the window and a test can run the same conversion.
-AnsiText ConvertWithFixedSeed(const tessaly::ConversionRequest& request,
-                              tessaly::FaultReporter& reporter) {
+tessaly::ConversionResult ConvertWithFixedSeed(const tessaly::ConversionRequest& request,
+                                               tessaly::FaultReporter& reporter) {
   return tessaly::RunConversion(request, {reporter, [] { return std::uint32_t{0x5EED}; }});
 }
 
@@ -539,7 +539,7 @@ class MainDialogTest : public QObject {
         request.style =
             static_cast<tessaly::SeparatorStyle>(separator_button->group()->id(separator_button));
         FaultList faults;
-        const AnsiText expected = ConvertWithFixedSeed(request, faults);
+        const AnsiText expected = ConvertWithFixedSeed(request, faults).text;
         const QString where = mode_button->objectName() + u' ' + separator_button->objectName();
         QVERIFY2(Output().toPlainText() == Shown(expected), qPrintable(where));
         QVERIFY2(closer.seen == faults.seen, qPrintable(where));
@@ -651,7 +651,7 @@ class MainDialogTest : public QObject {
     dialog_->SetConverter(
         [](const tessaly::ConversionRequest&, const tessaly::ConversionContext& context) {
           context.reporter.ReportFault("GBK2BIG5 出错", "出错");
-          return AnsiText("after the fault");
+          return tessaly::ConversionResult{AnsiText("after the fault"), {}};
         });
     Output().setPlainText(QStringLiteral("before"));
     QString text, caption, output_meanwhile;

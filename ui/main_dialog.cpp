@@ -10,6 +10,7 @@
 #include <optional>
 #include <utility>
 
+#include "engine/modes.h"
 #include "ui/about_dialog.h"
 #include "ui/app_icon.h"
 #include "ui/box_text.h"
@@ -52,22 +53,12 @@ void MainDialog::SetConverter(Converter converter) {
 }
 
 void MainDialog::AssignIds() {
-  const std::pair<QAbstractButton*, ConversionMode> modes[] = {
-      {ui.modeHexEncode, ConversionMode::HexEncode},
-      {ui.modeHexDecode, ConversionMode::HexDecode},
-      {ui.modeUtf16Encode, ConversionMode::Utf16Encode},
-      {ui.modeUtf16Decode, ConversionMode::Utf16Decode},
-      {ui.modeRandomBytes, ConversionMode::RandomBytes},
-      {ui.modeSimplifiedToTraditional, ConversionMode::SimplifiedToTraditional},
-      {ui.modeTraditionalToSimplified, ConversionMode::TraditionalToSimplified},
-      {ui.modeGbkToBig5, ConversionMode::GbkToBig5},
-      {ui.modeBig5ToGbk, ConversionMode::Big5ToGbk},
-      {ui.modeCharArray, ConversionMode::CharArray},
-      {ui.modeUtf8Encode, ConversionMode::Utf8Encode},
-      {ui.modeUtf8Decode, ConversionMode::Utf8Decode},
-      {ui.modeFormatOnly, ConversionMode::FormatOnly},
-  };
-  for (const auto& [button, mode] : modes) ui.modeGroup->setId(button, static_cast<int>(mode));
+  for (const ModeInfo& mode : Modes()) {
+    if (mode.window_button.empty()) continue;
+    auto* button = findChild<QAbstractButton*>(FromUtf8(mode.window_button));
+    button->setText(FromUtf8(mode.label));
+    ui.modeGroup->setId(button, static_cast<int>(mode.id));
+  }
   const std::pair<QAbstractButton*, SeparatorStyle> styles[] = {
       {ui.separatorNone, SeparatorStyle::SeparatorNone},
       {ui.separatorSpace, SeparatorStyle::SeparatorSpace},
@@ -131,8 +122,8 @@ ConversionRequest MainDialog::BuildRequest() const {
 // shows, and the window carries on.
 void MainDialog::Convert() {
   try {
-    const AnsiText result = converter_(BuildRequest(), ConversionContext{reporter_});
-    ShowInOutputBox(result);
+    const ConversionResult result = converter_(BuildRequest(), ConversionContext{reporter_});
+    ShowInOutputBox(result.text);
   } catch (const std::bad_alloc&) {
     ui.outputBox->clear();
     ReportProblem(QStringLiteral("内存不足,无法完成转换"));

@@ -18,7 +18,8 @@ class MainDialog : public QDialog {
 
  public:
   /// What "转换" and the separator radios run.
-  using Converter = std::function<AnsiText(const ConversionRequest&, const ConversionContext&)>;
+  using Converter =
+      std::function<ConversionResult(const ConversionRequest&, const ConversionContext&)>;
 
   /// The window in its initial state; without a parent it opens centred on the screen.
   explicit MainDialog(QWidget* parent = nullptr);

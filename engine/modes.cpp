@@ -1,0 +1,122 @@
+#include "engine/modes.h"
+
+#include <array>
+
+#include "engine/byte_modes.h"
+#include "engine/chinese_modes.h"
+#include "engine/unicode_modes.h"
+
+namespace tessaly {
+namespace {
+
+using Mode = ConversionMode;
+
+// Adapters from each mode function's own signature to the table's.
+template <AnsiText (*Convert)(std::string_view)>
+ConversionResult Lossless(std::string_view input, const ConversionContext&) {
+  return {Convert(input), {}};
+}
+
+template <AnsiText (*Convert)(std::string_view, LossReport*)>
+ConversionResult Lossy(std::string_view input, const ConversionContext&) {
+  ConversionResult result;
+  result.text = Convert(input, &result.losses);
+  return result;
+}
+
+template <AnsiText (*Convert)(std::string_view, FaultReporter&, LossReport*)>
+ConversionResult Reporting(std::string_view input, const ConversionContext& context) {
+  ConversionResult result;
+  result.text = Convert(input, context.reporter, &result.losses);
+  return result;
+}
+
+template <AnsiText (*Convert)(std::string_view, FaultReporter&)>
+ConversionResult ReportingLossless(std::string_view input, const ConversionContext& context) {
+  return {Convert(input, context.reporter), {}};
+}
+
+template <std::unique_ptr<ModeStream> (*Make)()>
+std::unique_ptr<ModeStream> Stream(const ConversionContext&) {
+  return Make();
+}
+
+template <std::unique_ptr<ModeStream> (*Make)(FaultReporter&)>
+std::unique_ptr<ModeStream> ReportingStream(const ConversionContext& context) {
+  return Make(context.reporter);
+}
+
+ConversionResult Random(std::string_view input, const ConversionContext& context) {
+  return {RandomBytes(input, context.ticks), {}};
+}
+
+constexpr auto kRead = ModeReads::Text;
+constexpr auto kList = ModeReads::Listing;
+constexpr auto kListing = ModeWrites::Listing;
+constexpr auto kText = ModeWrites::Text;
+
+const std::array kModes = {
+    ModeInfo{Mode::HexEncode, "hex-encode", "text to a hex listing of its bytes", kRead, kListing,
+             Lossless<HexEncode>, Stream<HexEncodeStream>, "modeHexEncode", "字符串转16进制",
+             "说明:\n12345 = 31 32 33 34 35 \n你好 = C4 E3 BA C3 "},
+    ModeInfo{Mode::HexDecode, "hex-decode", "a hex listing of bytes back to text", kList, kText,
+             Lossy<HexDecode>, Stream<HexDecodeStream>, "modeHexDecode", "16进制转字符串",
+             "说明:\n31 32 33 34 35 = 12345 \nC4 E3 BA C3 = 你好"},
+    ModeInfo{Mode::Utf16Encode, "utf16-encode", "text to a hex listing of its UTF-16LE bytes",
+             kRead, kListing, Lossless<Utf16Encode>, Stream<Utf16EncodeStream>, "modeUtf16Encode",
+             "字符串转Unicode",
+             "说明:\n12345 = 31 00 32 00 33 00 34 00 35 00 \n你好 = 60 4F 7D 59 "},
+    ModeInfo{Mode::Utf16Decode, "utf16-decode", "a hex listing of UTF-16LE bytes back to text",
+             kList, kText, Lossy<Utf16Decode>, nullptr, "modeUtf16Decode", "Unicode转字符串",
+             "说明:\n31 00 32 00 33 00 34 00 35 00 = 12345 \n60 4F 7D 59 = 你好"},
+    ModeInfo{Mode::RandomBytes, "random", "256 distinct random byte values as a hex listing",
+             ModeReads::Nothing, kListing, Random, nullptr, "modeRandomBytes", "生成256个随意值",
+             "说明:\n点转换会直接生成256个不重复的随机值"},
+    ModeInfo{Mode::SimplifiedToTraditional, "s2t", "simplified Chinese to traditional", kRead,
+             kText, ReportingLossless<SimplifiedToTraditional>, nullptr,
+             "modeSimplifiedToTraditional", "简转繁(GB2312->GBK)",
+             "说明:\n中华人民共和国=中華人民共和國"},
+    ModeInfo{Mode::TraditionalToSimplified, "t2s", "traditional Chinese to simplified", kRead,
+             kText, ReportingLossless<TraditionalToSimplified>, nullptr,
+             "modeTraditionalToSimplified", "繁转简(GBK->GB2312)",
+             "说明:\n中華人民共和國=中华人民共和国"},
+    ModeInfo{Mode::GbkToBig5, "gbk-to-big5", "GBK bytes re-encoded as BIG5", kRead, kText,
+             Reporting<GbkToBig5>, ReportingStream<GbkToBig5Stream>, "modeGbkToBig5",
+             "繁转BIG5(GBK->BIG5)", "说明:\n中華人民共和國={}", HelpExample::Big5Phrase},
+    ModeInfo{Mode::Big5ToGbk, "big5-to-gbk", "BIG5 bytes re-encoded as GBK", kRead, kText,
+             Reporting<Big5ToGbk>, ReportingStream<Big5ToGbkStream>, "modeBig5ToGbk",
+             "BIG5转繁(BIG5->GBK)", "说明:\n{}=中華人民共和國", HelpExample::Big5Phrase},
+    ModeInfo{Mode::CharArray, "char-array", "a C character-array initialiser, one element a byte",
+             kRead, kListing, Lossless<CharArray>, Stream<CharArrayStream>, "modeCharArray",
+             "加,''拆分字符串", "说明:\n{}", HelpExample::WebAddressArray},
+    ModeInfo{Mode::Utf8Encode, "utf8-encode", "text to a hex listing of its UTF-8 bytes", kRead,
+             kListing, Lossless<Utf8Encode>, Stream<Utf8EncodeStream>, "modeUtf8Encode",
+             "字符串转UTF8", "说明:\n123你好=313233E4BDA0E5A5BD"},
+    ModeInfo{Mode::Utf8Decode, "utf8-decode", "a hex listing of UTF-8 bytes back to text", kList,
+             kText, Lossy<Utf8Decode>, nullptr, "modeUtf8Decode", "UTF8转字符串",
+             "说明:\n313233E4BDA0E5A5BD=123你好"},
+    ModeInfo{Mode::FormatOnly, "format",
+             "no conversion: delete the chosen characters and re-join the bytes", kList, kListing,
+             Lossless<FormatOnly>, Stream<FormatOnlyStream>, "modeFormatOnly", "不转换只格式化",
+             "说明:\n11,22.33 44\n55,66.77 88 = 1122334455667788"},
+};
+
+}  // namespace
+
+std::span<const ModeInfo> Modes() {
+  return kModes;
+}
+
+const ModeInfo* FindMode(ConversionMode id) {
+  for (const ModeInfo& mode : kModes)
+    if (mode.id == id) return &mode;
+  return nullptr;
+}
+
+const ModeInfo* FindMode(std::string_view cli_name) {
+  for (const ModeInfo& mode : kModes)
+    if (mode.cli_name == cli_name) return &mode;
+  return nullptr;
+}
+
+}  // namespace tessaly

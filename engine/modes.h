@@ -1,0 +1,58 @@
+#pragma once
+
+#include <memory>
+#include <span>
+#include <string_view>
+
+#include "engine/conversion.h"
+#include "engine/mode_stream.h"
+
+namespace tessaly {
+
+/// What a mode reads.
+enum class ModeReads {
+  Text,     ///< a text to convert
+  Listing,  ///< a listing of bytes (hex pairs, or text that is only reshaped)
+  Nothing,  ///< nothing at all
+};
+
+/// What a mode writes.
+enum class ModeWrites {
+  Listing,  ///< a listing: hex pairs or a character-array initialiser
+  Text,     ///< a text
+};
+
+/// Where a help text's "{}" comes from: bytes that only the mode itself can spell.
+enum class HelpExample {
+  None,
+  Big5Phrase,       ///< 中華人民共和國 in BIG5
+  WebAddressArray,  ///< the maker's web address, " = ", and its character array
+};
+
+/// Everything the front ends know about one mode; the one place a mode is described.
+struct ModeInfo {
+  ConversionMode id;
+  std::string_view cli_name;     ///< `tessaly-cli -m NAME`
+  std::string_view description;  ///< one line for --help and the manual
+  ModeReads reads;
+  ModeWrites writes;
+  /// The whole-text conversion.
+  ConversionResult (*run)(std::string_view input, const ConversionContext& context);
+  /// The conversion block by block, or nullptr when the mode needs the whole text.
+  std::unique_ptr<ModeStream> (*stream)(const ConversionContext& context);
+  std::string_view window_button;  ///< the radio's object name in the form; empty: not shown
+  std::string_view label;          ///< the radio's label (UTF-8)
+  std::string_view help;           ///< what a click on the radio shows (UTF-8, "\n" breaks)
+  HelpExample example = HelpExample::None;
+};
+
+/// Every mode, in the order of the window's ids.
+std::span<const ModeInfo> Modes();
+
+/// The mode with this id, or nullptr (0 and the reserved ids).
+const ModeInfo* FindMode(ConversionMode id);
+
+/// The mode with this command-line name, or nullptr.
+const ModeInfo* FindMode(std::string_view cli_name);
+
+}  // namespace tessaly
