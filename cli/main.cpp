@@ -9,6 +9,7 @@
 
 #include "cli/options.h"
 #include "cli/stream_io.h"
+#include "cli/text_mode.h"
 #include "engine/chunked_conversion.h"
 #include "engine/conversion.h"
 #include "engine/modes.h"
@@ -19,9 +20,15 @@ namespace {
 
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
+constexpr std::string_view kProgram = "tessaly-cli";
 
 void PrintError(std::string_view message) {
-  std::cerr << "tessaly-cli: " << message << '\n';
+  std::cerr << kProgram << ": " << message << '\n';
+}
+
+void PrintUsageError(std::string_view message) {
+  PrintError(message);
+  std::cerr << "Try '" << kProgram << " --help' for more information.\n";
 }
 
 // Faults go to standard error as they happen; the run still writes its result.
@@ -40,86 +47,207 @@ class StderrReporter final : public FaultReporter {
 struct Arguments {
   std::string mode = "format";
   std::string separator = "none";
-  std::string deletion = "all";
+  std::string deletion;  // empty: the mode's default
+  std::string newlines = "as-is";
   std::string seed;
   std::string file = "-";
+  std::string output = "-";
   bool raw = false;
+  bool strict = false;
 };
 
-ConversionRequest MakeRequest(const Arguments& arguments) {
-  ConversionRequest request;
-  request.mode = ParseMode(arguments.mode);
-  request.style = ParseSeparator(arguments.separator);
-  request.deletion = ParseDeletion(arguments.deletion);
-  return request;
+std::string DescribeBytes(std::string_view bytes) {
+  std::string hex;
+  for (const char c : bytes) {
+    char pair[4];
+    std::snprintf(pair, sizeof pair, "%02X", static_cast<unsigned char>(c));
+    hex += pair;
+  }
+  return hex;
 }
 
-AnsiText TextInputToAnsi(const std::string& utf8) {
-  if (const auto offset = FindInvalidUtf8(utf8)) {
-    throw IoError("the input is not valid UTF-8 (byte offset " + std::to_string(*offset) +
-                  "); use --raw to convert its bytes as they are");
+// A character shown in a message, with its code point; `utf8` is one well-formed character.
+std::string DescribeChar(std::string_view utf8) {
+  if (utf8.empty()) return "an unpaired surrogate";
+  if (FindInvalidUtf8(utf8)) return "malformed " + DescribeBytes(utf8);
+  const auto byte = [utf8](std::size_t i) { return static_cast<unsigned char>(utf8[i]); };
+  const std::size_t trail = byte(0) >= 0xF0 ? 3 : byte(0) >= 0xE0 ? 2 : byte(0) >= 0xC0 ? 1 : 0;
+  char32_t code_point = trail == 0 ? byte(0) : byte(0) & (0x3F >> trail);
+  for (std::size_t i = 1; i <= trail && i < utf8.size(); ++i)
+    code_point = code_point << 6 | (byte(i) & 0x3F);
+  char hex[16];
+  std::snprintf(hex, sizeof hex, "U+%04X", static_cast<unsigned>(code_point));
+  return "'" + std::string(utf8) + "' " + hex;
+}
+
+// One line per kind of loss; true when there was any. `chars`: the lost pieces are characters
+// (UTF-8), not bytes of the working encoding.
+bool ReportLosses(const LossReport& losses, const ModeInfo& mode, bool chars, bool strict) {
+  const std::string target(mode.output_encoding.empty() ? "GBK" : mode.output_encoding);
+  const std::string kind = strict ? "error: " : "warning: ";
+  const auto at = [](std::size_t offset) { return " (first at byte " + std::to_string(offset); };
+  if (const LossRecord& r = losses[LossKind::Unmappable]; r.count != 0) {
+    PrintError(kind + std::to_string(r.count) + " character(s) have no " + target +
+               " form and became '?'" + at(r.first_offset) + ": " +
+               (chars ? DescribeChar(r.first_piece) : DescribeBytes(r.first_piece)) + ")");
   }
-  AnsiInput input = Utf8TextToAnsi(utf8);
-  if (input.substituted > 0) {
-    PrintError("warning: " + std::to_string(input.substituted) +
-               " character(s) have no GBK form and became '?'");
+  if (const LossRecord& r = losses[LossKind::EmptyHexPiece]; r.count != 0) {
+    PrintError(kind + std::to_string(r.count) +
+               " hex piece(s) held no value and repeated the byte before" + at(r.first_offset) +
+               ": '" + r.first_piece + "')");
   }
-  return std::move(input.text);
+  if (const LossRecord& r = losses[LossKind::CutAtZero]; r.count != 0) {
+    PrintError(kind + "the decoded data ends at its first zero, at byte " +
+               std::to_string(r.first_offset) + " of the input; what follows was dropped");
+  }
+  if (const LossRecord& r = losses[LossKind::InvalidOutput]; r.count != 0) {
+    PrintError(kind + std::to_string(r.count) +
+               " byte sequence(s) of the result are not valid GBK and became U+FFFD (first at "
+               "byte " +
+               std::to_string(r.first_offset) + " of the result: " + DescribeBytes(r.first_piece) +
+               "); use --raw for the bytes as they are");
+  }
+  return !losses.empty();
+}
+
+struct Run {
+  ConversionRequest request;
+  const ModeInfo* mode;
+  LineBreaks breaks;
+  TickSource ticks = MonotonicTickCount;
+};
+
+Run Prepare(const Arguments& arguments) {
+  Run run;
+  run.request.mode = ParseMode(arguments.mode);
+  run.mode = FindMode(run.request.mode);
+  run.request.style = ParseSeparator(arguments.separator);
+  run.request.deletion =
+      arguments.deletion.empty() ? DefaultDeletion(*run.mode) : ParseDeletion(arguments.deletion);
+  run.breaks = ParseNewlines(arguments.newlines);
+  if (!arguments.seed.empty()) run.ticks = [seed = ParseSeed(arguments.seed)] { return seed; };
+  return run;
 }
 
 // Raw bytes through a mode that needs no look at the whole text: convert block by block, so the
 // memory used stays small whatever the size of the input.
-int ConvertInChunks(const ConversionRequest& request, InputFile& file) {
+int ConvertInChunks(const Run& run, InputFile& file, Output& output, bool strict) {
   StderrReporter reporter;
-  ChunkedConversion conversion(request.mode, request.deletion, request.style,
-                               ConversionContext{reporter});
+  ChunkedConversion conversion(run.request.mode, run.request.deletion, run.request.style,
+                               ConversionContext{reporter, run.ticks});
   std::string chunk;
   AnsiText out;
   while (file.ReadChunk(chunk, kBlockSize)) {
     out.clear();
     conversion.Convert(chunk, out);
-    WriteAll(out);
+    output.Write(out);
   }
   out.clear();
   conversion.Finish(out);
-  WriteAll(out);
-  return reporter.faulted() ? kExitFailure : 0;
+  output.Write(out);
+  output.Commit();
+  const bool lost =
+      ReportLosses(conversion.losses(), *run.mode, run.mode->reads == ModeReads::Listing, strict);
+  return reporter.faulted() || (strict && lost) ? kExitFailure : 0;
+}
+
+AnsiText CheckedTextToEngine(const std::string& utf8, const Run& run, LossReport& losses) {
+  if (const auto offset = FindInvalidUtf8(utf8)) {
+    throw IoError("the input is not valid UTF-8 (byte offset " + std::to_string(*offset) +
+                  "); use --raw to convert its bytes as they are");
+  }
+  return TextToEngine(utf8, run.breaks, losses);
 }
 
 int Convert(const Arguments& arguments) {
-  ConversionRequest request = MakeRequest(arguments);
-  TickSource ticks = MonotonicTickCount;
-  if (!arguments.seed.empty()) ticks = [seed = ParseSeed(arguments.seed)] { return seed; };
-
-  InputFile file(arguments.file);
-  if (arguments.raw && ChunkedConversion::Supports(request.mode))
-    return ConvertInChunks(request, file);
-  std::string input = file.ReadAll();
-  request.input = arguments.raw ? std::move(input) : TextInputToAnsi(input);
+  Run run = Prepare(arguments);
+  Output output(arguments.output);
+  if (run.mode->reads == ModeReads::Nothing) {  // nothing to wait for on standard input
+    run.request.input.clear();
+  } else {
+    InputFile file(arguments.file);
+    if (arguments.raw && run.mode->stream != nullptr)
+      return ConvertInChunks(run, file, output, arguments.strict);
+    run.request.input = file.ReadAll();
+  }
+  LossReport losses;
+  const std::string utf8_input = arguments.raw ? std::string() : std::move(run.request.input);
+  if (!arguments.raw) run.request.input = CheckedTextToEngine(utf8_input, run, losses);
 
   StderrReporter reporter;
-  const AnsiText result = RunConversion(request, ConversionContext{reporter, ticks}).text;
-  WriteAll(arguments.raw ? result : AnsiToUtf8Text(result) + '\n');
-  return reporter.faulted() ? kExitFailure : 0;
+  ConversionResult result = RunConversion(run.request, ConversionContext{reporter, run.ticks});
+  if (!arguments.raw) {
+    // The engine counts in its own bytes; the user counts in the text given.
+    for (const auto kind : {LossKind::EmptyHexPiece, LossKind::CutAtZero, LossKind::Unmappable}) {
+      LossRecord& record = result.losses[kind];
+      if (record.count != 0)
+        record.first_offset = Utf8OffsetOf(utf8_input, record.first_offset, run.breaks);
+    }
+    // A text mode's lost piece is bytes of the engine's text: show the character the user gave.
+    LossRecord& unmappable = result.losses[LossKind::Unmappable];
+    if (unmappable.count != 0 && run.mode->reads == ModeReads::Text) {
+      unmappable.first_piece = Utf8CharAt(utf8_input, unmappable.first_offset);
+    }
+  }
+  losses.Merge(result.losses);
+  output.Write(arguments.raw ? result.text
+                             : EngineToText(result.text, *run.mode, run.breaks, losses));
+  output.Commit();
+  const bool chars = !arguments.raw || run.mode->reads == ModeReads::Listing;
+  const bool lost = ReportLosses(losses, *run.mode, chars, arguments.strict);
+  return reporter.faulted() || (arguments.strict && lost) ? kExitFailure : 0;
 }
 
+std::string ModeList() {
+  std::string list = "Modes:\n";
+  for (const ModeInfo& mode : Modes()) {
+    std::string name(mode.cli_name);
+    name.resize(14, ' ');
+    list += "  " + name + std::string(mode.description) +
+            (mode.reads == ModeReads::Listing ? " (deletes all by default)" : "") + "\n";
+  }
+  return list;
+}
+
+constexpr std::string_view kExamples = R"(
+Examples:
+  printf '你好' | tessaly-cli -m hex-encode -s space      C4 E3 BA C3
+  printf 'C4E3BAC3' | tessaly-cli -m hex-decode          你好
+  tessaly-cli -m s2t -o book-traditional.txt book.txt
+  tessaly-cli --raw -d none -m hex-encode dump.bin | tessaly-cli --raw -m hex-decode
+
+Text mode reads and writes UTF-8, line breaks as they are; a listing result ends with one line
+feed. Losses (characters GBK lacks, hex pieces without a value, data cut at a zero, bytes the
+output cannot show) are reported on standard error; with --strict they fail the run.
+Exit status: 0 success, 1 input/output error, fault or (with --strict) loss, 2 usage error.
+)";
+
 void DefineOptions(CLI::App& app, Arguments& arguments) {
-  std::string modes;
-  for (const ModeInfo& mode : Modes())
-    modes += (modes.empty() ? "" : ", ") + std::string(mode.cli_name);
-  app.add_option("-m,--mode", arguments.mode, modes)->capture_default_str();
-  app.add_option("-s,--separator", arguments.separator, "none, space, comma, dot, 0x")
+  app.add_option("-m,--mode", arguments.mode, "conversion mode (see Modes below)")
+      ->capture_default_str();
+  app.add_option("-s,--separator", arguments.separator,
+                 "separator between two-byte pieces: none, space, comma, dot, 0x")
       ->capture_default_str();
   app.add_option("-d,--delete", arguments.deletion,
                  "characters deleted first: all, none, or a comma-separated subset of "
-                 "spaces,dots,commas,tabs,newlines")
+                 "spaces,dots,commas,tabs,newlines (default: all for modes that read a listing, "
+                 "none for the others)");
+  app.add_option("--newlines", arguments.newlines,
+                 "as-is: line breaks pass unchanged; crlf: the window's treatment (CR LF inside, "
+                 "LF outside)")
       ->capture_default_str();
   app.add_flag("--raw", arguments.raw,
                "input and output are GBK bytes as they are (default: UTF-8 text)");
+  app.add_flag("--strict", arguments.strict, "any loss is an error (exit status 1)");
   app.add_option("--seed", arguments.seed,
                  "seed for 'random' (0 to 4294967295) instead of the clock");
-  app.add_option("FILE", arguments.file, "input file; standard input when absent or '-'");
-  app.set_version_flag("--version", std::string("tessaly-cli " TESSALY_VERSION));
+  app.add_option("-o,--output", arguments.output,
+                 "write the result to FILE (replaced whole, only on success)")
+      ->type_name("FILE");
+  app.add_option("FILE", arguments.file, "input file; standard input when absent or '-'")
+      ->type_name("");
+  app.set_version_flag("-V,--version", std::string(kProgram) + " " TESSALY_VERSION);
+  app.footer(ModeList() + std::string(kExamples));
 }
 
 }  // namespace
@@ -131,7 +259,7 @@ int main(int argc, char** argv) {
   CLI::App app{
       "Converts text to and from hex listings of its GBK, UTF-16LE and UTF-8 bytes, "
       "between simplified and traditional Chinese and between GBK and BIG5.",
-      "tessaly-cli"};
+      std::string(kProgram)};
   Arguments arguments;
   DefineOptions(app, arguments);
   try {
@@ -139,16 +267,16 @@ int main(int argc, char** argv) {
   } catch (const CLI::CallForHelp& e) {
     return app.exit(e);
   } catch (const CLI::CallForVersion&) {
-    std::cout << "tessaly-cli " TESSALY_VERSION "\n";
+    std::cout << kProgram << " " TESSALY_VERSION "\n";
     return 0;
   } catch (const CLI::ParseError& e) {
-    PrintError(e.what());
+    PrintUsageError(e.what());
     return kExitUsage;
   }
   try {
     return Convert(arguments);
   } catch (const UsageError& e) {
-    PrintError(e.what());
+    PrintUsageError(e.what());
     return kExitUsage;
   } catch (const IoError& e) {
     if (*e.what() != '\0') PrintError(e.what());

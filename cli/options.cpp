@@ -14,6 +14,11 @@ constexpr std::pair<std::string_view, SeparatorStyle> kSeparators[] = {
     {"0x", SeparatorStyle::SeparatorHexList},
 };
 
+constexpr std::pair<std::string_view, LineBreaks> kNewlines[] = {
+    {"as-is", LineBreaks::AsIs},
+    {"crlf", LineBreaks::CrLf},
+};
+
 constexpr std::pair<std::string_view, bool DeletionOptions::*> kDeletionClasses[] = {
     {"spaces", &DeletionOptions::DeleteSpaces},       {"dots", &DeletionOptions::DeleteDots},
     {"commas", &DeletionOptions::DeleteCommas},       {"tabs", &DeletionOptions::DeleteTabs},
@@ -63,6 +68,10 @@ DeletionOptions ParseDeletion(std::string_view list) {
     if (comma == std::string_view::npos) return options;
     list.remove_prefix(comma + 1);
   }
+}
+
+LineBreaks ParseNewlines(std::string_view word) {
+  return Lookup(kNewlines, word, "line-break treatment");
 }
 
 std::uint32_t ParseSeed(std::string_view word) {

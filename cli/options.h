@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "engine/conversion.h"
+#include "engine/text_boundary.h"
 
 namespace tessaly::cli {
 
@@ -23,6 +24,9 @@ SeparatorStyle ParseSeparator(std::string_view word);
 
 /// A comma-separated list of deletion classes, `all` or `none`.
 DeletionOptions ParseDeletion(std::string_view list);
+
+/// How line breaks cross into the engine: `as-is` or `crlf`.
+LineBreaks ParseNewlines(std::string_view word);
 
 /// A seed from 0 to 4294967295.
 std::uint32_t ParseSeed(std::string_view word);

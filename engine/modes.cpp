@@ -82,7 +82,7 @@ const std::array kModes = {
              "说明:\n中華人民共和國=中华人民共和国"},
     ModeInfo{Mode::GbkToBig5, "gbk-to-big5", "GBK bytes re-encoded as BIG5", kRead, kText,
              Reporting<GbkToBig5>, ReportingStream<GbkToBig5Stream>, "modeGbkToBig5",
-             "繁转BIG5(GBK->BIG5)", "说明:\n中華人民共和國={}", HelpExample::Big5Phrase},
+             "繁转BIG5(GBK->BIG5)", "说明:\n中華人民共和國={}", HelpExample::Big5Phrase, "BIG5"},
     ModeInfo{Mode::Big5ToGbk, "big5-to-gbk", "BIG5 bytes re-encoded as GBK", kRead, kText,
              Reporting<Big5ToGbk>, ReportingStream<Big5ToGbkStream>, "modeBig5ToGbk",
              "BIG5转繁(BIG5->GBK)", "说明:\n{}=中華人民共和國", HelpExample::Big5Phrase},

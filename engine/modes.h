@@ -44,6 +44,8 @@ struct ModeInfo {
   std::string_view label;          ///< the radio's label (UTF-8)
   std::string_view help;           ///< what a click on the radio shows (UTF-8, "\n" breaks)
   HelpExample example = HelpExample::None;
+  /// The encoding of the mode's output when it is not the working encoding (GBK).
+  std::string_view output_encoding = {};
 };
 
 /// Every mode, in the order of the window's ids.

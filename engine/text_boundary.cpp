@@ -3,6 +3,7 @@
 #include <unicode/utf8.h>
 
 #include "engine/code_page.h"
+#include "engine/code_page_table.h"
 
 namespace tessaly {
 namespace {
@@ -37,6 +38,39 @@ std::basic_string<Char> CrLfToLineBreaks(std::basic_string_view<Char> text) {
   return out;
 }
 
+// One character of UTF-8 text at `pos`: its length there and its code point (-1 when malformed).
+std::pair<std::size_t, UChar32> Utf8CharAt(std::string_view utf8, std::size_t pos) {
+  const auto* data = reinterpret_cast<const std::uint8_t*>(utf8.data());
+  auto next = static_cast<std::int64_t>(pos);
+  UChar32 code_point = 0;
+  U8_NEXT(data, next, static_cast<std::int64_t>(utf8.size()), code_point);
+  return {static_cast<std::size_t>(next) - pos, code_point};
+}
+
+// How many GBK bytes the character at `pos` of `utf8` becomes, and whether GBK lacks it.
+std::pair<std::size_t, bool> AnsiLengthAt(std::string_view utf8, std::size_t pos, LineBreaks breaks,
+                                          const CodePageEncoder& gbk) {
+  const auto [length, code_point] = Utf8CharAt(utf8, pos);
+  if (breaks == LineBreaks::CrLf && (code_point == '\r' || code_point == '\n')) return {2, false};
+  if (code_point < 0) return {1, true};
+  const EncodedChar encoded = gbk.Encode(static_cast<char32_t>(code_point));
+  return {encoded.size, !encoded.held};
+}
+
+// Where Utf8TextToAnsi substituted first, found by walking the text when there was any.
+void FindFirstSubstituted(std::string_view utf8, LineBreaks breaks, AnsiInput& input) {
+  const auto gbk = CodePageEncoder::For(AnsiCodePage());
+  for (std::size_t pos = 0; pos < utf8.size();) {
+    const std::size_t length = Utf8CharAt(utf8, pos).first;
+    if (AnsiLengthAt(utf8, pos, breaks, *gbk).second) {
+      input.first_substituted = pos;
+      input.first_substituted_char = utf8.substr(pos, length);
+      return;
+    }
+    pos += length;
+  }
+}
+
 }  // namespace
 
 AnsiInput TextToAnsi(std::u16string_view text) {
@@ -50,12 +84,56 @@ std::u16string AnsiToText(std::string_view ansi) {
   return CrLfToLineBreaks(std::u16string_view(text));
 }
 
-AnsiInput Utf8TextToAnsi(std::string_view utf8) {
-  return TextToAnsi(Utf8CodePage().ToUtf16(utf8));
+AnsiInput Utf8TextToAnsi(std::string_view utf8, LineBreaks breaks) {
+  AnsiInput input;
+  if (breaks == LineBreaks::CrLf) {
+    input = TextToAnsi(Utf8CodePage().ToUtf16(utf8));
+  } else {
+    input.text = AnsiCodePage().FromUtf16(Utf8CodePage().ToUtf16(utf8), &input.substituted);
+  }
+  if (input.substituted != 0) FindFirstSubstituted(utf8, breaks, input);
+  return input;
 }
 
-std::string AnsiToUtf8Text(std::string_view ansi) {
-  return Utf8CodePage().FromUtf16(AnsiToText(ansi));
+std::string AnsiToUtf8Text(std::string_view ansi, LineBreaks breaks) {
+  if (breaks == LineBreaks::CrLf) return Utf8CodePage().FromUtf16(AnsiToText(ansi));
+  return Utf8CodePage().FromUtf16(AnsiCodePage().ToUtf16(ansi));
+}
+
+// GBK decodes no character to U+FFFD, so every U+FFFD in the text stands for bytes it cannot read.
+Utf8Output AnsiToUtf8Output(std::string_view ansi, LineBreaks breaks) {
+  Utf8Output output;
+  output.text = AnsiToUtf8Text(ansi, breaks);
+  if (output.text.find("\xEF\xBF\xBD") == std::string::npos) return output;
+  const auto gbk = CodePageDecoder::For(AnsiCodePage());
+  for (std::size_t pos = 0; pos < ansi.size();) {
+    const CodePageDecoder::Char c = gbk->CharAt(ansi, pos);
+    if (c.code_point == U'\uFFFD') {
+      if (output.invalid++ == 0) {
+        output.first_invalid = pos;
+        output.first_invalid_bytes = ansi.substr(pos, c.length);
+      }
+    }
+    pos += c.length;
+  }
+  return output;
+}
+
+std::size_t Utf8OffsetOf(std::string_view utf8, std::size_t ansi_offset, LineBreaks breaks) {
+  const auto gbk = CodePageEncoder::For(AnsiCodePage());
+  std::size_t ansi = 0;
+  std::size_t pos = 0;
+  while (pos < utf8.size()) {
+    const std::size_t length = Utf8CharAt(utf8, pos).first;
+    // A CR LF pair is one line break: two bytes either way.
+    const bool pair = breaks == LineBreaks::CrLf && utf8[pos] == '\r' && pos + 1 < utf8.size() &&
+                      utf8[pos + 1] == '\n';
+    const std::size_t next = ansi + AnsiLengthAt(utf8, pos, breaks, *gbk).first;
+    if (next > ansi_offset) break;
+    ansi = next;
+    pos += pair ? 2 : length;
+  }
+  return pos;
 }
 
 std::optional<std::size_t> FindInvalidUtf8(std::string_view bytes) {
