@@ -177,3 +177,81 @@ TEST(RunConversion, EveryReservedIdGivesEmptyOutput) {
 
 }  // namespace
 }  // namespace tessaly
+
+namespace tessaly {
+namespace {
+
+// A lead byte as target would have to take its trail byte along; the function serves ASCII only.
+TEST(RemoveChar, RefusesTargetsThatStartTwoByteCharacters) {
+  EXPECT_THROW(RemoveChar(testing::Bytes("C4E341"), '\xC4'), std::invalid_argument);
+  EXPECT_EQ(RemoveChar("a b", ' '), "ab");
+}
+
+struct LossCase {
+  std::string name;
+  std::string input;
+  ConversionMode mode;
+  DeletionOptions deletion;
+  LossKind kind;
+  std::size_t count;
+  std::size_t first_offset;  // in the input before deletions
+  std::string first_piece;
+};
+
+class LossReportTest : public ::testing::TestWithParam<LossCase> {};
+
+TEST_P(LossReportTest, CountsAndPlacesTheFirstLossInTheGivenInput) {
+  const LossCase& c = GetParam();
+  testing::RecordingReporter reporter;
+  const ConversionResult result =
+      RunConversion({c.input, c.mode, c.deletion, SeparatorStyle::SeparatorNone}, {reporter});
+  const LossRecord& record = result.losses[c.kind];
+  EXPECT_EQ(record.count, c.count);
+  EXPECT_EQ(record.first_offset, c.first_offset);
+  EXPECT_EQ(record.first_piece, c.first_piece);
+}
+
+constexpr DeletionOptions kAll = DeletionOptions::All();
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, LossReportTest,
+    ::testing::Values(LossCase{"EmptyPiece",
+                               "ZZ41",
+                               ConversionMode::HexDecode,
+                               {},
+                               LossKind::EmptyHexPiece,
+                               1,
+                               0,
+                               "ZZ"},
+                      LossCase{"EmptyPiecesAfterDeletions", "41 , ZZx", ConversionMode::HexDecode,
+                               kAll, LossKind::EmptyHexPiece, 2, 5, "ZZ"},
+                      LossCase{"OddLastPiece", "41 4", ConversionMode::HexDecode, kAll,
+                               LossKind::EmptyHexPiece, 0, 0, ""},
+                      LossCase{"Utf16Unmappable", "4100010E", ConversionMode::Utf16Decode, kAll,
+                               LossKind::Unmappable, 1, 4, "\u0E01"},
+                      LossCase{"Utf16CutAtZero", "41 00 00 00 42 00", ConversionMode::Utf16Decode,
+                               kAll, LossKind::CutAtZero, 1, 6, "0000"},
+                      LossCase{"Utf8CutAtZero", "E4BDA00041", ConversionMode::Utf8Decode, kAll,
+                               LossKind::CutAtZero, 1, 6, "00"},
+                      LossCase{"Utf8Malformed", "41E4BD42", ConversionMode::Utf8Decode, kAll,
+                               LossKind::Unmappable, 1, 2, testing::Bytes("E4BD")},
+                      LossCase{"Big5Lacks",
+                               "a" + testing::Bytes("BCF2") + "b" + testing::Bytes("BCF2"),
+                               ConversionMode::GbkToBig5,
+                               {},
+                               LossKind::Unmappable,
+                               2,
+                               1,
+                               testing::Bytes("BCF2")},
+                      LossCase{"S2tFallbackIsNoLoss",
+                               testing::Bytes("CDB7B7A2"),
+                               ConversionMode::SimplifiedToTraditional,
+                               {},
+                               LossKind::Unmappable,
+                               0,
+                               0,
+                               ""}),
+    [](const auto& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace tessaly
