@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/char_codec.h"
 #include "engine/code_page_table.h"
 #include "engine/detail/chinese_routines.h"
 #include "engine/errors.h"
@@ -98,11 +99,11 @@ void AppendUtf8(std::string& out, char32_t code_point) {
   out.append(bytes, static_cast<std::size_t>(length));
 }
 
-std::string GbkToUtf8(std::string_view text, const CodePageDecoder& gbk) {
+std::string GbkToUtf8(std::string_view text, const CharCodec& gbk) {
   std::string utf8;
   utf8.reserve(text.size() * 3 / 2 + U8_MAX_LENGTH);
   for (std::size_t pos = 0; pos < text.size();) {
-    const CodePageDecoder::Char source_char = gbk.CharAt(text, pos);
+    const CharCodec::Char source_char = gbk.CharAt(text, pos);
     AppendUtf8(utf8, source_char.code_point);
     pos += source_char.length;
   }
@@ -113,8 +114,8 @@ std::string GbkToUtf8(std::string_view text, const CodePageDecoder& gbk) {
 // character whose new form GBK cannot hold keeps its source bytes.
 class GbkJoiner {
  public:
-  GbkJoiner(std::string_view source, const CodePageDecoder& decoder, const CodePageEncoder& encoder)
-      : source_(source), decoder_(decoder), encoder_(encoder) {
+  GbkJoiner(std::string_view source, const CharCodec& codec)
+      : source_(source), decoder_(codec), encoder_(codec) {
     out_.reserve(source.size());
   }
 
@@ -137,7 +138,7 @@ class GbkJoiner {
  private:
   struct SourceChar {
     std::size_t pos;
-    CodePageDecoder::Char decoded;
+    CharCodec::Char decoded;
   };
 
   void TakeSourceChars(std::size_t utf8_bytes) {
@@ -145,7 +146,7 @@ class GbkJoiner {
     std::size_t covered = 0;
     while (covered < utf8_bytes) {
       if (pos_ >= source_.size()) throw MappingMismatch("a mapped piece reaches past the text");
-      const CodePageDecoder::Char decoded = decoder_.CharAt(source_, pos_);
+      const CharCodec::Char decoded = decoder_.CharAt(source_, pos_);
       taken_.push_back({pos_, decoded});
       covered += U8_LENGTH(decoded.code_point);
       pos_ += decoded.length;
@@ -190,8 +191,8 @@ class GbkJoiner {
   }
 
   std::string_view source_;
-  const CodePageDecoder& decoder_;
-  const CodePageEncoder& encoder_;
+  const CharCodec& decoder_;
+  const CharCodec& encoder_;
   std::size_t pos_ = 0;
   std::vector<SourceChar> taken_;
   std::vector<char32_t> mapped_;
@@ -199,9 +200,9 @@ class GbkJoiner {
 };
 
 AnsiText MapRun(std::string_view text, ChineseDirection direction, const ChineseMapper& mapper,
-                const CodePageDecoder& decoder, const CodePageEncoder& encoder) {
-  GbkJoiner joiner(text, decoder, encoder);
-  mapper.Map(GbkToUtf8(text, decoder), direction,
+                const CharCodec& codec) {
+  GbkJoiner joiner(text, codec);
+  mapper.Map(GbkToUtf8(text, codec), direction,
              [&joiner](std::size_t source_bytes, std::string_view mapped) {
                joiner.Add(source_bytes, mapped);
              });
@@ -211,17 +212,21 @@ AnsiText MapRun(std::string_view text, ChineseDirection direction, const Chinese
 // A zero byte is a character no phrase holds, and mappers read C strings: the runs between zero
 // bytes are mapped apart and the zero bytes kept.
 AnsiText MapChinese(std::string_view text, ChineseDirection direction, const ChineseMapper& mapper,
-                    const CodePage& gbk) {
-  const auto decoder = CodePageDecoder::For(gbk);
-  const auto encoder = CodePageEncoder::For(gbk);
+                    const CharCodec& codec) {
   AnsiText out;
   for (;;) {
     const std::size_t zero = text.find('\0');
-    out += MapRun(text.substr(0, zero), direction, mapper, *decoder, *encoder);
+    out += MapRun(text.substr(0, zero), direction, mapper, codec);
     if (zero == std::string_view::npos) return out;
     out += '\0';
     text.remove_prefix(zero + 1);
   }
+}
+
+// The working encoding's codec, or the tables of a code page a test hands in.
+std::shared_ptr<const CharCodec> CodecOf(const CodePage& code_page, Encoding encoding) {
+  if (&code_page == &CodePageOf(encoding)) return CharCodec::For(encoding);
+  return CharCodec::ForDoubleByte(code_page);
 }
 
 }  // namespace
@@ -229,16 +234,20 @@ AnsiText MapChinese(std::string_view text, ChineseDirection direction, const Chi
 namespace detail {
 
 AnsiText SimplifiedToTraditionalWith(std::string_view text, FaultReporter& reporter,
-                                     const ChineseMapper& mapper, const CodePage& gbk) {
+                                     const ChineseMapper& mapper, const CodePage& gbk,
+                                     Encoding encoding) {
   return Guarded(text, "GB2GBK", reporter, [&](std::string_view source) {
-    return MapChinese(source, ChineseDirection::SimplifiedToTraditional, mapper, gbk);
+    return MapChinese(source, ChineseDirection::SimplifiedToTraditional, mapper,
+                      *CodecOf(gbk, encoding));
   });
 }
 
 AnsiText TraditionalToSimplifiedWith(std::string_view text, FaultReporter& reporter,
-                                     const ChineseMapper& mapper, const CodePage& gbk) {
+                                     const ChineseMapper& mapper, const CodePage& gbk,
+                                     Encoding encoding) {
   return Guarded(text, "GBK2GB", reporter, [&](std::string_view source) {
-    return MapChinese(source, ChineseDirection::TraditionalToSimplified, mapper, gbk);
+    return MapChinese(source, ChineseDirection::TraditionalToSimplified, mapper,
+                      *CodecOf(gbk, encoding));
   });
 }
 
@@ -328,12 +337,16 @@ void ChunkedRecoding::RecodeWithPending(std::string_view chunk, bool more, AnsiT
 
 }  // namespace detail
 
-AnsiText SimplifiedToTraditional(std::string_view input, FaultReporter& reporter) {
-  return detail::SimplifiedToTraditionalWith(input, reporter);
+AnsiText SimplifiedToTraditional(std::string_view input, FaultReporter& reporter,
+                                 Encoding encoding) {
+  return detail::SimplifiedToTraditionalWith(input, reporter, DefaultChineseMapper(),
+                                             CodePageOf(encoding), encoding);
 }
 
-AnsiText TraditionalToSimplified(std::string_view input, FaultReporter& reporter) {
-  return detail::TraditionalToSimplifiedWith(input, reporter);
+AnsiText TraditionalToSimplified(std::string_view input, FaultReporter& reporter,
+                                 Encoding encoding) {
+  return detail::TraditionalToSimplifiedWith(input, reporter, DefaultChineseMapper(),
+                                             CodePageOf(encoding), encoding);
 }
 
 AnsiText GbkToBig5(std::string_view input, FaultReporter& reporter, LossReport* losses) {

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "engine/ansi_text.h"
+#include "engine/encodings.h"
 #include "engine/fault_reporter.h"
 #include "engine/loss_report.h"
 #include "engine/mode_stream.h"
@@ -13,13 +14,15 @@ namespace tessaly {
 /// Caption of the box that reports a fault of the Chinese modes.
 inline constexpr std::string_view kChineseFaultCaption = "出错";
 
-/// Simplified characters of GBK text replaced, phrase by phrase, by their traditional forms; a
-/// character whose new form GBK cannot hold keeps its old one. On a fault, `reporter` hears
-/// "GB2GBK 出错" and the text comes back as given.
-AnsiText SimplifiedToTraditional(std::string_view input, FaultReporter& reporter);
+/// Simplified characters of text in `encoding` replaced, phrase by phrase, by their traditional
+/// forms; a character whose new form the encoding cannot hold keeps its old one. On a fault,
+/// `reporter` hears "GB2GBK 出错" and the text comes back as given.
+AnsiText SimplifiedToTraditional(std::string_view input, FaultReporter& reporter,
+                                 Encoding encoding = Encoding::Gbk);
 
 /// The same from traditional to simplified; its fault text is "GBK2GB 出错".
-AnsiText TraditionalToSimplified(std::string_view input, FaultReporter& reporter);
+AnsiText TraditionalToSimplified(std::string_view input, FaultReporter& reporter,
+                                 Encoding encoding = Encoding::Gbk);
 
 /// GBK text re-encoded as BIG5; a character BIG5 lacks becomes "?" and `losses`, when given,
 /// counts it. On a fault, `reporter` hears "GBK2BIG5 出错" and the text comes back as given.

@@ -11,7 +11,8 @@ ChunkedConversion::ChunkedConversion(ConversionMode mode, const DeletionOptions&
                                      SeparatorStyle style, const ConversionContext& context)
     : stream_(FindMode(mode)->stream(context)),
       deletion_(deletion),
-      stripper_(deletion),
+      stripper_(deletion, InfoOf(context.encoding).leads),
+      leads_(InfoOf(context.encoding).leads),
       joiner_(style),
       separates_(style != SeparatorStyle::SeparatorNone && style != SeparatorStyle::Unselected) {}
 
@@ -55,7 +56,7 @@ std::size_t ChunkedConversion::InputOffset(std::size_t stripped_offset) const {
   const std::size_t offset = stripped_offset - kept.stripped_offset;
   if (stripper_.DeletesNothing()) return kept.input_offset + offset;
   return kept.input_offset +
-         OffsetBeforeDeletions(kept.bytes, deletion_, offset, kept.started_in_trail);
+         OffsetBeforeDeletions(kept.bytes, deletion_, offset, kept.started_in_trail, leads_);
 }
 
 void ChunkedConversion::Finish(AnsiText& out) {

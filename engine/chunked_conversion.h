@@ -37,6 +37,7 @@ class ChunkedConversion {
   std::unique_ptr<ModeStream> stream_;
   DeletionOptions deletion_;
   CharStripper stripper_;
+  LeadBytes leads_;
   SeparatorJoiner joiner_;
   bool separates_;
   AnsiText stripped_;

@@ -4,7 +4,10 @@
 #include <functional>
 #include <string_view>
 
+#include <optional>
+
 #include "engine/ansi_text.h"
+#include "engine/encodings.h"
 #include "engine/fault_reporter.h"
 #include "engine/loss_report.h"
 
@@ -70,12 +73,18 @@ std::uint32_t MonotonicTickCount();
 struct ConversionContext {
   FaultReporter& reporter;
   TickSource ticks = MonotonicTickCount;
+  /// What the input's text is made of, and the results' text unless they say otherwise.
+  Encoding encoding = Encoding::Gbk;
+  /// The caller can show a UTF-8 result: a decoded character the encoding lacks stays itself
+  /// (the whole result is then UTF-8) instead of becoming "?".
+  bool unicode_result = false;
 };
 
 /// A conversion's text and what it lost on the way.
 struct ConversionResult {
   AnsiText text;
-  LossReport losses;  ///< offsets count in the conversion's input
+  LossReport losses;                   ///< offsets count in the conversion's input
+  std::optional<Encoding> encoding{};  ///< the text's encoding when not the context's
 };
 
 /// Deletes the chosen characters, runs the mode and joins its output in the chosen style; loss

@@ -31,9 +31,24 @@ ConversionResult Reporting(std::string_view input, const ConversionContext& cont
   return result;
 }
 
-template <AnsiText (*Convert)(std::string_view, FaultReporter&)>
+template <AnsiText (*Convert)(std::string_view, FaultReporter&, Encoding)>
 ConversionResult ReportingLossless(std::string_view input, const ConversionContext& context) {
-  return {Convert(input, context.reporter), {}};
+  return {Convert(input, context.reporter, context.encoding), {}};
+}
+
+template <AnsiText (*Convert)(std::string_view, Encoding)>
+ConversionResult Encoded(std::string_view input, const ConversionContext& context) {
+  return {Convert(input, context.encoding), {}};
+}
+
+template <ConversionResult (*Convert)(std::string_view, Encoding, bool)>
+ConversionResult Decoded(std::string_view input, const ConversionContext& context) {
+  return Convert(input, context.encoding, context.unicode_result);
+}
+
+template <std::unique_ptr<ModeStream> (*Make)(Encoding)>
+std::unique_ptr<ModeStream> EncodedStream(const ConversionContext& context) {
+  return Make(context.encoding);
 }
 
 template <std::unique_ptr<ModeStream> (*Make)()>
@@ -51,6 +66,7 @@ ConversionResult Random(std::string_view input, const ConversionContext& context
 }
 
 constexpr auto kRead = ModeReads::Text;
+constexpr auto kAnyText = ModeReads::AnyText;
 constexpr auto kList = ModeReads::Listing;
 constexpr auto kListing = ModeWrites::Listing;
 constexpr auto kText = ModeWrites::Text;
@@ -63,11 +79,11 @@ const std::array kModes = {
              Lossy<HexDecode>, Stream<HexDecodeStream>, "modeHexDecode", "16进制转字符串",
              "说明:\n31 32 33 34 35 = 12345 \nC4 E3 BA C3 = 你好"},
     ModeInfo{Mode::Utf16Encode, "utf16-encode", "text to a hex listing of its UTF-16LE bytes",
-             kRead, kListing, Lossless<Utf16Encode>, Stream<Utf16EncodeStream>, "modeUtf16Encode",
-             "字符串转Unicode",
+             kAnyText, kListing, Encoded<Utf16Encode>, EncodedStream<Utf16EncodeStream>,
+             "modeUtf16Encode", "字符串转Unicode",
              "说明:\n12345 = 31 00 32 00 33 00 34 00 35 00 \n你好 = 60 4F 7D 59 "},
     ModeInfo{Mode::Utf16Decode, "utf16-decode", "a hex listing of UTF-16LE bytes back to text",
-             kList, kText, Lossy<Utf16Decode>, nullptr, "modeUtf16Decode", "Unicode转字符串",
+             kList, kText, Decoded<Utf16Decode>, nullptr, "modeUtf16Decode", "Unicode转字符串",
              "说明:\n31 00 32 00 33 00 34 00 35 00 = 12345 \n60 4F 7D 59 = 你好"},
     ModeInfo{Mode::RandomBytes, "random", "256 distinct random byte values as a hex listing",
              ModeReads::Nothing, kListing, Random, nullptr, "modeRandomBytes", "生成256个随意值",
@@ -89,11 +105,11 @@ const std::array kModes = {
     ModeInfo{Mode::CharArray, "char-array", "a C character-array initialiser, one element a byte",
              kRead, kListing, Lossless<CharArray>, Stream<CharArrayStream>, "modeCharArray",
              "加,''拆分字符串", "说明:\n{}", HelpExample::WebAddressArray},
-    ModeInfo{Mode::Utf8Encode, "utf8-encode", "text to a hex listing of its UTF-8 bytes", kRead,
-             kListing, Lossless<Utf8Encode>, Stream<Utf8EncodeStream>, "modeUtf8Encode",
+    ModeInfo{Mode::Utf8Encode, "utf8-encode", "text to a hex listing of its UTF-8 bytes", kAnyText,
+             kListing, Encoded<Utf8Encode>, EncodedStream<Utf8EncodeStream>, "modeUtf8Encode",
              "字符串转UTF8", "说明:\n123你好=313233E4BDA0E5A5BD"},
     ModeInfo{Mode::Utf8Decode, "utf8-decode", "a hex listing of UTF-8 bytes back to text", kList,
-             kText, Lossy<Utf8Decode>, nullptr, "modeUtf8Decode", "UTF8转字符串",
+             kText, Decoded<Utf8Decode>, nullptr, "modeUtf8Decode", "UTF8转字符串",
              "说明:\n313233E4BDA0E5A5BD=123你好"},
     ModeInfo{Mode::FormatOnly, "format",
              "no conversion: delete the chosen characters and re-join the bytes", kList, kListing,

@@ -11,7 +11,8 @@ namespace tessaly {
 
 /// What a mode reads.
 enum class ModeReads {
-  Text,     ///< a text to convert
+  Text,     ///< a text to convert, in the working encoding
+  AnyText,  ///< any Unicode text: front ends hand it over as UTF-8, so nothing is lost
   Listing,  ///< a listing of bytes (hex pairs, or text that is only reshaped)
   Nothing,  ///< nothing at all
 };

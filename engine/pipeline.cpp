@@ -22,8 +22,9 @@ ConversionResult RunConversion(const ConversionRequest& request, const Conversio
   AnsiText stripped;
   std::string_view input = request.input;
   const bool deletes = request.deletion != DeletionOptions{};
+  const LeadBytes leads = InfoOf(context.encoding).leads;
   if (deletes) {
-    stripped = StripSelectedChars(input, request.deletion);
+    stripped = StripSelectedChars(input, request.deletion, leads);
     input = stripped;
   }
   ConversionResult result = RunMode(request.mode, input, context);
@@ -31,8 +32,8 @@ ConversionResult RunConversion(const ConversionRequest& request, const Conversio
     for (std::size_t k = 0; k < kLossKindCount; ++k) {
       LossRecord& record = result.losses[static_cast<LossKind>(k)];
       if (record.count != 0)
-        record.first_offset =
-            OffsetBeforeDeletions(request.input, request.deletion, record.first_offset);
+        record.first_offset = OffsetBeforeDeletions(request.input, request.deletion,
+                                                    record.first_offset, false, leads);
     }
   }
   if (request.style != SeparatorStyle::SeparatorNone && request.style != SeparatorStyle::Unselected)

@@ -7,13 +7,11 @@
 #include <emmintrin.h>
 #endif
 
-#include "engine/code_page.h"
-
 namespace tessaly {
 
-CharStripper::CharStripper(const DeletionOptions& options) {
+CharStripper::CharStripper(const DeletionOptions& options, LeadBytes leads) : leads_(leads) {
   for (int byte = 0; byte < 256; ++byte)
-    byte_kind_[byte] = kKept | (IsAnsiLeadByte(byte) ? kLead : 0);
+    byte_kind_[byte] = kKept | (IsLeadByte(leads, static_cast<unsigned char>(byte)) ? kLead : 0);
   const auto mark = [this](char target, bool deleted) {
     if (deleted) Mark(target);
   };
@@ -38,6 +36,26 @@ void CharStripper::Mark(char target) {
   targets_[target_count_++] = target;
 }
 
+#ifdef __SSE2__
+// The lead bytes of a block, as signed bytes: 0x81 to 0xFE are -127 to -2; Shift_JIS's 0x81 to
+// 0x9F and 0xE0 to 0xFC are -127 to -97 and -32 to -4.
+__m128i CharStripper::LeadsIn(__m128i block) const {
+  const auto in = [block](char low, char high) {
+    return _mm_and_si128(_mm_cmpgt_epi8(block, _mm_set1_epi8(static_cast<char>(low - 1))),
+                         _mm_cmplt_epi8(block, _mm_set1_epi8(static_cast<char>(high + 1))));
+  };
+  switch (leads_) {
+    case LeadBytes::Cjk:
+      return in(-127, -2);
+    case LeadBytes::ShiftJis:
+      return _mm_or_si128(in(-127, -97), in(-32, -4));
+    case LeadBytes::None:
+      break;
+  }
+  return _mm_setzero_si128();
+}
+#endif
+
 // Every target is a single-byte character, so deleting one never moves the character boundaries
 // after it: one pass gives what successive passes per target would.
 void CharStripper::Strip(std::string_view chunk, AnsiText& out) {
@@ -60,10 +78,7 @@ void CharStripper::Strip(std::string_view chunk, AnsiText& out) {
     }
     _mm_storeu_si128(reinterpret_cast<__m128i*>(target), block);
     target += 16;
-    // Lead bytes 0x81 to 0xFE are -127 to -2 as signed bytes.
-    const __m128i leads = _mm_and_si128(_mm_cmpgt_epi8(block, _mm_set1_epi8(-128)),
-                                        _mm_cmplt_epi8(block, _mm_set1_epi8(-1)));
-    const auto lead_bits = static_cast<std::uint16_t>(_mm_movemask_epi8(leads));
+    const auto lead_bits = static_cast<std::uint16_t>(_mm_movemask_epi8(LeadsIn(block)));
     // The next byte is a trail byte when the run of lead bytes ending the block is odd; a block of
     // leads only keeps the state, sixteen being even.
     if (lead_bits != 0xFFFF) in_trail_ = std::countl_one(lead_bits) & 1;
@@ -94,8 +109,9 @@ AnsiText RemoveChar(std::string_view text, char target) {
   return out;
 }
 
-AnsiText StripSelectedChars(std::string_view text, const DeletionOptions& options) {
-  CharStripper stripper(options);
+AnsiText StripSelectedChars(std::string_view text, const DeletionOptions& options,
+                            LeadBytes leads) {
+  CharStripper stripper(options, leads);
   if (stripper.DeletesNothing()) return AnsiText(text);
   AnsiText out;
   stripper.Strip(text, out);
@@ -103,12 +119,13 @@ AnsiText StripSelectedChars(std::string_view text, const DeletionOptions& option
 }
 
 std::size_t OffsetBeforeDeletions(std::string_view text, const DeletionOptions& options,
-                                  std::size_t stripped_offset, bool starts_in_trail) {
+                                  std::size_t stripped_offset, bool starts_in_trail,
+                                  LeadBytes leads) {
   if (starts_in_trail && !text.empty()) {
     if (stripped_offset == 0) return 0;
-    return 1 + OffsetBeforeDeletions(text.substr(1), options, stripped_offset - 1);
+    return 1 + OffsetBeforeDeletions(text.substr(1), options, stripped_offset - 1, false, leads);
   }
-  CharStripper stripper(options);
+  CharStripper stripper(options, leads);
   AnsiText kept;
   std::size_t offset = 0;
   // Byte by byte, as the deletion pass keeps them, until the kept byte at the offset.

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "engine/ansi_text.h"
+#include "engine/encodings.h"
 
 namespace tessaly {
 
@@ -31,24 +32,29 @@ struct Utf8Output {
   std::string first_invalid_bytes;
 };
 
-/// Box text to GBK: each line break (LF, CR LF or a lone CR) becomes CR LF; a character GBK lacks
-/// becomes "?".
-AnsiInput TextToAnsi(std::u16string_view text);
+/// Box text to bytes of the encoding: each line break (LF, CR LF or a lone CR) becomes CR LF; a
+/// character the encoding lacks becomes "?".
+AnsiInput TextToAnsi(std::u16string_view text, Encoding encoding = Encoding::Gbk);
 
-/// GBK bytes to box text: CR LF becomes LF; a malformed sequence becomes U+FFFD. Zero bytes stay.
-std::u16string AnsiToText(std::string_view ansi);
+/// Bytes of the encoding to box text: CR LF becomes LF; a malformed sequence becomes U+FFFD.
+/// Zero bytes stay.
+std::u16string AnsiToText(std::string_view ansi, Encoding encoding = Encoding::Gbk);
 
 /// TextToAnsi for UTF-8 text (the command line's form).
-AnsiInput Utf8TextToAnsi(std::string_view utf8, LineBreaks breaks = LineBreaks::CrLf);
+AnsiInput Utf8TextToAnsi(std::string_view utf8, LineBreaks breaks = LineBreaks::CrLf,
+                         Encoding encoding = Encoding::Gbk);
 
 /// AnsiToText as UTF-8.
-std::string AnsiToUtf8Text(std::string_view ansi, LineBreaks breaks = LineBreaks::CrLf);
+std::string AnsiToUtf8Text(std::string_view ansi, LineBreaks breaks = LineBreaks::CrLf,
+                           Encoding encoding = Encoding::Gbk);
 
 /// AnsiToUtf8Text with what it could not read counted.
-Utf8Output AnsiToUtf8Output(std::string_view ansi, LineBreaks breaks);
+Utf8Output AnsiToUtf8Output(std::string_view ansi, LineBreaks breaks,
+                            Encoding encoding = Encoding::Gbk);
 
 /// The byte offset in `utf8` of the character that Utf8TextToAnsi put at `ansi_offset`.
-std::size_t Utf8OffsetOf(std::string_view utf8, std::size_t ansi_offset, LineBreaks breaks);
+std::size_t Utf8OffsetOf(std::string_view utf8, std::size_t ansi_offset, LineBreaks breaks,
+                         Encoding encoding = Encoding::Gbk);
 
 /// Offset of the first byte that does not belong to well-formed UTF-8, or nullopt when all do.
 std::optional<std::size_t> FindInvalidUtf8(std::string_view bytes);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/byte_modes.h"
+#include "engine/char_codec.h"
 #include "engine/code_page_table.h"
 #include "engine/detail/byte_blocks.h"
 #include "engine/detail/unicode_conversions.h"
@@ -34,12 +35,12 @@ std::u16string BytesAsUtf16Le(std::string_view bytes) {
 // Where the first character the encoder lacks starts, in UTF-16 units, with that character as
 // UTF-8; an unpaired surrogate is lacked like any character.
 std::optional<std::pair<std::size_t, std::string>> FirstUnmappable(std::u16string_view units,
-                                                                   const CodePageEncoder& encoder) {
+                                                                   const CharCodec& codec) {
   for (std::size_t i = 0; i < units.size();) {
     const std::size_t start = i;
     UChar32 code_point = 0;
     U16_NEXT(units.data(), i, units.size(), code_point);
-    if (U_IS_SURROGATE(code_point) || !encoder.Encode(static_cast<char32_t>(code_point)).held) {
+    if (U_IS_SURROGATE(code_point) || !codec.Encode(static_cast<char32_t>(code_point)).held) {
       std::string utf8;
       if (!U_IS_SURROGATE(code_point)) {
         char bytes[U8_MAX_LENGTH];
@@ -83,63 +84,65 @@ const std::vector<Utf8Listing>& Utf8Listings() {
   return listings;
 }
 
-// Utf16Encode or Utf8Encode block by block, through a table read from the code page once
+// Utf16Encode or Utf8Encode block by block, a character at a time through the encoding's codec
 // instead of a converter call per text.
 class UnicodeEncodingStream final : public ModeStream {
  public:
-  /// Throws CodePageError when GBK's table cannot be read.
-  explicit UnicodeEncodingStream(bool utf8)
-      : utf8_(utf8), decoder_(CodePageDecoder::For(GbkCodePage())) {}
+  /// Throws CodePageError when the encoding's tables cannot be read.
+  UnicodeEncodingStream(bool utf8, Encoding encoding)
+      : utf8_(utf8), codec_(CharCodec::For(encoding)) {}
 
   void Convert(std::string_view chunk, AnsiText& out) override;
   void Finish(AnsiText& out) override;
 
  private:
-  // The most a listing takes per byte of GBK: three UTF-8 bytes for a one-byte character.
+  // The longest character of any working encoding: GB18030's and UTF-8's four bytes.
+  static constexpr std::size_t kLongestChar = 4;
+  // The most a listing takes per byte: three UTF-8 bytes for a one-byte character.
   static constexpr std::size_t kMaxListingPerByte = 6;
 
+  /// Lists the characters of `text` up to `end`, where the last one may reach past it.
+  std::size_t Encode(std::string_view text, std::size_t end, AnsiText& out) const;
   char* WriteListing(char32_t code_point, char* target) const;
 
   bool utf8_;
-  std::shared_ptr<const CodePageDecoder> decoder_;
-  bool pending_ = false;
-  char pending_byte_ = 0;
+  std::shared_ptr<const CharCodec> codec_;
+  std::string pending_;  // the last bytes of the text so far, which may begin a character
 };
 
 }  // namespace
 
+// A character is listed only once every byte it may take has arrived: the last bytes of a chunk
+// wait for the next one.
 void UnicodeEncodingStream::Convert(std::string_view chunk, AnsiText& out) {
   if (chunk.empty()) return;
-  const std::size_t start = out.size();
-  out.resize(start + kMaxListingPerByte * (chunk.size() + 1));
-  char* target = out.data() + start;
-  std::size_t pos = 0;
-  if (pending_) {
-    const char lead_and_next[] = {pending_byte_, chunk.front()};
-    const auto c = decoder_->CharAt(std::string_view(lead_and_next, 2), 0);
-    target = WriteListing(c.code_point, target);
-    pos = c.length - 1;
+  std::string joined;
+  if (!pending_.empty()) {
+    joined = pending_ + std::string(chunk);
+    chunk = joined;
   }
-  // A last byte that may start a two-byte character waits for the next chunk.
-  const std::size_t end =
-      IsAnsiLeadByte(static_cast<unsigned char>(chunk.back())) ? chunk.size() - 1 : chunk.size();
-  while (pos < end) {
-    const auto c = decoder_->CharAt(chunk, pos);
-    target = WriteListing(c.code_point, target);
-    pos += c.length;
-  }
-  pending_ = pos < chunk.size();
-  if (pending_) pending_byte_ = chunk[pos];
-  out.resize(static_cast<std::size_t>(target - out.data()));
+  const std::size_t end = chunk.size() >= kLongestChar ? chunk.size() - (kLongestChar - 1) : 0;
+  pending_ = chunk.substr(Encode(chunk, end, out));
 }
 
 void UnicodeEncodingStream::Finish(AnsiText& out) {
-  if (!pending_) return;
-  pending_ = false;
-  char listing[8];
-  const char* end =
-      WriteListing(decoder_->CharAt(std::string_view(&pending_byte_, 1), 0).code_point, listing);
-  out.append(listing, static_cast<std::size_t>(end - listing));
+  Encode(pending_, pending_.size(), out);
+  pending_.clear();
+}
+
+std::size_t UnicodeEncodingStream::Encode(std::string_view text, std::size_t end,
+                                          AnsiText& out) const {
+  const std::size_t start = out.size();
+  out.resize(start + kMaxListingPerByte * (end + kLongestChar));
+  char* target = out.data() + start;
+  std::size_t pos = 0;
+  while (pos < end) {
+    const CharCodec::Char c = codec_->CharAt(text, pos);
+    target = WriteListing(c.code_point, target);
+    pos += c.length;
+  }
+  out.resize(static_cast<std::size_t>(target - out.data()));
+  return pos;
 }
 
 char* UnicodeEncodingStream::WriteListing(char32_t code_point, char* target) const {
@@ -177,19 +180,20 @@ AnsiText WideToAnsi(std::u16string_view source, const CodePage& code_page,
   return code_page.FromUtf16(UpToFirstZero(source), substituted);
 }
 
-std::optional<std::string> AnsiToUtf8Within(std::string_view source, std::size_t capacity) {
+std::optional<std::string> AnsiToUtf8Within(std::string_view source, std::size_t capacity,
+                                            const CodePage& code_page) {
   try {
-    return WithinCapacity(Utf8CodePage().FromUtf16(AnsiToWide(source, AnsiCodePage())), capacity);
+    return WithinCapacity(Utf8CodePage().FromUtf16(AnsiToWide(source, code_page)), capacity);
   } catch (const CodePageError&) {
     return std::nullopt;
   }
 }
 
 std::optional<AnsiText> Utf8ToAnsiWithin(std::string_view source, std::size_t capacity,
-                                         std::size_t* substituted) {
+                                         const CodePage& code_page, std::size_t* substituted) {
   try {
     return WithinCapacity(
-        AnsiCodePage().FromUtf16(AnsiToWide(UpToFirstZero(source), Utf8CodePage()), substituted),
+        code_page.FromUtf16(AnsiToWide(UpToFirstZero(source), Utf8CodePage()), substituted),
         capacity);
   } catch (const CodePageError&) {
     return std::nullopt;
@@ -203,32 +207,32 @@ namespace {
 // The cut at the first zero of the decoded data, and the characters GBK lacks before it, told in
 // offsets of the listing: `listing_per_unit` hex characters per unit.
 void NoteDecodingLosses(std::u16string_view units, std::size_t listing_per_unit,
-                        std::size_t substituted, LossReport& losses) {
+                        std::size_t substituted, const CharCodec& codec, LossReport& losses) {
   if (const std::size_t zero = units.find(u'\0'); zero != std::u16string_view::npos) {
     losses.Add(LossKind::CutAtZero, listing_per_unit * zero, std::string(listing_per_unit, '0'));
     units = units.substr(0, zero);
   }
   if (substituted == 0) return;
-  if (const auto first = FirstUnmappable(units, *CodePageEncoder::For(GbkCodePage())))
+  if (const auto first = FirstUnmappable(units, codec))
     losses.Add(LossKind::Unmappable, listing_per_unit * first->first, first->second, substituted);
 }
 
 // The same for decoded UTF-8, two hex characters per byte; a malformed sequence is lost like a
 // character GBK lacks, since it too became "?".
-void NoteUtf8DecodingLosses(std::string_view bytes, std::size_t substituted, LossReport& losses) {
+void NoteUtf8DecodingLosses(std::string_view bytes, std::size_t substituted, const CharCodec& codec,
+                            LossReport& losses) {
   if (const std::size_t zero = bytes.find('\0'); zero != std::string_view::npos) {
     losses.Add(LossKind::CutAtZero, 2 * zero, "00");
     bytes = bytes.substr(0, zero);
   }
   if (substituted == 0) return;
-  const auto encoder = CodePageEncoder::For(GbkCodePage());
   const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
   const auto length = static_cast<std::int64_t>(bytes.size());
   for (std::int64_t i = 0; i < length;) {
     const std::int64_t start = i;
     UChar32 code_point = 0;
     U8_NEXT(data, i, length, code_point);
-    if (code_point < 0 || !encoder->Encode(static_cast<char32_t>(code_point)).held) {
+    if (code_point < 0 || !codec.Encode(static_cast<char32_t>(code_point)).held) {
       losses.Add(LossKind::Unmappable, 2 * static_cast<std::size_t>(start),
                  bytes.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(i - start)),
                  substituted);
@@ -237,12 +241,34 @@ void NoteUtf8DecodingLosses(std::string_view bytes, std::size_t substituted, Los
   }
 }
 
+// The bytes up to their first zero with each malformed sequence as "?", counted.
+std::string WellFormedUtf8(std::string_view bytes, std::size_t& malformed) {
+  std::string out;
+  out.reserve(bytes.size());
+  malformed = 0;
+  const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
+  const auto length = static_cast<std::int64_t>(bytes.size());
+  for (std::int64_t i = 0; i < length;) {
+    const std::int64_t start = i;
+    UChar32 code_point = 0;
+    U8_NEXT(data, i, length, code_point);
+    if (code_point < 0) {
+      out += '?';
+      ++malformed;
+    } else {
+      out.append(
+          bytes.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(i - start)));
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
-AnsiText Utf16Encode(std::string_view input) {
+AnsiText Utf16Encode(std::string_view input, Encoding encoding) {
   std::u16string units;
   try {
-    units = detail::AnsiToWide(input, GbkCodePage());
+    units = detail::AnsiToWide(input, CodePageOf(encoding));
   } catch (const CodePageError&) {
     return {};  // this mode reports nothing; a failed conversion leaves the output empty
   }
@@ -255,38 +281,57 @@ AnsiText Utf16Encode(std::string_view input) {
   return HexEncode(bytes);
 }
 
-AnsiText Utf16Decode(std::string_view input, LossReport* losses) {
+// A decoded character the encoding lacks stays itself when the caller can show UTF-8: the whole
+// result is then UTF-8, and only unpaired surrogates become "?".
+ConversionResult Utf16Decode(std::string_view input, Encoding encoding, bool unicode_result) {
+  ConversionResult result;
   try {
-    const std::u16string units = BytesAsUtf16Le(ParseHexPairs(input, losses));
+    const std::u16string units = BytesAsUtf16Le(ParseHexPairs(input, &result.losses));
     std::size_t substituted = 0;
-    AnsiText text = detail::WideToAnsi(units, GbkCodePage(), &substituted);
-    if (losses != nullptr) NoteDecodingLosses(units, 4, substituted, *losses);
-    return text;
+    result.text = detail::WideToAnsi(units, CodePageOf(encoding), &substituted);
+    if (substituted != 0 && unicode_result && encoding != Encoding::Utf8) {
+      encoding = Encoding::Utf8;
+      result.encoding = encoding;
+      result.text = detail::WideToAnsi(units, Utf8CodePage(), &substituted);
+    }
+    NoteDecodingLosses(units, 4, substituted, *CharCodec::For(encoding), result.losses);
   } catch (const CodePageError&) {
-    return {};
+    result.text.clear();
   }
+  return result;
 }
 
-AnsiText Utf8Encode(std::string_view input) {
-  const auto utf8 = detail::AnsiToUtf8Within(input, 3 * input.size() + 3);
+AnsiText Utf8Encode(std::string_view input, Encoding encoding) {
+  const auto utf8 = detail::AnsiToUtf8Within(input, 3 * input.size() + 3, CodePageOf(encoding));
   return utf8 ? HexEncode(*utf8) : AnsiText(kConversionFailedText);
 }
 
-AnsiText Utf8Decode(std::string_view input, LossReport* losses) {
-  const AnsiText bytes = ParseHexPairs(input, losses);
+ConversionResult Utf8Decode(std::string_view input, Encoding encoding, bool unicode_result) {
+  ConversionResult result;
+  const AnsiText bytes = ParseHexPairs(input, &result.losses);
   std::size_t substituted = 0;
-  const auto ansi = detail::Utf8ToAnsiWithin(bytes, input.size() + 2, &substituted);
-  if (!ansi) return AnsiText(kConversionFailedText);
-  if (losses != nullptr) NoteUtf8DecodingLosses(bytes, substituted, *losses);
-  return std::move(*ansi);
+  auto text = detail::Utf8ToAnsiWithin(bytes, input.size() + 2, CodePageOf(encoding), &substituted);
+  if (!text) {
+    result.encoding = Encoding::Gbk;  // the failure text is GBK's
+    result.text = kConversionFailedText;
+    return result;
+  }
+  if (substituted != 0 && unicode_result && encoding != Encoding::Utf8) {
+    encoding = Encoding::Utf8;
+    result.encoding = encoding;
+    text = WellFormedUtf8(UpToFirstZero(std::string_view(bytes)), substituted);
+  }
+  result.text = std::move(*text);
+  NoteUtf8DecodingLosses(bytes, substituted, *CharCodec::For(encoding), result.losses);
+  return result;
 }
 
-std::unique_ptr<ModeStream> Utf16EncodeStream() {
-  return std::make_unique<UnicodeEncodingStream>(false);
+std::unique_ptr<ModeStream> Utf16EncodeStream(Encoding encoding) {
+  return std::make_unique<UnicodeEncodingStream>(false, encoding);
 }
 
-std::unique_ptr<ModeStream> Utf8EncodeStream() {
-  return std::make_unique<UnicodeEncodingStream>(true);
+std::unique_ptr<ModeStream> Utf8EncodeStream(Encoding encoding) {
+  return std::make_unique<UnicodeEncodingStream>(true, encoding);
 }
 
 }  // namespace tessaly

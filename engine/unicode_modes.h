@@ -4,6 +4,8 @@
 #include <string_view>
 
 #include "engine/ansi_text.h"
+#include "engine/conversion.h"
+#include "engine/encodings.h"
 #include "engine/loss_report.h"
 #include "engine/mode_stream.h"
 
@@ -12,23 +14,26 @@ namespace tessaly {
 /// What the UTF-8 modes put out when their conversion fails: "转换失败" in GBK.
 inline constexpr std::string_view kConversionFailedText = "\xD7\xAA\xBB\xBB\xCA\xA7\xB0\xDC";
 
-/// Hex listing of the text's UTF-16LE bytes.
-AnsiText Utf16Encode(std::string_view input);
+/// Hex listing of the UTF-16LE bytes of the text's characters; the text is in `encoding`.
+AnsiText Utf16Encode(std::string_view input, Encoding encoding = Encoding::Gbk);
 
-/// Text from a hex listing of UTF-16LE bytes, up to the first zero unit; `losses`, when given,
-/// hears of pieces without a value, characters GBK lacks and the cut.
-AnsiText Utf16Decode(std::string_view input, LossReport* losses = nullptr);
+/// Text in `encoding` from a hex listing of UTF-16LE bytes, up to the first zero unit; its losses
+/// are pieces without a value, characters the encoding lacks and the cut. With `unicode_result`,
+/// a character the encoding lacks keeps the whole result in UTF-8 instead of becoming "?".
+ConversionResult Utf16Decode(std::string_view input, Encoding encoding = Encoding::Gbk,
+                             bool unicode_result = false);
 
-/// Hex listing of the text's UTF-8 bytes, or "转换失败".
-AnsiText Utf8Encode(std::string_view input);
+/// Hex listing of the UTF-8 bytes of the text's characters, or "转换失败".
+AnsiText Utf8Encode(std::string_view input, Encoding encoding = Encoding::Gbk);
 
-/// Text from a hex listing of UTF-8 bytes, up to the first zero byte, or "转换失败"; `losses` as
-/// for Utf16Decode.
-AnsiText Utf8Decode(std::string_view input, LossReport* losses = nullptr);
+/// Text from a hex listing of UTF-8 bytes, up to the first zero byte, or "转换失败" (in GBK);
+/// otherwise as Utf16Decode. A malformed sequence becomes "?".
+ConversionResult Utf8Decode(std::string_view input, Encoding encoding = Encoding::Gbk,
+                            bool unicode_result = false);
 
 /// Utf16Encode block by block.
-std::unique_ptr<ModeStream> Utf16EncodeStream();
+std::unique_ptr<ModeStream> Utf16EncodeStream(Encoding encoding = Encoding::Gbk);
 /// Utf8Encode block by block.
-std::unique_ptr<ModeStream> Utf8EncodeStream();
+std::unique_ptr<ModeStream> Utf8EncodeStream(Encoding encoding = Encoding::Gbk);
 
 }  // namespace tessaly

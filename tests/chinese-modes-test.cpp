@@ -467,10 +467,10 @@ TEST_P(FaultTest, EmptyTextConvertsNothing) {
 using Routine = std::function<AnsiText(std::string_view, FaultReporter&)>;
 
 Routine WithGbk(AnsiText (*routine)(std::string_view, FaultReporter&, const ChineseMapper&,
-                                    const CodePage&),
+                                    const CodePage&, Encoding),
                 const ChineseMapper& mapper, const CodePage& gbk = GbkCodePage()) {
   return [=, &mapper, &gbk](std::string_view text, FaultReporter& r) {
-    return routine(text, r, mapper, gbk);
+    return routine(text, r, mapper, gbk, Encoding::Gbk);
   };
 }
 

@@ -7,6 +7,7 @@
 #include "engine/ansi_text.h"
 #include "engine/chinese_mapping.h"
 #include "engine/code_page.h"
+#include "engine/encodings.h"
 #include "engine/fault_reporter.h"
 #include "engine/loss_report.h"
 #include "engine/mode_stream.h"
@@ -20,12 +21,14 @@ namespace tessaly::detail {
 /// SimplifiedToTraditional on the given mapper and GBK.
 AnsiText SimplifiedToTraditionalWith(std::string_view text, FaultReporter& reporter,
                                      const ChineseMapper& mapper = DefaultChineseMapper(),
-                                     const CodePage& gbk = GbkCodePage());
+                                     const CodePage& gbk = GbkCodePage(),
+                                     Encoding encoding = Encoding::Gbk);
 
 /// TraditionalToSimplified on the given mapper and GBK.
 AnsiText TraditionalToSimplifiedWith(std::string_view text, FaultReporter& reporter,
                                      const ChineseMapper& mapper = DefaultChineseMapper(),
-                                     const CodePage& gbk = GbkCodePage());
+                                     const CodePage& gbk = GbkCodePage(),
+                                     Encoding encoding = Encoding::Gbk);
 
 /// GbkToBig5 between the given code pages.
 AnsiText GbkToBig5With(std::string_view text, FaultReporter& reporter,

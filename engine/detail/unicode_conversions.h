@@ -20,11 +20,13 @@ AnsiText WideToAnsi(std::u16string_view source, const CodePage& code_page,
 
 /// ANSI text as UTF-8; nullopt when the conversion fails or the result
 /// and its terminator need more than `capacity` bytes.
-std::optional<std::string> AnsiToUtf8Within(std::string_view source, std::size_t capacity);
+std::optional<std::string> AnsiToUtf8Within(std::string_view source, std::size_t capacity,
+                                            const CodePage& code_page = GbkCodePage());
 
 /// UTF-8 up to its first zero byte as ANSI text; nullopt when the conversion fails or the result
 /// and its terminator need more than `capacity` bytes.
 std::optional<AnsiText> Utf8ToAnsiWithin(std::string_view source, std::size_t capacity,
+                                         const CodePage& code_page = GbkCodePage(),
                                          std::size_t* substituted = nullptr);
 
 }  // namespace tessaly::detail
