@@ -49,6 +49,7 @@ struct Arguments {
   std::string separator = "none";
   std::string deletion;  // empty: the mode's default
   std::string newlines = "as-is";
+  std::string encoding = "gbk";
   std::string seed;
   std::string file = "-";
   std::string output = "-";
@@ -82,8 +83,10 @@ std::string DescribeChar(std::string_view utf8) {
 
 // One line per kind of loss; true when there was any. `chars`: the lost pieces are characters
 // (UTF-8), not bytes of the working encoding.
-bool ReportLosses(const LossReport& losses, const ModeInfo& mode, bool chars, bool strict) {
-  const std::string target(mode.output_encoding.empty() ? "GBK" : mode.output_encoding);
+bool ReportLosses(const LossReport& losses, const ModeInfo& mode, Encoding working, Encoding result,
+                  bool chars, bool strict) {
+  const std::string target(mode.output_encoding.empty() ? InfoOf(working).label
+                                                        : mode.output_encoding);
   const std::string kind = strict ? "error: " : "warning: ";
   const auto at = [](std::size_t offset) { return " (first at byte " + std::to_string(offset); };
   if (const LossRecord& r = losses[LossKind::Unmappable]; r.count != 0) {
@@ -101,9 +104,8 @@ bool ReportLosses(const LossReport& losses, const ModeInfo& mode, bool chars, bo
                std::to_string(r.first_offset) + " of the input; what follows was dropped");
   }
   if (const LossRecord& r = losses[LossKind::InvalidOutput]; r.count != 0) {
-    PrintError(kind + std::to_string(r.count) +
-               " byte sequence(s) of the result are not valid GBK and became U+FFFD (first at "
-               "byte " +
+    PrintError(kind + std::to_string(r.count) + " byte sequence(s) of the result are not valid " +
+               std::string(InfoOf(result).label) + " and became U+FFFD (first at byte " +
                std::to_string(r.first_offset) + " of the result: " + DescribeBytes(r.first_piece) +
                "); use --raw for the bytes as they are");
   }
@@ -114,13 +116,35 @@ struct Run {
   ConversionRequest request;
   const ModeInfo* mode;
   LineBreaks breaks;
+  Encoding working;  // what --raw bytes are, and what the losses name
+  Encoding engine;   // what the engine's text is: UTF-8 for any Unicode text out of a terminal
   TickSource ticks = MonotonicTickCount;
+
+  ConversionContext Context(FaultReporter& reporter, bool raw) const {
+    ConversionContext context{reporter, ticks};
+    context.encoding = engine;
+    context.unicode_result = !raw;
+    return context;
+  }
 };
+
+// The two BIG5 modes convert between GBK and BIG5 bytes whatever the working encoding; as text
+// they only make sense where that is GBK.
+void CheckRecodingText(const ModeInfo& mode, Encoding working, bool raw) {
+  const bool recodes = mode.id == ConversionMode::GbkToBig5 || mode.id == ConversionMode::Big5ToGbk;
+  if (raw || working == Encoding::Gbk || !recodes) return;
+  throw UsageError("'" + std::string(mode.cli_name) +
+                   "' converts between GBK and BIG5 bytes; under -e " +
+                   std::string(InfoOf(working).name) + " use --raw");
+}
 
 Run Prepare(const Arguments& arguments) {
   Run run;
   run.request.mode = ParseMode(arguments.mode);
   run.mode = FindMode(run.request.mode);
+  run.working = ParseEncoding(arguments.encoding);
+  run.engine = arguments.raw ? run.working : EngineEncoding(*run.mode, run.working);
+  CheckRecodingText(*run.mode, run.working, arguments.raw);
   run.request.style = ParseSeparator(arguments.separator);
   run.request.deletion =
       arguments.deletion.empty() ? DefaultDeletion(*run.mode) : ParseDeletion(arguments.deletion);
@@ -134,7 +158,7 @@ Run Prepare(const Arguments& arguments) {
 int ConvertInChunks(const Run& run, InputFile& file, Output& output, bool strict) {
   StderrReporter reporter;
   ChunkedConversion conversion(run.request.mode, run.request.deletion, run.request.style,
-                               ConversionContext{reporter, run.ticks});
+                               run.Context(reporter, true));
   std::string chunk;
   AnsiText out;
   while (file.ReadChunk(chunk, kBlockSize)) {
@@ -146,8 +170,8 @@ int ConvertInChunks(const Run& run, InputFile& file, Output& output, bool strict
   conversion.Finish(out);
   output.Write(out);
   output.Commit();
-  const bool lost =
-      ReportLosses(conversion.losses(), *run.mode, run.mode->reads == ModeReads::Listing, strict);
+  const bool lost = ReportLosses(conversion.losses(), *run.mode, run.working, run.working,
+                                 run.mode->reads == ModeReads::Listing, strict);
   return reporter.faulted() || (strict && lost) ? kExitFailure : 0;
 }
 
@@ -156,7 +180,7 @@ AnsiText CheckedTextToEngine(const std::string& utf8, const Run& run, LossReport
     throw IoError("the input is not valid UTF-8 (byte offset " + std::to_string(*offset) +
                   "); use --raw to convert its bytes as they are");
   }
-  return TextToEngine(utf8, run.breaks, losses);
+  return TextToEngine(utf8, run.breaks, run.engine, losses);
 }
 
 int Convert(const Arguments& arguments) {
@@ -175,13 +199,13 @@ int Convert(const Arguments& arguments) {
   if (!arguments.raw) run.request.input = CheckedTextToEngine(utf8_input, run, losses);
 
   StderrReporter reporter;
-  ConversionResult result = RunConversion(run.request, ConversionContext{reporter, run.ticks});
+  ConversionResult result = RunConversion(run.request, run.Context(reporter, arguments.raw));
   if (!arguments.raw) {
     // The engine counts in its own bytes; the user counts in the text given.
     for (const auto kind : {LossKind::EmptyHexPiece, LossKind::CutAtZero, LossKind::Unmappable}) {
       LossRecord& record = result.losses[kind];
       if (record.count != 0)
-        record.first_offset = Utf8OffsetOf(utf8_input, record.first_offset, run.breaks);
+        record.first_offset = Utf8OffsetOf(utf8_input, record.first_offset, run.breaks, run.engine);
     }
     // A text mode's lost piece is bytes of the engine's text: show the character the user gave.
     LossRecord& unmappable = result.losses[LossKind::Unmappable];
@@ -190,11 +214,14 @@ int Convert(const Arguments& arguments) {
     }
   }
   losses.Merge(result.losses);
-  output.Write(arguments.raw ? result.text
-                             : EngineToText(result.text, *run.mode, run.breaks, losses));
+  const Encoding result_encoding = result.encoding.value_or(run.engine);
+  output.Write(arguments.raw
+                   ? result.text
+                   : EngineToText(result.text, *run.mode, run.breaks, result_encoding, losses));
   output.Commit();
   const bool chars = !arguments.raw || run.mode->reads == ModeReads::Listing;
-  const bool lost = ReportLosses(losses, *run.mode, chars, arguments.strict);
+  const bool lost =
+      ReportLosses(losses, *run.mode, run.working, result_encoding, chars, arguments.strict);
   return reporter.faulted() || (arguments.strict && lost) ? kExitFailure : 0;
 }
 
@@ -236,8 +263,15 @@ void DefineOptions(CLI::App& app, Arguments& arguments) {
                  "as-is: line breaks pass unchanged; crlf: the window's treatment (CR LF inside, "
                  "LF outside)")
       ->capture_default_str();
+  std::string encodings;
+  for (const EncodingInfo& info : Encodings())
+    encodings += (encodings.empty() ? "" : ", ") + std::string(info.name);
+  app.add_option("-e,--encoding", arguments.encoding,
+                 "working encoding: " + encodings + " (aliases such as cp936, sjis, cp949 too)")
+      ->capture_default_str();
   app.add_flag("--raw", arguments.raw,
-               "input and output are GBK bytes as they are (default: UTF-8 text)");
+               "input and output are bytes of the working encoding as they are (default: UTF-8 "
+               "text)");
   app.add_flag("--strict", arguments.strict, "any loss is an error (exit status 1)");
   app.add_option("--seed", arguments.seed,
                  "seed for 'random' (0 to 4294967295) instead of the clock");

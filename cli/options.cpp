@@ -1,5 +1,6 @@
 #include "cli/options.h"
 
+#include "engine/encodings.h"
 #include "engine/modes.h"
 
 #include <charconv>
@@ -72,6 +73,14 @@ DeletionOptions ParseDeletion(std::string_view list) {
 
 LineBreaks ParseNewlines(std::string_view word) {
   return Lookup(kNewlines, word, "line-break treatment");
+}
+
+Encoding ParseEncoding(std::string_view word) {
+  if (const auto encoding = FindEncoding(word)) return *encoding;
+  std::string names;
+  for (const EncodingInfo& info : Encodings())
+    names += (names.empty() ? "" : ", ") + std::string(info.name);
+  throw UsageError("unknown encoding '" + std::string(word) + "'; valid: " + names);
 }
 
 std::uint32_t ParseSeed(std::string_view word) {

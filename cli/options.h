@@ -28,6 +28,9 @@ DeletionOptions ParseDeletion(std::string_view list);
 /// How line breaks cross into the engine: `as-is` or `crlf`.
 LineBreaks ParseNewlines(std::string_view word);
 
+/// A working encoding by name or alias, case-insensitively.
+Encoding ParseEncoding(std::string_view word);
+
 /// A seed from 0 to 4294967295.
 std::uint32_t ParseSeed(std::string_view word);
 

@@ -13,16 +13,21 @@ std::string Utf8CharAt(std::string_view utf8, std::size_t offset) {
   return std::string(utf8.substr(offset, length));
 }
 
-AnsiText TextToEngine(std::string_view utf8, LineBreaks breaks, LossReport& losses) {
-  AnsiInput input = Utf8TextToAnsi(utf8, breaks);
+Encoding EngineEncoding(const ModeInfo& mode, Encoding working) {
+  return mode.reads == ModeReads::AnyText ? Encoding::Utf8 : working;
+}
+
+AnsiText TextToEngine(std::string_view utf8, LineBreaks breaks, Encoding encoding,
+                      LossReport& losses) {
+  AnsiInput input = Utf8TextToAnsi(utf8, breaks, encoding);
   losses.Add(LossKind::Unmappable, input.first_substituted, input.first_substituted_char,
              input.substituted);
   return std::move(input.text);
 }
 
 std::string EngineToText(const AnsiText& result, const ModeInfo& mode, LineBreaks breaks,
-                         LossReport& losses) {
-  Utf8Output output = AnsiToUtf8Output(result, breaks);
+                         Encoding encoding, LossReport& losses) {
+  Utf8Output output = AnsiToUtf8Output(result, breaks, encoding);
   losses.Add(LossKind::InvalidOutput, output.first_invalid, output.first_invalid_bytes,
              output.invalid);
   if (mode.writes == ModeWrites::Listing && !output.text.ends_with('\n')) output.text += '\n';
@@ -30,13 +35,17 @@ std::string EngineToText(const AnsiText& result, const ModeInfo& mode, LineBreak
 }
 
 std::string ConvertText(std::string_view utf8, ConversionMode mode, LineBreaks breaks,
-                        const ConversionContext& context, LossReport& losses) {
+                        Encoding working, FaultReporter& reporter, LossReport& losses) {
   const ModeInfo& info = *FindMode(mode);
-  ConversionRequest request{TextToEngine(utf8, breaks, losses), mode, DefaultDeletion(info),
-                            SeparatorStyle::SeparatorNone};
+  const Encoding encoding = EngineEncoding(info, working);
+  ConversionRequest request{TextToEngine(utf8, breaks, encoding, losses), mode,
+                            DefaultDeletion(info), SeparatorStyle::SeparatorNone};
+  ConversionContext context{reporter};
+  context.encoding = encoding;
+  context.unicode_result = true;
   ConversionResult result = RunConversion(request, context);
   losses.Merge(result.losses);
-  return EngineToText(result.text, info, breaks, losses);
+  return EngineToText(result.text, info, breaks, result.encoding.value_or(encoding), losses);
 }
 
 }  // namespace tessaly::cli

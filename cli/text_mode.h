@@ -17,16 +17,23 @@ DeletionOptions DefaultDeletion(const ModeInfo& mode);
 /// The character of well-formed UTF-8 text that starts at `offset`.
 std::string Utf8CharAt(std::string_view utf8, std::size_t offset);
 
-/// Well-formed UTF-8 text as the engine's bytes; characters GBK lacks are added to `losses`.
-AnsiText TextToEngine(std::string_view utf8, LineBreaks breaks, LossReport& losses);
+/// The encoding the engine's text is in for a mode: any Unicode text goes as UTF-8, so that
+/// nothing is lost; everything else in the working encoding.
+Encoding EngineEncoding(const ModeInfo& mode, Encoding working);
 
-/// The engine's result as UTF-8 text; a listing ends with one line feed, as xxd -p ends its own.
-/// Byte sequences GBK cannot read are added to `losses`.
+/// Well-formed UTF-8 text as the engine's bytes in `encoding`; characters it lacks are added to
+/// `losses`.
+AnsiText TextToEngine(std::string_view utf8, LineBreaks breaks, Encoding encoding,
+                      LossReport& losses);
+
+/// The engine's result, in `encoding`, as UTF-8 text; a listing ends with one line feed, as
+/// xxd -p ends its own. Byte sequences the encoding cannot read are added to `losses`.
 std::string EngineToText(const AnsiText& result, const ModeInfo& mode, LineBreaks breaks,
-                         LossReport& losses);
+                         Encoding encoding, LossReport& losses);
 
-/// A whole text-mode run: text in, the mode with its default deletions and no separator, text out.
+/// A whole text-mode run under the working encoding: text in, the mode with its default
+/// deletions and no separator, text out.
 std::string ConvertText(std::string_view utf8, ConversionMode mode, LineBreaks breaks,
-                        const ConversionContext& context, LossReport& losses);
+                        Encoding working, FaultReporter& reporter, LossReport& losses);
 
 }  // namespace tessaly::cli

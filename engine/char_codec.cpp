@@ -30,24 +30,29 @@ class Gb18030Codec final : public TableCodec {
  public:
   explicit Gb18030Codec(const CodePage& code_page) : TableCodec(code_page), code_page_(code_page) {}
 
+  // A lead byte and a digit begin a four-byte sequence. The converter reads a whole one as one
+  // character, one cut short by the end of the text as one U+FFFD, and otherwise the lead byte
+  // alone as U+FFFD.
   Char CharAt(std::string_view text, std::size_t pos) const override {
-    if (pos + 3 < text.size() && IsFourByteStart(text, pos)) {
-      const std::u16string units = code_page_.ToUtf16(text.substr(pos, 4));
-      char32_t code_point = U'\uFFFD';
-      if (units.size() == 1) code_point = units[0];
-      if (units.size() == 2 && U16_IS_LEAD(units[0]) && U16_IS_TRAIL(units[1]))
-        code_point = U16_GET_SUPPLEMENTARY(units[0], units[1]);
-      return {4, code_point};
-    }
-    return TableCodec::CharAt(text, pos);
+    const std::size_t left = text.size() - pos;
+    if (left < 2 || !Lead(text[pos]) || !Digit(text[pos + 1])) return TableCodec::CharAt(text, pos);
+    if (left >= 4 && Lead(text[pos + 2]) && Digit(text[pos + 3]))
+      return FourBytes(text.substr(pos, 4));
+    if (left == 2 || (left == 3 && Lead(text[pos + 2]))) return {left, U'\uFFFD'};
+    return {1, U'\uFFFD'};
   }
 
  private:
-  static bool IsFourByteStart(std::string_view text, std::size_t pos) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[pos + i]); };
-    const auto digit = [](unsigned char b) { return b >= 0x30 && b <= 0x39; };
-    const auto lead = [](unsigned char b) { return b >= 0x81 && b <= 0xFE; };
-    return lead(byte(0)) && digit(byte(1)) && lead(byte(2)) && digit(byte(3));
+  static bool Lead(char c) { return static_cast<unsigned char>(c) >= 0x81 && c != '\xFF'; }
+  static bool Digit(char c) { return c >= '0' && c <= '9'; }
+
+  Char FourBytes(std::string_view bytes) const {
+    const std::u16string units = code_page_.ToUtf16(bytes);
+    char32_t code_point = U'\uFFFD';
+    if (units.size() == 1) code_point = units[0];
+    if (units.size() == 2 && U16_IS_LEAD(units[0]) && U16_IS_TRAIL(units[1]))
+      code_point = U16_GET_SUPPLEMENTARY(units[0], units[1]);
+    return {4, code_point};
   }
 
   const CodePage& code_page_;

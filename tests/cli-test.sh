@@ -37,7 +37,8 @@ check utf16-decode '-m utf16-decode' '4100004E' "$(utf8hex A一)" 0
 check utf16-decode-odd '-m utf16-decode' '410042' "$(utf8hex AB)" 0
 check utf16-decode-one-byte '-m utf16-decode' '41' "$(utf8hex A)" 0
 check utf16-decode-zero-unit '-m utf16-decode' '410000004200' "$(utf8hex A)" 0 'ends at its first zero, at byte 4 of the input'
-check utf16-decode-unmappable '-m utf16-decode' '4100010E' "$(utf8hex A?)" 0 "1 character(s) have no GBK form.*byte 4: '.*' U+0E01"
+check utf16-decode-beyond-gbk '-m utf16-decode' '4100010E' "$(utf8hex Aก)" 0
+check utf16-decode-unmappable-raw '--raw -m utf16-decode' '4100010E' 413f 0 "1 character(s) have no GBK form.*byte 4: 'ก' U+0E01"
 check utf16-decode-leading-zero '-m utf16-decode' '00004100' '' 0 'at byte 0 of the input'
 check utf16-encode-empty-hexlist '-m utf16-encode -s 0x' '' "$(utf8hex 0x)$nl" 0
 check utf8-decode-zero-byte '-m utf8-decode' 'E4BDA00041' "$(utf8hex 你)" 0 'at byte 6 of the input'
@@ -67,6 +68,28 @@ check raw-zero-is-a-character '--raw -m gbk-to-big5' 'a\0b' 610062 0
 check raw-zero-utf8-encode '--raw -m utf8-encode' 'a\0b' "$(utf8hex 610062)" 0
 check raw-unmappable-bytes '--raw -m big5-to-gbk' '\xa4\x40\x80' d2bb3f 0 'byte 2: 80'
 check version-short '-V' '' "$(utf8hex "tessaly-cli $("$cli" --version | cut -d' ' -f2)")$nl" 0
+
+# Working encodings, and the Unicode modes beyond any of them.
+check emoji-utf8-encode '-m utf8-encode' '😀' "$(utf8hex F09F9880)$nl" 0
+check emoji-utf16-encode '-m utf16-encode' '😀' "$(utf8hex 3DD800DE)$nl" 0
+check emoji-utf8-decode '-m utf8-decode' 'F09F9880' "$(utf8hex 😀)" 0
+check emoji-utf16-decode '-m utf16-decode' '3DD800DE' "$(utf8hex 😀)" 0
+check emoji-raw-decode-is-gbk '--raw -m utf8-decode' 'F09F9880' 3f 0 "no GBK form.*U+1F600"
+check big5-hex '-e big5 -m hex-encode' '台灣' "$(utf8hex A578C657)$nl" 0
+check gb18030-hex '-e gb18030 -m hex-encode' '😀€' "$(utf8hex 9439FC36A2E3)$nl" 0
+check shift-jis-hex '-e shift_jis -m hex-encode' 'テスト' "$(utf8hex 836583588367)$nl" 0
+check euc-kr-hex '-e euc-kr -m hex-encode' '한국어' "$(utf8hex C7D1B1B9BEEE)$nl" 0
+check utf8-hex '-e utf-8 -m hex-encode' '한국어' "$(utf8hex ED959CEAB5ADEC96B4)$nl" 0
+check big5-unhex '-e big5 -m hex-decode' 'A578C657' "$(utf8hex 台灣)" 0
+check gb18030-unhex '-e GB18030 -m hex-decode' '9439FC36A2E3' "$(utf8hex 😀€)" 0
+check shift-jis-unhex '-e sjis -m hex-decode' '836583588367' "$(utf8hex テスト)" 0
+check euc-kr-unhex '-e cp949 -m hex-decode' 'C7D1B1B9BEEE' "$(utf8hex 한국어)" 0
+check utf8-unhex '-e utf8 -m hex-decode' 'ED959CEAB5ADEC96B4' "$(utf8hex 한국어)" 0
+check big5-lacks '-e big5 -m hex-encode' '简' "$(utf8hex 3F)$nl" 0 "no BIG5 form.*'简' U+7B80"
+check sjis-walk '--raw -e shift_jis -d spaces' '\xA4\x20\x41\x20' a441 0
+check gbk-walk '--raw -e gbk -d spaces' '\xA4\x20\x41\x20' a42041 0
+check big5-mode-needs-raw '-e big5 -m gbk-to-big5' 'x' '' 2 'use --raw'
+check bad-encoding '-e latin1' 'x' '' 2 "'latin1'.*shift_jis"
 
 # Usage errors: exit 2, nothing on standard output, the message names the bad word.
 check bad-mode '-m bogus' 'x' '' 2 "'bogus'.*hex-encode"

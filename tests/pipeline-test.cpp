@@ -255,3 +255,43 @@ INSTANTIATE_TEST_SUITE_P(
 
 }  // namespace
 }  // namespace tessaly
+
+namespace tessaly {
+namespace {
+
+// The deletion walk follows the working encoding's lead bytes: A4 starts a character in GBK,
+// GB18030, BIG5 and UHC, and so swallows the space after it; it is a one-byte character in
+// Shift_JIS (half-width katakana) and no character start at all in UTF-8.
+struct WalkCase {
+  Encoding encoding;
+  std::string text;
+  std::string expected;
+};
+
+class DeletionWalkTest : public ::testing::TestWithParam<WalkCase> {};
+
+TEST_P(DeletionWalkTest, FollowsTheEncodingsLeadBytes) {
+  const WalkCase& c = GetParam();
+  const DeletionOptions spaces{.DeleteSpaces = true};
+  EXPECT_EQ(StripSelectedChars(c.text, spaces, InfoOf(c.encoding).leads), c.expected);
+  // Long enough for the sixteen-byte blocks: the same walk, block after block.
+  std::string long_text, long_expected;
+  for (int i = 0; i < 9; ++i) long_text += c.text, long_expected += c.expected;
+  EXPECT_EQ(StripSelectedChars(long_text, spaces, InfoOf(c.encoding).leads), long_expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Encodings, DeletionWalkTest,
+    ::testing::Values(
+        WalkCase{Encoding::Gbk, testing::Bytes("A4204120"), testing::Bytes("A42041")},
+        WalkCase{Encoding::Big5, testing::Bytes("A4204120"), testing::Bytes("A42041")},
+        WalkCase{Encoding::EucKr, testing::Bytes("A4204120"), testing::Bytes("A42041")},
+        WalkCase{Encoding::Gb18030, testing::Bytes("8130893720A420"),
+                 testing::Bytes("81308937A420")},
+        WalkCase{Encoding::ShiftJis, testing::Bytes("A4204120"), testing::Bytes("A441")},
+        WalkCase{Encoding::ShiftJis, testing::Bytes("8320E020A020"), testing::Bytes("8320E020A0")},
+        WalkCase{Encoding::Utf8, testing::Bytes("A4204120"), testing::Bytes("A441")},
+        WalkCase{Encoding::Utf8, testing::Bytes("E4BDA020"), testing::Bytes("E4BDA0")}));
+
+}  // namespace
+}  // namespace tessaly

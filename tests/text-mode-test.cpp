@@ -2,26 +2,50 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <random>
 
+#include "engine/char_codec.h"
 #include "engine/code_page_table.h"
 #include "tests/test_support.h"
 
 namespace tessaly::cli {
 namespace {
 
-// Generated UTF-8 texts of characters GBK holds: ASCII, GBK's own double-byte characters, and
-// every kind of line break, so that encode | decode must give them back byte for byte.
+std::string Utf8Of(char32_t c) {
+  std::string out;
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += {static_cast<char>(0xC0 | c >> 6), static_cast<char>(0x80 | (c & 0x3F))};
+  } else if (c < 0x10000) {
+    out += {static_cast<char>(0xE0 | c >> 12), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
+            static_cast<char>(0x80 | (c & 0x3F))};
+  } else {
+    out += {static_cast<char>(0xF0 | c >> 18), static_cast<char>(0x80 | ((c >> 12) & 0x3F)),
+            static_cast<char>(0x80 | ((c >> 6) & 0x3F)), static_cast<char>(0x80 | (c & 0x3F))};
+  }
+  return out;
+}
+
+// Generated UTF-8 texts of characters an encoding holds and gives back (ASCII, its multi-byte
+// characters, every kind of line break), so that encode | decode must return them byte for byte.
+// Without an encoding: characters from every plane.
 class TextGenerator {
  public:
-  explicit TextGenerator(unsigned seed) : random_(seed) {
-    const auto gbk = CodePageDecoder::For(GbkCodePage());
-    for (int lead = 0x81; lead <= 0xFE; ++lead) {
-      for (int trail = 0x40; trail <= 0xFE; ++trail) {
-        const char pair[] = {static_cast<char>(lead), static_cast<char>(trail)};
-        const auto c = gbk->CharAt({pair, 2}, 0);
-        if (c.length == 2 && c.code_point != U'\uFFFD') gbk_chars_.push_back(AsUtf8(c.code_point));
+  explicit TextGenerator(unsigned seed, std::optional<Encoding> encoding = Encoding::Gbk)
+      : random_(seed) {
+    const auto codec = encoding ? CharCodec::For(*encoding) : nullptr;
+    for (char32_t c = 0x80; c <= 0x10FFFF && chars_.size() < 40000; c += 1 + random_() % 29) {
+      if (c >= 0xD800 && c <= 0xDFFF) continue;
+      if (codec) {
+        const EncodedChar encoded = codec->Encode(c);
+        if (!encoded.held) continue;
+        const std::string bytes(encoded.view());
+        const CharCodec::Char back = codec->CharAt(bytes, 0);
+        if (back.code_point != c || back.length != bytes.size()) continue;
       }
+      chars_.push_back(Utf8Of(c));
     }
   }
 
@@ -31,7 +55,7 @@ class TextGenerator {
     for (std::size_t i = 0; i < length; ++i) {
       switch (random_() % 4) {
         case 0:
-          text += gbk_chars_[random_() % gbk_chars_.size()];
+          text += chars_[random_() % chars_.size()];
           break;
         case 1:
           text += kBreaks[random_() % std::size(kBreaks)];
@@ -44,53 +68,72 @@ class TextGenerator {
   }
 
  private:
-  static std::string AsUtf8(char32_t c) {
-    std::string out;
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += {static_cast<char>(0xC0 | c >> 6), static_cast<char>(0x80 | (c & 0x3F))};
-    } else {
-      out += {static_cast<char>(0xE0 | c >> 12), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
-              static_cast<char>(0x80 | (c & 0x3F))};
-    }
-    return out;
-  }
-
   static constexpr const char* kBreaks[] = {"\n", "\r\n", "\r", "\t"};
   std::mt19937 random_;
-  std::vector<std::string> gbk_chars_;
+  std::vector<std::string> chars_;
 };
 
 struct RoundTrip {
   ConversionMode encode;
   ConversionMode decode;
+  Encoding encoding = Encoding::Gbk;
+  bool any_plane = false;  // characters from every plane, the encoding's or not
+  int rounds = 10000;
 };
 
 class RoundTripTest : public ::testing::TestWithParam<RoundTrip> {};
 
 TEST_P(RoundTripTest, EncodeThenDecodeGivesEveryTextBack) {
+  const RoundTrip& pair = GetParam();
   testing::RecordingReporter reporter;
-  const ConversionContext context{reporter};
-  TextGenerator texts(static_cast<unsigned>(GetParam().encode));
-  for (int round = 0; round < 10000; ++round) {
+  TextGenerator texts(static_cast<unsigned>(pair.encode) + static_cast<unsigned>(pair.encoding),
+                      pair.any_plane ? std::nullopt : std::optional(pair.encoding));
+  for (int round = 0; round < pair.rounds; ++round) {
     const std::string text = texts.Next();
     LossReport losses;
     const std::string listing =
-        ConvertText(text, GetParam().encode, LineBreaks::AsIs, context, losses);
+        ConvertText(text, pair.encode, LineBreaks::AsIs, pair.encoding, reporter, losses);
     const std::string back =
-        ConvertText(listing, GetParam().decode, LineBreaks::AsIs, context, losses);
+        ConvertText(listing, pair.decode, LineBreaks::AsIs, pair.encoding, reporter, losses);
     ASSERT_EQ(back, text) << "round " << round << ", listing " << listing;
     ASSERT_TRUE(losses.empty()) << "round " << round;
   }
   EXPECT_TRUE(reporter.faults.empty());
 }
 
+constexpr auto kHex = ConversionMode::HexEncode;
+constexpr auto kUnhex = ConversionMode::HexDecode;
+constexpr auto kUtf16 = ConversionMode::Utf16Encode;
+constexpr auto kUnutf16 = ConversionMode::Utf16Decode;
+constexpr auto kUtf8 = ConversionMode::Utf8Encode;
+constexpr auto kUnutf8 = ConversionMode::Utf8Decode;
+
 INSTANTIATE_TEST_SUITE_P(
     Pairs, RoundTripTest,
-    ::testing::Values(RoundTrip{ConversionMode::HexEncode, ConversionMode::HexDecode},
-                      RoundTrip{ConversionMode::Utf16Encode, ConversionMode::Utf16Decode},
-                      RoundTrip{ConversionMode::Utf8Encode, ConversionMode::Utf8Decode}));
+    ::testing::Values(RoundTrip{kHex, kUnhex}, RoundTrip{kUtf16, kUnutf16},
+                      RoundTrip{kUtf8, kUnutf8},
+                      // Every working encoding gives its own text back through its hex listing.
+                      RoundTrip{kHex, kUnhex, Encoding::Gb18030, false, 3000},
+                      RoundTrip{kHex, kUnhex, Encoding::Big5, false, 3000},
+                      RoundTrip{kHex, kUnhex, Encoding::Utf8, false, 3000},
+                      RoundTrip{kHex, kUnhex, Encoding::ShiftJis, false, 3000},
+                      RoundTrip{kHex, kUnhex, Encoding::EucKr, false, 3000},
+                      // The Unicode modes lose nothing, whatever the encoding lacks.
+                      RoundTrip{kUtf16, kUnutf16, Encoding::Gbk, true, 3000},
+                      RoundTrip{kUtf8, kUnutf8, Encoding::Gbk, true, 3000},
+                      RoundTrip{kUtf8, kUnutf8, Encoding::ShiftJis, true, 3000},
+                      RoundTrip{kUtf16, kUnutf16, Encoding::Big5, true, 3000}));
+
+// An unpaired surrogate is no character: decoded, it becomes "?" and is reported, never kept.
+TEST(UnicodeTextMode, UnpairedSurrogateBecomesAQuestionMark) {
+  testing::RecordingReporter reporter;
+  LossReport losses;
+  EXPECT_EQ(ConvertText("00D84100", ConversionMode::Utf16Decode, LineBreaks::AsIs, Encoding::Gbk,
+                        reporter, losses),
+            "?A");
+  EXPECT_EQ(losses[LossKind::Unmappable].count, 1u);
+  EXPECT_EQ(losses[LossKind::Unmappable].first_offset, 0u);
+}
 
 // Raw bytes, zero bytes included, with no deletions: hex-encode then hex-decode is the identity.
 TEST(RawRoundTrip, HexEncodeThenDecodeGivesAnyBytesBack) {
@@ -118,7 +161,8 @@ TEST(ChineseTextMode, KeepsLineBreaksAndAscii) {
     for (const auto mode :
          {ConversionMode::SimplifiedToTraditional, ConversionMode::TraditionalToSimplified}) {
       LossReport losses;
-      const std::string out = ConvertText(text, mode, LineBreaks::AsIs, {reporter}, losses);
+      const std::string out =
+          ConvertText(text, mode, LineBreaks::AsIs, Encoding::Gbk, reporter, losses);
       std::string ascii_in, ascii_out;
       for (const char c : text)
         if (static_cast<unsigned char>(c) < 0x80) ascii_in += c;
