@@ -13,10 +13,6 @@ std::string Utf8CharAt(std::string_view utf8, std::size_t offset) {
   return std::string(utf8.substr(offset, length));
 }
 
-Encoding EngineEncoding(const ModeInfo& mode, Encoding working) {
-  return mode.reads == ModeReads::AnyText ? Encoding::Utf8 : working;
-}
-
 AnsiText TextToEngine(std::string_view utf8, LineBreaks breaks, Encoding encoding,
                       LossReport& losses) {
   AnsiInput input = Utf8TextToAnsi(utf8, breaks, encoding);

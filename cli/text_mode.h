@@ -17,10 +17,6 @@ DeletionOptions DefaultDeletion(const ModeInfo& mode);
 /// The character of well-formed UTF-8 text that starts at `offset`.
 std::string Utf8CharAt(std::string_view utf8, std::size_t offset);
 
-/// The encoding the engine's text is in for a mode: any Unicode text goes as UTF-8, so that
-/// nothing is lost; everything else in the working encoding.
-Encoding EngineEncoding(const ModeInfo& mode, Encoding working);
-
 /// Well-formed UTF-8 text as the engine's bytes in `encoding`; characters it lacks are added to
 /// `losses`.
 AnsiText TextToEngine(std::string_view utf8, LineBreaks breaks, Encoding encoding,

@@ -135,4 +135,8 @@ const ModeInfo* FindMode(std::string_view cli_name) {
   return nullptr;
 }
 
+Encoding EngineEncoding(const ModeInfo& mode, Encoding working) {
+  return mode.reads == ModeReads::AnyText ? Encoding::Utf8 : working;
+}
+
 }  // namespace tessaly

@@ -58,4 +58,8 @@ const ModeInfo* FindMode(ConversionMode id);
 /// The mode with this command-line name, or nullptr.
 const ModeInfo* FindMode(std::string_view cli_name);
 
+/// The encoding a front end hands the mode its text in: any Unicode text goes as UTF-8, so that
+/// nothing is lost; everything else in the working encoding.
+Encoding EngineEncoding(const ModeInfo& mode, Encoding working);
+
 }  // namespace tessaly

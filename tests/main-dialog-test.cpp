@@ -11,6 +11,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QTest>
 #include <QTextDocument>
 #include <QWindow>
@@ -22,6 +24,7 @@
 #include <unistd.h>
 
 #include "engine/code_page.h"
+#include "engine/modes.h"
 #include "res/product.h"
 #include "tests/ui-helpers.h"
 #include "ui/about_dialog.h"
@@ -58,16 +61,17 @@ QString Utf8(std::string_view text) {
 const QByteArray kBig5Phrase = QByteArray::fromHex("A4A4B5D8A448A5C1A640A94DB0EA");
 
 // What a box shows for engine bytes: the box text as a document holds it.
-QString Shown(std::string_view ansi) {
+QString Shown(std::string_view ansi, tessaly::Encoding encoding = tessaly::Encoding::Gbk) {
   QTextDocument document;
-  document.setPlainText(tessaly::ui::AnsiToBoxText(ansi));
+  document.setPlainText(tessaly::ui::AnsiToBoxText(ansi, encoding));
   return document.toPlainText();
 }
 
 // The engine with a fixed random seed, so that the window and a test can run the same conversion.
 tessaly::ConversionResult ConvertWithFixedSeed(const tessaly::ConversionRequest& request,
-                                               tessaly::FaultReporter& reporter) {
-  return tessaly::RunConversion(request, {reporter, [] { return std::uint32_t{0x5EED}; }});
+                                               tessaly::ConversionContext context) {
+  context.ticks = [] { return std::uint32_t{0x5EED}; };
+  return tessaly::RunConversion(request, context);
 }
 
 // Keeps the faults a conversion reports, as the window's message boxes show them.
@@ -142,12 +146,52 @@ class MainDialogTest : public QObject {
   }
 
  private slots:
+  void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+
   void init() {
+    QSettings(QStringLiteral("tessaly"), QStringLiteral("tessaly")).clear();
     dialog_ = std::make_unique<MainDialog>();
     dialog_->show();
     QVERIFY(QTest::qWaitForWindowActive(dialog_.get()));
   }
   void cleanup() { dialog_.reset(); }
+
+  // The working encoding: chosen in the context menu, shown after the title, remembered, and
+  // switching it re-runs nothing.
+  void workingEncoding() {
+    Input().setPlainText(QStringLiteral("テスト"));
+    Output().setPlainText(QStringLiteral("earlier"));
+    QMenu* menu = nullptr;
+    for (QAction* action : dialog_->actions())
+      if (action->menu() != nullptr) menu = action->menu();
+    QVERIFY(menu != nullptr);
+    QCOMPARE(menu->title(), QStringLiteral("工作编码"));
+    QAction* shift_jis = nullptr;
+    for (QAction* action : menu->actions())
+      if (action->text() == QStringLiteral("Shift_JIS")) shift_jis = action;
+    QVERIFY(shift_jis != nullptr);
+    shift_jis->trigger();
+    QCOMPARE(dialog_->WorkingEncoding(), tessaly::Encoding::ShiftJis);
+    QVERIFY(dialog_->windowTitle().endsWith(QStringLiteral(" [Shift_JIS]")));
+    QCOMPARE(Input().toPlainText(), QStringLiteral("テスト"));
+    QCOMPARE(Output().toPlainText(), QStringLiteral("earlier"));
+    QCOMPARE(Convert(QStringLiteral("テスト"), "modeHexEncode"), QStringLiteral("836583588367"));
+    QCOMPARE(Convert(QStringLiteral("836583588367"), "modeHexDecode"), QStringLiteral("テスト"));
+
+    MainDialog again;
+    QCOMPARE(again.WorkingEncoding(), tessaly::Encoding::ShiftJis);
+  }
+
+  // The Unicode modes keep characters no working encoding has to hold.
+  void unicodeModesLoseNothing() {
+    QCOMPARE(dialog_->WorkingEncoding(), tessaly::Encoding::Gbk);
+    QCOMPARE(Convert(QStringLiteral("😀"), "modeUtf8Encode"), QStringLiteral("F09F9880"));
+    QCOMPARE(Convert(QStringLiteral("😀"), "modeUtf16Encode"), QStringLiteral("3DD800DE"));
+    QCOMPARE(Convert(QStringLiteral("F09F9880"), "modeUtf8Decode"), QStringLiteral("😀"));
+    QCOMPARE(Convert(QStringLiteral("3DD800DE"), "modeUtf16Decode"), QStringLiteral("😀"));
+    QCOMPARE(Convert(QStringLiteral("한국어"), "modeUtf8Encode"),
+             QStringLiteral("ED959CEAB5ADEC96B4"));
+  }
 
   void initialState() {
     QVERIFY(Input().toPlainText().isEmpty());
@@ -515,7 +559,7 @@ class MainDialogTest : public QObject {
     QFETCH(QByteArray, bytes);
     dialog_->SetConverter(
         [](const tessaly::ConversionRequest& request, const tessaly::ConversionContext& context) {
-          return ConvertWithFixedSeed(request, context.reporter);
+          return ConvertWithFixedSeed(request, context);
         });
     MessageBoxCloser closer;
     Convert(QString::fromLatin1(bytes.toHex(' ')), "modeHexDecode");
@@ -533,15 +577,22 @@ class MainDialogTest : public QObject {
         mode_button->click();
         closer.seen.clear();
         separator_button->click();  // converts
+        // The Unicode modes take the box's characters as UTF-8, the others its GBK bytes.
         tessaly::ConversionRequest request;
-        request.input = tessaly::ui::BoxTextToAnsi(Input().toPlainText());
         request.mode = static_cast<ConversionMode>(mode_button->group()->id(mode_button));
+        FaultList faults;
+        tessaly::ConversionContext context{faults};
+        context.encoding =
+            tessaly::EngineEncoding(*tessaly::FindMode(request.mode), tessaly::Encoding::Gbk);
+        context.unicode_result = true;
+        request.input = tessaly::ui::BoxTextToAnsi(Input().toPlainText(), context.encoding);
         request.style =
             static_cast<tessaly::SeparatorStyle>(separator_button->group()->id(separator_button));
-        FaultList faults;
-        const AnsiText expected = ConvertWithFixedSeed(request, faults).text;
+        const tessaly::ConversionResult expected = ConvertWithFixedSeed(request, context);
         const QString where = mode_button->objectName() + u' ' + separator_button->objectName();
-        QVERIFY2(Output().toPlainText() == Shown(expected), qPrintable(where));
+        QVERIFY2(Output().toPlainText() ==
+                     Shown(expected.text, expected.encoding.value_or(context.encoding)),
+                 qPrintable(where));
         QVERIFY2(closer.seen == faults.seen, qPrintable(where));
       }
     }

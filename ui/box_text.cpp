@@ -7,16 +7,16 @@
 
 namespace tessaly::ui {
 
-AnsiText BoxTextToAnsi(const QString& text) {
+AnsiText BoxTextToAnsi(const QString& text, Encoding encoding) {
   const std::u16string_view units(reinterpret_cast<const char16_t*>(text.utf16()),
                                   static_cast<std::size_t>(text.size()));
-  return TextToAnsi(units).text;
+  return TextToAnsi(units, encoding).text;
 }
 
-QString AnsiToBoxText(std::string_view ansi) {
+QString AnsiToBoxText(std::string_view ansi, Encoding encoding) {
   // The box takes a zero-terminated string, so a zero byte ends what it shows.
   const std::string_view shown = ansi.substr(0, ansi.find('\0'));
-  return QString::fromStdU16String(AnsiToText(shown));
+  return QString::fromStdU16String(AnsiToText(shown, encoding));
 }
 
 QString FromUtf8(std::string_view utf8) {

@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSettings>
 #include <QUrl>
 #include <algorithm>
 #include <new>
@@ -11,6 +12,7 @@
 #include <utility>
 
 #include "engine/modes.h"
+#include "res/product.h"
 #include "ui/about_dialog.h"
 #include "ui/app_icon.h"
 #include "ui/box_text.h"
@@ -25,6 +27,11 @@ namespace {
 constexpr int kBoxWidth = 297;
 constexpr int kBoxHeight = 60;
 constexpr int kMargin = 7;
+
+// The working encoding is the one thing the window remembers.
+QSettings Settings() {
+  return QSettings(FromUtf8(product::kDesktopFileName), FromUtf8(product::kDesktopFileName));
+}
 
 bool IsEnter(const QKeyEvent& event) {
   return event.key() == Qt::Key_Return || event.key() == Qt::Key_Enter;
@@ -93,7 +100,44 @@ void MainDialog::ConnectControls() {
   about_action_.setShortcut(QKeySequence(Qt::Key_F1));
   connect(&about_action_, &QAction::triggered, this, &MainDialog::ShowAbout);
   addAction(&about_action_);
+  AddEncodingMenu();
   setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+// The working encoding lives beside About in the context menu, so the layout stays as it is.
+void MainDialog::AddEncodingMenu() {
+  const QString saved = Settings().value(QStringLiteral("encoding")).toString();
+  if (const auto encoding = FindEncoding(saved.toStdString())) encoding_ = *encoding;
+  encoding_menu_.setTitle(QStringLiteral("工作编码"));
+  for (const EncodingInfo& info : Encodings()) {
+    QAction* action = encoding_menu_.addAction(FromUtf8(info.label));
+    action->setCheckable(true);
+    action->setChecked(info.id == encoding_);
+    action->setData(static_cast<int>(info.id));
+    encoding_group_.addAction(action);
+  }
+  connect(&encoding_group_, &QActionGroup::triggered, this, [this](QAction* action) {
+    SetWorkingEncoding(static_cast<Encoding>(action->data().toInt()));
+  });
+  encoding_action_.setText(encoding_menu_.title());
+  encoding_action_.setMenu(&encoding_menu_);
+  addAction(&encoding_action_);
+}
+
+void MainDialog::SetWorkingEncoding(Encoding encoding) {
+  Settings().setValue(QStringLiteral("encoding"), FromUtf8(InfoOf(encoding).name));
+  ShowWorkingEncoding(encoding);
+}
+
+// Nothing is written until the user chooses: a window left as it starts keeps no settings.
+void MainDialog::ShowWorkingEncoding(Encoding encoding) {
+  encoding_ = encoding;
+  for (QAction* action : encoding_group_.actions())
+    action->setChecked(action->data().toInt() == static_cast<int>(encoding));
+  // The fixed title stays; another encoding than GBK shows after it.
+  setWindowTitle(encoding == Encoding::Gbk ? WindowTitle()
+                                           : WindowTitle() + QStringLiteral(" [%1]").arg(
+                                                                 FromUtf8(InfoOf(encoding).label)));
 }
 
 void MainDialog::SetInitialState() {
@@ -103,13 +147,13 @@ void MainDialog::SetInitialState() {
        {ui.deleteSpaces, ui.deleteDots, ui.deleteCommas, ui.deleteTabs, ui.deleteLineBreaks}) {
     box->setChecked(true);
   }
-  setWindowTitle(WindowTitle());
+  ShowWorkingEncoding(encoding_);
   ui.inputBox->setFocus();
 }
 
-ConversionRequest MainDialog::BuildRequest() const {
+ConversionRequest MainDialog::BuildRequest(Encoding encoding) const {
   ConversionRequest request;
-  request.input = BoxTextToAnsi(ui.inputBox->toPlainText());
+  request.input = BoxTextToAnsi(ui.inputBox->toPlainText(), encoding);
   request.mode = static_cast<ConversionMode>(std::max(ui.modeGroup->checkedId(), 0));
   request.deletion = {ui.deleteSpaces->isChecked(), ui.deleteDots->isChecked(),
                       ui.deleteCommas->isChecked(), ui.deleteTabs->isChecked(),
@@ -122,8 +166,14 @@ ConversionRequest MainDialog::BuildRequest() const {
 // shows, and the window carries on.
 void MainDialog::Convert() {
   try {
-    const ConversionResult result = converter_(BuildRequest(), ConversionContext{reporter_});
-    ShowInOutputBox(result.text);
+    // Any Unicode text goes to the Unicode modes whole, whatever the working encoding lacks.
+    const auto mode = static_cast<ConversionMode>(std::max(ui.modeGroup->checkedId(), 0));
+    const ModeInfo* info = FindMode(mode);
+    ConversionContext context{reporter_};
+    context.encoding = info != nullptr ? EngineEncoding(*info, encoding_) : encoding_;
+    context.unicode_result = true;
+    const ConversionResult result = converter_(BuildRequest(context.encoding), context);
+    ShowInOutputBox(result.text, result.encoding.value_or(context.encoding));
   } catch (const std::bad_alloc&) {
     ui.outputBox->clear();
     ReportProblem(QStringLiteral("内存不足,无法完成转换"));
@@ -134,8 +184,9 @@ void MainDialog::ShowHelpText(int mode_id) {
   ShowInOutputBox(HelpText(static_cast<ConversionMode>(mode_id)));
 }
 
-void MainDialog::ShowInOutputBox(std::string_view ansi) {
-  const std::optional<qsizetype> too_long = ui.outputBox->ReplaceText(AnsiToBoxText(ansi));
+void MainDialog::ShowInOutputBox(std::string_view ansi, Encoding encoding) {
+  const std::optional<qsizetype> too_long =
+      ui.outputBox->ReplaceText(AnsiToBoxText(ansi, encoding));
   if (!too_long) return;
   ReportProblem(QStringLiteral("转换结果有一行长达 %1 个字符,超出文本框能显示的 %2 个字符")
                     .arg(*too_long)

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QAction>
+#include <QActionGroup>
 #include <QDialog>
+#include <QMenu>
 #include <functional>
 #include <string_view>
 
@@ -27,6 +29,11 @@ class MainDialog : public QDialog {
   /// Replaces the engine's RunConversion behind the conversion controls.
   void SetConverter(Converter converter);
 
+  /// The working encoding: what the boxes' text is converted in. Remembered across starts.
+  Encoding WorkingEncoding() const { return encoding_; }
+  /// Chooses the working encoding; re-runs nothing and keeps the boxes' text.
+  void SetWorkingEncoding(Encoding encoding);
+
  public slots:
   /// Escape, the close box and Alt+F4 end here: asks "确定退出?" and closes only on Yes.
   void reject() override;
@@ -38,16 +45,22 @@ class MainDialog : public QDialog {
   void AssignIds();
   void ConnectControls();
   void SetInitialState();
-  ConversionRequest BuildRequest() const;
+  void AddEncodingMenu();
+  void ShowWorkingEncoding(Encoding encoding);
+  ConversionRequest BuildRequest(Encoding encoding) const;
   void Convert();
   void ShowHelpText(int mode_id);
-  void ShowInOutputBox(std::string_view ansi);
+  void ShowInOutputBox(std::string_view ansi, Encoding encoding = Encoding::Gbk);
   void ReportProblem(const QString& message);
   bool ConfirmExit();
   void ShowAbout();
 
   Ui::MainDialog ui;
   QAction about_action_;
+  QAction encoding_action_;
+  QMenu encoding_menu_;
+  QActionGroup encoding_group_{this};
+  Encoding encoding_ = Encoding::Gbk;
   MessageBoxReporter reporter_;
   Converter converter_ = RunConversion;
 };
