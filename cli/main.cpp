@@ -1,6 +1,7 @@
 // tessaly-cli: one conversion of a file or of standard input, written to standard output.
 #include <CLI/CLI.hpp>
 
+#include <cctype>
 #include <csignal>
 #include <cstdio>
 #include <iostream>
@@ -304,7 +305,10 @@ int main(int argc, char** argv) {
     std::cout << kProgram << " " TESSALY_VERSION "\n";
     return 0;
   } catch (const CLI::ParseError& e) {
-    PrintUsageError(e.what());
+    // The parser's messages start with a capital; the program's own do not.
+    std::string message = e.what();
+    if (!message.empty()) message[0] = static_cast<char>(std::tolower(message[0]));
+    PrintUsageError(message);
     return kExitUsage;
   }
   try {
