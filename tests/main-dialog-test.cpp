@@ -193,6 +193,49 @@ class MainDialogTest : public QObject {
              QStringLiteral("ED959CEAB5ADEC96B4"));
   }
 
+  // A loss shows as a notice over the output box, without a box and without touching the text;
+  // the next conversion that loses nothing takes it away.
+  void lossNotice() {
+    auto& notice = Child<QLabel>("lossNotice");
+    QVERIFY(!notice.isVisible());
+    QCOMPARE(Convert(QStringLiteral("a😀b"), "modeHexEncode"), QStringLiteral("613F62"));
+    QVERIFY(notice.isVisible());
+    QCOMPARE(notice.text(), QStringLiteral("1 个字符 GBK 没有,已变为“?”"));
+    QCOMPARE(Input().toPlainText(), QStringLiteral("a😀b"));
+    const QRect output_box(Output().mapTo(dialog_.get(), QPoint()), Output().size());
+    QVERIFY(output_box.contains(QRect(notice.mapTo(dialog_.get(), QPoint()), notice.size())));
+    Convert(QStringLiteral("ZZ41 00"), "modeHexDecode");
+    QCOMPARE(notice.text(), QStringLiteral("1 段十六进制没有值,重复了前一个字节"));
+    Convert(QStringLiteral("410000004200"), "modeUtf16Decode");
+    QCOMPARE(notice.text(), QStringLiteral("解码结果在第一个零处截断"));
+    Convert(QStringLiteral("ab"), "modeHexEncode");
+    QVERIFY(!notice.isVisible());
+  }
+
+  void lossNoticeText_data() {
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("unmappable") << int(tessaly::LossKind::Unmappable) << 3
+                                << QStringLiteral("3 个字符 BIG5 没有,已变为“?”");
+    QTest::newRow("empty pieces") << int(tessaly::LossKind::EmptyHexPiece) << 2
+                                  << QStringLiteral("2 段十六进制没有值,重复了前一个字节");
+    QTest::newRow("cut") << int(tessaly::LossKind::CutAtZero) << 1
+                         << QStringLiteral("解码结果在第一个零处截断");
+    QTest::newRow("invalid") << int(tessaly::LossKind::InvalidOutput) << 4
+                             << QStringLiteral("4 处字节不是有效的 BIG5,显示为 �");
+    QTest::newRow("nothing") << int(tessaly::LossKind::Unmappable) << 0 << QString();
+  }
+
+  void lossNoticeText() {
+    QFETCH(int, kind);
+    QFETCH(int, count);
+    QFETCH(QString, expected);
+    tessaly::LossReport losses;
+    losses.Add(static_cast<tessaly::LossKind>(kind), 0, {}, static_cast<std::size_t>(count));
+    QCOMPARE(tessaly::ui::LossNoticeText(losses, tessaly::Encoding::Big5), expected);
+  }
+
   void initialState() {
     QVERIFY(Input().toPlainText().isEmpty());
     QVERIFY(Output().toPlainText().isEmpty());

@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "engine/modes.h"
+#include "engine/text_boundary.h"
 #include "res/product.h"
 #include "ui/about_dialog.h"
 #include "ui/app_icon.h"
@@ -50,6 +51,7 @@ MainDialog::MainDialog(QWidget* parent) : QDialog(parent) {
   for (DialogTextEdit* box : {ui.inputBox, ui.outputBox}) {
     box->setFixedSize(DialogUnits(metrics, kBoxWidth, kBoxHeight));
   }
+  loss_notice_ = std::make_unique<LossNotice>(ui.outputBox, this);
   AssignIds();
   ConnectControls();
   SetInitialState();
@@ -151,9 +153,15 @@ void MainDialog::SetInitialState() {
   ui.inputBox->setFocus();
 }
 
-ConversionRequest MainDialog::BuildRequest(Encoding encoding) const {
+// Characters the encoding lacks are the first loss, before the engine runs.
+ConversionRequest MainDialog::BuildRequest(Encoding encoding, LossReport& losses) const {
   ConversionRequest request;
-  request.input = BoxTextToAnsi(ui.inputBox->toPlainText(), encoding);
+  const QString text = ui.inputBox->toPlainText();
+  AnsiInput input = TextToAnsi(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
+                                                   static_cast<std::size_t>(text.size())),
+                               encoding);
+  losses.Add(LossKind::Unmappable, 0, {}, input.substituted);
+  request.input = std::move(input.text);
   request.mode = static_cast<ConversionMode>(std::max(ui.modeGroup->checkedId(), 0));
   request.deletion = {ui.deleteSpaces->isChecked(), ui.deleteDots->isChecked(),
                       ui.deleteCommas->isChecked(), ui.deleteTabs->isChecked(),
@@ -172,8 +180,14 @@ void MainDialog::Convert() {
     ConversionContext context{reporter_};
     context.encoding = info != nullptr ? EngineEncoding(*info, encoding_) : encoding_;
     context.unicode_result = true;
-    const ConversionResult result = converter_(BuildRequest(context.encoding), context);
-    ShowInOutputBox(result.text, result.encoding.value_or(context.encoding));
+    loss_notice_->hide();
+    LossReport losses;
+    const ConversionRequest request = BuildRequest(context.encoding, losses);
+    const ConversionResult result = converter_(request, context);
+    const Encoding shown = result.encoding.value_or(context.encoding);
+    ShowInOutputBox(result.text, shown);
+    losses.Merge(result.losses);
+    loss_notice_->Show(losses, shown);
   } catch (const std::bad_alloc&) {
     ui.outputBox->clear();
     ReportProblem(QStringLiteral("内存不足,无法完成转换"));
@@ -181,6 +195,7 @@ void MainDialog::Convert() {
 }
 
 void MainDialog::ShowHelpText(int mode_id) {
+  loss_notice_->hide();
   ShowInOutputBox(HelpText(static_cast<ConversionMode>(mode_id)));
 }
 

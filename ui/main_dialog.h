@@ -5,9 +5,11 @@
 #include <QDialog>
 #include <QMenu>
 #include <functional>
+#include <memory>
 #include <string_view>
 
 #include "engine/conversion.h"
+#include "ui/loss_notice.h"
 #include "ui/message_box_reporter.h"
 #include "ui_maindialog.h"
 
@@ -47,7 +49,7 @@ class MainDialog : public QDialog {
   void SetInitialState();
   void AddEncodingMenu();
   void ShowWorkingEncoding(Encoding encoding);
-  ConversionRequest BuildRequest(Encoding encoding) const;
+  ConversionRequest BuildRequest(Encoding encoding, LossReport& losses) const;
   void Convert();
   void ShowHelpText(int mode_id);
   void ShowInOutputBox(std::string_view ansi, Encoding encoding = Encoding::Gbk);
@@ -61,6 +63,7 @@ class MainDialog : public QDialog {
   QMenu encoding_menu_;
   QActionGroup encoding_group_{this};
   Encoding encoding_ = Encoding::Gbk;
+  std::unique_ptr<LossNotice> loss_notice_;
   MessageBoxReporter reporter_;
   Converter converter_ = RunConversion;
 };
