@@ -82,7 +82,8 @@ void AppendUtf8(std::string& out, char32_t cp) {
   if (cp < 0x80) {
     out.push_back(static_cast<char>(cp));
   } else if (cp < 0x800) {
-    const char bytes[] = {static_cast<char>(0xC0 | (cp >> 6)), static_cast<char>(0x80 | (cp & 0x3F))};
+    const char bytes[] = {static_cast<char>(0xC0 | (cp >> 6)),
+                          static_cast<char>(0x80 | (cp & 0x3F))};
     out.append(bytes, 2);
   } else if (cp < 0x10000) {
     const char bytes[] = {static_cast<char>(0xE0 | (cp >> 12)),
@@ -187,7 +188,8 @@ struct PhraseMatcher::Tables {
     unsigned found = 0;
     for (std::size_t k = 1;; ++k) {
       const Node& at = nodes[node];
-      for (unsigned m = at.is_key & group.mask; m != 0; m &= m - 1) best[std::countr_zero(m)] = node;
+      for (unsigned m = at.is_key & group.mask; m != 0; m &= m - 1)
+        best[std::countr_zero(m)] = node;
       found |= at.is_key & group.mask;
       if (!(at.longer & group.mask) || k == n) break;
       if (k == 1 && !PairMayStart(s[0], s[1])) break;
@@ -239,7 +241,8 @@ class Compiler {
         std::dynamic_pointer_cast<opencc::MaxMatchSegmentation>(converter->GetSegmentation());
     if (!segmentation) Unavailable(config_, "its segmentation is not maximum match");
     Flatten(segmentation->GetDict(), t_.segmentation);
-    for (const opencc::ConversionPtr& conversion : converter->GetConversionChain()->GetConversions())
+    for (const opencc::ConversionPtr& conversion :
+         converter->GetConversionChain()->GetConversions())
       Flatten(conversion->GetDict(), t_.steps.emplace_back());
     for (std::size_t d = 0; d < leaves_.size(); ++d) AddLexicon(*leaves_[d], d);
     Finish();
@@ -452,7 +455,8 @@ std::size_t Decode(const Tables& t, std::string_view text, std::size_t pos, Work
       continue;
     }
     const std::size_t length = kLeadLength[lead];
-    if (length == 0) throw std::invalid_argument("invalid UTF-8: no character starts with this byte");
+    if (length == 0)
+      throw std::invalid_argument("invalid UTF-8: no character starts with this byte");
     char32_t cp = 0;
     if (pos + length <= text.size() && DecodeChar(p + pos, length, cp)) {
       pos += length;

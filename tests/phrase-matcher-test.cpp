@@ -29,9 +29,9 @@
 namespace tessaly {
 namespace {
 
-const char* const kConfigs[] = {"s2t.json",  "t2s.json",  "s2tw.json", "s2twp.json", "s2hk.json",
+const char* const kConfigs[] = {"s2t.json",  "t2s.json",   "s2tw.json", "s2twp.json", "s2hk.json",
                                 "tw2s.json", "tw2sp.json", "hk2s.json", "t2tw.json",  "tw2t.json",
-                                "t2hk.json", "hk2t.json", "t2jp.json", "jp2t.json"};
+                                "t2hk.json", "hk2t.json",  "t2jp.json", "jp2t.json"};
 
 using Pieces = std::vector<std::pair<std::size_t, std::string>>;
 
@@ -111,8 +111,8 @@ std::string Head(const std::string& phrase, std::size_t chars) {
 // characters of the BMP and beyond it, and emoji.
 std::string GeneratedText(std::mt19937& random, const std::vector<std::string>& phrases,
                           std::size_t pieces) {
-  static const char* const kOther[] = {"abc ", "\n", "\r\n", "12.5%", "，", "。", " ", "\t",
-                                       "\U0001F600", "\u00E9", "\u3000"};
+  static const char* const kOther[] = {"abc ", "\n", "\r\n",       "12.5%",  "，",    "。",
+                                       " ",    "\t", "\U0001F600", "\u00E9", "\u3000"};
   std::string text;
   for (std::size_t i = 0; i < pieces; ++i) {
     const std::string& phrase = phrases[random() % phrases.size()];
@@ -173,8 +173,8 @@ std::string MoTranslations(const std::filesystem::path& path) {
 std::string InstalledTranslations() {
   std::string text;
   for (const char* locale : {"zh_CN", "zh_TW", "zh_HK"}) {
-    const std::filesystem::path dir = std::filesystem::path("/usr/share/locale") / locale /
-                                      "LC_MESSAGES";
+    const std::filesystem::path dir =
+        std::filesystem::path("/usr/share/locale") / locale / "LC_MESSAGES";
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator(dir, error))
       if (entry.path().extension() == ".mo") text += MoTranslations(entry.path());
@@ -222,11 +222,19 @@ TEST_P(MatcherVsOpenCc, InstalledTranslationsConvertAlike) {
 TEST_P(MatcherVsOpenCc, BrokenUtf8AsOpenCcReadsIt) {
   const Reference& reference = ReferenceFor(GetParam());
   const auto matcher = PhraseMatcher::Load(GetParam());
-  const std::string cases[] = {
-      "\xE4\x41\x42头发",      "头\xE5\xA4发",     "\xC0\x80干燥",         "\xE0\x80\x80头发",
-      "\xED\xA0\x80头发",      "\xF4\x90\x80\x80发", "\xF8\x88\x80\x80\x80发", "\xFC\x84\x80\x80\x80\x80发",
-      "\x80头发",              "头发\xBF",           "头\xFE发",               "头\xFF",
-      "\xE4\xB8头\xE4\xB8\xAD"};
+  const std::string cases[] = {"\xE4\x41\x42头发",
+                               "头\xE5\xA4发",
+                               "\xC0\x80干燥",
+                               "\xE0\x80\x80头发",
+                               "\xED\xA0\x80头发",
+                               "\xF4\x90\x80\x80发",
+                               "\xF8\x88\x80\x80\x80发",
+                               "\xFC\x84\x80\x80\x80\x80发",
+                               "\x80头发",
+                               "头发\xBF",
+                               "头\xFE发",
+                               "头\xFF",
+                               "\xE4\xB8头\xE4\xB8\xAD"};
   for (const std::string& text : cases) {
     bool opencc_threw = false;
     std::string expected;
@@ -269,25 +277,24 @@ TEST_P(PhraseTest, ConvertsAsOpenCc) {
 
 // A phrase cut by a line break maps as its characters alone; a phrase at the very end of the text
 // still matches whole; a later step of the chain rewrites what an earlier one gave.
-INSTANTIATE_TEST_SUITE_P(
-    Phrases, PhraseTest,
-    ::testing::Values(PhraseCase{"s2t.json", "头发干燥", "頭髮乾燥"},
-                      PhraseCase{"s2t.json", "头\n发", "頭\n發"},
-                      PhraseCase{"s2t.json", "很干燥", "很乾燥"},
-                      PhraseCase{"s2t.json", "一个人", "一個人"},
-                      PhraseCase{"t2s.json", "萬國碼\r\n", "万国码\r\n"},
-                      PhraseCase{"t2s.json", "乾隆皇帝", "乾隆皇帝"},
-                      PhraseCase{"s2twp.json", "鼠标和内存", "滑鼠和記憶體"},
-                      PhraseCase{"s2twp.json", "计算机软件", "計算機軟體"},
-                      PhraseCase{"s2twp.json", "旧字体", "舊字型"},
-                      PhraseCase{"s2tw.json", "鼠标和内存", "鼠標和內存"},
-                      PhraseCase{"tw2sp.json", "滑鼠記憶體", "鼠标内存"},
-                      PhraseCase{"tw2sp.json", "滑鼠\n記憶體", "鼠标\n内存"},
-                      PhraseCase{"t2jp.json", "舊字體", "旧字体"},
-                      PhraseCase{"jp2t.json", "旧字体", "舊字體"}),
-    [](const ::testing::TestParamInfo<PhraseCase>& info) {
-      return std::to_string(info.index);
-    });
+INSTANTIATE_TEST_SUITE_P(Phrases, PhraseTest,
+                         ::testing::Values(PhraseCase{"s2t.json", "头发干燥", "頭髮乾燥"},
+                                           PhraseCase{"s2t.json", "头\n发", "頭\n發"},
+                                           PhraseCase{"s2t.json", "很干燥", "很乾燥"},
+                                           PhraseCase{"s2t.json", "一个人", "一個人"},
+                                           PhraseCase{"t2s.json", "萬國碼\r\n", "万国码\r\n"},
+                                           PhraseCase{"t2s.json", "乾隆皇帝", "乾隆皇帝"},
+                                           PhraseCase{"s2twp.json", "鼠标和内存", "滑鼠和記憶體"},
+                                           PhraseCase{"s2twp.json", "计算机软件", "計算機軟體"},
+                                           PhraseCase{"s2twp.json", "旧字体", "舊字型"},
+                                           PhraseCase{"s2tw.json", "鼠标和内存", "鼠標和內存"},
+                                           PhraseCase{"tw2sp.json", "滑鼠記憶體", "鼠标内存"},
+                                           PhraseCase{"tw2sp.json", "滑鼠\n記憶體", "鼠标\n内存"},
+                                           PhraseCase{"t2jp.json", "舊字體", "旧字体"},
+                                           PhraseCase{"jp2t.json", "旧字体", "舊字體"}),
+                         [](const ::testing::TestParamInfo<PhraseCase>& info) {
+                           return std::to_string(info.index);
+                         });
 
 TEST(PhraseMatcher, LoadsEachConfigurationOnce) {
   EXPECT_EQ(PhraseMatcher::Load("s2t.json"), PhraseMatcher::Load("s2t.json"));
