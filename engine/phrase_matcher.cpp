@@ -121,11 +121,52 @@ struct Value {
 };
 
 // Dictionaries tried in order; the first with any match gives its longest one, as OpenCC's
-// DictGroup does.
+// DictGroup does. `first[found]` is that first dictionary among those in `found`.
 struct Group {
   std::uint8_t mask = 0;
   std::uint8_t size = 0;
   std::array<std::uint8_t, kMaxDicts> order{};
+  std::array<std::uint8_t, 256> first{};
+  // Bit c: BMP character c starts a key of the group; 8 KiB, so a step whose dictionaries are
+  // small passes over most characters without touching a larger table.
+  std::array<std::uint64_t, 0x10000 / 64> starts{};
+
+  bool MayStart(char32_t c) const { return c >= 0x10000 || (starts[c / 64] >> (c % 64) & 1); }
+
+  void Add(std::uint8_t dict) {
+    if (mask & (1u << dict)) return;  // a repeat is never reached
+    mask |= 1u << dict;
+    order[size++] = dict;
+    for (unsigned found = 1; found < 256; ++found)
+      if ((found >> dict & 1) && !(found & Before(dict))) first[found] = dict;
+  }
+
+  // The dictionaries tried before `dict`.
+  unsigned Before(std::uint8_t dict) const {
+    unsigned before = 0;
+    for (std::size_t i = 0; i < size && order[i] != dict; ++i) before |= 1u << order[i];
+    return before;
+  }
+
+  Group Without(std::uint8_t dict) const {
+    Group group;
+    for (std::size_t i = 0; i < size; ++i)
+      if (order[i] != dict) group.Add(order[i]);
+    return group;
+  }
+};
+
+constexpr std::array<std::uint8_t, 256> kBitCount = [] {
+  std::array<std::uint8_t, 256> table{};
+  for (unsigned i = 1; i < 256; ++i) table[i] = static_cast<std::uint8_t>(table[i / 2] + (i & 1));
+  return table;
+}();
+
+// What a BMP character's node says, kept inline so that most positions need no other table.
+struct BmpEntry {
+  std::uint32_t node = 0;
+  std::uint8_t is_key = 0;
+  std::uint8_t longer = 0;
 };
 
 struct Match {
@@ -140,7 +181,7 @@ std::uint64_t Mix(std::uint64_t a, std::uint64_t b) {
 }  // namespace
 
 struct PhraseMatcher::Tables {
-  std::vector<std::uint32_t> bmp = std::vector<std::uint32_t>(0x10000);  // node of a BMP char
+  std::vector<BmpEntry> bmp = std::vector<BmpEntry>(0x10000);
   std::vector<std::uint64_t> pairs = std::vector<std::uint64_t>((1u << kPairBits) / 64);
   std::vector<std::uint32_t> slots;  // nodes other than BMP chars, by Mix(parent, last)
   int shift = 64;
@@ -150,6 +191,9 @@ struct PhraseMatcher::Tables {
   std::string utf8_pool;
   Group segmentation;
   std::vector<Group> steps;
+  // The first step for a run of characters that start no phrase of the segmentation's single
+  // dictionary, which then cannot match there either.
+  Group first_step_unmatched;
   bool ascii_inert = true;              // no key holds an ASCII character
   bool first_step_repeats_seg = false;  // the first step's first dictionary is the segmentation's
 
@@ -170,40 +214,47 @@ struct PhraseMatcher::Tables {
     }
   }
 
-  std::uint32_t Single(char32_t c) const {
-    if (c < 0x10000) return bmp[c];
-    return c < 0x110000 ? Child(0, c) : 0;
-  }
-
   const Value& ValueOf(const Node& node, unsigned dict) const {
-    const unsigned before = node.is_key & ((1u << dict) - 1);
-    return values[node.values + std::popcount(before)];
+    return values[node.values + kBitCount[node.is_key & ((1u << dict) - 1)]];
   }
 
   // The group's match at the start of `s`, OpenCC's DictGroup::MatchPrefix.
   Match Longest(const char32_t* s, std::size_t n, const Group& group) const {
-    std::uint32_t node = Single(s[0]);
-    if (node == 0) return {};
-    std::array<std::uint32_t, kMaxDicts> best;
-    unsigned found = 0;
-    for (std::size_t k = 1;; ++k) {
-      const Node& at = nodes[node];
-      for (unsigned m = at.is_key & group.mask; m != 0; m &= m - 1)
-        best[std::countr_zero(m)] = node;
-      found |= at.is_key & group.mask;
-      if (!(at.longer & group.mask) || k == n) break;
-      if (k == 1 && !PairMayStart(s[0], s[1])) break;
+    if (!group.MayStart(s[0])) return {};
+    std::uint32_t node = 0;
+    unsigned is_key = 0;
+    unsigned longer = 0;
+    if (s[0] < 0x10000) {
+      const BmpEntry entry = bmp[s[0]];
+      node = entry.node;
+      is_key = entry.is_key;
+      longer = entry.longer;
+    } else if (s[0] < 0x110000) {
+      node = Child(0, s[0]);
+      is_key = nodes[node].is_key;
+      longer = nodes[node].longer;
+    }
+    unsigned found = is_key & group.mask;
+    if (!(longer & group.mask) || n == 1 || !PairMayStart(s[0], s[1])) {
+      if (found == 0) return {};
+      const unsigned dict = group.first[found];
+      return {1, &ValueOf(nodes[node], dict)};
+    }
+    std::array<std::uint32_t, kMaxDicts> best{};
+    for (unsigned m = found; m != 0; m &= m - 1) best[std::countr_zero(m)] = node;
+    for (std::size_t k = 1; k < n; ++k) {
       node = Child(node, s[k]);
       if (node == 0) break;
+      const Node& at = nodes[node];
+      const unsigned here = at.is_key & group.mask;
+      for (unsigned m = here; m != 0; m &= m - 1) best[std::countr_zero(m)] = node;
+      found |= here;
+      if (!(at.longer & group.mask)) break;
     }
     if (found == 0) return {};
-    for (std::size_t i = 0;; ++i) {
-      const unsigned dict = group.order[i];
-      if (found >> dict & 1) {
-        const Node& at = nodes[best[dict]];
-        return {at.length, &ValueOf(at, dict)};
-      }
-    }
+    const unsigned dict = group.first[found];
+    const Node& at = nodes[best[dict]];
+    return {at.length, &ValueOf(at, dict)};
   }
 };
 
@@ -259,16 +310,13 @@ class Compiler {
       if (leaves_.size() == kMaxDicts) Unavailable(config_, "too many dictionaries");
       found = leaves_.insert(leaves_.end(), dict.get());
     }
-    const auto d = static_cast<std::uint8_t>(found - leaves_.begin());
-    if (group.mask & (1u << d)) return;  // a repeat is never reached
-    group.mask |= 1u << d;
-    group.order[group.size++] = d;
+    group.Add(static_cast<std::uint8_t>(found - leaves_.begin()));
   }
 
   std::uint32_t NodeFor(const std::u32string& key, std::size_t length) {
     std::uint32_t parent = 0;
     for (std::size_t k = 1; k <= length; ++k) {
-      auto [it, added] = index_.try_emplace(key.substr(0, k), 0);
+      auto [it, added] = index_.try_emplace(std::uint64_t{parent} << 32 | key[k - 1], 0);
       if (added) {
         Node node;
         node.parent = parent;
@@ -321,7 +369,7 @@ class Compiler {
     for (std::uint32_t i = 1; i < t_.nodes.size(); ++i) {
       const Node& node = t_.nodes[i];
       if (node.length == 1 && node.last < 0x10000) {
-        t_.bmp[node.last] = i;
+        t_.bmp[node.last] = {i, node.is_key, node.longer};
         continue;
       }
       std::size_t slot = Mix(node.parent, node.last) >> t_.shift;
@@ -332,14 +380,28 @@ class Compiler {
         t_.pairs[bit / 64] |= std::uint64_t{1} << (bit % 64);
       }
     }
-    t_.first_step_repeats_seg = t_.segmentation.size == 1 && !t_.steps.empty() &&
-                                t_.steps.front().order[0] == t_.segmentation.order[0];
+    if (!t_.steps.empty()) {
+      t_.first_step_repeats_seg =
+          t_.segmentation.size == 1 && t_.steps.front().order[0] == t_.segmentation.order[0];
+      t_.first_step_unmatched = t_.segmentation.size == 1
+                                    ? t_.steps.front().Without(t_.segmentation.order[0])
+                                    : t_.steps.front();
+    }
+    MarkStarts(t_.segmentation);
+    MarkStarts(t_.first_step_unmatched);
+    for (Group& step : t_.steps) MarkStarts(step);
+  }
+
+  void MarkStarts(Group& group) const {
+    for (char32_t c = 0; c < 0x10000; ++c)
+      if ((t_.bmp[c].is_key | t_.bmp[c].longer) & group.mask)
+        group.starts[c / 64] |= std::uint64_t{1} << (c % 64);
   }
 
   const std::string config_;
   Tables& t_;
   std::vector<const opencc::Dict*> leaves_;
-  std::unordered_map<std::u32string, std::uint32_t> index_;
+  std::unordered_map<std::uint64_t, std::uint32_t> index_;  // node by parent and last char
   std::vector<std::tuple<std::uint32_t, std::uint8_t, std::string>> entries_;
 };
 
@@ -431,13 +493,16 @@ void ConvertSegment(const Tables& t, Span segment, const Value* key_value, Works
     for (std::size_t i = 0; i < segment.size; ++i) AppendChar(out, segment.data[i], w);
     return;
   }
+  auto group = [&](std::size_t k) -> const Group& {
+    return k == 0 && key_value == nullptr ? t.first_step_unmatched : t.steps[k];
+  };
   for (std::size_t k = first; k + 1 < t.steps.size(); ++k) {
     std::vector<char32_t>& next = w.steps[k & 1];
     next.clear();
-    StepToChars(t, segment, t.steps[k], next);
+    StepToChars(t, segment, group(k), next);
     segment = {next.data(), next.size()};
   }
-  StepToUtf8(t, segment, t.steps.back(), w, out);
+  StepToUtf8(t, segment, group(t.steps.size() - 1), w, out);
 }
 
 // Decodes from `pos` up to the next ASCII character when ASCII is inert, or to the end; returns
