@@ -18,7 +18,6 @@
 #include <mutex>
 #include <stdexcept>
 #include <tuple>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -214,6 +213,11 @@ struct PhraseMatcher::Tables {
     }
   }
 
+  std::uint32_t Single(char32_t c) const {
+    if (c < 0x10000) return bmp[c].node;
+    return c < 0x110000 ? Child(0, c) : 0;
+  }
+
   const Value& ValueOf(const Node& node, unsigned dict) const {
     return values[node.values + kBitCount[node.is_key & ((1u << dict) - 1)]];
   }
@@ -285,7 +289,9 @@ std::u32string StrictDecode(const std::string& config, const std::string& text) 
 
 class Compiler {
  public:
-  Compiler(std::string config, Tables& tables) : config_(std::move(config)), t_(tables) {}
+  Compiler(std::string config, Tables& tables) : config_(std::move(config)), t_(tables) {
+    Rehash(1024);
+  }
 
   void Add(const opencc::ConverterPtr& converter) {
     const auto segmentation =
@@ -313,21 +319,47 @@ class Compiler {
     group.Add(static_cast<std::uint8_t>(found - leaves_.begin()));
   }
 
+  // The node of the key's first `length` characters, added with its prefixes as needed; the
+  // final tables are filled as it goes, growing the hash at half full.
   std::uint32_t NodeFor(const std::u32string& key, std::size_t length) {
     std::uint32_t parent = 0;
     for (std::size_t k = 1; k <= length; ++k) {
-      auto [it, added] = index_.try_emplace(std::uint64_t{parent} << 32 | key[k - 1], 0);
-      if (added) {
-        Node node;
-        node.parent = parent;
-        node.last = key[k - 1];
-        node.length = static_cast<std::uint8_t>(k);
-        it->second = static_cast<std::uint32_t>(t_.nodes.size());
-        t_.nodes.push_back(node);
+      const char32_t c = key[k - 1];
+      std::uint32_t node = k == 1 ? t_.Single(c) : t_.Child(parent, c);
+      if (node == 0) {
+        node = static_cast<std::uint32_t>(t_.nodes.size());
+        Node added;
+        added.parent = parent;
+        added.last = c;
+        added.length = static_cast<std::uint8_t>(k);
+        t_.nodes.push_back(added);
+        Index(node);
       }
-      parent = it->second;
+      parent = node;
     }
     return parent;
+  }
+
+  void Index(std::uint32_t i) {
+    const Node& node = t_.nodes[i];
+    if (node.length == 1 && node.last < 0x10000) {
+      t_.bmp[node.last].node = i;
+      return;
+    }
+    if (2 * t_.nodes.size() > t_.slots.size()) {
+      Rehash(std::max<std::size_t>(1024, 2 * t_.slots.size()));
+      return;
+    }
+    const std::size_t mask = t_.slots.size() - 1;
+    std::size_t slot = Mix(node.parent, node.last) >> t_.shift;
+    while (t_.slots[slot] != 0) slot = (slot + 1) & mask;
+    t_.slots[slot] = i;
+  }
+
+  void Rehash(std::size_t size) {
+    t_.slots.assign(size, 0);
+    t_.shift = 64 - std::countr_zero(size);
+    for (std::uint32_t i = 1; i < t_.nodes.size(); ++i) Index(i);
   }
 
   void AddLexicon(const opencc::Dict& dict, std::size_t d) {
@@ -341,16 +373,17 @@ class Compiler {
       const std::uint32_t node = NodeFor(key, key.size());
       if (t_.nodes[node].is_key & bit) continue;
       t_.nodes[node].is_key |= bit;
-      entries_.emplace_back(node, static_cast<std::uint8_t>(d), entry->GetDefault());
+      entries_.push_back(
+          {node, static_cast<std::uint8_t>(d), static_cast<std::uint32_t>(texts_.size())});
+      texts_.push_back(entry->GetDefault());
     }
   }
 
   void Finish() {
-    std::sort(entries_.begin(), entries_.end(), [](const auto& a, const auto& b) {
-      return std::tie(std::get<0>(a), std::get<1>(a)) < std::tie(std::get<0>(b), std::get<1>(b));
-    });
+    std::sort(entries_.begin(), entries_.end());
     std::uint32_t last_node = 0;
-    for (const auto& [node, d, text] : entries_) {
+    for (const auto& [node, d, index] : entries_) {
+      const std::string& text = texts_[index];
       if (node != last_node) t_.nodes[node].values = static_cast<std::uint32_t>(t_.values.size());
       last_node = node;
       const std::u32string cps = StrictDecode(config_, text);
@@ -363,18 +396,10 @@ class Compiler {
       t_.utf8_pool += text;
       t_.values.push_back(value);
     }
-    const std::size_t size = std::max<std::size_t>(1024, std::bit_ceil(2 * t_.nodes.size()));
-    t_.slots.assign(size, 0);
-    t_.shift = 64 - std::countr_zero(size);
     for (std::uint32_t i = 1; i < t_.nodes.size(); ++i) {
       const Node& node = t_.nodes[i];
-      if (node.length == 1 && node.last < 0x10000) {
+      if (node.length == 1 && node.last < 0x10000)
         t_.bmp[node.last] = {i, node.is_key, node.longer};
-        continue;
-      }
-      std::size_t slot = Mix(node.parent, node.last) >> t_.shift;
-      while (t_.slots[slot] != 0) slot = (slot + 1) & (size - 1);
-      t_.slots[slot] = i;
       if (node.length == 2) {
         const std::size_t bit = Tables::PairBit(t_.nodes[node.parent].last, node.last);
         t_.pairs[bit / 64] |= std::uint64_t{1} << (bit % 64);
@@ -401,8 +426,16 @@ class Compiler {
   const std::string config_;
   Tables& t_;
   std::vector<const opencc::Dict*> leaves_;
-  std::unordered_map<std::uint64_t, std::uint32_t> index_;  // node by parent and last char
-  std::vector<std::tuple<std::uint32_t, std::uint8_t, std::string>> entries_;
+  struct Entry {
+    std::uint32_t node;
+    std::uint8_t dict;
+    std::uint32_t text;
+    bool operator<(const Entry& other) const {
+      return std::tie(node, dict) < std::tie(other.node, other.dict);
+    }
+  };
+  std::vector<Entry> entries_;
+  std::vector<std::string> texts_;
 };
 
 std::unique_ptr<const Tables> Compile(const std::string& config) {
