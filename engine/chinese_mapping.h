@@ -50,7 +50,22 @@ class OpenCcMapper final : public ChineseMapper {
   mutable std::array<std::shared_ptr<const Loaded>, 2> loaded_;
 };
 
-/// The process's mapper on OpenCC's s2t.json and t2s.json.
+/// The mapper on the engine's own phrase matcher, which reads OpenCC's configurations and
+/// dictionaries but does not run OpenCC's converter; each configuration loads on first use.
+class PhraseMapper final : public ChineseMapper {
+ public:
+  /// Configuration files: a bare name is looked up in OpenCC's data directory.
+  PhraseMapper(std::string simplified_to_traditional, std::string traditional_to_simplified);
+
+  /// Maps with the direction's configuration; throws ChineseMappingUnavailable when it cannot load.
+  void Map(std::string_view utf8, ChineseDirection direction,
+           const MappedPieceSink& sink) const override;
+
+ private:
+  const std::array<std::string, 2> configs_;
+};
+
+/// The process's mapper: the phrase matcher on OpenCC's s2t.json and t2s.json.
 const ChineseMapper& DefaultChineseMapper();
 
 }  // namespace tessaly
