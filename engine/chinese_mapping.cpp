@@ -15,6 +15,7 @@
 #include <exception>
 #include <functional>
 #include <future>
+#include <map>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -126,6 +127,18 @@ void PhraseMapper::Map(std::string_view utf8, ChineseDirection direction,
 const ChineseMapper& DefaultChineseMapper() {
   static const PhraseMapper mapper("s2t.json", "t2s.json");
   return mapper;
+}
+
+const ChineseMapper& StandardMapper(std::string_view config) {
+  static std::mutex mutex;
+  static std::map<std::string, std::unique_ptr<const PhraseMapper>, std::less<>> mappers;
+  const std::lock_guard lock(mutex);
+  auto found = mappers.find(config);
+  if (found == mappers.end()) {
+    const std::string name(config);
+    found = mappers.emplace(name, std::make_unique<const PhraseMapper>(name, name)).first;
+  }
+  return *found->second;
 }
 
 }  // namespace tessaly

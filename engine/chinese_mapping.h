@@ -68,4 +68,7 @@ class PhraseMapper final : public ChineseMapper {
 /// The process's mapper: the phrase matcher on OpenCC's s2t.json and t2s.json.
 const ChineseMapper& DefaultChineseMapper();
 
+/// The process's mapper for one OpenCC configuration (`s2tw.json`, ...), both directions alike.
+const ChineseMapper& StandardMapper(std::string_view config);
+
 }  // namespace tessaly

@@ -349,6 +349,15 @@ AnsiText TraditionalToSimplified(std::string_view input, FaultReporter& reporter
                                              CodePageOf(encoding), encoding);
 }
 
+AnsiText ConvertChineseStandard(std::string_view input, FaultReporter& reporter, Encoding encoding,
+                                std::string_view config, std::string_view routine) {
+  return Guarded(input, routine, reporter, [&](std::string_view source) {
+    // A standard's mapper maps the same way whatever the direction asked.
+    return MapChinese(source, ChineseDirection::SimplifiedToTraditional, StandardMapper(config),
+                      *CharCodec::For(encoding));
+  });
+}
+
 AnsiText GbkToBig5(std::string_view input, FaultReporter& reporter, LossReport* losses) {
   return detail::GbkToBig5With(input, reporter, GbkCodePage(), Big5CodePage(), losses);
 }

@@ -24,6 +24,12 @@ AnsiText SimplifiedToTraditional(std::string_view input, FaultReporter& reporter
 AnsiText TraditionalToSimplified(std::string_view input, FaultReporter& reporter,
                                  Encoding encoding = Encoding::Gbk);
 
+/// Chinese text in `encoding` converted by one OpenCC standard (`s2tw.json`, ...), with the
+/// keep-the-original fallback of SimplifiedToTraditional; on a fault, `reporter` hears
+/// "`routine` 出错" and the text comes back as given.
+AnsiText ConvertChineseStandard(std::string_view input, FaultReporter& reporter, Encoding encoding,
+                                std::string_view config, std::string_view routine);
+
 /// GBK text re-encoded as BIG5; a character BIG5 lacks becomes "?" and `losses`, when given,
 /// counts it. On a fault, `reporter` hears "GBK2BIG5 出错" and the text comes back as given.
 AnsiText GbkToBig5(std::string_view input, FaultReporter& reporter, LossReport* losses = nullptr);

@@ -30,6 +30,19 @@ enum class ConversionMode : int {
   Utf8Decode = 1011,
   // 1012 to 1018 are reserved: hidden radios that convert nothing.
   FormatOnly = 1019,
+  // Regional simplified/traditional standards, beyond the window's radios.
+  S2tw = 1100,
+  S2twp = 1101,
+  S2hk = 1102,
+  Tw2s = 1103,
+  Tw2sp = 1104,
+  Hk2s = 1105,
+  T2tw = 1106,
+  Tw2t = 1107,
+  T2hk = 1108,
+  Hk2t = 1109,
+  T2jp = 1110,
+  Jp2t = 1111,
 };
 
 /// Output separator styles; the values are the ids of the separator radio buttons.

@@ -61,6 +61,25 @@ std::unique_ptr<ModeStream> ReportingStream(const ConversionContext& context) {
   return Make(context.reporter);
 }
 
+// One OpenCC configuration and the name its faults go under.
+struct Standard {
+  std::string_view config;
+  std::string_view routine;
+};
+
+template <const Standard& kStandard>
+ConversionResult ChineseStandard(std::string_view input, const ConversionContext& context) {
+  return {ConvertChineseStandard(input, context.reporter, context.encoding, kStandard.config,
+                                 kStandard.routine),
+          {}};
+}
+
+constexpr Standard kS2tw{"s2tw.json", "S2TW"}, kS2twp{"s2twp.json", "S2TWP"},
+    kS2hk{"s2hk.json", "S2HK"}, kTw2s{"tw2s.json", "TW2S"}, kTw2sp{"tw2sp.json", "TW2SP"},
+    kHk2s{"hk2s.json", "HK2S"}, kT2tw{"t2tw.json", "T2TW"}, kTw2t{"tw2t.json", "TW2T"},
+    kT2hk{"t2hk.json", "T2HK"}, kHk2t{"hk2t.json", "HK2T"}, kT2jp{"t2jp.json", "T2JP"},
+    kJp2t{"jp2t.json", "JP2T"};
+
 ConversionResult Random(std::string_view input, const ConversionContext& context) {
   return {RandomBytes(input, context.ticks), {}};
 }
@@ -115,6 +134,32 @@ const std::array kModes = {
              "no conversion: delete the chosen characters and re-join the bytes", kList, kListing,
              Lossless<FormatOnly>, Stream<FormatOnlyStream>, "modeFormatOnly", "不转换只格式化",
              "说明:\n11,22.33 44\n55,66.77 88 = 1122334455667788"},
+    ModeInfo{Mode::S2tw, "s2tw", "simplified Chinese to traditional, Taiwan's standard characters",
+             kRead, kText, ChineseStandard<kS2tw>},
+    ModeInfo{Mode::S2twp, "s2twp",
+             "simplified Chinese to traditional, Taiwan's characters and phrases", kRead, kText,
+             ChineseStandard<kS2twp>},
+    ModeInfo{Mode::S2hk, "s2hk",
+             "simplified Chinese to traditional, Hong Kong's standard characters", kRead, kText,
+             ChineseStandard<kS2hk>},
+    ModeInfo{Mode::Tw2s, "tw2s", "traditional Chinese (Taiwan) to simplified", kRead, kText,
+             ChineseStandard<kTw2s>},
+    ModeInfo{Mode::Tw2sp, "tw2sp", "traditional Chinese (Taiwan) to simplified, mainland phrases",
+             kRead, kText, ChineseStandard<kTw2sp>},
+    ModeInfo{Mode::Hk2s, "hk2s", "traditional Chinese (Hong Kong) to simplified", kRead, kText,
+             ChineseStandard<kHk2s>},
+    ModeInfo{Mode::T2tw, "t2tw", "traditional Chinese (OpenCC's standard) to Taiwan's", kRead,
+             kText, ChineseStandard<kT2tw>},
+    ModeInfo{Mode::Tw2t, "tw2t", "traditional Chinese (Taiwan) to OpenCC's standard", kRead, kText,
+             ChineseStandard<kTw2t>},
+    ModeInfo{Mode::T2hk, "t2hk", "traditional Chinese (OpenCC's standard) to Hong Kong's", kRead,
+             kText, ChineseStandard<kT2hk>},
+    ModeInfo{Mode::Hk2t, "hk2t", "traditional Chinese (Hong Kong) to OpenCC's standard", kRead,
+             kText, ChineseStandard<kHk2t>},
+    ModeInfo{Mode::T2jp, "t2jp", "traditional Chinese characters to Japanese shinjitai", kRead,
+             kText, ChineseStandard<kT2jp>},
+    ModeInfo{Mode::Jp2t, "jp2t", "Japanese shinjitai to traditional Chinese characters", kRead,
+             kText, ChineseStandard<kJp2t>},
 };
 
 }  // namespace

@@ -40,10 +40,10 @@ struct ModeInfo {
   /// The whole-text conversion.
   ConversionResult (*run)(std::string_view input, const ConversionContext& context);
   /// The conversion block by block, or nullptr when the mode needs the whole text.
-  std::unique_ptr<ModeStream> (*stream)(const ConversionContext& context);
-  std::string_view window_button;  ///< the radio's object name in the form; empty: not shown
-  std::string_view label;          ///< the radio's label (UTF-8)
-  std::string_view help;           ///< what a click on the radio shows (UTF-8, "\n" breaks)
+  std::unique_ptr<ModeStream> (*stream)(const ConversionContext& context) = nullptr;
+  std::string_view window_button = {};  ///< the radio's object name in the form; empty: none
+  std::string_view label = {};          ///< the radio's label (UTF-8)
+  std::string_view help = {};           ///< what a click on the radio shows (UTF-8, "\n" breaks)
   HelpExample example = HelpExample::None;
   /// The encoding of the mode's output when it is not the working encoding (GBK).
   std::string_view output_encoding = {};

@@ -22,6 +22,22 @@ check s2t-keeps-every-byte '-m s2t' '头发, 干燥.\n第二行 text\n' "$(utf8h
 check s2t-zero-is-a-character '--raw -m s2t' '\xCD\xB7\0\xB7\xA2' ee5e00b06c 0
 check gbk-to-big5-text-unmappable '-m gbk-to-big5' '简a' 3f61 0 "no BIG5 form.*byte 0: '简' U+7B80"
 
+# Every regional standard, as OpenCC's own converter gives it (-e utf-8 holds every character).
+check s2tw-as-opencc '-e utf-8 -m s2tw' '软件 鼠标 頭髮 著 里面 網路 為什麼 藝術 芸術' "$(utf8hex '軟件 鼠標 頭髮 著 裡面 網路 為什麼 藝術 芸術')" 0
+check s2twp-as-opencc '-e utf-8 -m s2twp' '软件 鼠标 頭髮 著 里面 網路 為什麼 藝術 芸術' "$(utf8hex '軟體 滑鼠 頭髮 著 裡面 網路 為什麼 藝術 芸術')" 0
+check s2hk-as-opencc '-e utf-8 -m s2hk' '软件 鼠标 頭髮 著 里面 網路 為什麼 藝術 芸術' "$(utf8hex '軟件 鼠標 頭髮 著 裏面 網路 為什麼 藝術 芸術')" 0
+check tw2s-as-opencc '-e utf-8 -m tw2s' '软件 鼠标 頭髮 著 里面 網路 為什麼 藝術 芸術' "$(utf8hex '软件 鼠标 头发 着 里面 网路 为什么 艺术 芸术')" 0
+check tw2sp-as-opencc '-e utf-8 -m tw2sp' '软件 鼠标 頭髮 著 里面 網路 為什麼 藝術 芸術' "$(utf8hex '软件 鼠标 头发 着 里面 网络 为什么 艺术 芸术')" 0
+check hk2s-as-opencc '-e utf-8 -m hk2s' '软件 鼠标 頭髮 著 里面 網路 為什麼 藝術 芸術' "$(utf8hex '软件 鼠标 头发 著 里面 网路 为什么 艺术 芸术')" 0
+check t2tw-as-opencc '-e utf-8 -m t2tw' '软件 鼠标 頭髮 著 里面 網路 為什麼 藝術 芸術' "$(utf8hex '软件 鼠标 頭髮 著 里面 網路 為什麼 藝術 芸術')" 0
+check tw2t-as-opencc '-e utf-8 -m tw2t' '软件 鼠标 頭髮 著 里面 網路 為什麼 藝術 芸術' "$(utf8hex '软件 鼠标 頭髮 着 里面 網路 爲什麼 藝術 芸術')" 0
+check t2hk-as-opencc '-e utf-8 -m t2hk' '软件 鼠标 頭髮 著 里面 網路 為什麼 藝術 芸術' "$(utf8hex '软件 鼠标 頭髮 著 里面 網路 為什麼 藝術 芸術')" 0
+check hk2t-as-opencc '-e utf-8 -m hk2t' '软件 鼠标 頭髮 著 里面 網路 為什麼 藝術 芸術' "$(utf8hex '软件 鼠标 頭髮 著 里面 網路 爲什麼 藝術 芸術')" 0
+check t2jp-as-opencc '-e utf-8 -m t2jp' '软件 鼠标 頭髮 著 里面 網路 為什麼 藝術 芸術' "$(utf8hex '软件 鼠标 頭髪 著 里面 網路 為什麼 芸術 芸術')" 0
+check jp2t-as-opencc '-e utf-8 -m jp2t' '软件 鼠标 頭髮 著 里面 網路 為什麼 藝術 芸術' "$(utf8hex '软件 鼠标 頭髮 著 里面 網路 爲什麼 藝術 藝術')" 0
+check s2twp-gbk '-m s2twp' '软件' "$(utf8hex 軟體)" 0
+check s2hk-gbk '-m s2hk' '里面' "$(utf8hex 裏面)" 0
+
 # Raw mode: the bytes as they are.
 check gbk-to-big5-prc '--raw -m gbk-to-big5' "$prc_gbk" a4a4b5d8a448a5c1a640a94db0ea 0
 check big5-to-gbk-prc '--raw -m big5-to-gbk' "$prc_big5" d6d0c841c8cbc3f1b9b2bacd87f8 0

@@ -163,7 +163,8 @@ class MainDialogTest : public QObject {
     Output().setPlainText(QStringLiteral("earlier"));
     QMenu* menu = nullptr;
     for (QAction* action : dialog_->actions())
-      if (action->menu() != nullptr) menu = action->menu();
+      if (action->menu() != nullptr && action->text() == QStringLiteral("工作编码"))
+        menu = action->menu();
     QVERIFY(menu != nullptr);
     QCOMPARE(menu->title(), QStringLiteral("工作编码"));
     QAction* shift_jis = nullptr;
@@ -180,6 +181,24 @@ class MainDialogTest : public QObject {
 
     MainDialog again;
     QCOMPARE(again.WorkingEncoding(), tessaly::Encoding::ShiftJis);
+  }
+
+  // The simplified/traditional radios convert by the chosen regional standard, remembered.
+  void chineseStandard() {
+    QCOMPARE(Convert(QStringLiteral("软件"), "modeSimplifiedToTraditional"),
+             QStringLiteral("軟件"));
+    dialog_->SetChineseStandard(2);  // Taiwan, with its phrases
+    QCOMPARE(Convert(QStringLiteral("软件"), "modeSimplifiedToTraditional"),
+             QStringLiteral("軟體"));
+    QCOMPARE(Convert(QStringLiteral("軟體"), "modeTraditionalToSimplified"),
+             QStringLiteral("软件"));
+    dialog_->SetChineseStandard(3);  // Hong Kong
+    QCOMPARE(Convert(QStringLiteral("里面"), "modeSimplifiedToTraditional"),
+             QStringLiteral("裏面"));
+    QCOMPARE(MainDialog().ChineseStandard(), 3);
+    dialog_->SetChineseStandard(0);
+    QCOMPARE(Convert(QStringLiteral("头发"), "modeSimplifiedToTraditional"),
+             QStringLiteral("頭髮"));
   }
 
   // The Unicode modes keep characters no working encoding has to hold.

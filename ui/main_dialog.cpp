@@ -7,6 +7,7 @@
 #include <QSettings>
 #include <QUrl>
 #include <algorithm>
+#include <array>
 #include <new>
 #include <optional>
 #include <utility>
@@ -33,6 +34,20 @@ constexpr int kMargin = 7;
 QSettings Settings() {
   return QSettings(FromUtf8(product::kDesktopFileName), FromUtf8(product::kDesktopFileName));
 }
+
+// The regional standards the window's two simplified/traditional radios can convert by.
+struct ChineseStandardChoice {
+  const char16_t* label;
+  ConversionMode to_traditional;
+  ConversionMode to_simplified;
+};
+
+constexpr std::array<ChineseStandardChoice, 4> kChineseStandards{{
+    {u"通用", ConversionMode::SimplifiedToTraditional, ConversionMode::TraditionalToSimplified},
+    {u"台湾", ConversionMode::S2tw, ConversionMode::Tw2s},
+    {u"台湾用词", ConversionMode::S2twp, ConversionMode::Tw2sp},
+    {u"香港", ConversionMode::S2hk, ConversionMode::Hk2s},
+}};
 
 bool IsEnter(const QKeyEvent& event) {
   return event.key() == Qt::Key_Return || event.key() == Qt::Key_Enter;
@@ -103,7 +118,42 @@ void MainDialog::ConnectControls() {
   connect(&about_action_, &QAction::triggered, this, &MainDialog::ShowAbout);
   addAction(&about_action_);
   AddEncodingMenu();
+  AddStandardMenu();
   setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+void MainDialog::AddStandardMenu() {
+  standard_ = std::clamp(Settings().value(QStringLiteral("chinese-standard"), 0).toInt(), 0,
+                         static_cast<int>(kChineseStandards.size()) - 1);
+  standard_menu_.setTitle(QStringLiteral("简繁标准"));
+  for (std::size_t i = 0; i < kChineseStandards.size(); ++i) {
+    QAction* action = standard_menu_.addAction(QString::fromUtf16(kChineseStandards[i].label));
+    action->setCheckable(true);
+    action->setChecked(static_cast<int>(i) == standard_);
+    action->setData(static_cast<int>(i));
+    standard_group_.addAction(action);
+  }
+  connect(&standard_group_, &QActionGroup::triggered, this,
+          [this](QAction* action) { SetChineseStandard(action->data().toInt()); });
+  standard_action_.setText(standard_menu_.title());
+  standard_action_.setMenu(&standard_menu_);
+  addAction(&standard_action_);
+}
+
+void MainDialog::SetChineseStandard(int standard) {
+  standard_ = standard;
+  for (QAction* action : standard_group_.actions())
+    action->setChecked(action->data().toInt() == standard);
+  Settings().setValue(QStringLiteral("chinese-standard"), standard);
+}
+
+// The two simplified/traditional radios convert by the chosen standard; the general one gives
+// exactly what they always gave.
+ConversionMode MainDialog::EffectiveMode(ConversionMode mode) const {
+  const ChineseStandardChoice& choice = kChineseStandards[static_cast<std::size_t>(standard_)];
+  if (mode == ConversionMode::SimplifiedToTraditional) return choice.to_traditional;
+  if (mode == ConversionMode::TraditionalToSimplified) return choice.to_simplified;
+  return mode;
 }
 
 // The working encoding lives beside About in the context menu, so the layout stays as it is.
@@ -162,7 +212,7 @@ ConversionRequest MainDialog::BuildRequest(Encoding encoding, LossReport& losses
                                encoding);
   losses.Add(LossKind::Unmappable, 0, {}, input.substituted);
   request.input = std::move(input.text);
-  request.mode = static_cast<ConversionMode>(std::max(ui.modeGroup->checkedId(), 0));
+  request.mode = EffectiveMode(static_cast<ConversionMode>(std::max(ui.modeGroup->checkedId(), 0)));
   request.deletion = {ui.deleteSpaces->isChecked(), ui.deleteDots->isChecked(),
                       ui.deleteCommas->isChecked(), ui.deleteTabs->isChecked(),
                       ui.deleteLineBreaks->isChecked()};

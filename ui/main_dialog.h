@@ -36,6 +36,12 @@ class MainDialog : public QDialog {
   /// Chooses the working encoding; re-runs nothing and keeps the boxes' text.
   void SetWorkingEncoding(Encoding encoding);
 
+  /// Which regional standard the two simplified/traditional radios convert by: 0 is OpenCC's
+  /// general one (the default), then Taiwan, Taiwan with its phrases, Hong Kong. Remembered.
+  void SetChineseStandard(int standard);
+  /// The chosen standard.
+  int ChineseStandard() const { return standard_; }
+
  public slots:
   /// Escape, the close box and Alt+F4 end here: asks "确定退出?" and closes only on Yes.
   void reject() override;
@@ -48,6 +54,8 @@ class MainDialog : public QDialog {
   void ConnectControls();
   void SetInitialState();
   void AddEncodingMenu();
+  void AddStandardMenu();
+  ConversionMode EffectiveMode(ConversionMode mode) const;
   void ShowWorkingEncoding(Encoding encoding);
   ConversionRequest BuildRequest(Encoding encoding, LossReport& losses) const;
   void Convert();
@@ -63,6 +71,10 @@ class MainDialog : public QDialog {
   QMenu encoding_menu_;
   QActionGroup encoding_group_{this};
   Encoding encoding_ = Encoding::Gbk;
+  QAction standard_action_;
+  QMenu standard_menu_;
+  QActionGroup standard_group_{this};
+  int standard_ = 0;
   std::unique_ptr<LossNotice> loss_notice_;
   MessageBoxReporter reporter_;
   Converter converter_ = RunConversion;
