@@ -4,13 +4,16 @@
 #include <cctype>
 #include <csignal>
 #include <cstdio>
+#include <future>
 #include <iostream>
 #include <new>
 #include <string>
+#include <system_error>
 
 #include "cli/options.h"
 #include "cli/stream_io.h"
 #include "cli/text_mode.h"
+#include "engine/chinese_text.h"
 #include "engine/chunked_conversion.h"
 #include "engine/conversion.h"
 #include "engine/modes.h"
@@ -184,6 +187,81 @@ AnsiText CheckedTextToEngine(const std::string& utf8, const Run& run, LossReport
   return TextToEngine(utf8, run.breaks, run.engine, losses);
 }
 
+// Converts a block of whole lines in two halves, the first on a thread of its own when one can be
+// had: the matcher is read-only, and the halves meet no phrase between them.
+std::string ConvertLines(const ChineseTextConversion& conversion, std::string_view lines,
+                         std::size_t offset, LossReport& losses) {
+  const std::size_t middle = lines.size() < (std::size_t{1} << 16)
+                                 ? std::string_view::npos
+                                 : lines.rfind('\n', lines.size() / 2);
+  if (middle == std::string_view::npos) {
+    std::string out;
+    conversion.Convert(lines, offset, out, losses);
+    return out;
+  }
+  const std::string_view first = lines.substr(0, middle + 1);
+  const std::string_view second = lines.substr(middle + 1);
+  LossReport first_losses;
+  const auto convert_first = [&] {
+    std::string out;
+    conversion.Convert(first, offset, out, first_losses);
+    return out;
+  };
+  std::future<std::string> first_out;
+  try {
+    first_out = std::async(std::launch::async, convert_first);
+  } catch (const std::system_error&) {
+    first_out = std::async(std::launch::deferred, convert_first);
+  }
+  std::string second_out;
+  conversion.Convert(second, offset + first.size(), second_out, losses);
+  std::string out = first_out.get();
+  losses.Merge(first_losses);
+  return out + second_out;
+}
+
+// Text through a simplified/traditional standard, a batch of whole lines at a time: the matcher
+// reads the UTF-8 itself, and the memory used stays small whatever the size of the input.
+int ConvertChineseText(const Run& run, InputFile& file, Output& output, bool strict) {
+  constexpr std::size_t kBatch = std::size_t{1} << 21;
+  StderrReporter reporter;
+  const ChineseTextConversion conversion(run.mode->opencc_config, run.mode->routine, run.working,
+                                         reporter);
+  LossReport losses;
+  std::string chunk, lines;
+  std::size_t offset = 0;  // of `lines` in the input
+  const auto convert = [&](std::string_view batch) {
+    if (const auto invalid = FindInvalidUtf8(batch)) {
+      throw IoError("the input is not valid UTF-8 (byte offset " +
+                    std::to_string(offset + *invalid) +
+                    "); use --raw to convert its bytes as they are");
+    }
+    output.Write(ConvertLines(conversion, batch, offset, losses));
+    offset += batch.size();
+  };
+  while (file.ReadChunk(chunk, kBlockSize)) {
+    lines += chunk;
+    if (lines.size() < kBatch) continue;
+    const std::size_t end = lines.rfind('\n');
+    if (end == std::string::npos) continue;
+    convert(std::string_view(lines).substr(0, end + 1));
+    lines.erase(0, end + 1);
+  }
+  if (!lines.empty()) convert(lines);
+  output.Commit();
+  const bool lost = ReportLosses(losses, *run.mode, run.working, run.working, true, strict);
+  return reporter.faulted() || (strict && lost) ? kExitFailure : 0;
+}
+
+// The simplified/traditional modes on text need no trip through the working encoding, unless
+// the deletions, separators or the window's line breaks are asked for.
+bool RunsOnText(const Run& run, bool raw) {
+  return !raw && !run.mode->opencc_config.empty() && run.breaks == LineBreaks::AsIs &&
+         run.request.deletion == DeletionOptions{} &&
+         (run.request.style == SeparatorStyle::SeparatorNone ||
+          run.request.style == SeparatorStyle::Unselected);
+}
+
 int Convert(const Arguments& arguments) {
   Run run = Prepare(arguments);
   Output output(arguments.output);
@@ -193,6 +271,8 @@ int Convert(const Arguments& arguments) {
     InputFile file(arguments.file);
     if (arguments.raw && run.mode->stream != nullptr)
       return ConvertInChunks(run, file, output, arguments.strict);
+    if (RunsOnText(run, arguments.raw))
+      return ConvertChineseText(run, file, output, arguments.strict);
     run.request.input = file.ReadAll();
   }
   LossReport losses;

@@ -276,6 +276,16 @@ AnsiText Big5ToGbkWith(std::string_view text, FaultReporter& reporter, const Cod
   return out;
 }
 
+// A standard's mapper maps the same way whatever the direction asked.
+AnsiText ConvertChineseWith(std::string_view text, FaultReporter& reporter,
+                            std::string_view routine, const ChineseMapper& mapper,
+                            Encoding encoding) {
+  return Guarded(text, routine, reporter, [&](std::string_view source) {
+    return MapChinese(source, ChineseDirection::SimplifiedToTraditional, mapper,
+                      *CharCodec::For(encoding));
+  });
+}
+
 ChunkedRecoding::ChunkedRecoding(RecodingRoutine routine, FaultReporter& reporter)
     : ChunkedRecoding(routine, reporter,
                       routine == RecodingRoutine::GbkToBig5 ? GbkCodePage() : Big5CodePage(),
@@ -351,11 +361,7 @@ AnsiText TraditionalToSimplified(std::string_view input, FaultReporter& reporter
 
 AnsiText ConvertChineseStandard(std::string_view input, FaultReporter& reporter, Encoding encoding,
                                 std::string_view config, std::string_view routine) {
-  return Guarded(input, routine, reporter, [&](std::string_view source) {
-    // A standard's mapper maps the same way whatever the direction asked.
-    return MapChinese(source, ChineseDirection::SimplifiedToTraditional, StandardMapper(config),
-                      *CharCodec::For(encoding));
-  });
+  return detail::ConvertChineseWith(input, reporter, routine, StandardMapper(config), encoding);
 }
 
 AnsiText GbkToBig5(std::string_view input, FaultReporter& reporter, LossReport* losses) {

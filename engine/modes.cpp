@@ -13,36 +13,40 @@ using Mode = ConversionMode;
 
 // Adapters from each mode function's own signature to the table's.
 template <AnsiText (*Convert)(std::string_view)>
-ConversionResult Lossless(std::string_view input, const ConversionContext&) {
+ConversionResult Lossless(const ModeInfo&, std::string_view input, const ConversionContext&) {
   return {Convert(input), {}};
 }
 
 template <AnsiText (*Convert)(std::string_view, LossReport*)>
-ConversionResult Lossy(std::string_view input, const ConversionContext&) {
+ConversionResult Lossy(const ModeInfo&, std::string_view input, const ConversionContext&) {
   ConversionResult result;
   result.text = Convert(input, &result.losses);
   return result;
 }
 
 template <AnsiText (*Convert)(std::string_view, FaultReporter&, LossReport*)>
-ConversionResult Reporting(std::string_view input, const ConversionContext& context) {
+ConversionResult Reporting(const ModeInfo&, std::string_view input,
+                           const ConversionContext& context) {
   ConversionResult result;
   result.text = Convert(input, context.reporter, &result.losses);
   return result;
 }
 
 template <AnsiText (*Convert)(std::string_view, FaultReporter&, Encoding)>
-ConversionResult ReportingLossless(std::string_view input, const ConversionContext& context) {
+ConversionResult ReportingLossless(const ModeInfo&, std::string_view input,
+                                   const ConversionContext& context) {
   return {Convert(input, context.reporter, context.encoding), {}};
 }
 
 template <AnsiText (*Convert)(std::string_view, Encoding)>
-ConversionResult Encoded(std::string_view input, const ConversionContext& context) {
+ConversionResult Encoded(const ModeInfo&, std::string_view input,
+                         const ConversionContext& context) {
   return {Convert(input, context.encoding), {}};
 }
 
 template <ConversionResult (*Convert)(std::string_view, Encoding, bool)>
-ConversionResult Decoded(std::string_view input, const ConversionContext& context) {
+ConversionResult Decoded(const ModeInfo&, std::string_view input,
+                         const ConversionContext& context) {
   return Convert(input, context.encoding, context.unicode_result);
 }
 
@@ -61,26 +65,15 @@ std::unique_ptr<ModeStream> ReportingStream(const ConversionContext& context) {
   return Make(context.reporter);
 }
 
-// One OpenCC configuration and the name its faults go under.
-struct Standard {
-  std::string_view config;
-  std::string_view routine;
-};
-
-template <const Standard& kStandard>
-ConversionResult ChineseStandard(std::string_view input, const ConversionContext& context) {
-  return {ConvertChineseStandard(input, context.reporter, context.encoding, kStandard.config,
-                                 kStandard.routine),
+// The regional standards: the row names OpenCC's configuration and the routine.
+ConversionResult ChineseStandard(const ModeInfo& mode, std::string_view input,
+                                 const ConversionContext& context) {
+  return {ConvertChineseStandard(input, context.reporter, context.encoding, mode.opencc_config,
+                                 mode.routine),
           {}};
 }
 
-constexpr Standard kS2tw{"s2tw.json", "S2TW"}, kS2twp{"s2twp.json", "S2TWP"},
-    kS2hk{"s2hk.json", "S2HK"}, kTw2s{"tw2s.json", "TW2S"}, kTw2sp{"tw2sp.json", "TW2SP"},
-    kHk2s{"hk2s.json", "HK2S"}, kT2tw{"t2tw.json", "T2TW"}, kTw2t{"tw2t.json", "TW2T"},
-    kT2hk{"t2hk.json", "T2HK"}, kHk2t{"hk2t.json", "HK2T"}, kT2jp{"t2jp.json", "T2JP"},
-    kJp2t{"jp2t.json", "JP2T"};
-
-ConversionResult Random(std::string_view input, const ConversionContext& context) {
+ConversionResult Random(const ModeInfo&, std::string_view input, const ConversionContext& context) {
   return {RandomBytes(input, context.ticks), {}};
 }
 
@@ -107,14 +100,34 @@ const std::array kModes = {
     ModeInfo{Mode::RandomBytes, "random", "256 distinct random byte values as a hex listing",
              ModeReads::Nothing, kListing, Random, nullptr, "modeRandomBytes", "生成256个随意值",
              "说明:\n点转换会直接生成256个不重复的随机值"},
-    ModeInfo{Mode::SimplifiedToTraditional, "s2t", "simplified Chinese to traditional", kRead,
-             kText, ReportingLossless<SimplifiedToTraditional>, nullptr,
-             "modeSimplifiedToTraditional", "简转繁(GB2312->GBK)",
-             "说明:\n中华人民共和国=中華人民共和國"},
-    ModeInfo{Mode::TraditionalToSimplified, "t2s", "traditional Chinese to simplified", kRead,
-             kText, ReportingLossless<TraditionalToSimplified>, nullptr,
-             "modeTraditionalToSimplified", "繁转简(GBK->GB2312)",
-             "说明:\n中華人民共和國=中华人民共和国"},
+    ModeInfo{Mode::SimplifiedToTraditional,
+             "s2t",
+             "simplified Chinese to traditional",
+             kRead,
+             kText,
+             ReportingLossless<SimplifiedToTraditional>,
+             nullptr,
+             "modeSimplifiedToTraditional",
+             "简转繁(GB2312->GBK)",
+             "说明:\n中华人民共和国=中華人民共和國",
+             HelpExample::None,
+             {},
+             "s2t.json",
+             "GB2GBK"},
+    ModeInfo{Mode::TraditionalToSimplified,
+             "t2s",
+             "traditional Chinese to simplified",
+             kRead,
+             kText,
+             ReportingLossless<TraditionalToSimplified>,
+             nullptr,
+             "modeTraditionalToSimplified",
+             "繁转简(GBK->GB2312)",
+             "说明:\n中華人民共和國=中华人民共和国",
+             HelpExample::None,
+             {},
+             "t2s.json",
+             "GBK2GB"},
     ModeInfo{Mode::GbkToBig5, "gbk-to-big5", "GBK bytes re-encoded as BIG5", kRead, kText,
              Reporting<GbkToBig5>, ReportingStream<GbkToBig5Stream>, "modeGbkToBig5",
              "繁转BIG5(GBK->BIG5)", "说明:\n中華人民共和國={}", HelpExample::Big5Phrase, "BIG5"},
@@ -134,32 +147,174 @@ const std::array kModes = {
              "no conversion: delete the chosen characters and re-join the bytes", kList, kListing,
              Lossless<FormatOnly>, Stream<FormatOnlyStream>, "modeFormatOnly", "不转换只格式化",
              "说明:\n11,22.33 44\n55,66.77 88 = 1122334455667788"},
-    ModeInfo{Mode::S2tw, "s2tw", "simplified Chinese to traditional, Taiwan's standard characters",
-             kRead, kText, ChineseStandard<kS2tw>},
-    ModeInfo{Mode::S2twp, "s2twp",
-             "simplified Chinese to traditional, Taiwan's characters and phrases", kRead, kText,
-             ChineseStandard<kS2twp>},
-    ModeInfo{Mode::S2hk, "s2hk",
-             "simplified Chinese to traditional, Hong Kong's standard characters", kRead, kText,
-             ChineseStandard<kS2hk>},
-    ModeInfo{Mode::Tw2s, "tw2s", "traditional Chinese (Taiwan) to simplified", kRead, kText,
-             ChineseStandard<kTw2s>},
-    ModeInfo{Mode::Tw2sp, "tw2sp", "traditional Chinese (Taiwan) to simplified, mainland phrases",
-             kRead, kText, ChineseStandard<kTw2sp>},
-    ModeInfo{Mode::Hk2s, "hk2s", "traditional Chinese (Hong Kong) to simplified", kRead, kText,
-             ChineseStandard<kHk2s>},
-    ModeInfo{Mode::T2tw, "t2tw", "traditional Chinese (OpenCC's standard) to Taiwan's", kRead,
-             kText, ChineseStandard<kT2tw>},
-    ModeInfo{Mode::Tw2t, "tw2t", "traditional Chinese (Taiwan) to OpenCC's standard", kRead, kText,
-             ChineseStandard<kTw2t>},
-    ModeInfo{Mode::T2hk, "t2hk", "traditional Chinese (OpenCC's standard) to Hong Kong's", kRead,
-             kText, ChineseStandard<kT2hk>},
-    ModeInfo{Mode::Hk2t, "hk2t", "traditional Chinese (Hong Kong) to OpenCC's standard", kRead,
-             kText, ChineseStandard<kHk2t>},
-    ModeInfo{Mode::T2jp, "t2jp", "traditional Chinese characters to Japanese shinjitai", kRead,
-             kText, ChineseStandard<kT2jp>},
-    ModeInfo{Mode::Jp2t, "jp2t", "Japanese shinjitai to traditional Chinese characters", kRead,
-             kText, ChineseStandard<kJp2t>},
+    ModeInfo{Mode::S2tw,
+             "s2tw",
+             "simplified Chinese to traditional, Taiwan's standard characters",
+             kRead,
+             kText,
+             ChineseStandard,
+             nullptr,
+             {},
+             {},
+             {},
+             HelpExample::None,
+             {},
+             "s2tw.json",
+             "S2TW"},
+    ModeInfo{Mode::S2twp,
+             "s2twp",
+             "simplified Chinese to traditional, Taiwan's characters and phrases",
+             kRead,
+             kText,
+             ChineseStandard,
+             nullptr,
+             {},
+             {},
+             {},
+             HelpExample::None,
+             {},
+             "s2twp.json",
+             "S2TWP"},
+    ModeInfo{Mode::S2hk,
+             "s2hk",
+             "simplified Chinese to traditional, Hong Kong's standard characters",
+             kRead,
+             kText,
+             ChineseStandard,
+             nullptr,
+             {},
+             {},
+             {},
+             HelpExample::None,
+             {},
+             "s2hk.json",
+             "S2HK"},
+    ModeInfo{Mode::Tw2s,
+             "tw2s",
+             "traditional Chinese (Taiwan) to simplified",
+             kRead,
+             kText,
+             ChineseStandard,
+             nullptr,
+             {},
+             {},
+             {},
+             HelpExample::None,
+             {},
+             "tw2s.json",
+             "TW2S"},
+    ModeInfo{Mode::Tw2sp,
+             "tw2sp",
+             "traditional Chinese (Taiwan) to simplified, mainland phrases",
+             kRead,
+             kText,
+             ChineseStandard,
+             nullptr,
+             {},
+             {},
+             {},
+             HelpExample::None,
+             {},
+             "tw2sp.json",
+             "TW2SP"},
+    ModeInfo{Mode::Hk2s,
+             "hk2s",
+             "traditional Chinese (Hong Kong) to simplified",
+             kRead,
+             kText,
+             ChineseStandard,
+             nullptr,
+             {},
+             {},
+             {},
+             HelpExample::None,
+             {},
+             "hk2s.json",
+             "HK2S"},
+    ModeInfo{Mode::T2tw,
+             "t2tw",
+             "traditional Chinese (OpenCC's standard) to Taiwan's",
+             kRead,
+             kText,
+             ChineseStandard,
+             nullptr,
+             {},
+             {},
+             {},
+             HelpExample::None,
+             {},
+             "t2tw.json",
+             "T2TW"},
+    ModeInfo{Mode::Tw2t,
+             "tw2t",
+             "traditional Chinese (Taiwan) to OpenCC's standard",
+             kRead,
+             kText,
+             ChineseStandard,
+             nullptr,
+             {},
+             {},
+             {},
+             HelpExample::None,
+             {},
+             "tw2t.json",
+             "TW2T"},
+    ModeInfo{Mode::T2hk,
+             "t2hk",
+             "traditional Chinese (OpenCC's standard) to Hong Kong's",
+             kRead,
+             kText,
+             ChineseStandard,
+             nullptr,
+             {},
+             {},
+             {},
+             HelpExample::None,
+             {},
+             "t2hk.json",
+             "T2HK"},
+    ModeInfo{Mode::Hk2t,
+             "hk2t",
+             "traditional Chinese (Hong Kong) to OpenCC's standard",
+             kRead,
+             kText,
+             ChineseStandard,
+             nullptr,
+             {},
+             {},
+             {},
+             HelpExample::None,
+             {},
+             "hk2t.json",
+             "HK2T"},
+    ModeInfo{Mode::T2jp,
+             "t2jp",
+             "traditional Chinese characters to Japanese shinjitai",
+             kRead,
+             kText,
+             ChineseStandard,
+             nullptr,
+             {},
+             {},
+             {},
+             HelpExample::None,
+             {},
+             "t2jp.json",
+             "T2JP"},
+    ModeInfo{Mode::Jp2t,
+             "jp2t",
+             "Japanese shinjitai to traditional Chinese characters",
+             kRead,
+             kText,
+             ChineseStandard,
+             nullptr,
+             {},
+             {},
+             {},
+             HelpExample::None,
+             {},
+             "jp2t.json",
+             "JP2T"},
 };
 
 }  // namespace

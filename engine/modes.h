@@ -37,8 +37,9 @@ struct ModeInfo {
   std::string_view description;  ///< one line for --help and the manual
   ModeReads reads;
   ModeWrites writes;
-  /// The whole-text conversion.
-  ConversionResult (*run)(std::string_view input, const ConversionContext& context);
+  /// The whole-text conversion; it is handed its own row.
+  ConversionResult (*run)(const ModeInfo& mode, std::string_view input,
+                          const ConversionContext& context);
   /// The conversion block by block, or nullptr when the mode needs the whole text.
   std::unique_ptr<ModeStream> (*stream)(const ConversionContext& context) = nullptr;
   std::string_view window_button = {};  ///< the radio's object name in the form; empty: none
@@ -47,6 +48,10 @@ struct ModeInfo {
   HelpExample example = HelpExample::None;
   /// The encoding of the mode's output when it is not the working encoding (GBK).
   std::string_view output_encoding = {};
+  /// For a simplified/traditional mode: OpenCC's configuration, and the name its faults go under,
+  /// so that a front end can run it over UTF-8 text directly (ChineseTextConversion).
+  std::string_view opencc_config = {};
+  std::string_view routine = {};
 };
 
 /// Every mode, in the order of the window's ids.

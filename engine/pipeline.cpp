@@ -14,7 +14,7 @@ ConversionResult RunMode(ConversionMode mode, std::string_view input,
                          const ConversionContext& context) {
   const ModeInfo* info = FindMode(mode);
   if (info == nullptr) return {};  // 0 and the reserved ids 1012 to 1018
-  return info->run(input, context);
+  return info->run(*info, input, context);
 }
 
 ConversionResult RunConversion(const ConversionRequest& request, const ConversionContext& context) {

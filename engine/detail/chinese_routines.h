@@ -30,6 +30,12 @@ AnsiText TraditionalToSimplifiedWith(std::string_view text, FaultReporter& repor
                                      const CodePage& gbk = GbkCodePage(),
                                      Encoding encoding = Encoding::Gbk);
 
+/// Text in `encoding` converted by `mapper`, as the simplified/traditional modes convert; a fault
+/// is reported as "`routine` 出错" and the text comes back as given.
+AnsiText ConvertChineseWith(std::string_view text, FaultReporter& reporter,
+                            std::string_view routine, const ChineseMapper& mapper,
+                            Encoding encoding);
+
 /// GbkToBig5 between the given code pages.
 AnsiText GbkToBig5With(std::string_view text, FaultReporter& reporter,
                        const CodePage& gbk = GbkCodePage(), const CodePage& big5 = Big5CodePage(),
