@@ -190,13 +190,21 @@ AnsiText CheckedTextToEngine(const std::string& utf8, const Run& run, LossReport
 // Converts a block of whole lines in two halves, the first on a thread of its own when one can be
 // had: the matcher is read-only, and the halves meet no phrase between them.
 std::string ConvertLines(const ChineseTextConversion& conversion, std::string_view lines,
-                         std::size_t offset, LossReport& losses) {
+                         std::size_t offset, bool raw, LossReport& losses) {
+  const auto convert = [&](std::string_view block, std::size_t at, std::string& out,
+                           LossReport& lost) {
+    if (raw) {
+      conversion.ConvertBytes(block, out);
+    } else {
+      conversion.Convert(block, at, out, lost);
+    }
+  };
   const std::size_t middle = lines.size() < (std::size_t{1} << 16)
                                  ? std::string_view::npos
                                  : lines.rfind('\n', lines.size() / 2);
   if (middle == std::string_view::npos) {
     std::string out;
-    conversion.Convert(lines, offset, out, losses);
+    convert(lines, offset, out, losses);
     return out;
   }
   const std::string_view first = lines.substr(0, middle + 1);
@@ -204,7 +212,7 @@ std::string ConvertLines(const ChineseTextConversion& conversion, std::string_vi
   LossReport first_losses;
   const auto convert_first = [&] {
     std::string out;
-    conversion.Convert(first, offset, out, first_losses);
+    convert(first, offset, out, first_losses);
     return out;
   };
   std::future<std::string> first_out;
@@ -214,7 +222,7 @@ std::string ConvertLines(const ChineseTextConversion& conversion, std::string_vi
     first_out = std::async(std::launch::deferred, convert_first);
   }
   std::string second_out;
-  conversion.Convert(second, offset + first.size(), second_out, losses);
+  convert(second, offset + first.size(), second_out, losses);
   std::string out = first_out.get();
   losses.Merge(first_losses);
   return out + second_out;
@@ -222,7 +230,7 @@ std::string ConvertLines(const ChineseTextConversion& conversion, std::string_vi
 
 // Text through a simplified/traditional standard, a batch of whole lines at a time: the matcher
 // reads the UTF-8 itself, and the memory used stays small whatever the size of the input.
-int ConvertChineseText(const Run& run, InputFile& file, Output& output, bool strict) {
+int ConvertChineseText(const Run& run, InputFile& file, Output& output, bool raw, bool strict) {
   constexpr std::size_t kBatch = std::size_t{1} << 21;
   StderrReporter reporter;
   const ChineseTextConversion conversion(run.mode->opencc_config, run.mode->routine, run.working,
@@ -231,12 +239,12 @@ int ConvertChineseText(const Run& run, InputFile& file, Output& output, bool str
   std::string chunk, lines;
   std::size_t offset = 0;  // of `lines` in the input
   const auto convert = [&](std::string_view batch) {
-    if (const auto invalid = FindInvalidUtf8(batch)) {
+    if (const auto invalid = raw ? std::nullopt : FindInvalidUtf8(batch)) {
       throw IoError("the input is not valid UTF-8 (byte offset " +
                     std::to_string(offset + *invalid) +
                     "); use --raw to convert its bytes as they are");
     }
-    output.Write(ConvertLines(conversion, batch, offset, losses));
+    output.Write(ConvertLines(conversion, batch, offset, raw, losses));
     offset += batch.size();
   };
   while (file.ReadChunk(chunk, kBlockSize)) {
@@ -249,14 +257,14 @@ int ConvertChineseText(const Run& run, InputFile& file, Output& output, bool str
   }
   if (!lines.empty()) convert(lines);
   output.Commit();
-  const bool lost = ReportLosses(losses, *run.mode, run.working, run.working, true, strict);
+  const bool lost = ReportLosses(losses, *run.mode, run.working, run.working, !raw, strict);
   return reporter.faulted() || (strict && lost) ? kExitFailure : 0;
 }
 
-// The simplified/traditional modes on text need no trip through the working encoding, unless
-// the deletions, separators or the window's line breaks are asked for.
+// The simplified/traditional modes need no trip through the working encoding, nor the whole
+// input at once, unless the deletions, separators or the window's line breaks are asked for.
 bool RunsOnText(const Run& run, bool raw) {
-  return !raw && !run.mode->opencc_config.empty() && run.breaks == LineBreaks::AsIs &&
+  return !run.mode->opencc_config.empty() && (raw || run.breaks == LineBreaks::AsIs) &&
          run.request.deletion == DeletionOptions{} &&
          (run.request.style == SeparatorStyle::SeparatorNone ||
           run.request.style == SeparatorStyle::Unselected);
@@ -272,7 +280,7 @@ int Convert(const Arguments& arguments) {
     if (arguments.raw && run.mode->stream != nullptr)
       return ConvertInChunks(run, file, output, arguments.strict);
     if (RunsOnText(run, arguments.raw))
-      return ConvertChineseText(run, file, output, arguments.strict);
+      return ConvertChineseText(run, file, output, arguments.raw, arguments.strict);
     run.request.input = file.ReadAll();
   }
   LossReport losses;

@@ -65,6 +65,7 @@ ChineseTextConversion::ChineseTextConversion(std::string_view config, std::strin
     : config_(config), routine_(routine), encoding_(encoding), reporter_(reporter) {
   try {
     held_ = HeldCharacters::For(encoding);
+    codec_ = CharCodec::For(encoding);
     matcher_ = PhraseMatcher::Load(config_);
   } catch (...) {
     matcher_.reset();
@@ -77,7 +78,11 @@ ChineseTextConversion::~ChineseTextConversion() = default;
 void ChineseTextConversion::Convert(std::string_view utf8, std::size_t offset, std::string& out,
                                     LossReport& losses) const {
   std::string buffer;
-  const std::string_view text = Substitute(utf8, offset, buffer, losses);
+  ConvertHeld(Substitute(utf8, offset, buffer, losses), out);
+}
+
+// Text whose every character the encoding holds.
+void ChineseTextConversion::ConvertHeld(std::string_view text, std::string& out) const {
   if (!matcher_) {
     out.append(text);
     return;
@@ -89,6 +94,58 @@ void ChineseTextConversion::Convert(std::string_view utf8, std::size_t offset, s
     out.resize(start);
     ConvertExactly(text, out);
   }
+}
+
+void ChineseTextConversion::ConvertBytes(std::string_view bytes, std::string& out) const {
+  std::string utf8;
+  if (!matcher_ || !DecodesCleanly(bytes, utf8)) {
+    out +=
+        detail::ConvertChineseWith(bytes, reporter_, routine_, StandardMapper(config_), encoding_);
+    return;
+  }
+  const std::string converted = matcher_->Convert(utf8);
+  const std::size_t start = out.size();
+  out.reserve(start + bytes.size() + bytes.size() / 8);
+  const auto* data = reinterpret_cast<const std::uint8_t*>(converted.data());
+  for (std::size_t pos = 0; pos < converted.size();) {
+    if (data[pos] < 0x80) {  // ASCII is itself in every encoding
+      out += static_cast<char>(data[pos++]);
+      continue;
+    }
+    UChar32 c = 0;
+    U8_NEXT_UNSAFE(data, pos, c);  // the matcher writes well-formed UTF-8
+    const EncodedChar encoded = codec_->Encode(static_cast<char32_t>(c));
+    if (!encoded.held) {  // a converted character keeps its source: only the mode knows which
+      out.resize(start);
+      out += detail::ConvertChineseWith(bytes, reporter_, routine_, StandardMapper(config_),
+                                        encoding_);
+      return;
+    }
+    out.append(encoded.bytes.data(), encoded.size);
+  }
+}
+
+// Whether every character of `bytes` is one the encoding reads and writes back as those bytes;
+// `utf8` gets the text.
+bool ChineseTextConversion::DecodesCleanly(std::string_view bytes, std::string& utf8) const {
+  utf8.reserve(bytes.size() * 3 / 2);
+  for (std::size_t pos = 0; pos < bytes.size();) {
+    if (static_cast<unsigned char>(bytes[pos]) < 0x80 && encoding_ != Encoding::ShiftJis) {
+      utf8 += bytes[pos++];  // ASCII reads as itself (Shift_JIS's 0x5C and 0x7E do too in ICU)
+      continue;
+    }
+    const CharCodec::Char c = codec_->CharAt(bytes, pos);
+    const EncodedChar back = codec_->Encode(c.code_point);
+    if (!back.held || back.size != c.length) return false;
+    for (std::size_t i = 0; i < c.length; ++i)
+      if (back.bytes[i] != bytes[pos + i]) return false;
+    char buffer[U8_MAX_LENGTH];
+    std::size_t length = 0;
+    U8_APPEND_UNSAFE(buffer, length, c.code_point);
+    utf8.append(buffer, length);
+    pos += c.length;
+  }
+  return true;
 }
 
 // Characters the encoding lacks become "?", as they do on the way into the encoding.

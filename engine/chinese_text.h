@@ -12,6 +12,7 @@ namespace tessaly {
 
 class PhraseMatcher;
 class HeldCharacters;
+class CharCodec;
 
 /// A simplified/traditional standard over UTF-8 text, block by block, with the result the mode
 /// gives for the same text in a working encoding: characters the encoding lacks become "?" first,
@@ -31,7 +32,14 @@ class ChineseTextConversion {
   void Convert(std::string_view utf8, std::size_t offset, std::string& out,
                LossReport& losses) const;
 
+  /// The same over bytes of the working encoding (--raw): a block whose every character decodes
+  /// and encodes back to its own bytes goes through the matcher as UTF-8, any other through the
+  /// mode itself, which keeps the bytes it cannot read.
+  void ConvertBytes(std::string_view bytes, std::string& out) const;
+
  private:
+  bool DecodesCleanly(std::string_view bytes, std::string& utf8) const;
+  void ConvertHeld(std::string_view text, std::string& out) const;
   std::string_view Substitute(std::string_view utf8, std::size_t offset, std::string& buffer,
                               LossReport& losses) const;
   void ConvertExactly(std::string_view utf8, std::string& out) const;
@@ -42,6 +50,7 @@ class ChineseTextConversion {
   FaultReporter& reporter_;
   std::shared_ptr<const PhraseMatcher> matcher_;  // none after a fault
   std::shared_ptr<const HeldCharacters> held_;    // none when the encoding holds every character
+  std::shared_ptr<const CharCodec> codec_;
 };
 
 }  // namespace tessaly
