@@ -484,16 +484,24 @@ std::size_t SourceBytes(Span span, const Workspace& w) {
   return bytes;
 }
 
-void StepToChars(const Tables& t, Span in, const Group& group, std::vector<char32_t>& out) {
-  for (std::size_t i = 0; i < in.size;) {
-    const Match match = t.Longest(in.data + i, in.size - i, group);
-    if (match.length == 0) {
-      out.push_back(in.data[i++]);
-      continue;
-    }
+// One step of the chain; the input itself when nothing in it matches, which is the common case
+// for the small dictionaries late in a chain.
+Span StepToChars(const Tables& t, Span in, const Group& group, std::vector<char32_t>& out) {
+  std::size_t i = 0;
+  Match match;
+  while (i < in.size && (match = t.Longest(in.data + i, in.size - i, group)).length == 0) ++i;
+  if (i == in.size) return in;
+  out.assign(in.data, in.data + i);
+  while (true) {
     const char32_t* value = t.cp_pool.data() + match.value->cps;
     out.insert(out.end(), value, value + match.value->cp_length);
     i += match.length;
+    for (; i < in.size; ++i) {
+      match = t.Longest(in.data + i, in.size - i, group);
+      if (match.length != 0) break;
+      out.push_back(in.data[i]);
+    }
+    if (i == in.size) return {out.data(), out.size()};
   }
 }
 
@@ -529,11 +537,13 @@ void ConvertSegment(const Tables& t, Span segment, const Value* key_value, Works
   auto group = [&](std::size_t k) -> const Group& {
     return k == 0 && key_value == nullptr ? t.first_step_unmatched : t.steps[k];
   };
+  std::size_t free = 0;  // the buffer that does not hold `segment`
   for (std::size_t k = first; k + 1 < t.steps.size(); ++k) {
-    std::vector<char32_t>& next = w.steps[k & 1];
-    next.clear();
-    StepToChars(t, segment, group(k), next);
-    segment = {next.data(), next.size()};
+    const Span next = StepToChars(t, segment, group(k), w.steps[free]);
+    if (next.data != segment.data) {
+      segment = next;
+      free ^= 1;
+    }
   }
   StepToUtf8(t, segment, group(t.steps.size() - 1), w, out);
 }
