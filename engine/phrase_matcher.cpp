@@ -384,6 +384,7 @@ class Compiler {
     std::uint32_t last_node = 0;
     for (const auto& [node, d, index] : entries_) {
       const std::string& text = texts_[index];
+      if (text.size() > 0xFFFF) Unavailable(config_, "a value of unusual length");
       if (node != last_node) t_.nodes[node].values = static_cast<std::uint32_t>(t_.values.size());
       last_node = node;
       const std::u32string cps = StrictDecode(config_, text);
