@@ -54,6 +54,7 @@ struct Arguments {
   std::string deletion;  // empty: the mode's default
   std::string newlines = "as-is";
   std::string encoding = "gbk";
+  std::string phrases;
   std::string seed;
   std::string file = "-";
   std::string output = "-";
@@ -123,11 +124,13 @@ struct Run {
   Encoding working;  // what --raw bytes are, and what the losses name
   Encoding engine;   // what the engine's text is: UTF-8 for any Unicode text out of a terminal
   TickSource ticks = MonotonicTickCount;
+  std::shared_ptr<const UserPhrases> phrases;
 
   ConversionContext Context(FaultReporter& reporter, bool raw) const {
     ConversionContext context{reporter, ticks};
     context.encoding = engine;
     context.unicode_result = !raw;
+    context.user_phrases = phrases;
     return context;
   }
 };
@@ -154,6 +157,16 @@ Run Prepare(const Arguments& arguments) {
       arguments.deletion.empty() ? DefaultDeletion(*run.mode) : ParseDeletion(arguments.deletion);
   run.breaks = ParseNewlines(arguments.newlines);
   if (!arguments.seed.empty()) run.ticks = [seed = ParseSeed(arguments.seed)] { return seed; };
+  if (!arguments.phrases.empty()) {
+    if (run.mode->opencc_config.empty())
+      throw UsageError("--phrases goes with the simplified/traditional modes, not '" +
+                       std::string(run.mode->cli_name) + "'");
+    try {
+      run.phrases = ReadUserPhrases(arguments.phrases);
+    } catch (const UserPhrasesError& e) {
+      throw UsageError(e.what());
+    }
+  }
   return run;
 }
 
@@ -234,7 +247,7 @@ int ConvertChineseText(const Run& run, InputFile& file, Output& output, bool raw
   constexpr std::size_t kBatch = std::size_t{1} << 21;
   StderrReporter reporter;
   const ChineseTextConversion conversion(run.mode->opencc_config, run.mode->routine, run.working,
-                                         reporter);
+                                         reporter, run.phrases);
   LossReport losses;
   std::string chunk, lines;
   std::size_t offset = 0;  // of `lines` in the input
@@ -362,6 +375,10 @@ void DefineOptions(CLI::App& app, Arguments& arguments) {
                "input and output are bytes of the working encoding as they are (default: UTF-8 "
                "text)");
   app.add_flag("--strict", arguments.strict, "any loss is an error (exit status 1)");
+  app.add_option("--phrases", arguments.phrases,
+                 "with the simplified/traditional modes: phrases of your own, tried before the "
+                 "standard's (OpenCC's text format: phrase, tab, conversion)")
+      ->type_name("FILE");
   app.add_option("--seed", arguments.seed,
                  "seed for 'random' (0 to 4294967295) instead of the clock");
   app.add_option("-o,--output", arguments.output,

@@ -359,9 +359,19 @@ AnsiText TraditionalToSimplified(std::string_view input, FaultReporter& reporter
                                              CodePageOf(encoding), encoding);
 }
 
+// A mapper that cannot be loaded is a fault of the routine like any other.
 AnsiText ConvertChineseStandard(std::string_view input, FaultReporter& reporter, Encoding encoding,
-                                std::string_view config, std::string_view routine) {
-  return detail::ConvertChineseWith(input, reporter, routine, StandardMapper(config), encoding);
+                                std::string_view config, std::string_view routine,
+                                const std::shared_ptr<const UserPhrases>& user) {
+  const ChineseMapper* mapper = nullptr;
+  try {
+    mapper = &StandardMapper(config, user);
+  } catch (...) {
+    if (input.empty()) return {};
+    reporter.ReportFault(std::string(routine) + " 出错", kChineseFaultCaption);
+    return AnsiText(input);
+  }
+  return detail::ConvertChineseWith(input, reporter, routine, *mapper, encoding);
 }
 
 AnsiText GbkToBig5(std::string_view input, FaultReporter& reporter, LossReport* losses) {

@@ -61,12 +61,17 @@ class HeldCharacters {
 };
 
 ChineseTextConversion::ChineseTextConversion(std::string_view config, std::string_view routine,
-                                             Encoding encoding, FaultReporter& reporter)
-    : config_(config), routine_(routine), encoding_(encoding), reporter_(reporter) {
+                                             Encoding encoding, FaultReporter& reporter,
+                                             std::shared_ptr<const UserPhrases> user)
+    : config_(config),
+      routine_(routine),
+      encoding_(encoding),
+      reporter_(reporter),
+      user_(std::move(user)) {
   try {
     held_ = HeldCharacters::For(encoding);
     codec_ = CharCodec::For(encoding);
-    matcher_ = PhraseMatcher::Load(config_);
+    matcher_ = PhraseMatcher::Load(config_, user_);
   } catch (...) {
     matcher_.reset();
     reporter_.ReportFault(std::string(routine_) + " 出错", "出错");
@@ -99,8 +104,8 @@ void ChineseTextConversion::ConvertHeld(std::string_view text, std::string& out)
 void ChineseTextConversion::ConvertBytes(std::string_view bytes, std::string& out) const {
   std::string utf8;
   if (!matcher_ || !DecodesCleanly(bytes, utf8)) {
-    out +=
-        detail::ConvertChineseWith(bytes, reporter_, routine_, StandardMapper(config_), encoding_);
+    out += detail::ConvertChineseWith(bytes, reporter_, routine_, StandardMapper(config_, user_),
+                                      encoding_);
     return;
   }
   const std::string converted = matcher_->Convert(utf8);
@@ -117,7 +122,7 @@ void ChineseTextConversion::ConvertBytes(std::string_view bytes, std::string& ou
     const EncodedChar encoded = codec_->Encode(static_cast<char32_t>(c));
     if (!encoded.held) {  // a converted character keeps its source: only the mode knows which
       out.resize(start);
-      out += detail::ConvertChineseWith(bytes, reporter_, routine_, StandardMapper(config_),
+      out += detail::ConvertChineseWith(bytes, reporter_, routine_, StandardMapper(config_, user_),
                                         encoding_);
       return;
     }
@@ -172,8 +177,8 @@ std::string_view ChineseTextConversion::Substitute(std::string_view utf8, std::s
 // Through the working encoding, as the mode itself converts.
 void ChineseTextConversion::ConvertExactly(std::string_view utf8, std::string& out) const {
   const AnsiText bytes = Utf8TextToAnsi(utf8, LineBreaks::AsIs, encoding_).text;
-  const AnsiText converted =
-      detail::ConvertChineseWith(bytes, reporter_, routine_, StandardMapper(config_), encoding_);
+  const AnsiText converted = detail::ConvertChineseWith(bytes, reporter_, routine_,
+                                                        StandardMapper(config_, user_), encoding_);
   out += AnsiToUtf8Text(converted, LineBreaks::AsIs, encoding_);
 }
 

@@ -7,6 +7,7 @@
 #include "engine/encodings.h"
 #include "engine/fault_reporter.h"
 #include "engine/loss_report.h"
+#include "engine/user_phrases.h"
 
 namespace tessaly {
 
@@ -23,7 +24,7 @@ class ChineseTextConversion {
   /// `config` is OpenCC's configuration (`s2t.json`, ...); `routine` names a fault: "<routine>
   /// 出错", after which the text passes as given.
   ChineseTextConversion(std::string_view config, std::string_view routine, Encoding encoding,
-                        FaultReporter& reporter);
+                        FaultReporter& reporter, std::shared_ptr<const UserPhrases> user = {});
   ~ChineseTextConversion();
 
   /// Appends the converted block, which starts at `offset` of the whole text and ends at a line
@@ -51,6 +52,7 @@ class ChineseTextConversion {
   std::shared_ptr<const PhraseMatcher> matcher_;  // none after a fault
   std::shared_ptr<const HeldCharacters> held_;    // none when the encoding holds every character
   std::shared_ptr<const CharCodec> codec_;
+  std::shared_ptr<const UserPhrases> user_;
 };
 
 }  // namespace tessaly

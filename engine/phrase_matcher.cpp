@@ -4,16 +4,19 @@
 #include <opencc/Conversion.hpp>
 #include <opencc/ConversionChain.hpp>
 #include <opencc/Converter.hpp>
+#include <opencc/DictEntry.hpp>
 #include <opencc/DictGroup.hpp>
 #include <opencc/Exception.hpp>
 #include <opencc/Lexicon.hpp>
 #include <opencc/MaxMatchSegmentation.hpp>
+#include <opencc/TextDict.hpp>
 
 #include <algorithm>
 #include <array>
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <list>
 #include <map>
 #include <mutex>
 #include <stdexcept>
@@ -460,10 +463,36 @@ class Compiler {
   int index_shift_ = 64;
 };
 
-std::unique_ptr<const Tables> Compile(const std::string& config) {
+// The user's phrases as a dictionary tried first where the configuration segments and where its
+// chain begins, as a user would add them to OpenCC's configuration.
+opencc::ConverterPtr WithUserPhrases(const opencc::ConverterPtr& converter,
+                                     const UserPhrases& user) {
+  auto lexicon = std::make_shared<opencc::Lexicon>();
+  for (const auto& [source, targets] : user.entries)
+    lexicon->Add(opencc::DictEntryFactory::New(source, targets));
+  lexicon->Sort();
+  const opencc::DictPtr phrases = std::make_shared<opencc::TextDict>(lexicon);
+  const auto segmentation =
+      std::dynamic_pointer_cast<opencc::MaxMatchSegmentation>(converter->GetSegmentation());
+  if (!segmentation) return converter;
+  const auto first = [&](const opencc::DictPtr& dict) {
+    return std::make_shared<opencc::DictGroup>(std::list<opencc::DictPtr>{phrases, dict});
+  };
+  std::list<opencc::ConversionPtr> conversions = converter->GetConversionChain()->GetConversions();
+  if (!conversions.empty())
+    conversions.front() =
+        std::make_shared<opencc::Conversion>(first(conversions.front()->GetDict()));
+  return std::make_shared<opencc::Converter>(
+      user.path, std::make_shared<opencc::MaxMatchSegmentation>(first(segmentation->GetDict())),
+      std::make_shared<opencc::ConversionChain>(conversions));
+}
+
+std::unique_ptr<const Tables> Compile(const std::string& config,
+                                      const UserPhrases* user = nullptr) {
   opencc::ConverterPtr converter;
   try {
     converter = opencc::Config().NewFromFile(config);
+    if (user != nullptr) converter = WithUserPhrases(converter, *user);
   } catch (const opencc::Exception& e) {  // not a std::exception
     Unavailable(config, e.what());
   } catch (const std::exception& e) {
@@ -726,6 +755,19 @@ std::shared_ptr<const PhraseMatcher> PhraseMatcher::Load(std::string_view config
   const std::string name(config);
   auto matcher = std::make_shared<const PhraseMatcher>(Compile(name));
   loaded.emplace(name, matcher);
+  return matcher;
+}
+
+std::shared_ptr<const PhraseMatcher> PhraseMatcher::Load(
+    std::string_view config, const std::shared_ptr<const UserPhrases>& user) {
+  if (!user) return Load(config);
+  static std::mutex mutex;
+  static std::map<std::pair<std::string, const UserPhrases*>, std::shared_ptr<const PhraseMatcher>>
+      loaded;
+  const std::lock_guard lock(mutex);
+  auto& matcher = loaded[{std::string(config), user.get()}];
+  if (!matcher)
+    matcher = std::make_shared<const PhraseMatcher>(Compile(std::string(config), user.get()));
   return matcher;
 }
 
