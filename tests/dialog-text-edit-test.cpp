@@ -38,6 +38,10 @@ void Select(QPlainTextEdit& box, int anchor, int position) {
   box.setTextCursor(cursor);
 }
 
+void Select(DialogTextEdit& box, int anchor, int position) {
+  box.Select(anchor, position);
+}
+
 // The text, cursor and selection a box shows.
 QString State(const QPlainTextEdit& box) {
   const QTextCursor cursor = box.textCursor();
@@ -45,6 +49,10 @@ QString State(const QPlainTextEdit& box) {
       .arg(box.toPlainText())
       .arg(cursor.anchor())
       .arg(cursor.position());
+}
+
+QString State(const DialogTextEdit& box) {
+  return QStringLiteral("%1|%2-%3").arg(box.toPlainText()).arg(box.Anchor()).arg(box.Position());
 }
 
 }  // namespace
@@ -118,12 +126,14 @@ class DialogTextEditTest : public QObject {
     QFETCH(QString, pasted);
     DialogTextEdit box;
     QPlainTextEdit reference;
-    for (QPlainTextEdit* edit : {static_cast<QPlainTextEdit*>(&box), &reference}) {
-      edit->setPlainText(before);
-      Select(*edit, anchor, position);
+    const auto paste_into = [&](auto& edit) {
+      edit.setPlainText(before);
+      Select(edit, anchor, position);
       QApplication::clipboard()->setMimeData(MakeMime(static_cast<Clip>(clip), pasted).release());
-      edit->paste();
-    }
+      edit.paste();
+    };
+    paste_into(box);
+    paste_into(reference);
     QCOMPARE(State(box), State(reference));
     box.undo();
     reference.undo();
