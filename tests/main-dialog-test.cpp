@@ -631,7 +631,9 @@ class MainDialogTest : public QObject {
     Click("modeHexEncode");
     MessageBoxCloser closer;
     {
-      const AddressSpaceLimit limit(64 << 20);
+      // Less than the 48 MB the paste's text alone takes, and than the 16 MB input, 16 MB result
+      // and its 32 MB as box text of the conversion.
+      const AddressSpaceLimit limit(40 << 20);
       Input().moveCursor(QTextCursor::End);
       Input().paste();
       QTRY_COMPARE(closer.seen, QStringList{QStringLiteral("出错: 内存不足,无法粘贴")});

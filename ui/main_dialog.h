@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QDialog>
+#include <QShortcut>
 #include <functional>
 #include <string_view>
 
@@ -20,7 +21,8 @@ class MainDialog : public QDialog {
   /// What "转换" and the separator radios run.
   using Converter = std::function<AnsiText(const ConversionRequest&, const ConversionContext&)>;
 
-  /// The window in its initial state; without a parent it opens centred on the screen.
+  /// The window in its initial state; without a parent it opens centred on the screen that
+  /// holds the mouse pointer.
   explicit MainDialog(QWidget* parent = nullptr);
 
   /// Replaces the engine's RunConversion behind the conversion controls.
@@ -32,6 +34,7 @@ class MainDialog : public QDialog {
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   void AssignIds();
@@ -39,8 +42,14 @@ class MainDialog : public QDialog {
   void SetInitialState();
   ConversionRequest BuildRequest() const;
   void Convert();
+  QString ConvertText(ConversionRequest request, const QString& input,
+                      FaultReporter& reporter) const;
+  QString ConvertOnAThread(const ConversionRequest& request, const QString& input);
+  void PlaceOnScreen();
+  void SetUpKeyboard();
   void ShowHelpText(int mode_id);
   void ShowInOutputBox(std::string_view ansi);
+  void ShowInOutputBox(const QString& text);
   void ReportProblem(const QString& message);
   bool ConfirmExit();
   void ShowAbout();
@@ -49,6 +58,11 @@ class MainDialog : public QDialog {
   QAction about_action_;
   MessageBoxReporter reporter_;
   Converter converter_ = RunConversion;
+  QShortcut convert_key_{QKeySequence(Qt::Key_F5), this};
+  QShortcut convert_ctrl_return_{QKeySequence(Qt::CTRL | Qt::Key_Return), this};
+  QShortcut convert_ctrl_enter_{QKeySequence(Qt::CTRL | Qt::Key_Enter), this};
+  bool converting_ = false;
+  bool placed_ = false;
 };
 
 }  // namespace tessaly::ui
