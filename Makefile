@@ -36,7 +36,7 @@ sanitize: deps
 	  ctest --output-on-failure -j $(JOBS)
 
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS := conversion hex-reader text-boundary
+FUZZ_TARGETS := conversion hex-reader text-boundary phrase-matcher
 
 fuzz:
 	@scripts/install-deps clang libclang-rt-14-dev
@@ -69,4 +69,4 @@ package: build
 	cd $(BUILD) && cpack -G DEB
 
 clean:
-	rm -rf $(BUILD) build-release build-asan
+	rm -rf $(BUILD) build-release build-asan build-fuzz

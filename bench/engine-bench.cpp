@@ -2,11 +2,17 @@
 // 1 MiB and 64 MiB.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
+#include <opencc/Config.hpp>
+#include <opencc/Converter.hpp>
 
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <random>
 
 #include "engine/byte_modes.h"
 #include "engine/conversion.h"
+#include "engine/phrase_matcher.h"
 #include "engine/pipeline.h"
 #include "engine/unicode_modes.h"
 
@@ -66,7 +72,7 @@ std::string_view Input(ConversionMode mode, std::size_t size) {
     case ConversionMode::Big5ToGbk:
       if (big5.empty()) {
         NoFaults reporter;
-        big5 = RunMode(ConversionMode::GbkToBig5, chinese, ConversionContext{reporter});
+        big5 = RunMode(ConversionMode::GbkToBig5, chinese, ConversionContext{reporter}).text;
       }
       return std::string_view(big5).substr(0, size);
     default:
@@ -84,7 +90,7 @@ void BM_Mode(benchmark::State& state, ConversionMode mode) {
   NoFaults reporter;
   const ConversionContext context{reporter, [] { return 1u; }};
   Measure(state, Input(mode, state.range(0)),
-          [&](std::string_view input) { return RunMode(mode, input, context); });
+          [&](std::string_view input) { return RunMode(mode, input, context).text; });
 }
 
 void BM_StripSelectedChars(benchmark::State& state) {
@@ -97,6 +103,41 @@ void BM_ApplySeparatorsSpace(benchmark::State& state) {
     return ApplySeparators(text, SeparatorStyle::SeparatorSpace);
   });
 }
+
+// Real Chinese text from the file TESSALY_PHRASE_CORPUS names (bench/phrase-corpus writes one).
+const std::string& PhraseCorpus() {
+  static const std::string text = [] {
+    const char* path = std::getenv("TESSALY_PHRASE_CORPUS");
+    if (path == nullptr) return std::string();
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  }();
+  return text;
+}
+
+// The phrase matcher and OpenCC's own converter, in-process, on the same corpus.
+void BM_PhraseMatcher(benchmark::State& state, const char* config) {
+  if (PhraseCorpus().empty()) return state.SkipWithError("TESSALY_PHRASE_CORPUS names no text");
+  const auto matcher = PhraseMatcher::Load(config);
+  Measure(state, PhraseCorpus(), [&](std::string_view text) { return matcher->Convert(text); });
+}
+
+void BM_OpenCcConverter(benchmark::State& state, const char* config) {
+  if (PhraseCorpus().empty()) return state.SkipWithError("TESSALY_PHRASE_CORPUS names no text");
+  const opencc::ConverterPtr converter = opencc::Config().NewFromFile(config);
+  Measure(state, PhraseCorpus(),
+          [&](std::string_view) { return converter->Convert(PhraseCorpus()); });
+}
+
+#define TESSALY_PHRASE_BENCHMARK(name)                                                     \
+  BENCHMARK_CAPTURE(BM_PhraseMatcher, name, #name ".json")->Unit(benchmark::kMillisecond); \
+  BENCHMARK_CAPTURE(BM_OpenCcConverter, name, #name ".json")                               \
+      ->Iterations(1)                                                                      \
+      ->Unit(benchmark::kMillisecond)
+
+TESSALY_PHRASE_BENCHMARK(s2t);
+TESSALY_PHRASE_BENCHMARK(t2s);
+TESSALY_PHRASE_BENCHMARK(s2twp);
 
 void Sizes(benchmark::internal::Benchmark* b) {
   b->Arg(1 << 20)->Arg(kLargest)->MinWarmUpTime(0.5)->Unit(benchmark::kMillisecond);

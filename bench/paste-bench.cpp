@@ -97,7 +97,7 @@ void CompareWithEngine(QWidget& dialog, const tessaly::ui::DialogTextEdit& outpu
   } silent;
   QElapsedTimer timer;
   timer.start();
-  const auto result = tessaly::RunConversion(request, tessaly::ConversionContext{silent});
+  const auto result = tessaly::RunConversion(request, tessaly::ConversionContext{silent}).text;
   std::printf("  engine alone %lld ms", static_cast<long long>(timer.elapsed()));
   if (output.toPlainText().isEmpty()) {
     std::printf("; the output box stays empty\n");

@@ -1,16 +1,22 @@
 // tessaly-cli: one conversion of a file or of standard input, written to standard output.
 #include <CLI/CLI.hpp>
 
+#include <cctype>
 #include <csignal>
 #include <cstdio>
+#include <future>
 #include <iostream>
 #include <new>
 #include <string>
+#include <system_error>
 
 #include "cli/options.h"
 #include "cli/stream_io.h"
+#include "cli/text_mode.h"
+#include "engine/chinese_text.h"
 #include "engine/chunked_conversion.h"
 #include "engine/conversion.h"
+#include "engine/modes.h"
 #include "engine/text_boundary.h"
 
 namespace tessaly::cli {
@@ -18,9 +24,15 @@ namespace {
 
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
+constexpr std::string_view kProgram = "tessaly-cli";
 
 void PrintError(std::string_view message) {
-  std::cerr << "tessaly-cli: " << message << '\n';
+  std::cerr << kProgram << ": " << message << '\n';
+}
+
+void PrintUsageError(std::string_view message) {
+  PrintError(message);
+  std::cerr << "Try '" << kProgram << " --help' for more information.\n";
 }
 
 // Faults go to standard error as they happen; the run still writes its result.
@@ -39,85 +51,318 @@ class StderrReporter final : public FaultReporter {
 struct Arguments {
   std::string mode = "format";
   std::string separator = "none";
-  std::string deletion = "all";
+  std::string deletion;  // empty: the mode's default
+  std::string newlines = "as-is";
+  std::string encoding = "gbk";
   std::string seed;
   std::string file = "-";
+  std::string output = "-";
   bool raw = false;
+  bool strict = false;
 };
 
-ConversionRequest MakeRequest(const Arguments& arguments) {
-  ConversionRequest request;
-  request.mode = ParseMode(arguments.mode);
-  request.style = ParseSeparator(arguments.separator);
-  request.deletion = ParseDeletion(arguments.deletion);
-  return request;
+std::string DescribeBytes(std::string_view bytes) {
+  std::string hex;
+  for (const char c : bytes) {
+    char pair[4];
+    std::snprintf(pair, sizeof pair, "%02X", static_cast<unsigned char>(c));
+    hex += pair;
+  }
+  return hex;
 }
 
-AnsiText TextInputToAnsi(const std::string& utf8) {
-  if (const auto offset = FindInvalidUtf8(utf8)) {
-    throw IoError{"the input is not valid UTF-8 (byte offset " + std::to_string(*offset) +
-                  "); use --raw to convert its bytes as they are"};
+// A character shown in a message, with its code point; `utf8` is one well-formed character.
+std::string DescribeChar(std::string_view utf8) {
+  if (utf8.empty()) return "an unpaired surrogate";
+  if (FindInvalidUtf8(utf8)) return "malformed " + DescribeBytes(utf8);
+  const auto byte = [utf8](std::size_t i) { return static_cast<unsigned char>(utf8[i]); };
+  const std::size_t trail = byte(0) >= 0xF0 ? 3 : byte(0) >= 0xE0 ? 2 : byte(0) >= 0xC0 ? 1 : 0;
+  char32_t code_point = trail == 0 ? byte(0) : byte(0) & (0x3F >> trail);
+  for (std::size_t i = 1; i <= trail && i < utf8.size(); ++i)
+    code_point = code_point << 6 | (byte(i) & 0x3F);
+  char hex[16];
+  std::snprintf(hex, sizeof hex, "U+%04X", static_cast<unsigned>(code_point));
+  return "'" + std::string(utf8) + "' " + hex;
+}
+
+// One line per kind of loss; true when there was any. `chars`: the lost pieces are characters
+// (UTF-8), not bytes of the working encoding.
+bool ReportLosses(const LossReport& losses, const ModeInfo& mode, Encoding working, Encoding result,
+                  bool chars, bool strict) {
+  const std::string target(mode.output_encoding.empty() ? InfoOf(working).label
+                                                        : mode.output_encoding);
+  const std::string kind = strict ? "error: " : "warning: ";
+  const auto at = [](std::size_t offset) { return " (first at byte " + std::to_string(offset); };
+  if (const LossRecord& r = losses[LossKind::Unmappable]; r.count != 0) {
+    PrintError(kind + std::to_string(r.count) + " character(s) have no " + target +
+               " form and became '?'" + at(r.first_offset) + ": " +
+               (chars ? DescribeChar(r.first_piece) : DescribeBytes(r.first_piece)) + ")");
   }
-  AnsiInput input = Utf8TextToAnsi(utf8);
-  if (input.substituted > 0) {
-    PrintError("warning: " + std::to_string(input.substituted) +
-               " character(s) have no GBK form and became '?'");
+  if (const LossRecord& r = losses[LossKind::EmptyHexPiece]; r.count != 0) {
+    PrintError(kind + std::to_string(r.count) +
+               " hex piece(s) held no value and repeated the byte before" + at(r.first_offset) +
+               ": '" + r.first_piece + "')");
   }
-  return std::move(input.text);
+  if (const LossRecord& r = losses[LossKind::CutAtZero]; r.count != 0) {
+    PrintError(kind + "the decoded data ends at its first zero, at byte " +
+               std::to_string(r.first_offset) + " of the input; what follows was dropped");
+  }
+  if (const LossRecord& r = losses[LossKind::InvalidOutput]; r.count != 0) {
+    PrintError(kind + std::to_string(r.count) + " byte sequence(s) of the result are not valid " +
+               std::string(InfoOf(result).label) + " and became U+FFFD (first at byte " +
+               std::to_string(r.first_offset) + " of the result: " + DescribeBytes(r.first_piece) +
+               "); use --raw for the bytes as they are");
+  }
+  return !losses.empty();
+}
+
+struct Run {
+  ConversionRequest request;
+  const ModeInfo* mode;
+  LineBreaks breaks;
+  Encoding working;  // what --raw bytes are, and what the losses name
+  Encoding engine;   // what the engine's text is: UTF-8 for any Unicode text out of a terminal
+  TickSource ticks = MonotonicTickCount;
+
+  ConversionContext Context(FaultReporter& reporter, bool raw) const {
+    ConversionContext context{reporter, ticks};
+    context.encoding = engine;
+    context.unicode_result = !raw;
+    return context;
+  }
+};
+
+// The two BIG5 modes convert between GBK and BIG5 bytes whatever the working encoding; as text
+// they only make sense where that is GBK.
+void CheckRecodingText(const ModeInfo& mode, Encoding working, bool raw) {
+  const bool recodes = mode.id == ConversionMode::GbkToBig5 || mode.id == ConversionMode::Big5ToGbk;
+  if (raw || working == Encoding::Gbk || !recodes) return;
+  throw UsageError("'" + std::string(mode.cli_name) +
+                   "' converts between GBK and BIG5 bytes; under -e " +
+                   std::string(InfoOf(working).name) + " use --raw");
+}
+
+Run Prepare(const Arguments& arguments) {
+  Run run;
+  run.request.mode = ParseMode(arguments.mode);
+  run.mode = FindMode(run.request.mode);
+  run.working = ParseEncoding(arguments.encoding);
+  run.engine = arguments.raw ? run.working : EngineEncoding(*run.mode, run.working);
+  CheckRecodingText(*run.mode, run.working, arguments.raw);
+  run.request.style = ParseSeparator(arguments.separator);
+  run.request.deletion =
+      arguments.deletion.empty() ? DefaultDeletion(*run.mode) : ParseDeletion(arguments.deletion);
+  run.breaks = ParseNewlines(arguments.newlines);
+  if (!arguments.seed.empty()) run.ticks = [seed = ParseSeed(arguments.seed)] { return seed; };
+  return run;
 }
 
 // Raw bytes through a mode that needs no look at the whole text: convert block by block, so the
 // memory used stays small whatever the size of the input.
-int ConvertInChunks(const ConversionRequest& request, InputFile& file) {
+int ConvertInChunks(const Run& run, InputFile& file, Output& output, bool strict) {
   StderrReporter reporter;
-  ChunkedConversion conversion(request.mode, request.deletion, request.style, reporter);
+  ChunkedConversion conversion(run.request.mode, run.request.deletion, run.request.style,
+                               run.Context(reporter, true));
   std::string chunk;
   AnsiText out;
   while (file.ReadChunk(chunk, kBlockSize)) {
     out.clear();
     conversion.Convert(chunk, out);
-    WriteAll(out);
+    output.Write(out);
   }
   out.clear();
   conversion.Finish(out);
-  WriteAll(out);
-  return reporter.faulted() ? kExitFailure : 0;
+  output.Write(out);
+  output.Commit();
+  const bool lost = ReportLosses(conversion.losses(), *run.mode, run.working, run.working,
+                                 run.mode->reads == ModeReads::Listing, strict);
+  return reporter.faulted() || (strict && lost) ? kExitFailure : 0;
+}
+
+AnsiText CheckedTextToEngine(const std::string& utf8, const Run& run, LossReport& losses) {
+  if (const auto offset = FindInvalidUtf8(utf8)) {
+    throw IoError("the input is not valid UTF-8 (byte offset " + std::to_string(*offset) +
+                  "); use --raw to convert its bytes as they are");
+  }
+  return TextToEngine(utf8, run.breaks, run.engine, losses);
+}
+
+// Converts a block of whole lines in two halves, the first on a thread of its own when one can be
+// had: the matcher is read-only, and the halves meet no phrase between them.
+std::string ConvertLines(const ChineseTextConversion& conversion, std::string_view lines,
+                         std::size_t offset, LossReport& losses) {
+  const std::size_t middle = lines.size() < (std::size_t{1} << 16)
+                                 ? std::string_view::npos
+                                 : lines.rfind('\n', lines.size() / 2);
+  if (middle == std::string_view::npos) {
+    std::string out;
+    conversion.Convert(lines, offset, out, losses);
+    return out;
+  }
+  const std::string_view first = lines.substr(0, middle + 1);
+  const std::string_view second = lines.substr(middle + 1);
+  LossReport first_losses;
+  const auto convert_first = [&] {
+    std::string out;
+    conversion.Convert(first, offset, out, first_losses);
+    return out;
+  };
+  std::future<std::string> first_out;
+  try {
+    first_out = std::async(std::launch::async, convert_first);
+  } catch (const std::system_error&) {
+    first_out = std::async(std::launch::deferred, convert_first);
+  }
+  std::string second_out;
+  conversion.Convert(second, offset + first.size(), second_out, losses);
+  std::string out = first_out.get();
+  losses.Merge(first_losses);
+  return out + second_out;
+}
+
+// Text through a simplified/traditional standard, a batch of whole lines at a time: the matcher
+// reads the UTF-8 itself, and the memory used stays small whatever the size of the input.
+int ConvertChineseText(const Run& run, InputFile& file, Output& output, bool strict) {
+  constexpr std::size_t kBatch = std::size_t{1} << 21;
+  StderrReporter reporter;
+  const ChineseTextConversion conversion(run.mode->opencc_config, run.mode->routine, run.working,
+                                         reporter);
+  LossReport losses;
+  std::string chunk, lines;
+  std::size_t offset = 0;  // of `lines` in the input
+  const auto convert = [&](std::string_view batch) {
+    if (const auto invalid = FindInvalidUtf8(batch)) {
+      throw IoError("the input is not valid UTF-8 (byte offset " +
+                    std::to_string(offset + *invalid) +
+                    "); use --raw to convert its bytes as they are");
+    }
+    output.Write(ConvertLines(conversion, batch, offset, losses));
+    offset += batch.size();
+  };
+  while (file.ReadChunk(chunk, kBlockSize)) {
+    lines += chunk;
+    if (lines.size() < kBatch) continue;
+    const std::size_t end = lines.rfind('\n');
+    if (end == std::string::npos) continue;
+    convert(std::string_view(lines).substr(0, end + 1));
+    lines.erase(0, end + 1);
+  }
+  if (!lines.empty()) convert(lines);
+  output.Commit();
+  const bool lost = ReportLosses(losses, *run.mode, run.working, run.working, true, strict);
+  return reporter.faulted() || (strict && lost) ? kExitFailure : 0;
+}
+
+// The simplified/traditional modes on text need no trip through the working encoding, unless
+// the deletions, separators or the window's line breaks are asked for.
+bool RunsOnText(const Run& run, bool raw) {
+  return !raw && !run.mode->opencc_config.empty() && run.breaks == LineBreaks::AsIs &&
+         run.request.deletion == DeletionOptions{} &&
+         (run.request.style == SeparatorStyle::SeparatorNone ||
+          run.request.style == SeparatorStyle::Unselected);
 }
 
 int Convert(const Arguments& arguments) {
-  ConversionRequest request = MakeRequest(arguments);
-  TickSource ticks = MonotonicTickCount;
-  if (!arguments.seed.empty()) ticks = [seed = ParseSeed(arguments.seed)] { return seed; };
-
-  InputFile file(arguments.file);
-  if (arguments.raw && ChunkedConversion::Supports(request.mode))
-    return ConvertInChunks(request, file);
-  std::string input = file.ReadAll();
-  request.input = arguments.raw ? std::move(input) : TextInputToAnsi(input);
+  Run run = Prepare(arguments);
+  Output output(arguments.output);
+  if (run.mode->reads == ModeReads::Nothing) {  // nothing to wait for on standard input
+    run.request.input.clear();
+  } else {
+    InputFile file(arguments.file);
+    if (arguments.raw && run.mode->stream != nullptr)
+      return ConvertInChunks(run, file, output, arguments.strict);
+    if (RunsOnText(run, arguments.raw))
+      return ConvertChineseText(run, file, output, arguments.strict);
+    run.request.input = file.ReadAll();
+  }
+  LossReport losses;
+  const std::string utf8_input = arguments.raw ? std::string() : std::move(run.request.input);
+  if (!arguments.raw) run.request.input = CheckedTextToEngine(utf8_input, run, losses);
 
   StderrReporter reporter;
-  const AnsiText result = RunConversion(request, ConversionContext{reporter, ticks});
-  WriteAll(arguments.raw ? result : AnsiToUtf8Text(result) + '\n');
-  return reporter.faulted() ? kExitFailure : 0;
+  ConversionResult result = RunConversion(run.request, run.Context(reporter, arguments.raw));
+  if (!arguments.raw) {
+    // The engine counts in its own bytes; the user counts in the text given.
+    for (const auto kind : {LossKind::EmptyHexPiece, LossKind::CutAtZero, LossKind::Unmappable}) {
+      LossRecord& record = result.losses[kind];
+      if (record.count != 0)
+        record.first_offset = Utf8OffsetOf(utf8_input, record.first_offset, run.breaks, run.engine);
+    }
+    // A text mode's lost piece is bytes of the engine's text: show the character the user gave.
+    LossRecord& unmappable = result.losses[LossKind::Unmappable];
+    if (unmappable.count != 0 && run.mode->reads == ModeReads::Text) {
+      unmappable.first_piece = Utf8CharAt(utf8_input, unmappable.first_offset);
+    }
+  }
+  losses.Merge(result.losses);
+  const Encoding result_encoding = result.encoding.value_or(run.engine);
+  output.Write(arguments.raw
+                   ? result.text
+                   : EngineToText(result.text, *run.mode, run.breaks, result_encoding, losses));
+  output.Commit();
+  const bool chars = !arguments.raw || run.mode->reads == ModeReads::Listing;
+  const bool lost =
+      ReportLosses(losses, *run.mode, run.working, result_encoding, chars, arguments.strict);
+  return reporter.faulted() || (arguments.strict && lost) ? kExitFailure : 0;
 }
 
+std::string ModeList() {
+  std::string list = "Modes:\n";
+  for (const ModeInfo& mode : Modes()) {
+    std::string name(mode.cli_name);
+    name.resize(14, ' ');
+    list += "  " + name + std::string(mode.description) +
+            (mode.reads == ModeReads::Listing ? " (deletes all by default)" : "") + "\n";
+  }
+  return list;
+}
+
+constexpr std::string_view kExamples = R"(
+Examples:
+  printf '你好' | tessaly-cli -m hex-encode -s space      C4 E3 BA C3
+  printf 'C4E3BAC3' | tessaly-cli -m hex-decode          你好
+  tessaly-cli -m s2t -o book-traditional.txt book.txt
+  tessaly-cli --raw -d none -m hex-encode dump.bin | tessaly-cli --raw -m hex-decode
+
+Text mode reads and writes UTF-8, line breaks as they are; a listing result ends with one line
+feed. Losses (characters GBK lacks, hex pieces without a value, data cut at a zero, bytes the
+output cannot show) are reported on standard error; with --strict they fail the run.
+Exit status: 0 success, 1 input/output error, fault or (with --strict) loss, 2 usage error.
+)";
+
 void DefineOptions(CLI::App& app, Arguments& arguments) {
-  app.add_option("-m,--mode", arguments.mode,
-                 "format, hex-encode, hex-decode, utf16-encode, utf16-decode, random, s2t, t2s, "
-                 "gbk-to-big5, big5-to-gbk, char-array, utf8-encode, utf8-decode")
+  app.add_option("-m,--mode", arguments.mode, "conversion mode (see Modes below)")
       ->capture_default_str();
-  app.add_option("-s,--separator", arguments.separator, "none, space, comma, dot, 0x")
+  app.add_option("-s,--separator", arguments.separator,
+                 "separator between two-byte pieces: none, space, comma, dot, 0x")
       ->capture_default_str();
   app.add_option("-d,--delete", arguments.deletion,
                  "characters deleted first: all, none, or a comma-separated subset of "
-                 "spaces,dots,commas,tabs,newlines")
+                 "spaces,dots,commas,tabs,newlines (default: all for modes that read a listing, "
+                 "none for the others)");
+  app.add_option("--newlines", arguments.newlines,
+                 "as-is: line breaks pass unchanged; crlf: the window's treatment (CR LF inside, "
+                 "LF outside)")
+      ->capture_default_str();
+  std::string encodings;
+  for (const EncodingInfo& info : Encodings())
+    encodings += (encodings.empty() ? "" : ", ") + std::string(info.name);
+  app.add_option("-e,--encoding", arguments.encoding,
+                 "working encoding: " + encodings + " (aliases such as cp936, sjis, cp949 too)")
       ->capture_default_str();
   app.add_flag("--raw", arguments.raw,
-               "input and output are GBK bytes as they are (default: UTF-8 text)");
+               "input and output are bytes of the working encoding as they are (default: UTF-8 "
+               "text)");
+  app.add_flag("--strict", arguments.strict, "any loss is an error (exit status 1)");
   app.add_option("--seed", arguments.seed,
                  "seed for 'random' (0 to 4294967295) instead of the clock");
-  app.add_option("FILE", arguments.file, "input file; standard input when absent or '-'");
-  app.set_version_flag("--version", std::string("tessaly-cli " TESSALY_VERSION));
+  app.add_option("-o,--output", arguments.output,
+                 "write the result to FILE (replaced whole, only on success)")
+      ->type_name("FILE");
+  app.add_option("FILE", arguments.file, "input file; standard input when absent or '-'")
+      ->type_name("");
+  app.set_version_flag("-V,--version", std::string(kProgram) + " " TESSALY_VERSION);
+  app.footer(ModeList() + std::string(kExamples));
 }
 
 }  // namespace
@@ -129,7 +374,7 @@ int main(int argc, char** argv) {
   CLI::App app{
       "Converts text to and from hex listings of its GBK, UTF-16LE and UTF-8 bytes, "
       "between simplified and traditional Chinese and between GBK and BIG5.",
-      "tessaly-cli"};
+      std::string(kProgram)};
   Arguments arguments;
   DefineOptions(app, arguments);
   try {
@@ -137,19 +382,22 @@ int main(int argc, char** argv) {
   } catch (const CLI::CallForHelp& e) {
     return app.exit(e);
   } catch (const CLI::CallForVersion&) {
-    std::cout << "tessaly-cli " TESSALY_VERSION "\n";
+    std::cout << kProgram << " " TESSALY_VERSION "\n";
     return 0;
   } catch (const CLI::ParseError& e) {
-    PrintError(e.what());
+    // The parser's messages start with a capital; the program's own do not.
+    std::string message = e.what();
+    if (!message.empty()) message[0] = static_cast<char>(std::tolower(message[0]));
+    PrintUsageError(message);
     return kExitUsage;
   }
   try {
     return Convert(arguments);
   } catch (const UsageError& e) {
-    PrintError(e.message);
+    PrintUsageError(e.what());
     return kExitUsage;
   } catch (const IoError& e) {
-    if (!e.message.empty()) PrintError(e.message);
+    if (*e.what() != '\0') PrintError(e.what());
     return kExitFailure;
   } catch (const std::bad_alloc&) {
     PrintError("not enough memory for this input");

@@ -1,31 +1,23 @@
 #include "cli/options.h"
 
+#include "engine/encodings.h"
+#include "engine/modes.h"
+
 #include <charconv>
 #include <utility>
 
 namespace tessaly::cli {
 namespace {
 
-constexpr std::pair<std::string_view, ConversionMode> kModes[] = {
-    {"format", ConversionMode::FormatOnly},
-    {"hex-encode", ConversionMode::HexEncode},
-    {"hex-decode", ConversionMode::HexDecode},
-    {"utf16-encode", ConversionMode::Utf16Encode},
-    {"utf16-decode", ConversionMode::Utf16Decode},
-    {"random", ConversionMode::RandomBytes},
-    {"s2t", ConversionMode::SimplifiedToTraditional},
-    {"t2s", ConversionMode::TraditionalToSimplified},
-    {"gbk-to-big5", ConversionMode::GbkToBig5},
-    {"big5-to-gbk", ConversionMode::Big5ToGbk},
-    {"char-array", ConversionMode::CharArray},
-    {"utf8-encode", ConversionMode::Utf8Encode},
-    {"utf8-decode", ConversionMode::Utf8Decode},
-};
-
 constexpr std::pair<std::string_view, SeparatorStyle> kSeparators[] = {
     {"none", SeparatorStyle::SeparatorNone},   {"space", SeparatorStyle::SeparatorSpace},
     {"comma", SeparatorStyle::SeparatorComma}, {"dot", SeparatorStyle::SeparatorDot},
     {"0x", SeparatorStyle::SeparatorHexList},
+};
+
+constexpr std::pair<std::string_view, LineBreaks> kNewlines[] = {
+    {"as-is", LineBreaks::AsIs},
+    {"crlf", LineBreaks::CrLf},
 };
 
 constexpr std::pair<std::string_view, bool DeletionOptions::*> kDeletionClasses[] = {
@@ -45,14 +37,18 @@ template <typename Table>
 auto Lookup(const Table& table, std::string_view word, std::string_view what) {
   for (const auto& [name, value] : table)
     if (name == word) return value;
-  throw UsageError{"unknown " + std::string(what) + " '" + std::string(word) +
-                   "'; valid: " + ValidNames(table)};
+  throw UsageError("unknown " + std::string(what) + " '" + std::string(word) +
+                   "'; valid: " + ValidNames(table));
 }
 
 }  // namespace
 
 ConversionMode ParseMode(std::string_view word) {
-  return Lookup(kModes, word, "mode");
+  if (const ModeInfo* mode = FindMode(word)) return mode->id;
+  std::string names;
+  for (const ModeInfo& mode : Modes())
+    names += (names.empty() ? "" : ", ") + std::string(mode.cli_name);
+  throw UsageError("unknown mode '" + std::string(word) + "'; valid: " + names);
 }
 
 SeparatorStyle ParseSeparator(std::string_view word) {
@@ -67,27 +63,33 @@ DeletionOptions ParseDeletion(std::string_view list) {
     const std::size_t comma = list.find(',');
     const std::string_view word = list.substr(0, comma);
     if (word == "all" || word == "none")
-      throw UsageError{"'" + std::string(word) +
-                       "' cannot be combined with other deletion classes"};
+      throw UsageError("'" + std::string(word) +
+                       "' cannot be combined with other deletion classes");
     options.*Lookup(kDeletionClasses, word, "deletion class") = true;
     if (comma == std::string_view::npos) return options;
     list.remove_prefix(comma + 1);
   }
 }
 
+LineBreaks ParseNewlines(std::string_view word) {
+  return Lookup(kNewlines, word, "line-break treatment");
+}
+
+Encoding ParseEncoding(std::string_view word) {
+  if (const auto encoding = FindEncoding(word)) return *encoding;
+  std::string names;
+  for (const EncodingInfo& info : Encodings())
+    names += (names.empty() ? "" : ", ") + std::string(info.name);
+  throw UsageError("unknown encoding '" + std::string(word) + "'; valid: " + names);
+}
+
 std::uint32_t ParseSeed(std::string_view word) {
   std::uint32_t seed = 0;
   const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), seed);
   if (word.empty() || error != std::errc() || end != word.data() + word.size())
-    throw UsageError{"bad seed '" + std::string(word) +
-                     "'; valid: a whole number from 0 to 4294967295"};
+    throw UsageError("bad seed '" + std::string(word) +
+                     "'; valid: a whole number from 0 to 4294967295");
   return seed;
-}
-
-std::string_view ModeName(ConversionMode mode) {
-  for (const auto& [name, value] : kModes)
-    if (value == mode) return name;
-  return "?";
 }
 
 }  // namespace tessaly::cli

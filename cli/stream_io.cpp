@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 namespace tessaly::cli {
@@ -22,7 +23,7 @@ InputFile::~InputFile() {
 
 void InputFile::Fail(int error) const {
   const std::string name = path_ == "-" ? "standard input" : "'" + path_ + "'";
-  throw IoError{"cannot read " + name + ": " + std::strerror(error)};
+  throw IoError("cannot read " + name + ": " + std::strerror(error));
 }
 
 bool InputFile::ReadChunk(std::string& chunk, std::size_t max_bytes) {
@@ -56,13 +57,45 @@ std::string InputFile::ReadAll() {
   return data;
 }
 
-void WriteAll(std::string_view bytes) {
+Output::Output(std::string path) : path_(std::move(path)), fd_(STDOUT_FILENO) {
+  if (path_ == "-") return;
+  temporary_ = path_ + ".XXXXXX";
+  fd_ = ::mkstemp(temporary_.data());
+  if (fd_ < 0) throw IoError("cannot write '" + path_ + "': " + std::strerror(errno));
+  // mkstemp makes the file private; the result gets the permissions a new file would.
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  ::fchmod(fd_, 0666 & ~mask);
+}
+
+Output::~Output() {
+  if (temporary_.empty()) return;
+  ::close(fd_);
+  ::unlink(temporary_.c_str());
+}
+
+void Output::Commit() {
+  if (temporary_.empty()) return;
+  const int closed = ::close(fd_);
+  fd_ = -1;
+  if (closed != 0 || ::rename(temporary_.c_str(), path_.c_str()) != 0) {
+    const int error = errno;
+    ::unlink(temporary_.c_str());
+    temporary_.clear();
+    throw IoError("cannot write '" + path_ + "': " + std::strerror(error));
+  }
+  temporary_.clear();
+}
+
+void Output::Write(std::string_view bytes) {
   while (!bytes.empty()) {
-    const ssize_t put =
-        ::write(STDOUT_FILENO, bytes.data(), std::min(bytes.size(), 8 * kBlockSize));
+    const ssize_t put = ::write(fd_, bytes.data(), std::min(bytes.size(), 8 * kBlockSize));
     if (put < 0 && errno == EINTR) continue;
-    if (put < 0 && errno == EPIPE) throw IoError{};  // the reader has all it wanted
-    if (put < 0) throw IoError{std::string("cannot write the result: ") + std::strerror(errno)};
+    if (put < 0 && errno == EPIPE) throw IoError("");  // the reader has all it wanted
+    if (put < 0) {
+      const std::string name = temporary_.empty() ? "the result" : "'" + path_ + "'";
+      throw IoError("cannot write " + name + ": " + std::strerror(errno));
+    }
     bytes.remove_prefix(static_cast<std::size_t>(put));
   }
 }

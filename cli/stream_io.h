@@ -1,14 +1,17 @@
 #pragma once
 
 #include <cstddef>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
 namespace tessaly::cli {
 
-/// Failure to read the input or write the output; the message is ready for the user.
-struct IoError {
-  std::string message;  ///< empty when there is nothing worth saying (the reader went away)
+/// Failure to read the input or write the output; the message is ready for the user, and empty
+/// when there is nothing worth saying (the reader went away).
+class IoError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
 };
 
 /// The input: a named file, or standard input for "-".
@@ -32,8 +35,26 @@ class InputFile {
   int fd_;
 };
 
-/// Writes all bytes to standard output; throws IoError when it cannot.
-void WriteAll(std::string_view bytes);
+/// Where the result goes: standard output, or a file that appears whole or not at all.
+class Output {
+ public:
+  /// Standard output for "-"; else a temporary file beside `path`, renamed onto it by Commit, so a
+  /// failure never leaves a half-written file and the old file survives. Throws IoError.
+  explicit Output(std::string path);
+  ~Output();
+  Output(const Output&) = delete;
+  Output& operator=(const Output&) = delete;
+
+  /// Writes all bytes; throws IoError when it cannot.
+  void Write(std::string_view bytes);
+  /// Puts the file in place; throws IoError when it cannot.
+  void Commit();
+
+ private:
+  std::string path_;
+  std::string temporary_;
+  int fd_;
+};
 
 /// The size of the blocks read and written at once. Small enough that the buffers stay in the
 /// cache and take few fresh pages, which cost more here than the extra system calls.

@@ -1,5 +1,7 @@
 #include "engine/byte_modes.h"
 
+#include "engine/detail/byte_blocks.h"
+
 #include <array>
 #include <cstring>
 #include <optional>
@@ -54,7 +56,47 @@ std::optional<std::int32_t> ReadHexPiece(std::string_view piece) {
 
 thread_local std::uint32_t random_state = 0;
 
+// Streams whose output for a chunk depends on nothing before it.
+template <void (*Append)(std::string_view, AnsiText&)>
+class StatelessStream final : public ModeStream {
+ public:
+  StatelessStream(std::string_view opening = {}, std::string_view closing = {})
+      : opening_(opening), closing_(closing) {}
+  void Convert(std::string_view chunk, AnsiText& out) override {
+    Open(out);
+    Append(chunk, out);
+  }
+  void Finish(AnsiText& out) override {
+    Open(out);
+    out += closing_;
+  }
+
+ private:
+  void Open(AnsiText& out) {
+    if (!opened_) out += opening_;
+    opened_ = true;
+  }
+  std::string_view opening_;
+  std::string_view closing_;
+  bool opened_ = false;
+};
+
+void Copy(std::string_view chunk, AnsiText& out) {
+  out.append(chunk);
+}
+
+class HexDecodeStreamImpl final : public ModeStream {
+ public:
+  void Convert(std::string_view chunk, AnsiText& out) override { reader_.Read(chunk, out); }
+  void Finish(AnsiText& out) override { reader_.Finish(out); }
+
+ private:
+  detail::HexPairReader reader_{&losses_};
+};
+
 }  // namespace
+
+namespace detail {
 
 void HexPairReader::Read(std::string_view chunk, AnsiText& out) {
   pieces_.Cut(chunk, [&](std::string_view whole_pieces) { ReadPieces(whole_pieces, out); });
@@ -73,25 +115,40 @@ void HexPairReader::ReadPieces(std::string_view whole_pieces, AnsiText& out) {
       cell_ = high << 4 | low;
     } else if (const auto value = ReadHexPiece(std::string_view(source, 2))) {
       cell_ = *value;
+    } else {
+      Repeated(source, 2);
     }
     *target++ = static_cast<char>(cell_ & 0xFF);
+    offset_ += 2;
   }
+}
+
+void HexPairReader::Repeated(const char* piece, std::size_t size) {
+  if (losses_ != nullptr) losses_->Add(LossKind::EmptyHexPiece, offset_, {piece, size});
 }
 
 void HexPairReader::Finish(AnsiText& out) {
   const auto odd_byte = pieces_.TakeOddByte();
   if (!odd_byte) return;
-  if (const auto value = ReadHexPiece(std::string_view(&*odd_byte, 1))) cell_ = *value;
+  if (const auto value = ReadHexPiece(std::string_view(&*odd_byte, 1))) {
+    cell_ = *value;
+  } else {
+    Repeated(&*odd_byte, 1);
+  }
   out += static_cast<char>(cell_ & 0xFF);
 }
 
-AnsiText ParseHexPairs(std::string_view text) {
-  HexPairReader reader;
+}  // namespace detail
+
+AnsiText ParseHexPairs(std::string_view text, LossReport* losses) {
+  detail::HexPairReader reader(losses);
   AnsiText out;
   reader.Read(text, out);
   reader.Finish(out);
   return out;
 }
+
+namespace detail {
 
 void AppendHex(std::string_view bytes, AnsiText& out) {
   const std::size_t start = out.size();
@@ -121,15 +178,19 @@ void AppendHex(std::string_view bytes, AnsiText& out) {
     std::memcpy(target, &kHexPairs[2 * static_cast<unsigned char>(*source)], 2);
 }
 
+}  // namespace detail
+
 AnsiText HexEncode(std::string_view input) {
   AnsiText out;
-  AppendHex(input, out);
+  detail::AppendHex(input, out);
   return out;
 }
 
-AnsiText HexDecode(std::string_view input) {
-  return ParseHexPairs(input);
+AnsiText HexDecode(std::string_view input, LossReport* losses) {
+  return ParseHexPairs(input, losses);
 }
+
+namespace detail {
 
 void SeedRandom(std::uint32_t seed) {
   random_state = seed;
@@ -140,8 +201,11 @@ int NextRandom() {
   return static_cast<int>((random_state >> 16) & 0x7FFF);
 }
 
+}  // namespace detail
+
 AnsiText RandomBytes(std::string_view /*input*/, const TickSource& ticks) {
-  SeedRandom(ticks());
+  using detail::NextRandom;
+  detail::SeedRandom(ticks());
   std::array<unsigned char, 256> drawn{};
   std::array<bool, 256> taken{};
   for (auto& slot : drawn) {
@@ -155,7 +219,7 @@ AnsiText RandomBytes(std::string_view /*input*/, const TickSource& ticks) {
   return HexEncode(std::string_view(reinterpret_cast<const char*>(drawn.data()), drawn.size()));
 }
 
-void AppendCharArrayElements(std::string_view bytes, AnsiText& out) {
+void detail::AppendCharArrayElements(std::string_view bytes, AnsiText& out) {
   const std::size_t start = out.size();
   out.resize(start + 4 * bytes.size());
   char* target = out.data() + start;
@@ -170,14 +234,31 @@ void AppendCharArrayElements(std::string_view bytes, AnsiText& out) {
 AnsiText CharArray(std::string_view input) {
   AnsiText out;
   out.reserve(4 * input.size() + 7);
-  out += kCharArrayOpening;
-  AppendCharArrayElements(input, out);
-  out += kCharArrayClosing;
+  out += detail::kCharArrayOpening;
+  detail::AppendCharArrayElements(input, out);
+  out += detail::kCharArrayClosing;
   return out;
 }
 
 AnsiText FormatOnly(std::string_view input) {
   return AnsiText(input);
+}
+
+std::unique_ptr<ModeStream> HexEncodeStream() {
+  return std::make_unique<StatelessStream<detail::AppendHex>>();
+}
+
+std::unique_ptr<ModeStream> HexDecodeStream() {
+  return std::make_unique<HexDecodeStreamImpl>();
+}
+
+std::unique_ptr<ModeStream> CharArrayStream() {
+  return std::make_unique<StatelessStream<detail::AppendCharArrayElements>>(
+      detail::kCharArrayOpening, detail::kCharArrayClosing);
+}
+
+std::unique_ptr<ModeStream> FormatOnlyStream() {
+  return std::make_unique<StatelessStream<Copy>>();
 }
 
 }  // namespace tessaly

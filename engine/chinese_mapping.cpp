@@ -1,5 +1,7 @@
 #include "engine/chinese_mapping.h"
 
+#include "engine/phrase_matcher.h"
+
 #include <opencc/Config.hpp>
 #include <opencc/ConversionChain.hpp>
 #include <opencc/Converter.hpp>
@@ -13,6 +15,7 @@
 #include <exception>
 #include <functional>
 #include <future>
+#include <map>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -112,9 +115,30 @@ void OpenCcMapper::Map(std::string_view utf8, ChineseDirection direction,
   }
 }
 
+PhraseMapper::PhraseMapper(std::string simplified_to_traditional,
+                           std::string traditional_to_simplified)
+    : configs_{std::move(simplified_to_traditional), std::move(traditional_to_simplified)} {}
+
+void PhraseMapper::Map(std::string_view utf8, ChineseDirection direction,
+                       const MappedPieceSink& sink) const {
+  PhraseMatcher::Load(configs_[static_cast<std::size_t>(direction)])->Map(utf8, sink);
+}
+
 const ChineseMapper& DefaultChineseMapper() {
-  static const OpenCcMapper mapper("s2t.json", "t2s.json");
+  static const PhraseMapper mapper("s2t.json", "t2s.json");
   return mapper;
+}
+
+const ChineseMapper& StandardMapper(std::string_view config) {
+  static std::mutex mutex;
+  static std::map<std::string, std::unique_ptr<const PhraseMapper>, std::less<>> mappers;
+  const std::lock_guard lock(mutex);
+  auto found = mappers.find(config);
+  if (found == mappers.end()) {
+    const std::string name(config);
+    found = mappers.emplace(name, std::make_unique<const PhraseMapper>(name, name)).first;
+  }
+  return *found->second;
 }
 
 }  // namespace tessaly

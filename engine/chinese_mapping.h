@@ -5,9 +5,10 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <stdexcept>
 #include <string>
 #include <string_view>
+
+#include "engine/errors.h"
 
 namespace tessaly {
 
@@ -27,12 +28,6 @@ class ChineseMapper {
   /// run of characters mapped on their own. Throws on any failure.
   virtual void Map(std::string_view utf8, ChineseDirection direction,
                    const MappedPieceSink& sink) const = 0;
-};
-
-/// Raised when a direction's dictionaries cannot be loaded.
-class ChineseMappingUnavailable : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
 };
 
 /// The mapper on OpenCC's configurations; each one is loaded on first use and then reused.
@@ -55,7 +50,25 @@ class OpenCcMapper final : public ChineseMapper {
   mutable std::array<std::shared_ptr<const Loaded>, 2> loaded_;
 };
 
-/// The process's mapper on OpenCC's s2t.json and t2s.json.
+/// The mapper on the engine's own phrase matcher, which reads OpenCC's configurations and
+/// dictionaries but does not run OpenCC's converter; each configuration loads on first use.
+class PhraseMapper final : public ChineseMapper {
+ public:
+  /// Configuration files: a bare name is looked up in OpenCC's data directory.
+  PhraseMapper(std::string simplified_to_traditional, std::string traditional_to_simplified);
+
+  /// Maps with the direction's configuration; throws ChineseMappingUnavailable when it cannot load.
+  void Map(std::string_view utf8, ChineseDirection direction,
+           const MappedPieceSink& sink) const override;
+
+ private:
+  const std::array<std::string, 2> configs_;
+};
+
+/// The process's mapper: the phrase matcher on OpenCC's s2t.json and t2s.json.
 const ChineseMapper& DefaultChineseMapper();
+
+/// The process's mapper for one OpenCC configuration (`s2tw.json`, ...), both directions alike.
+const ChineseMapper& StandardMapper(std::string_view config);
 
 }  // namespace tessaly

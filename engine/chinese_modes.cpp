@@ -3,15 +3,21 @@
 #include <unicode/utf8.h>
 
 #include <algorithm>
-#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "engine/char_codec.h"
 #include "engine/code_page_table.h"
+#include "engine/detail/chinese_routines.h"
+#include "engine/errors.h"
 
 namespace tessaly {
 namespace {
+
+constexpr std::string_view RoutineName(detail::RecodingRoutine routine) {
+  return routine == detail::RecodingRoutine::GbkToBig5 ? "GBK2BIG5" : "BIG52GBK";
+}
 
 void ReportRoutineFault(FaultReporter& reporter, std::string_view routine) {
   reporter.ReportFault(std::string(routine) + " 出错", kChineseFaultCaption);
@@ -31,15 +37,30 @@ AnsiText Guarded(std::string_view text, std::string_view routine, FaultReporter&
   return AnsiText(text);
 }
 
-// The mode's copy of the input, as the routines read it: up to the first zero byte.
-std::string_view UpToFirstZero(std::string_view input) {
-  return input.substr(0, input.find('\0'));
+// Counts the characters of `text` that the target lacks, `lost` in all; only while none was seen
+// yet does it walk the text for where the first one is.
+void NoteLost(const CodePageRecoder& recoder, std::string_view text, std::size_t offset,
+              std::size_t lost, LossReport* losses) {
+  if (lost == 0 || losses == nullptr) return;
+  if ((*losses)[LossKind::Unmappable].count != 0) {
+    losses->Add(LossKind::Unmappable, offset + text.size(), {}, lost);
+    return;
+  }
+  for (std::size_t pos = 0; pos < text.size();) {
+    const CodePageRecoder::Code& code = recoder.At(text, pos);
+    if (code.lost) {
+      losses->Add(LossKind::Unmappable, offset + pos, text.substr(pos, code.length()), lost);
+      return;
+    }
+    pos += code.length();
+  }
 }
 
 // Appends the re-encoded characters of `text` and returns how many of its bytes were used: all,
-// or all but a last byte that may start a two-byte character when `more` text follows.
+// or all but a last byte that may start a two-byte character when `more` text follows. Losses
+// count from `offset`, where `text` starts in the whole text.
 std::size_t AppendRecoded(const CodePageRecoder& recoder, std::string_view text, bool more,
-                          AnsiText& out) {
+                          AnsiText& out, std::size_t offset = 0, LossReport* losses = nullptr) {
   // A character comes out in at most two bytes, so a text may grow (the euro sign, 0x80 in GBK,
   // is A3 E1 in BIG5): each block of input gets room for the worst case.
   constexpr std::size_t kBlock = 64 * 1024;
@@ -52,18 +73,22 @@ std::size_t AppendRecoded(const CodePageRecoder& recoder, std::string_view text,
     const CodePageRecoder::Progress progress =
         recoder.RecodeAllButLast(block, out.data() + written);
     out.resize(written + progress.written);
+    NoteLost(recoder, block.substr(0, progress.used), offset + pos, progress.lost, losses);
     pos += progress.used;
   }
   if (pos + 1 == text.size() && !(more && recoder.MayStartPair(text.back()))) {
-    out.append(recoder.At(text, pos).view());
+    const CodePageRecoder::Code& code = recoder.At(text, pos);
+    out.append(code.view());
+    NoteLost(recoder, text.substr(pos), offset + pos, code.lost ? 1 : 0, losses);
     ++pos;
   }
   return pos;
 }
 
-AnsiText Recode(std::string_view text, const CodePage& source, const CodePage& target) {
+AnsiText Recode(std::string_view text, const CodePage& source, const CodePage& target,
+                LossReport* losses) {
   AnsiText out;
-  AppendRecoded(*CodePageRecoder::For(source, target), text, false, out);
+  AppendRecoded(*CodePageRecoder::For(source, target), text, false, out, 0, losses);
   return out;
 }
 
@@ -74,11 +99,11 @@ void AppendUtf8(std::string& out, char32_t code_point) {
   out.append(bytes, static_cast<std::size_t>(length));
 }
 
-std::string GbkToUtf8(std::string_view text, const CodePageDecoder& gbk) {
+std::string GbkToUtf8(std::string_view text, const CharCodec& gbk) {
   std::string utf8;
   utf8.reserve(text.size() * 3 / 2 + U8_MAX_LENGTH);
   for (std::size_t pos = 0; pos < text.size();) {
-    const CodePageDecoder::Char source_char = gbk.CharAt(text, pos);
+    const CharCodec::Char source_char = gbk.CharAt(text, pos);
     AppendUtf8(utf8, source_char.code_point);
     pos += source_char.length;
   }
@@ -89,8 +114,8 @@ std::string GbkToUtf8(std::string_view text, const CodePageDecoder& gbk) {
 // character whose new form GBK cannot hold keeps its source bytes.
 class GbkJoiner {
  public:
-  GbkJoiner(std::string_view source, const CodePageDecoder& decoder, const CodePageEncoder& encoder)
-      : source_(source), decoder_(decoder), encoder_(encoder) {
+  GbkJoiner(std::string_view source, const CharCodec& codec)
+      : source_(source), decoder_(codec), encoder_(codec) {
     out_.reserve(source.size());
   }
 
@@ -106,27 +131,27 @@ class GbkJoiner {
   }
 
   AnsiText Finish() && {
-    if (pos_ != source_.size()) throw std::logic_error("the mapped pieces stop short of the text");
+    if (pos_ != source_.size()) throw MappingMismatch("the mapped pieces stop short of the text");
     return std::move(out_);
   }
 
  private:
   struct SourceChar {
     std::size_t pos;
-    CodePageDecoder::Char decoded;
+    CharCodec::Char decoded;
   };
 
   void TakeSourceChars(std::size_t utf8_bytes) {
     taken_.clear();
     std::size_t covered = 0;
     while (covered < utf8_bytes) {
-      if (pos_ >= source_.size()) throw std::logic_error("a mapped piece reaches past the text");
-      const CodePageDecoder::Char decoded = decoder_.CharAt(source_, pos_);
+      if (pos_ >= source_.size()) throw MappingMismatch("a mapped piece reaches past the text");
+      const CharCodec::Char decoded = decoder_.CharAt(source_, pos_);
       taken_.push_back({pos_, decoded});
       covered += U8_LENGTH(decoded.code_point);
       pos_ += decoded.length;
     }
-    if (covered != utf8_bytes) throw std::logic_error("a mapped piece ends inside a character");
+    if (covered != utf8_bytes) throw MappingMismatch("a mapped piece ends inside a character");
   }
 
   void DecodeMapped(std::string_view mapped) {
@@ -166,62 +191,109 @@ class GbkJoiner {
   }
 
   std::string_view source_;
-  const CodePageDecoder& decoder_;
-  const CodePageEncoder& encoder_;
+  const CharCodec& decoder_;
+  const CharCodec& encoder_;
   std::size_t pos_ = 0;
   std::vector<SourceChar> taken_;
   std::vector<char32_t> mapped_;
   AnsiText out_;
 };
 
-AnsiText MapChinese(std::string_view text, ChineseDirection direction, const ChineseMapper& mapper,
-                    const CodePage& gbk) {
-  const auto decoder = CodePageDecoder::For(gbk);
-  const auto encoder = CodePageEncoder::For(gbk);
-  GbkJoiner joiner(text, *decoder, *encoder);
-  mapper.Map(GbkToUtf8(text, *decoder), direction,
+AnsiText MapRun(std::string_view text, ChineseDirection direction, const ChineseMapper& mapper,
+                const CharCodec& codec) {
+  GbkJoiner joiner(text, codec);
+  mapper.Map(GbkToUtf8(text, codec), direction,
              [&joiner](std::size_t source_bytes, std::string_view mapped) {
                joiner.Add(source_bytes, mapped);
              });
   return std::move(joiner).Finish();
 }
 
+// A zero byte is a character no phrase holds, and mappers read C strings: the runs between zero
+// bytes are mapped apart and the zero bytes kept.
+AnsiText MapChinese(std::string_view text, ChineseDirection direction, const ChineseMapper& mapper,
+                    const CharCodec& codec) {
+  AnsiText out;
+  for (;;) {
+    const std::size_t zero = text.find('\0');
+    out += MapRun(text.substr(0, zero), direction, mapper, codec);
+    if (zero == std::string_view::npos) return out;
+    out += '\0';
+    text.remove_prefix(zero + 1);
+  }
+}
+
+// The working encoding's codec, or the tables of a code page a test hands in.
+std::shared_ptr<const CharCodec> CodecOf(const CodePage& code_page, Encoding encoding) {
+  if (&code_page == &CodePageOf(encoding)) return CharCodec::For(encoding);
+  return CharCodec::ForDoubleByte(code_page);
+}
+
 }  // namespace
 
-AnsiText GB2GBK(std::string_view text, FaultReporter& reporter, const ChineseMapper& mapper,
-                const CodePage& gbk) {
+namespace detail {
+
+AnsiText SimplifiedToTraditionalWith(std::string_view text, FaultReporter& reporter,
+                                     const ChineseMapper& mapper, const CodePage& gbk,
+                                     Encoding encoding) {
   return Guarded(text, "GB2GBK", reporter, [&](std::string_view source) {
-    return MapChinese(source, ChineseDirection::SimplifiedToTraditional, mapper, gbk);
+    return MapChinese(source, ChineseDirection::SimplifiedToTraditional, mapper,
+                      *CodecOf(gbk, encoding));
   });
 }
 
-AnsiText GBK2GB(std::string_view text, FaultReporter& reporter, const ChineseMapper& mapper,
-                const CodePage& gbk) {
+AnsiText TraditionalToSimplifiedWith(std::string_view text, FaultReporter& reporter,
+                                     const ChineseMapper& mapper, const CodePage& gbk,
+                                     Encoding encoding) {
   return Guarded(text, "GBK2GB", reporter, [&](std::string_view source) {
-    return MapChinese(source, ChineseDirection::TraditionalToSimplified, mapper, gbk);
+    return MapChinese(source, ChineseDirection::TraditionalToSimplified, mapper,
+                      *CodecOf(gbk, encoding));
   });
 }
 
-AnsiText GBK2BIG5(std::string_view text, FaultReporter& reporter, const CodePage& gbk,
-                  const CodePage& big5) {
-  return Guarded(text, "GBK2BIG5", reporter,
-                 [&](std::string_view source) { return Recode(source, gbk, big5); });
+// Losses are told only when the conversion went through: after a fault the text is as given.
+AnsiText GbkToBig5With(std::string_view text, FaultReporter& reporter, const CodePage& gbk,
+                       const CodePage& big5, LossReport* losses) {
+  LossReport found;
+  AnsiText out = Guarded(text, RoutineName(RecodingRoutine::GbkToBig5), reporter,
+                         [&](std::string_view source) {
+                           found = {};
+                           return Recode(source, gbk, big5, &found);
+                         });
+  if (losses != nullptr) losses->Merge(found);
+  return out;
 }
 
-AnsiText BIG52GBK(std::string_view text, FaultReporter& reporter, const CodePage& big5,
-                  const CodePage& gbk) {
-  return Guarded(text, "BIG52GBK", reporter,
-                 [&](std::string_view source) { return Recode(source, big5, gbk); });
+AnsiText Big5ToGbkWith(std::string_view text, FaultReporter& reporter, const CodePage& big5,
+                       const CodePage& gbk, LossReport* losses) {
+  LossReport found;
+  AnsiText out = Guarded(text, RoutineName(RecodingRoutine::Big5ToGbk), reporter,
+                         [&](std::string_view source) {
+                           found = {};
+                           return Recode(source, big5, gbk, &found);
+                         });
+  if (losses != nullptr) losses->Merge(found);
+  return out;
 }
 
-ChunkedRecoding::ChunkedRecoding(ConversionMode mode, FaultReporter& reporter)
-    : ChunkedRecoding(mode, reporter,
-                      mode == ConversionMode::GbkToBig5 ? GbkCodePage() : Big5CodePage(),
-                      mode == ConversionMode::GbkToBig5 ? Big5CodePage() : GbkCodePage()) {}
+// A standard's mapper maps the same way whatever the direction asked.
+AnsiText ConvertChineseWith(std::string_view text, FaultReporter& reporter,
+                            std::string_view routine, const ChineseMapper& mapper,
+                            Encoding encoding) {
+  return Guarded(text, routine, reporter, [&](std::string_view source) {
+    return MapChinese(source, ChineseDirection::SimplifiedToTraditional, mapper,
+                      *CharCodec::For(encoding));
+  });
+}
 
-ChunkedRecoding::ChunkedRecoding(ConversionMode mode, FaultReporter& reporter,
+ChunkedRecoding::ChunkedRecoding(RecodingRoutine routine, FaultReporter& reporter)
+    : ChunkedRecoding(routine, reporter,
+                      routine == RecodingRoutine::GbkToBig5 ? GbkCodePage() : Big5CodePage(),
+                      routine == RecodingRoutine::GbkToBig5 ? Big5CodePage() : GbkCodePage()) {}
+
+ChunkedRecoding::ChunkedRecoding(RecodingRoutine routine, FaultReporter& reporter,
                                  const CodePage& source, const CodePage& target)
-    : routine_(mode == ConversionMode::GbkToBig5 ? "GBK2BIG5" : "BIG52GBK"), reporter_(reporter) {
+    : routine_(RoutineName(routine)), reporter_(reporter) {
   try {
     recoder_ = CodePageRecoder::For(source, target);
   } catch (...) {
@@ -231,28 +303,24 @@ ChunkedRecoding::ChunkedRecoding(ConversionMode mode, FaultReporter& reporter,
 
 ChunkedRecoding::~ChunkedRecoding() = default;
 
-void ChunkedRecoding::Recode(std::string_view chunk, AnsiText& out) {
-  if (stopped_) return;
-  if (const std::size_t zero = chunk.find('\0'); zero != std::string_view::npos) {
-    chunk = chunk.substr(0, zero);
-    stopped_ = true;
-  }
-  if (!chunk.empty()) Convert(chunk, !stopped_, out);
+void ChunkedRecoding::Convert(std::string_view chunk, AnsiText& out) {
+  if (!chunk.empty()) Recode(chunk, true, out);
 }
 
 void ChunkedRecoding::Finish(AnsiText& out) {
-  if (pending_) Convert({}, false, out);
+  if (pending_) Recode({}, false, out);
 }
 
-void ChunkedRecoding::Convert(std::string_view chunk, bool more, AnsiText& out) {
+void ChunkedRecoding::Recode(std::string_view chunk, bool more, AnsiText& out) {
   if (recoder_) {
     const std::size_t before = out.size();
     try {
-      ConvertWithPending(chunk, more, out);
+      RecodeWithPending(chunk, more, out);
       return;
     } catch (...) {
       out.resize(before);
       recoder_.reset();
+      losses_ = {};
       ReportRoutineFault(reporter_, routine_);
     }
   }
@@ -261,33 +329,55 @@ void ChunkedRecoding::Convert(std::string_view chunk, bool more, AnsiText& out) 
   out.append(chunk);
 }
 
-void ChunkedRecoding::ConvertWithPending(std::string_view chunk, bool more, AnsiText& out) {
+void ChunkedRecoding::RecodeWithPending(std::string_view chunk, bool more, AnsiText& out) {
   std::size_t used = 0;
   if (pending_) {
     const char lead_and_next[] = {pending_byte_, chunk.empty() ? '\0' : chunk.front()};
-    const CodePageRecoder::Code& code = recoder_->At({lead_and_next, chunk.empty() ? 1u : 2u}, 0);
+    const std::string_view pair(lead_and_next, chunk.empty() ? 1u : 2u);
+    const CodePageRecoder::Code& code = recoder_->At(pair, 0);
     out.append(code.view());
+    NoteLost(*recoder_, pair.substr(0, code.length()), offset_ - 1, code.lost ? 1 : 0, &losses_);
     used = code.length() - 1;
   }
-  used += AppendRecoded(*recoder_, chunk.substr(used), more, out);
+  used += AppendRecoded(*recoder_, chunk.substr(used), more, out, offset_ + used, &losses_);
   pending_ = used < chunk.size();
   if (pending_) pending_byte_ = chunk[used];
+  offset_ += chunk.size();
 }
 
-AnsiText SimplifiedToTraditional(std::string_view input, FaultReporter& reporter) {
-  return GB2GBK(UpToFirstZero(input), reporter);
+}  // namespace detail
+
+AnsiText SimplifiedToTraditional(std::string_view input, FaultReporter& reporter,
+                                 Encoding encoding) {
+  return detail::SimplifiedToTraditionalWith(input, reporter, DefaultChineseMapper(),
+                                             CodePageOf(encoding), encoding);
 }
 
-AnsiText TraditionalToSimplified(std::string_view input, FaultReporter& reporter) {
-  return GBK2GB(UpToFirstZero(input), reporter);
+AnsiText TraditionalToSimplified(std::string_view input, FaultReporter& reporter,
+                                 Encoding encoding) {
+  return detail::TraditionalToSimplifiedWith(input, reporter, DefaultChineseMapper(),
+                                             CodePageOf(encoding), encoding);
 }
 
-AnsiText GbkToBig5(std::string_view input, FaultReporter& reporter) {
-  return GBK2BIG5(UpToFirstZero(input), reporter);
+AnsiText ConvertChineseStandard(std::string_view input, FaultReporter& reporter, Encoding encoding,
+                                std::string_view config, std::string_view routine) {
+  return detail::ConvertChineseWith(input, reporter, routine, StandardMapper(config), encoding);
 }
 
-AnsiText Big5ToGbk(std::string_view input, FaultReporter& reporter) {
-  return BIG52GBK(UpToFirstZero(input), reporter);
+AnsiText GbkToBig5(std::string_view input, FaultReporter& reporter, LossReport* losses) {
+  return detail::GbkToBig5With(input, reporter, GbkCodePage(), Big5CodePage(), losses);
+}
+
+AnsiText Big5ToGbk(std::string_view input, FaultReporter& reporter, LossReport* losses) {
+  return detail::Big5ToGbkWith(input, reporter, Big5CodePage(), GbkCodePage(), losses);
+}
+
+std::unique_ptr<ModeStream> GbkToBig5Stream(FaultReporter& reporter) {
+  return std::make_unique<detail::ChunkedRecoding>(detail::RecodingRoutine::GbkToBig5, reporter);
+}
+
+std::unique_ptr<ModeStream> Big5ToGbkStream(FaultReporter& reporter) {
+  return std::make_unique<detail::ChunkedRecoding>(detail::RecodingRoutine::Big5ToGbk, reporter);
 }
 
 }  // namespace tessaly

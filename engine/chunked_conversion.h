@@ -1,14 +1,13 @@
 #pragma once
 
-#include <optional>
+#include <memory>
 #include <string_view>
 
 #include "engine/ansi_text.h"
-#include "engine/byte_modes.h"
-#include "engine/chinese_modes.h"
 #include "engine/conversion.h"
-#include "engine/pipeline.h"
-#include "engine/unicode_modes.h"
+#include "engine/modes.h"
+#include "engine/separators.h"
+#include "engine/strip.h"
 
 namespace tessaly {
 
@@ -19,30 +18,44 @@ class ChunkedConversion {
   /// Whether the mode can run chunk by chunk.
   static bool Supports(ConversionMode mode);
 
-  /// `reporter` hears the faults of the GBK/BIG5 modes, as RunConversion's does.
+  /// `context.reporter` hears the faults of the modes, as RunConversion's does.
   ChunkedConversion(ConversionMode mode, const DeletionOptions& deletion, SeparatorStyle style,
-                    FaultReporter& reporter);
+                    const ConversionContext& context);
 
   /// Converts the next chunk and appends what is already known of the result.
   void Convert(std::string_view chunk, AnsiText& out);
   /// Appends the rest of the result once the input has ended.
   void Finish(AnsiText& out);
 
- private:
-  void ConvertStripped(std::string_view stripped, AnsiText& out);
-  void FinishMode(AnsiText& out);
-  void Separate(std::string_view mode_output, AnsiText& out);
+  /// What the conversion lost so far; offsets count in the input before the deletions.
+  LossReport losses() const;
 
-  ConversionMode mode_;
+ private:
+  void Separate(AnsiText& out);
+  std::size_t InputOffset(std::size_t stripped_offset) const;
+
+  std::unique_ptr<ModeStream> stream_;
+  DeletionOptions deletion_;
   CharStripper stripper_;
-  HexPairReader hex_reader_;
+  LeadBytes leads_;
   SeparatorJoiner joiner_;
   bool separates_;
-  bool started_ = false;
   AnsiText stripped_;
   AnsiText mode_output_;
-  std::optional<ChunkedRecoding> recoding_;
-  std::optional<ChunkedUnicodeEncoding> unicode_;
+  // Where the stream's first losses are, mapped back into the input while their chunk is at hand.
+  std::size_t input_offset_ = 0;
+  std::size_t stripped_offset_ = 0;
+  LossReport mapped_;
+  // The last two chunks that kept any byte: a piece may begin in one and end in the next, and a
+  // loss that only Finish sees (a last odd piece) lies in the last.
+  struct KeptChunk {
+    AnsiText bytes;
+    std::size_t input_offset = 0;
+    std::size_t stripped_offset = 0;
+    bool started_in_trail = false;
+  };
+  KeptChunk before_last_;
+  KeptChunk last_;
 };
 
 }  // namespace tessaly

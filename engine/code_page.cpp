@@ -3,7 +3,9 @@
 #include <unicode/ucnv.h>
 #include <unicode/ucnv_cb.h>
 
+#include <map>
 #include <memory>
+#include <mutex>
 #include <new>
 
 namespace tessaly {
@@ -33,7 +35,7 @@ void CountingSubstitute(const void* context, UConverterFromUnicodeArgs* args, co
 
 class IcuCodePage final : public CodePage {
  public:
-  explicit IcuCodePage(const char* canonical_name) : name_(canonical_name) {}
+  explicit IcuCodePage(std::string canonical_name) : name_(std::move(canonical_name)) {}
 
   std::u16string ToUtf16(std::string_view bytes) const override {
     Converter converter = Open();
@@ -58,6 +60,8 @@ class IcuCodePage final : public CodePage {
     out.resize(written);
     return out;
   }
+
+  bool LivesForever() const override { return true; }
 
   std::string FromUtf16(std::u16string_view text, std::size_t* substituted) const override {
     Converter converter = Open();
@@ -91,15 +95,15 @@ class IcuCodePage final : public CodePage {
   // A converter carries state between calls, so each call opens its own; ICU caches the tables.
   Converter Open() const {
     UErrorCode status = U_ZERO_ERROR;
-    Converter converter(ucnv_open(name_, &status));
-    ThrowOnFailure(status, name_);
+    Converter converter(ucnv_open(name_.c_str(), &status));
+    ThrowOnFailure(status, name_.c_str());
     ucnv_setFallback(converter.get(), false);
     ucnv_setSubstChars(converter.get(), "?", 1, &status);
     ThrowOnFailure(status, "setting the default character");
     return converter;
   }
 
-  const char* name_;
+  std::string name_;
 };
 
 }  // namespace
@@ -112,6 +116,15 @@ const CodePage& GbkCodePage() {
 const CodePage& Big5CodePage() {
   static const IcuCodePage big5("windows-950-2000");
   return big5;
+}
+
+const CodePage& IcuCodePageNamed(const char* canonical_name) {
+  static std::mutex mutex;
+  static std::map<std::string, std::unique_ptr<IcuCodePage>> pages;
+  const std::lock_guard lock(mutex);
+  auto& page = pages[canonical_name];
+  if (!page) page = std::make_unique<IcuCodePage>(canonical_name);
+  return *page;
 }
 
 const CodePage& Utf8CodePage() {

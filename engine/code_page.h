@@ -1,9 +1,10 @@
 #pragma once
 
 #include <cstddef>
-#include <stdexcept>
 #include <string>
 #include <string_view>
+
+#include "engine/errors.h"
 
 namespace tessaly {
 
@@ -19,12 +20,9 @@ class CodePage {
   /// and `substituted`, when given, counts them.
   virtual std::string FromUtf16(std::u16string_view text,
                                 std::size_t* substituted = nullptr) const = 0;
-};
 
-/// Raised when the conversion library itself fails (out of memory, missing tables).
-class CodePageError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
+  /// Whether the code page lives as long as the process, so tables built from it may be kept.
+  virtual bool LivesForever() const { return false; }
 };
 
 /// GBK, code page 936 (ICU's windows-936-2000 table).
@@ -35,6 +33,9 @@ const CodePage& Big5CodePage();
 
 /// UTF-8, code page 65001.
 const CodePage& Utf8CodePage();
+
+/// The code page of ICU's converter of that canonical name, made once per process and name.
+const CodePage& IcuCodePageNamed(const char* canonical_name);
 
 /// Whether `byte` starts a two-byte character of the ANSI code page (GBK: 0x81 to 0xFE) when a
 /// byte follows it.

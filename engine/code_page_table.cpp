@@ -2,6 +2,9 @@
 
 #include <unicode/utf16.h>
 
+#include <algorithm>
+#include <map>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -26,7 +29,7 @@ std::optional<char32_t> SoleCodePoint(std::u16string_view units) {
 
 EncodedChar MakeEncoded(std::string_view bytes, bool held) {
   EncodedChar entry;
-  if (bytes.size() > entry.bytes.size()) ThrowMisfit("a character takes more than two bytes");
+  if (bytes.size() > entry.bytes.size()) ThrowMisfit("a character takes more than four bytes");
   bytes.copy(entry.bytes.data(), bytes.size());
   entry.size = static_cast<std::uint8_t>(bytes.size());
   entry.held = held;
@@ -74,17 +77,16 @@ std::vector<EncodedChar> EncodeEach(const CodePage& code_page,
   return entries;
 }
 
+// Building a table asks the converter about every code, so each is built once per process.
 template <typename Table>
 std::shared_ptr<const Table> TableFor(const CodePage& code_page) {
-  if (&code_page == &GbkCodePage()) {
-    static const auto gbk = std::make_shared<const Table>(GbkCodePage());
-    return gbk;
-  }
-  if (&code_page == &Big5CodePage()) {
-    static const auto big5 = std::make_shared<const Table>(Big5CodePage());
-    return big5;
-  }
-  return std::make_shared<const Table>(code_page);
+  if (!code_page.LivesForever()) return std::make_shared<const Table>(code_page);
+  static std::mutex mutex;
+  static std::map<const CodePage*, std::shared_ptr<const Table>> tables;
+  const std::lock_guard lock(mutex);
+  auto& table = tables[&code_page];
+  if (!table) table = std::make_shared<const Table>(code_page);
+  return table;
 }
 
 }  // namespace
@@ -178,8 +180,10 @@ CodePageRecoder::CodePageRecoder(const CodePage& source, const CodePage& target)
       pairs_are_product_ &= code.is_pair == (is_lead_[index >> 8] && is_trail_[index & 0xFF]);
       if (!code.is_pair) continue;
     }
-    code.bytes = next->bytes;
+    if (next->size > code.bytes.size()) ThrowMisfit("a character takes more than two bytes");
+    std::copy_n(next->bytes.begin(), code.bytes.size(), code.bytes.begin());
     code.size = next->size;
+    code.lost = !next->held;
     ++next;
   }
 }
@@ -193,6 +197,7 @@ CodePageRecoder::Progress CodePageRecoder::RecodeAllButLast(std::string_view tex
     code.view().copy(dest + progress.written, code.size);
     progress.written += code.size;
     progress.used += code.length();
+    progress.lost += code.lost;
   }
   return progress;
 }
@@ -208,6 +213,7 @@ CodePageRecoder::Progress CodePageRecoder::RecodeLeadTrailPairs(std::string_view
   const bool* const is_lead = is_lead_.data();
   const bool* const is_trail = is_trail_.data();
   std::size_t pos = 0;
+  std::size_t lost = 0;
   char* out = dest;
   while (pos < end) {
     const bool is_pair = is_lead[source[pos]] & is_trail[source[pos + 1]];
@@ -216,9 +222,10 @@ CodePageRecoder::Progress CodePageRecoder::RecodeLeadTrailPairs(std::string_view
     out[0] = code.bytes[0];  // two bytes always, of which `size` count: no branch, no call
     out[1] = code.bytes[1];
     out += code.size;
+    lost += code.lost;
     pos += is_pair ? 2 : 1;
   }
-  return {pos, static_cast<std::size_t>(out - dest)};
+  return {pos, static_cast<std::size_t>(out - dest), lost};
 }
 
 std::shared_ptr<const CodePageRecoder> CodePageRecoder::For(const CodePage& source,

@@ -18,7 +18,7 @@ namespace tessaly {
 /// What a converter writes for one character: its bytes when the code page holds it, else the
 /// default character "?".
 struct EncodedChar {
-  std::array<char, 2> bytes{};
+  std::array<char, 4> bytes{};
   std::uint8_t size = 0;
   bool held = false;
   std::string_view view() const { return {bytes.data(), size}; }
@@ -37,7 +37,7 @@ class CodePageDecoder {
   /// fails or its answers do not fit a double-byte code page.
   explicit CodePageDecoder(const CodePage& code_page);
 
-  /// The decoder of `code_page`: built once per process for GBK and BIG5, afresh for any other.
+  /// The decoder of `code_page`, built once per process for the product's code pages.
   static std::shared_ptr<const CodePageDecoder> For(const CodePage& code_page);
 
   /// The character starting at `pos` (< text.size()), split and decoded as the converter does
@@ -68,7 +68,7 @@ class CodePageEncoder {
   /// or its answers do not fit a double-byte code page. Keeps a reference to `code_page`.
   explicit CodePageEncoder(const CodePage& code_page);
 
-  /// The encoder of `code_page`: built once per process for GBK and BIG5, afresh for any other.
+  /// The encoder of `code_page`, built once per process for the product's code pages.
   static std::shared_ptr<const CodePageEncoder> For(const CodePage& code_page);
 
   /// What the converter writes for one code point.
@@ -92,14 +92,16 @@ class CodePageRecoder {
     std::array<char, 2> bytes{};
     std::uint8_t size = 0;
     bool is_pair = false;  ///< two bytes of the source, else one
+    bool lost = false;     ///< the target lacks the character: `bytes` is its "?"
     std::size_t length() const { return is_pair ? 2 : 1; }
     std::string_view view() const { return {bytes.data(), size}; }
   };
 
   /// How far RecodeAllButLast got.
   struct Progress {
-    std::size_t used;     ///< bytes of the source
-    std::size_t written;  ///< bytes of the target
+    std::size_t used;      ///< bytes of the source
+    std::size_t written;   ///< bytes of the target
+    std::size_t lost = 0;  ///< characters the target lacks
   };
 
   /// Decodes every code of `source` and encodes the results in `target`; throws CodePageError

@@ -4,8 +4,12 @@
 #include <functional>
 #include <string_view>
 
+#include <optional>
+
 #include "engine/ansi_text.h"
+#include "engine/encodings.h"
 #include "engine/fault_reporter.h"
+#include "engine/loss_report.h"
 
 namespace tessaly {
 
@@ -26,6 +30,19 @@ enum class ConversionMode : int {
   Utf8Decode = 1011,
   // 1012 to 1018 are reserved: hidden radios that convert nothing.
   FormatOnly = 1019,
+  // Regional simplified/traditional standards, beyond the window's radios.
+  S2tw = 1100,
+  S2twp = 1101,
+  S2hk = 1102,
+  Tw2s = 1103,
+  Tw2sp = 1104,
+  Hk2s = 1105,
+  T2tw = 1106,
+  Tw2t = 1107,
+  T2hk = 1108,
+  Hk2t = 1109,
+  T2jp = 1110,
+  Jp2t = 1111,
 };
 
 /// Output separator styles; the values are the ids of the separator radio buttons.
@@ -69,12 +86,26 @@ std::uint32_t MonotonicTickCount();
 struct ConversionContext {
   FaultReporter& reporter;
   TickSource ticks = MonotonicTickCount;
+  /// What the input's text is made of, and the results' text unless they say otherwise.
+  Encoding encoding = Encoding::Gbk;
+  /// The caller can show a UTF-8 result: a decoded character the encoding lacks stays itself
+  /// (the whole result is then UTF-8) instead of becoming "?".
+  bool unicode_result = false;
 };
 
-/// Deletes the chosen characters, runs the mode and joins its output in the chosen style.
-AnsiText RunConversion(const ConversionRequest& request, const ConversionContext& context);
+/// A conversion's text and what it lost on the way.
+struct ConversionResult {
+  AnsiText text;
+  LossReport losses;                   ///< offsets count in the conversion's input
+  std::optional<Encoding> encoding{};  ///< the text's encoding when not the context's
+};
+
+/// Deletes the chosen characters, runs the mode and joins its output in the chosen style; loss
+/// offsets count in the request's input, before the deletions.
+ConversionResult RunConversion(const ConversionRequest& request, const ConversionContext& context);
 
 /// The mode output alone, before separators; empty for 0 and the reserved ids.
-AnsiText RunMode(ConversionMode mode, std::string_view input, const ConversionContext& context);
+ConversionResult RunMode(ConversionMode mode, std::string_view input,
+                         const ConversionContext& context);
 
 }  // namespace tessaly

@@ -1,5 +1,5 @@
-// The whole conversion with any mode id, separator id, deletion flags and input: the length laws
-// hold, the chunked path agrees, and only the four Chinese routines ever report a fault.
+// The whole conversion with any mode id, separator id, deletion flags, working encoding and input:
+// the length laws hold, the chunked path agrees, and only the Chinese routines ever report a fault.
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -88,20 +88,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view input(reinterpret_cast<const char*>(data + 4), size - 4);
 
   CountingReporter reporter;
-  const ConversionContext context{reporter, [ticks] { return ticks; }};
-  const AnsiText stripped = StripSelectedChars(input, deletion);
-  const AnsiText mode_output = RunMode(mode, stripped, context);
+  ConversionContext context{reporter, [ticks] { return ticks; }};
+  context.encoding = Encodings()[data[3] % Encodings().size()].id;
+  context.unicode_result = (data[3] & 0x80) != 0;
+  const AnsiText stripped = StripSelectedChars(input, deletion, InfoOf(context.encoding).leads);
+  const AnsiText mode_output = RunMode(mode, stripped, context).text;
   CheckModeLength(mode, stripped.size(), mode_output);
   const AnsiText separated = ApplySeparators(mode_output, style);
   CheckSeparatedLength(style, mode_output.size(), separated);
 
-  const AnsiText whole = RunConversion({AnsiText(input), mode, deletion, style}, context);
+  const AnsiText whole = RunConversion({AnsiText(input), mode, deletion, style}, context).text;
   Require(IsChineseMode(mode) || whole == separated);
   Require(reporter.faults == 0 || IsChineseMode(mode));
 
   if (ChunkedConversion::Supports(mode)) {
     const std::size_t cut = (data[2] >> 5) * input.size() / 7;
-    ChunkedConversion chunked(mode, deletion, style, reporter);
+    ChunkedConversion chunked(mode, deletion, style, context);
     AnsiText out;
     chunked.Convert(input.substr(0, cut), out);
     chunked.Convert(input.substr(cut), out);

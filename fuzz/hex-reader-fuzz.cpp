@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "engine/byte_modes.h"
+#include "engine/detail/byte_blocks.h"
 #include "tests/hex_reference.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -13,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // The same text read in two chunks cut where its first byte says.
   const std::size_t cut = size == 0 ? 0 : data[0] % (size + 1);
-  tessaly::HexPairReader reader;
+  tessaly::detail::HexPairReader reader;
   std::string chunked;
   reader.Read(text.substr(0, cut), chunked);
   reader.Read(text.substr(cut), chunked);

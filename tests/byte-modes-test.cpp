@@ -7,12 +7,15 @@
 #include <optional>
 #include <random>
 
+#include "engine/detail/byte_blocks.h"
 #include "tests/hex_reference.h"
 #include "tests/test_support.h"
 
 namespace tessaly {
 namespace {
 
+using detail::NextRandom;
+using detail::SeedRandom;
 using testing::Bytes;
 
 struct ParseCase {

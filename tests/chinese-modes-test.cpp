@@ -16,6 +16,7 @@
 #include "engine/chunked_conversion.h"
 #include "engine/code_page.h"
 #include "engine/conversion.h"
+#include "engine/detail/chinese_routines.h"
 #include "tests/test_support.h"
 
 namespace tessaly {
@@ -116,7 +117,7 @@ TEST_P(ChineseModeTest, ConvertsWithoutFault) {
   const ModeCase& c = GetParam();
   RecordingReporter reporter;
   const ConversionRequest request{c.input, c.mode, DeletionOptions{}, c.style};
-  EXPECT_EQ(Hex(RunConversion(request, ConversionContext{reporter})), Hex(c.expected));
+  EXPECT_EQ(Hex(RunConversion(request, ConversionContext{reporter}).text), Hex(c.expected));
   EXPECT_TRUE(reporter.faults.empty());
 }
 
@@ -166,11 +167,16 @@ INSTANTIATE_TEST_SUITE_P(
         ModeCase{"ToBig5Spaced", kToBig5, Gbk("中華"), Bytes("A4A420B5D820"),
                  SeparatorStyle::SeparatorSpace},
         // The mode's copy ends at the first zero byte, as every routine reads its text.
-        ModeCase{"ToBig5StopsAtZero", kToBig5, std::string("A\0B", 3), "A"}),
+        ModeCase{"ToBig5KeepsZeroByte", kToBig5, std::string("A\0B", 3), std::string("A\0B", 3)}),
     [](const ::testing::TestParamInfo<ModeCase>& info) { return std::string(info.param.name); });
 
 // ---------------------------------------------------------------------------------------------
 // Re-encoding against the converters, code by code.
+
+detail::RecodingRoutine RoutineOf(ConversionMode mode) {
+  return mode == ConversionMode::GbkToBig5 ? detail::RecodingRoutine::GbkToBig5
+                                           : detail::RecodingRoutine::Big5ToGbk;
+}
 
 struct RecodeCase {
   const char* name;
@@ -181,8 +187,9 @@ struct RecodeCase {
       3000;  // random texts; a code page other than GBK and BIG5 builds its tables per call
 
   AnsiText Routine(std::string_view text, FaultReporter& reporter) const {
-    return mode == ConversionMode::GbkToBig5 ? GBK2BIG5(text, reporter, *source, *target)
-                                             : BIG52GBK(text, reporter, *source, *target);
+    return mode == ConversionMode::GbkToBig5
+               ? detail::GbkToBig5With(text, reporter, *source, *target)
+               : detail::Big5ToGbkWith(text, reporter, *source, *target);
   }
 };
 
@@ -243,16 +250,15 @@ TEST_P(RecodeTest, ChunksGiveTheWholeText) {
   RecordingReporter reporter;
   for (int round = 0; round < c.rounds; ++round) {
     const std::string text = RandomBytes(random);
-    ChunkedRecoding recoding(c.mode, reporter, *c.source, *c.target);
+    detail::ChunkedRecoding recoding(RoutineOf(c.mode), reporter, *c.source, *c.target);
     AnsiText chunked;
     for (std::size_t at = 0; at < text.size();) {
       const std::size_t size = std::min<std::size_t>(random() % 4, text.size() - at);
-      recoding.Recode(std::string_view(text).substr(at, size), chunked);
+      recoding.Convert(std::string_view(text).substr(at, size), chunked);
       at += size;
     }
     recoding.Finish(chunked);
-    ASSERT_EQ(Hex(chunked), Hex(Reference(text.substr(0, text.find('\0')), *c.source, *c.target)))
-        << "input " << Hex(text);
+    ASSERT_EQ(Hex(chunked), Hex(Reference(text, *c.source, *c.target))) << "input " << Hex(text);
   }
   EXPECT_TRUE(reporter.faults.empty());
 }
@@ -281,8 +287,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Recode, DefaultsAreGbkAndBig5) {
   RecordingReporter reporter;
   const std::string gbk = Gbk("中華€");
-  EXPECT_EQ(GBK2BIG5(gbk, reporter), Reference(gbk, GbkCodePage(), Big5CodePage()));
-  EXPECT_EQ(BIG52GBK(GBK2BIG5(gbk, reporter), reporter), gbk);
+  EXPECT_EQ(detail::GbkToBig5With(gbk, reporter), Reference(gbk, GbkCodePage(), Big5CodePage()));
+  EXPECT_EQ(detail::Big5ToGbkWith(detail::GbkToBig5With(gbk, reporter), reporter), gbk);
   EXPECT_TRUE(reporter.faults.empty());
 }
 
@@ -300,7 +306,8 @@ TEST(Big5RoundTrip, EveryCodeWithAGbkCounterpartSurvives) {
       if (character.size() != 1 || character[0] == u'\uFFFD') continue;
       GbkCodePage().FromUtf16(character, &lacking);
       if (lacking > 0) continue;
-      const std::string back = GBK2BIG5(BIG52GBK(code, reporter), reporter);
+      const std::string back =
+          detail::GbkToBig5With(detail::Big5ToGbkWith(code, reporter), reporter);
       EXPECT_EQ(Hex(back), Hex(Big5CodePage().FromUtf16(character))) << Hex(code);
       ++checked;
       own_code += back == code;
@@ -333,7 +340,8 @@ TEST(ChineseMapping, WholeGbkKeepsItsLengthBothWays) {
   ASSERT_GT(every.size(), 2 * 20000u);
   RecordingReporter reporter;
   for (const auto& [name, mapped] :
-       {std::pair{"t2s", GBK2GB(every, reporter)}, std::pair{"s2t", GB2GBK(every, reporter)}}) {
+       {std::pair{"t2s", detail::TraditionalToSimplifiedWith(every, reporter)},
+        std::pair{"s2t", detail::SimplifiedToTraditionalWith(every, reporter)}}) {
     EXPECT_EQ(mapped.size(), every.size()) << name;
     EXPECT_EQ(std::count(mapped.begin(), mapped.end(), '?'), 0) << name;
     EXPECT_NE(mapped, every) << name;
@@ -375,7 +383,8 @@ TEST_P(PieceTest, JoinsPiecesBackIntoGbk) {
   const PieceCase& c = GetParam();
   RecordingReporter reporter;
   const ScriptedMapper mapper(c.pieces);
-  EXPECT_EQ(Hex(GB2GBK(Gbk(c.input), reporter, mapper)), Hex(Gbk(c.expected)));
+  EXPECT_EQ(Hex(detail::SimplifiedToTraditionalWith(Gbk(c.input), reporter, mapper)),
+            Hex(Gbk(c.expected)));
   EXPECT_TRUE(reporter.faults.empty());
 }
 
@@ -458,56 +467,68 @@ TEST_P(FaultTest, EmptyTextConvertsNothing) {
 using Routine = std::function<AnsiText(std::string_view, FaultReporter&)>;
 
 Routine WithGbk(AnsiText (*routine)(std::string_view, FaultReporter&, const ChineseMapper&,
-                                    const CodePage&),
+                                    const CodePage&, Encoding),
                 const ChineseMapper& mapper, const CodePage& gbk = GbkCodePage()) {
   return [=, &mapper, &gbk](std::string_view text, FaultReporter& r) {
-    return routine(text, r, mapper, gbk);
+    return routine(text, r, mapper, gbk, Encoding::Gbk);
   };
 }
 
 Routine WithPages(AnsiText (*routine)(std::string_view, FaultReporter&, const CodePage&,
-                                      const CodePage&),
+                                      const CodePage&, LossReport*),
                   const CodePage& source, const CodePage& target) {
   return [=, &source, &target](std::string_view text, FaultReporter& r) {
-    return routine(text, r, source, target);
+    return routine(text, r, source, target, nullptr);
   };
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, FaultTest,
     ::testing::Values(
-        FaultCase{"GbkToBig5SourceFails", WithPages(GBK2BIG5, kIcuFailure, Big5CodePage()),
-                  "GBK2BIG5 出错"},
-        FaultCase{"GbkToBig5TargetOutOfMemory", WithPages(GBK2BIG5, GbkCodePage(), kOutOfMemory),
-                  "GBK2BIG5 出错"},
-        FaultCase{"Big5ToGbkSourceOddThrow", WithPages(BIG52GBK, kOddThrow, GbkCodePage()),
-                  "BIG52GBK 出错"},
-        FaultCase{"Big5ToGbkTargetFails", WithPages(BIG52GBK, Big5CodePage(), kIcuFailure),
-                  "BIG52GBK 出错"},
-        FaultCase{"S2tCodePageFails", WithGbk(GB2GBK, DefaultChineseMapper(), kIcuFailure),
+        FaultCase{"GbkToBig5SourceFails",
+                  WithPages(detail::GbkToBig5With, kIcuFailure, Big5CodePage()), "GBK2BIG5 出错"},
+        FaultCase{"GbkToBig5TargetOutOfMemory",
+                  WithPages(detail::GbkToBig5With, GbkCodePage(), kOutOfMemory), "GBK2BIG5 出错"},
+        FaultCase{"Big5ToGbkSourceOddThrow",
+                  WithPages(detail::Big5ToGbkWith, kOddThrow, GbkCodePage()), "BIG52GBK 出错"},
+        FaultCase{"Big5ToGbkTargetFails",
+                  WithPages(detail::Big5ToGbkWith, Big5CodePage(), kIcuFailure), "BIG52GBK 出错"},
+        FaultCase{"S2tCodePageFails",
+                  WithGbk(detail::SimplifiedToTraditionalWith, DefaultChineseMapper(), kIcuFailure),
                   "GB2GBK 出错"},
-        FaultCase{"T2sCodePageOutOfMemory", WithGbk(GBK2GB, DefaultChineseMapper(), kOutOfMemory),
-                  "GBK2GB 出错"},
-        FaultCase{"S2tMapperOutOfMemory", WithGbk(GB2GBK, kMapperOutOfMemory), "GB2GBK 出错"},
-        FaultCase{"T2sMapperOddThrow", WithGbk(GBK2GB, kMapperOddThrow), "GBK2GB 出错"},
-        FaultCase{"S2tNoDictionaries", WithGbk(GB2GBK, kNoDictionaries), "GB2GBK 出错"},
-        FaultCase{"T2sNoDictionaries", WithGbk(GBK2GB, kNoDictionaries), "GBK2GB 出错"},
-        FaultCase{"S2tPiecesStopShort", WithGbk(GB2GBK, kShortPieces), "GB2GBK 出错"},
-        FaultCase{"S2tPieceInsideCharacter", WithGbk(GB2GBK, kPieceInsideCharacter), "GB2GBK 出错"},
-        FaultCase{"T2sPieceBeyondText", WithGbk(GBK2GB, kPieceBeyondText), "GBK2GB 出错"}),
+        FaultCase{
+            "T2sCodePageOutOfMemory",
+            WithGbk(detail::TraditionalToSimplifiedWith, DefaultChineseMapper(), kOutOfMemory),
+            "GBK2GB 出错"},
+        FaultCase{"S2tMapperOutOfMemory",
+                  WithGbk(detail::SimplifiedToTraditionalWith, kMapperOutOfMemory), "GB2GBK 出错"},
+        FaultCase{"T2sMapperOddThrow",
+                  WithGbk(detail::TraditionalToSimplifiedWith, kMapperOddThrow), "GBK2GB 出错"},
+        FaultCase{"S2tNoDictionaries",
+                  WithGbk(detail::SimplifiedToTraditionalWith, kNoDictionaries), "GB2GBK 出错"},
+        FaultCase{"T2sNoDictionaries",
+                  WithGbk(detail::TraditionalToSimplifiedWith, kNoDictionaries), "GBK2GB 出错"},
+        FaultCase{"S2tPiecesStopShort", WithGbk(detail::SimplifiedToTraditionalWith, kShortPieces),
+                  "GB2GBK 出错"},
+        FaultCase{"S2tPieceInsideCharacter",
+                  WithGbk(detail::SimplifiedToTraditionalWith, kPieceInsideCharacter),
+                  "GB2GBK 出错"},
+        FaultCase{"T2sPieceBeyondText",
+                  WithGbk(detail::TraditionalToSimplifiedWith, kPieceBeyondText), "GBK2GB 出错"}),
     [](const ::testing::TestParamInfo<FaultCase>& info) { return std::string(info.param.name); });
 
 // The chunked modes build their tables before the first chunk: a fault there is reported once and
-// the text passes as it was given, up to its first zero byte, as the whole-text mode gives it.
+// the text passes as it was given, as the whole-text mode gives it.
 TEST(ChunkedRecoding, FaultBeforeTheFirstChunkPassesTheTextUnchanged) {
   RecordingReporter reporter;
-  ChunkedRecoding recoding(ConversionMode::Big5ToGbk, reporter, kIcuFailure, GbkCodePage());
+  detail::ChunkedRecoding recoding(detail::RecodingRoutine::Big5ToGbk, reporter, kIcuFailure,
+                                   GbkCodePage());
   const std::string text = Bytes("A4A4B5") + Bytes("D841") + std::string("\0tail", 5);
   AnsiText out;
-  recoding.Recode(std::string_view(text).substr(0, 3), out);
-  recoding.Recode(std::string_view(text).substr(3), out);
+  recoding.Convert(std::string_view(text).substr(0, 3), out);
+  recoding.Convert(std::string_view(text).substr(3), out);
   recoding.Finish(out);
-  EXPECT_EQ(Hex(out), "A4A4B5D841");
+  EXPECT_EQ(Hex(out), "A4A4B5D841007461696C");
   ExpectOneFault(reporter, "BIG52GBK 出错");
 }
 
@@ -522,7 +543,7 @@ TEST(ChunkedRecoding, ChunkedConversionMatchesTheWholeRun) {
       for (std::size_t cut = 0; cut <= input.size(); ++cut) {
         RecordingReporter reporter;
         ChunkedConversion chunked(mode, DeletionOptions::All(), SeparatorStyle::SeparatorComma,
-                                  reporter);
+                                  ConversionContext{reporter});
         AnsiText out;
         chunked.Convert(std::string_view(input).substr(0, cut), out);
         chunked.Convert(std::string_view(input).substr(cut), out);
@@ -566,10 +587,10 @@ TEST(OpenCcMapper, LongTextsMapAsTheirLines) {
   RecordingReporter reporter;
   for (const std::string& line : lines) {
     text += Gbk(line);
-    expected += GB2GBK(Gbk(line), reporter);
+    expected += detail::SimplifiedToTraditionalWith(Gbk(line), reporter);
   }
   ASSERT_GT(text.size(), 4 * 64 * 1024u);
-  EXPECT_EQ(GB2GBK(text, reporter), expected);
+  EXPECT_EQ(detail::SimplifiedToTraditionalWith(text, reporter), expected);
   EXPECT_NE(expected, text);
   EXPECT_TRUE(reporter.faults.empty());
 }

@@ -36,7 +36,7 @@ TEST_P(ChunkedConversionTest, MatchesWholeConversionForAnyChunking) {
     const DeletionOptions deletion{bool(bits & 1), bool(bits & 2), bool(bits & 4), bool(bits & 8),
                                    bool(bits & 16)};
     testing::RecordingReporter reporter;
-    ChunkedConversion conversion(mode, deletion, style, reporter);
+    ChunkedConversion conversion(mode, deletion, style, ConversionContext{reporter});
     AnsiText chunked;
     for (std::size_t at = 0; at < text.size();) {
       const std::size_t size = std::min<std::size_t>(random() % 4, text.size() - at);
@@ -44,8 +44,17 @@ TEST_P(ChunkedConversionTest, MatchesWholeConversionForAnyChunking) {
       at += size;
     }
     conversion.Finish(chunked);
-    ASSERT_EQ(chunked, testing::RunRequest(text, mode, style, deletion))
-        << "round " << round << " text " << HexEncode(text);
+    const ConversionResult whole =
+        RunConversion({text, mode, deletion, style}, ConversionContext{reporter});
+    ASSERT_EQ(chunked, whole.text) << "round " << round << " text " << HexEncode(text);
+    const LossReport losses = conversion.losses();
+    for (const auto kind : {LossKind::Unmappable, LossKind::EmptyHexPiece}) {
+      ASSERT_EQ(losses[kind].count, whole.losses[kind].count) << "round " << round;
+      if (losses[kind].count != 0) {
+        ASSERT_EQ(losses[kind].first_offset, whole.losses[kind].first_offset)
+            << "round " << round << " text " << HexEncode(text);
+      }
+    }
     ASSERT_TRUE(reporter.faults.empty()) << "round " << round;
   }
 }
@@ -58,6 +67,43 @@ INSTANTIATE_TEST_SUITE_P(
                        ::testing::Values(Style::SeparatorNone, Style::SeparatorSpace,
                                          Style::SeparatorComma, Style::SeparatorDot,
                                          Style::SeparatorHexList, Style::Unselected)));
+
+// Under every working encoding, the block-by-block walk of characters (up to four bytes) and of
+// deletions agrees with the whole-text conversion.
+class ChunkedEncodingTest : public ::testing::TestWithParam<Encoding> {};
+
+TEST_P(ChunkedEncodingTest, MatchesWholeConversionForAnyChunking) {
+  static constexpr char kBytes[] =
+      "09AZ ,.\r\n\x81\x30\x84\x31\xA4\xE4\xBD\xA0\xF0\x9F\x98\xE0\xFC";
+  constexpr std::string_view kAlphabet(kBytes, sizeof kBytes - 1);
+  std::mt19937 random(static_cast<unsigned>(GetParam()) + 3);
+  testing::RecordingReporter reporter;
+  ConversionContext context{reporter};
+  context.encoding = GetParam();
+  for (int round = 0; round < 2000; ++round) {
+    std::string text(random() % 30, ' ');
+    for (char& c : text) c = kAlphabet[random() % kAlphabet.size()];
+    for (const Mode mode : {Mode::Utf16Encode, Mode::Utf8Encode, Mode::FormatOnly}) {
+      const DeletionOptions deletion{.DeleteSpaces = true, .DeleteLineBreaks = true};
+      ChunkedConversion conversion(mode, deletion, Style::SeparatorNone, context);
+      AnsiText chunked;
+      for (std::size_t at = 0; at < text.size();) {
+        const std::size_t size = std::min<std::size_t>(random() % 5, text.size() - at);
+        conversion.Convert(std::string_view(text).substr(at, size), chunked);
+        at += size;
+      }
+      conversion.Finish(chunked);
+      const AnsiText whole =
+          RunConversion({text, mode, deletion, Style::SeparatorNone}, context).text;
+      ASSERT_EQ(chunked, whole) << "round " << round << " mode " << static_cast<int>(mode)
+                                << " text " << HexEncode(text);
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Encodings, ChunkedEncodingTest,
+                         ::testing::Values(Encoding::Gbk, Encoding::Gb18030, Encoding::Big5,
+                                           Encoding::Utf8, Encoding::ShiftJis, Encoding::EucKr));
 
 TEST(ChunkedConversion, LeavesWholeTextModesToRunConversion) {
   for (const Mode mode :

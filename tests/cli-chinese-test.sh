@@ -10,18 +10,39 @@ prc_gbk='\xD6\xD0\xC8\x41\xC8\xCB\xC3\xF1\xB9\xB2\xBA\xCD\x87\xF8'
 prc_big5='\xA4\xA4\xB5\xD8\xA4\x48\xA5\xC1\xA6\x40\xA9\x4D\xB0\xEA'
 
 # Text mode: UTF-8 in and out.
-check s2t-prc '-m s2t' '中华人民共和国' "$(utf8hex 中華人民共和國)$nl" 0
-check t2s-prc '-m t2s' '中華人民共和國' "$(utf8hex 中华人民共和国)$nl" 0
-check s2t-phrases '-m s2t' '头发干燥，干部' "$(utf8hex 頭髮乾燥，幹部)$nl" 0
-check t2s-phrases '-m t2s' '頭髮乾燥，幹部' "$(utf8hex 头发干燥，干部)$nl" 0
-check t2s-keeps-what-gbk-lacks '-m t2s' '羅儸' "$(utf8hex 罗儸)$nl" 0
-check s2t-empty-hexlist '-m s2t -s 0x' '' "$(utf8hex 0x)$nl" 0
+check s2t-prc '-m s2t' '中华人民共和国' "$(utf8hex 中華人民共和國)" 0
+check t2s-prc '-m t2s' '中華人民共和國' "$(utf8hex 中华人民共和国)" 0
+check s2t-phrases '-m s2t' '头发干燥，干部' "$(utf8hex 頭髮乾燥，幹部)" 0
+check t2s-phrases '-m t2s' '頭髮乾燥，幹部' "$(utf8hex 头发干燥，干部)" 0
+check t2s-keeps-what-gbk-lacks '-m t2s' '羅儸' "$(utf8hex 罗儸)" 0
+check s2t-empty-hexlist '-m s2t -s 0x' '' "$(utf8hex 0x)" 0
+check s2t-keeps-every-byte '-m s2t' '头发, 干燥.\n第二行 text\n' "$(utf8hex '頭髮, 乾燥.
+第二行 text
+')" 0
+check s2t-zero-is-a-character '--raw -m s2t' '\xCD\xB7\0\xB7\xA2' ee5e00b06c 0
+check gbk-to-big5-text-unmappable '-m gbk-to-big5' '简a' 3f61 0 "no BIG5 form.*byte 0: '简' U+7B80"
+
+# Every regional standard, as OpenCC's own converter gives it (-e utf-8 holds every character).
+check s2tw-as-opencc '-e utf-8 -m s2tw' '软件 鼠标 頭髮 著 里面 網路 為什麼 藝術 芸術' "$(utf8hex '軟件 鼠標 頭髮 著 裡面 網路 為什麼 藝術 芸術')" 0
+check s2twp-as-opencc '-e utf-8 -m s2twp' '软件 鼠标 頭髮 著 里面 網路 為什麼 藝術 芸術' "$(utf8hex '軟體 滑鼠 頭髮 著 裡面 網路 為什麼 藝術 芸術')" 0
+check s2hk-as-opencc '-e utf-8 -m s2hk' '软件 鼠标 頭髮 著 里面 網路 為什麼 藝術 芸術' "$(utf8hex '軟件 鼠標 頭髮 著 裏面 網路 為什麼 藝術 芸術')" 0
+check tw2s-as-opencc '-e utf-8 -m tw2s' '软件 鼠标 頭髮 著 里面 網路 為什麼 藝術 芸術' "$(utf8hex '软件 鼠标 头发 着 里面 网路 为什么 艺术 芸术')" 0
+check tw2sp-as-opencc '-e utf-8 -m tw2sp' '软件 鼠标 頭髮 著 里面 網路 為什麼 藝術 芸術' "$(utf8hex '软件 鼠标 头发 着 里面 网络 为什么 艺术 芸术')" 0
+check hk2s-as-opencc '-e utf-8 -m hk2s' '软件 鼠标 頭髮 著 里面 網路 為什麼 藝術 芸術' "$(utf8hex '软件 鼠标 头发 著 里面 网路 为什么 艺术 芸术')" 0
+check t2tw-as-opencc '-e utf-8 -m t2tw' '软件 鼠标 頭髮 著 里面 網路 為什麼 藝術 芸術' "$(utf8hex '软件 鼠标 頭髮 著 里面 網路 為什麼 藝術 芸術')" 0
+check tw2t-as-opencc '-e utf-8 -m tw2t' '软件 鼠标 頭髮 著 里面 網路 為什麼 藝術 芸術' "$(utf8hex '软件 鼠标 頭髮 着 里面 網路 爲什麼 藝術 芸術')" 0
+check t2hk-as-opencc '-e utf-8 -m t2hk' '软件 鼠标 頭髮 著 里面 網路 為什麼 藝術 芸術' "$(utf8hex '软件 鼠标 頭髮 著 里面 網路 為什麼 藝術 芸術')" 0
+check hk2t-as-opencc '-e utf-8 -m hk2t' '软件 鼠标 頭髮 著 里面 網路 為什麼 藝術 芸術' "$(utf8hex '软件 鼠标 頭髮 著 里面 網路 爲什麼 藝術 芸術')" 0
+check t2jp-as-opencc '-e utf-8 -m t2jp' '软件 鼠标 頭髮 著 里面 網路 為什麼 藝術 芸術' "$(utf8hex '软件 鼠标 頭髪 著 里面 網路 為什麼 芸術 芸術')" 0
+check jp2t-as-opencc '-e utf-8 -m jp2t' '软件 鼠标 頭髮 著 里面 網路 為什麼 藝術 芸術' "$(utf8hex '软件 鼠标 頭髮 著 里面 網路 爲什麼 藝術 藝術')" 0
+check s2twp-gbk '-m s2twp' '软件' "$(utf8hex 軟體)" 0
+check s2hk-gbk '-m s2hk' '里面' "$(utf8hex 裏面)" 0
 
 # Raw mode: the bytes as they are.
 check gbk-to-big5-prc '--raw -m gbk-to-big5' "$prc_gbk" a4a4b5d8a448a5c1a640a94db0ea 0
 check big5-to-gbk-prc '--raw -m big5-to-gbk' "$prc_big5" d6d0c841c8cbc3f1b9b2bacd87f8 0
 check gbk-to-big5-grows '--raw -m gbk-to-big5' '\x80\x80\x80' a3e1a3e1a3e1 0
-check gbk-to-big5-lacking '--raw -m gbk-to-big5 -d none' '\xBC\xF2 a' 3f2061 0
+check gbk-to-big5-lacking '--raw -m gbk-to-big5 -d none' '\xBC\xF2 a' 3f2061 0 'no BIG5 form.*byte 0: BCF2'
 check gbk-to-big5-spaced '--raw -m gbk-to-big5 -s space' '\xD6\xD0\xC8\x41' a4a420b5d820 0
 check gbk-to-big5-empty '--raw -m gbk-to-big5' '' '' 0
 check s2t-raw '--raw -m s2t' '\xCD\xB7\xB7\xA2\xB8\xC9\xD4\xEF' ee5ef38cc7acd4ef 0

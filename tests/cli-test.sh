@@ -13,28 +13,49 @@ check format-hexlist '-s 0x' '11,22.33 44\n55,66.77 88' "$(utf8hex 0x11,0x22,0x3
 check empty-hexlist '-s 0x' '' "$(utf8hex 0x)$nl" 0
 check hex-encode-space '-m hex-encode -s space' '12345' "$(utf8hex '31 32 33 34 35 ')$nl" 0
 check hex-encode-gbk '-m hex-encode' '你好' "$(utf8hex C4E3BAC3)$nl" 0
-check line-break-is-crlf '-m hex-encode -d none' 'a\nb\r\nc' "$(utf8hex 610D0A620D0A63)$nl" 0
-check hex-decode '-m hex-decode' 'C4E3BAC3' "$(utf8hex 你好)$nl" 0
-check hex-decode-junk '-m hex-decode' '31zz32' "$(utf8hex 112)$nl" 0
-check hex-decode-prefix '-m hex-decode' '310x32' "$(utf8hex 112)$nl" 0
+check line-break-crlf '-m hex-encode --newlines crlf' 'a\nb\r\nc' "$(utf8hex 610D0A620D0A63)$nl" 0
+check line-break-as-is '-m hex-encode' 'a\nb\r\nc\rd' "$(utf8hex 610A620D0A630D64)$nl" 0
+check listing-ends-with-one-lf '-m hex-encode' 'a\n' "$(utf8hex 610A)$nl" 0
+check listing-keeps-its-own-lf '-m format' '41\n' "$(utf8hex 41)$nl" 0
+check format-as-is-lf-kept '-m format -d none' '41\n' "$(utf8hex 41)$nl" 0
+check hex-decode '-m hex-decode' 'C4E3BAC3' "$(utf8hex 你好)" 0
+check text-result-written-exactly '-m hex-decode' '410A' "$(utf8hex A)$nl" 0
+check hex-decode-junk '-m hex-decode' '31zz32' "$(utf8hex 112)" 0 "1 hex piece(s) held no value.*byte 2: 'zz'"
+check hex-decode-junk-offset-before-deletions '-m hex-decode' '31 32 ZZ' "$(utf8hex 122)" 0 "byte 6: 'ZZ'"
+check hex-decode-empty-pieces-counted '-m hex-decode' 'ZZ41x' 004141 0 "2 hex piece(s).*byte 0: 'ZZ'"
+check hex-decode-strict '-m hex-decode --strict' 'ZZ41' 0041 1 "error: 1 hex piece"
+check hex-decode-invalid-output '-m hex-decode' '4181' 41efbfbd 0 "not valid GBK.*byte 1 of the result: 81.*--raw"
+check hex-decode-invalid-output-strict '-m hex-decode --strict' '4181' 41efbfbd 1 'error: 1 byte sequence'
+check hex-decode-prefix '-m hex-decode' '310x32' "$(utf8hex 112)" 0 "byte 2: '0x'"
 check hex-decode-odd '--raw -m hex-decode' '313' 3103 0
 check hex-decode-minus-one '--raw -m hex-decode' '\x2d1' ff 0
-check hex-decode-zero-kept '-m hex-decode' '41004243' "41004243$nl" 0
-check hex-decode-crlf-shown-as-lf '-m hex-decode' '410D0A42' "410a42$nl" 0
+check hex-decode-zero-kept '-m hex-decode' '41004243' 41004243 0
+check hex-decode-crlf-as-is '-m hex-decode' '410D0A42' 410d0a42 0
+check hex-decode-crlf-shown-as-lf '-m hex-decode --newlines crlf' '410D0A42' 410a42 0
 check utf16-encode '-m utf16-encode -s space' '12345' "$(utf8hex '31 00 32 00 33 00 34 00 35 00 ')$nl" 0
-check utf16-decode '-m utf16-decode' '4100004E' "$(utf8hex A一)$nl" 0
-check utf16-decode-odd '-m utf16-decode' '410042' "$(utf8hex AB)$nl" 0
-check utf16-decode-one-byte '-m utf16-decode' '41' "$(utf8hex A)$nl" 0
-check utf16-decode-zero-unit '-m utf16-decode' '410000004200' "$(utf8hex A)$nl" 0
-check utf16-decode-leading-zero '-m utf16-decode' '00004100' "$nl" 0
+check utf16-decode '-m utf16-decode' '4100004E' "$(utf8hex A一)" 0
+check utf16-decode-odd '-m utf16-decode' '410042' "$(utf8hex AB)" 0
+check utf16-decode-one-byte '-m utf16-decode' '41' "$(utf8hex A)" 0
+check utf16-decode-zero-unit '-m utf16-decode' '410000004200' "$(utf8hex A)" 0 'ends at its first zero, at byte 4 of the input'
+check utf16-decode-beyond-gbk '-m utf16-decode' '4100010E' "$(utf8hex Aก)" 0
+check utf16-decode-unmappable-raw '--raw -m utf16-decode' '4100010E' 413f 0 "1 character(s) have no GBK form.*byte 4: 'ก' U+0E01"
+check utf16-decode-leading-zero '-m utf16-decode' '00004100' '' 0 'at byte 0 of the input'
 check utf16-encode-empty-hexlist '-m utf16-encode -s 0x' '' "$(utf8hex 0x)$nl" 0
-check utf8-decode-zero-byte '-m utf8-decode' 'E4BDA00041' "$(utf8hex 你)$nl" 0
+check utf8-decode-zero-byte '-m utf8-decode' 'E4BDA00041' "$(utf8hex 你)" 0 'at byte 6 of the input'
+check utf8-decode-malformed '-m utf8-decode' '41E4BD' "$(utf8hex A?)" 0 'byte 2: malformed E4BD'
 check utf8-encode '-m utf8-encode' '123你好' "$(utf8hex 313233E4BDA0E5A5BD)$nl" 0
-check utf8-decode '-m utf8-decode' '313233E4BDA0E5A5BD' "$(utf8hex 123你好)$nl" 0
+check utf8-decode '-m utf8-decode' '313233E4BDA0E5A5BD' "$(utf8hex 123你好)" 0
 check char-array '-m char-array' 'ab' "$(utf8hex "{'a','b','\\0'};")$nl" 0
 check delete-subset '-d spaces,commas' '1 2,3.4' "$(utf8hex 123.4)$nl" 0
 check delete-none '-d none' ' a ' "$(utf8hex ' a ')$nl" 0
-check unmappable-warns '-m hex-encode' 'aกb' "$(utf8hex 613F62)$nl" 0 'warning: 1 '
+check unmappable-warns '-m hex-encode' 'aกb' "$(utf8hex 613F62)$nl" 0 "warning: 1 character(s) have no GBK form.*byte 1: 'ก' U+0E01"
+check unmappable-strict '-m hex-encode --strict' 'aกb' "$(utf8hex 613F62)$nl" 1 'error: 1 character'
+check clean-run-is-silent '-m hex-encode --strict' 'ab' "$(utf8hex 6162)$nl" 0
+# Deletions by mode: listings are reshaped, texts keep every byte unless told.
+check text-mode-deletes-nothing '-m hex-encode' 'a b,c' "$(utf8hex 6120622C63)$nl" 0
+check listing-mode-deletes-all '-m hex-decode' '41 42,43' "$(utf8hex ABC)" 0
+check explicit-deletion-wins '-m hex-encode -d spaces' 'a b,c' "$(utf8hex 61622C63)$nl" 0
+check explicit-none-wins '-m format -d none' '1 2' "$(utf8hex '1 2')$nl" 0
 check file-argument "-m hex-encode $0.missing" '' '' 1 'cannot read'
 check invalid-utf8 '-m hex-encode' 'ab\xff' '' 1 'byte offset 2'
 
@@ -42,6 +63,33 @@ check invalid-utf8 '-m hex-encode' 'ab\xff' '' 1 'byte offset 2'
 check raw-hex-decode '--raw -m hex-decode -s none' '41004243' 41004243 0
 check raw-hex-encode '--raw -m hex-encode -d none' '\x80\xff\x00' "$(utf8hex 80FF00)" 0
 check raw-format '--raw -d spaces' '\x81 \xc4\xe3 \xba\xc3' 8120c4e3bac3 0
+check raw-hex-decode-strict '--raw -m hex-decode --strict' 'ZZ41' 0041 1 'error: 1 hex piece'
+check raw-zero-is-a-character '--raw -m gbk-to-big5' 'a\0b' 610062 0
+check raw-zero-utf8-encode '--raw -m utf8-encode' 'a\0b' "$(utf8hex 610062)" 0
+check raw-unmappable-bytes '--raw -m big5-to-gbk' '\xa4\x40\x80' d2bb3f 0 'byte 2: 80'
+check version-short '-V' '' "$(utf8hex "tessaly-cli $("$cli" --version | cut -d' ' -f2)")$nl" 0
+
+# Working encodings, and the Unicode modes beyond any of them.
+check emoji-utf8-encode '-m utf8-encode' '😀' "$(utf8hex F09F9880)$nl" 0
+check emoji-utf16-encode '-m utf16-encode' '😀' "$(utf8hex 3DD800DE)$nl" 0
+check emoji-utf8-decode '-m utf8-decode' 'F09F9880' "$(utf8hex 😀)" 0
+check emoji-utf16-decode '-m utf16-decode' '3DD800DE' "$(utf8hex 😀)" 0
+check emoji-raw-decode-is-gbk '--raw -m utf8-decode' 'F09F9880' 3f 0 "no GBK form.*U+1F600"
+check big5-hex '-e big5 -m hex-encode' '台灣' "$(utf8hex A578C657)$nl" 0
+check gb18030-hex '-e gb18030 -m hex-encode' '😀€' "$(utf8hex 9439FC36A2E3)$nl" 0
+check shift-jis-hex '-e shift_jis -m hex-encode' 'テスト' "$(utf8hex 836583588367)$nl" 0
+check euc-kr-hex '-e euc-kr -m hex-encode' '한국어' "$(utf8hex C7D1B1B9BEEE)$nl" 0
+check utf8-hex '-e utf-8 -m hex-encode' '한국어' "$(utf8hex ED959CEAB5ADEC96B4)$nl" 0
+check big5-unhex '-e big5 -m hex-decode' 'A578C657' "$(utf8hex 台灣)" 0
+check gb18030-unhex '-e GB18030 -m hex-decode' '9439FC36A2E3' "$(utf8hex 😀€)" 0
+check shift-jis-unhex '-e sjis -m hex-decode' '836583588367' "$(utf8hex テスト)" 0
+check euc-kr-unhex '-e cp949 -m hex-decode' 'C7D1B1B9BEEE' "$(utf8hex 한국어)" 0
+check utf8-unhex '-e utf8 -m hex-decode' 'ED959CEAB5ADEC96B4' "$(utf8hex 한국어)" 0
+check big5-lacks '-e big5 -m hex-encode' '简' "$(utf8hex 3F)$nl" 0 "no BIG5 form.*'简' U+7B80"
+check sjis-walk '--raw -e shift_jis -d spaces' '\xA4\x20\x41\x20' a441 0
+check gbk-walk '--raw -e gbk -d spaces' '\xA4\x20\x41\x20' a42041 0
+check big5-mode-needs-raw '-e big5 -m gbk-to-big5' 'x' '' 2 'use --raw'
+check bad-encoding '-e latin1' 'x' '' 2 "'latin1'.*shift_jis"
 
 # Usage errors: exit 2, nothing on standard output, the message names the bad word.
 check bad-mode '-m bogus' 'x' '' 2 "'bogus'.*hex-encode"
@@ -50,6 +98,23 @@ check bad-deletion '-d spaces,foo' 'x' '' 2 "'foo'.*newlines"
 check bad-seed-negative '--seed -1' 'x' '' 2 "'-1'"
 check bad-seed-too-big '--seed 4294967296' 'x' '' 2 "4294967296"
 check unknown-option '--frobnicate' 'x' '' 2 'frobnicate'
+check usage-error-hint '-m bogus' 'x' '' 2 "Try 'tessaly-cli --help' for more information."
+check bad-newlines '--newlines lf' 'x' '' 2 "'lf'.*crlf"
+
+# -o replaces the file only when the run succeeds; 'random' reads nothing, even from a pipe that
+# never ends.
+out_dir=$(mktemp -d)
+printf 'old' >"$out_dir/result"
+printf 'ab' | "$cli" -m hex-encode -o "$out_dir/result" && [ "$(cat "$out_dir/result")" = 6162 ] &&
+  [ -z "$(ls "$out_dir" | grep -v '^result$')" ] && pass || fail "output-file: $(cat "$out_dir/result")"
+printf 'old' >"$out_dir/result"
+"$cli" -m hex-encode -o "$out_dir/result" "$out_dir/missing" 2>/dev/null
+[ "$(cat "$out_dir/result")" = old ] && [ -z "$(ls "$out_dir" | grep -v '^result$')" ] && pass ||
+  fail "output-file-kept-on-failure: $(cat "$out_dir/result")"
+rm -rf "$out_dir"
+never_ends=$(mktemp -u) && mkfifo "$never_ends" && exec 3<>"$never_ends"
+if timeout 5 "$cli" -m random --seed 1 <&3 >/dev/null; then pass; else fail "random-reads-nothing"; fi
+exec 3>&- && rm -f "$never_ends"
 
 # A seed makes 'random' reproducible: the generator's first draws for seed 1 are 29, 23, BE, 84.
 first=$("$cli" -m random --seed 1 -s comma </dev/null)

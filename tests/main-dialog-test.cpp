@@ -11,6 +11,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QTest>
 #include <QTextDocument>
 #include <QWindow>
@@ -22,6 +24,7 @@
 #include <unistd.h>
 
 #include "engine/code_page.h"
+#include "engine/modes.h"
 #include "res/product.h"
 #include "tests/ui-helpers.h"
 #include "ui/about_dialog.h"
@@ -58,16 +61,17 @@ QString Utf8(std::string_view text) {
 const QByteArray kBig5Phrase = QByteArray::fromHex("A4A4B5D8A448A5C1A640A94DB0EA");
 
 // What a box shows for engine bytes: the box text as a document holds it.
-QString Shown(std::string_view ansi) {
+QString Shown(std::string_view ansi, tessaly::Encoding encoding = tessaly::Encoding::Gbk) {
   QTextDocument document;
-  document.setPlainText(tessaly::ui::AnsiToBoxText(ansi));
+  document.setPlainText(tessaly::ui::AnsiToBoxText(ansi, encoding));
   return document.toPlainText();
 }
 
 // The engine with a fixed random seed, so that the window and a test can run the same conversion.
-AnsiText ConvertWithFixedSeed(const tessaly::ConversionRequest& request,
-                              tessaly::FaultReporter& reporter) {
-  return tessaly::RunConversion(request, {reporter, [] { return std::uint32_t{0x5EED}; }});
+tessaly::ConversionResult ConvertWithFixedSeed(const tessaly::ConversionRequest& request,
+                                               tessaly::ConversionContext context) {
+  context.ticks = [] { return std::uint32_t{0x5EED}; };
+  return tessaly::RunConversion(request, context);
 }
 
 // Keeps the faults a conversion reports, as the window's message boxes show them.
@@ -142,12 +146,114 @@ class MainDialogTest : public QObject {
   }
 
  private slots:
+  void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+
   void init() {
+    QSettings(QStringLiteral("tessaly"), QStringLiteral("tessaly")).clear();
     dialog_ = std::make_unique<MainDialog>();
     dialog_->show();
     QVERIFY(QTest::qWaitForWindowActive(dialog_.get()));
   }
   void cleanup() { dialog_.reset(); }
+
+  // The working encoding: chosen in the context menu, shown after the title, remembered, and
+  // switching it re-runs nothing.
+  void workingEncoding() {
+    Input().setPlainText(QStringLiteral("テスト"));
+    Output().setPlainText(QStringLiteral("earlier"));
+    QMenu* menu = nullptr;
+    for (QAction* action : dialog_->actions())
+      if (action->menu() != nullptr && action->text() == QStringLiteral("工作编码"))
+        menu = action->menu();
+    QVERIFY(menu != nullptr);
+    QCOMPARE(menu->title(), QStringLiteral("工作编码"));
+    QAction* shift_jis = nullptr;
+    for (QAction* action : menu->actions())
+      if (action->text() == QStringLiteral("Shift_JIS")) shift_jis = action;
+    QVERIFY(shift_jis != nullptr);
+    shift_jis->trigger();
+    QCOMPARE(dialog_->WorkingEncoding(), tessaly::Encoding::ShiftJis);
+    QVERIFY(dialog_->windowTitle().endsWith(QStringLiteral(" [Shift_JIS]")));
+    QCOMPARE(Input().toPlainText(), QStringLiteral("テスト"));
+    QCOMPARE(Output().toPlainText(), QStringLiteral("earlier"));
+    QCOMPARE(Convert(QStringLiteral("テスト"), "modeHexEncode"), QStringLiteral("836583588367"));
+    QCOMPARE(Convert(QStringLiteral("836583588367"), "modeHexDecode"), QStringLiteral("テスト"));
+
+    MainDialog again;
+    QCOMPARE(again.WorkingEncoding(), tessaly::Encoding::ShiftJis);
+  }
+
+  // The simplified/traditional radios convert by the chosen regional standard, remembered.
+  void chineseStandard() {
+    QCOMPARE(Convert(QStringLiteral("软件"), "modeSimplifiedToTraditional"),
+             QStringLiteral("軟件"));
+    dialog_->SetChineseStandard(2);  // Taiwan, with its phrases
+    QCOMPARE(Convert(QStringLiteral("软件"), "modeSimplifiedToTraditional"),
+             QStringLiteral("軟體"));
+    QCOMPARE(Convert(QStringLiteral("軟體"), "modeTraditionalToSimplified"),
+             QStringLiteral("软件"));
+    dialog_->SetChineseStandard(3);  // Hong Kong
+    QCOMPARE(Convert(QStringLiteral("里面"), "modeSimplifiedToTraditional"),
+             QStringLiteral("裏面"));
+    QCOMPARE(MainDialog().ChineseStandard(), 3);
+    dialog_->SetChineseStandard(0);
+    QCOMPARE(Convert(QStringLiteral("头发"), "modeSimplifiedToTraditional"),
+             QStringLiteral("頭髮"));
+  }
+
+  // The Unicode modes keep characters no working encoding has to hold.
+  void unicodeModesLoseNothing() {
+    QCOMPARE(dialog_->WorkingEncoding(), tessaly::Encoding::Gbk);
+    QCOMPARE(Convert(QStringLiteral("😀"), "modeUtf8Encode"), QStringLiteral("F09F9880"));
+    QCOMPARE(Convert(QStringLiteral("😀"), "modeUtf16Encode"), QStringLiteral("3DD800DE"));
+    QCOMPARE(Convert(QStringLiteral("F09F9880"), "modeUtf8Decode"), QStringLiteral("😀"));
+    QCOMPARE(Convert(QStringLiteral("3DD800DE"), "modeUtf16Decode"), QStringLiteral("😀"));
+    QCOMPARE(Convert(QStringLiteral("한국어"), "modeUtf8Encode"),
+             QStringLiteral("ED959CEAB5ADEC96B4"));
+  }
+
+  // A loss shows as a notice over the output box, without a box and without touching the text;
+  // the next conversion that loses nothing takes it away.
+  void lossNotice() {
+    auto& notice = Child<QLabel>("lossNotice");
+    QVERIFY(!notice.isVisible());
+    QCOMPARE(Convert(QStringLiteral("a😀b"), "modeHexEncode"), QStringLiteral("613F62"));
+    QVERIFY(notice.isVisible());
+    QCOMPARE(notice.text(), QStringLiteral("1 个字符 GBK 没有,已变为“?”"));
+    QCOMPARE(Input().toPlainText(), QStringLiteral("a😀b"));
+    const QRect output_box(Output().mapTo(dialog_.get(), QPoint()), Output().size());
+    QVERIFY(output_box.contains(QRect(notice.mapTo(dialog_.get(), QPoint()), notice.size())));
+    Convert(QStringLiteral("ZZ41 00"), "modeHexDecode");
+    QCOMPARE(notice.text(), QStringLiteral("1 段十六进制没有值,重复了前一个字节"));
+    Convert(QStringLiteral("410000004200"), "modeUtf16Decode");
+    QCOMPARE(notice.text(), QStringLiteral("解码结果在第一个零处截断"));
+    Convert(QStringLiteral("ab"), "modeHexEncode");
+    QVERIFY(!notice.isVisible());
+  }
+
+  void lossNoticeText_data() {
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("unmappable") << int(tessaly::LossKind::Unmappable) << 3
+                                << QStringLiteral("3 个字符 BIG5 没有,已变为“?”");
+    QTest::newRow("empty pieces") << int(tessaly::LossKind::EmptyHexPiece) << 2
+                                  << QStringLiteral("2 段十六进制没有值,重复了前一个字节");
+    QTest::newRow("cut") << int(tessaly::LossKind::CutAtZero) << 1
+                         << QStringLiteral("解码结果在第一个零处截断");
+    QTest::newRow("invalid") << int(tessaly::LossKind::InvalidOutput) << 4
+                             << QStringLiteral("4 处字节不是有效的 BIG5,显示为 �");
+    QTest::newRow("nothing") << int(tessaly::LossKind::Unmappable) << 0 << QString();
+  }
+
+  void lossNoticeText() {
+    QFETCH(int, kind);
+    QFETCH(int, count);
+    QFETCH(QString, expected);
+    tessaly::LossReport losses;
+    losses.Add(static_cast<tessaly::LossKind>(kind), 0, {}, static_cast<std::size_t>(count));
+    QCOMPARE(tessaly::ui::LossNoticeText(losses, tessaly::Encoding::Big5), expected);
+  }
 
   void initialState() {
     QVERIFY(Input().toPlainText().isEmpty());
@@ -515,7 +621,7 @@ class MainDialogTest : public QObject {
     QFETCH(QByteArray, bytes);
     dialog_->SetConverter(
         [](const tessaly::ConversionRequest& request, const tessaly::ConversionContext& context) {
-          return ConvertWithFixedSeed(request, context.reporter);
+          return ConvertWithFixedSeed(request, context);
         });
     MessageBoxCloser closer;
     Convert(QString::fromLatin1(bytes.toHex(' ')), "modeHexDecode");
@@ -533,15 +639,22 @@ class MainDialogTest : public QObject {
         mode_button->click();
         closer.seen.clear();
         separator_button->click();  // converts
+        // The Unicode modes take the box's characters as UTF-8, the others its GBK bytes.
         tessaly::ConversionRequest request;
-        request.input = tessaly::ui::BoxTextToAnsi(Input().toPlainText());
         request.mode = static_cast<ConversionMode>(mode_button->group()->id(mode_button));
+        FaultList faults;
+        tessaly::ConversionContext context{faults};
+        context.encoding =
+            tessaly::EngineEncoding(*tessaly::FindMode(request.mode), tessaly::Encoding::Gbk);
+        context.unicode_result = true;
+        request.input = tessaly::ui::BoxTextToAnsi(Input().toPlainText(), context.encoding);
         request.style =
             static_cast<tessaly::SeparatorStyle>(separator_button->group()->id(separator_button));
-        FaultList faults;
-        const AnsiText expected = ConvertWithFixedSeed(request, faults);
+        const tessaly::ConversionResult expected = ConvertWithFixedSeed(request, context);
         const QString where = mode_button->objectName() + u' ' + separator_button->objectName();
-        QVERIFY2(Output().toPlainText() == Shown(expected), qPrintable(where));
+        QVERIFY2(Output().toPlainText() ==
+                     Shown(expected.text, expected.encoding.value_or(context.encoding)),
+                 qPrintable(where));
         QVERIFY2(closer.seen == faults.seen, qPrintable(where));
       }
     }
@@ -653,7 +766,7 @@ class MainDialogTest : public QObject {
     dialog_->SetConverter(
         [](const tessaly::ConversionRequest&, const tessaly::ConversionContext& context) {
           context.reporter.ReportFault("GBK2BIG5 出错", "出错");
-          return AnsiText("after the fault");
+          return tessaly::ConversionResult{AnsiText("after the fault"), {}};
         });
     Output().setPlainText(QStringLiteral("before"));
     QString text, caption, output_meanwhile;

@@ -177,3 +177,121 @@ TEST(RunConversion, EveryReservedIdGivesEmptyOutput) {
 
 }  // namespace
 }  // namespace tessaly
+
+namespace tessaly {
+namespace {
+
+// A lead byte as target would have to take its trail byte along; the function serves ASCII only.
+TEST(RemoveChar, RefusesTargetsThatStartTwoByteCharacters) {
+  EXPECT_THROW(RemoveChar(testing::Bytes("C4E341"), '\xC4'), std::invalid_argument);
+  EXPECT_EQ(RemoveChar("a b", ' '), "ab");
+}
+
+struct LossCase {
+  std::string name;
+  std::string input;
+  ConversionMode mode;
+  DeletionOptions deletion;
+  LossKind kind;
+  std::size_t count;
+  std::size_t first_offset;  // in the input before deletions
+  std::string first_piece;
+};
+
+class LossReportTest : public ::testing::TestWithParam<LossCase> {};
+
+TEST_P(LossReportTest, CountsAndPlacesTheFirstLossInTheGivenInput) {
+  const LossCase& c = GetParam();
+  testing::RecordingReporter reporter;
+  const ConversionResult result =
+      RunConversion({c.input, c.mode, c.deletion, SeparatorStyle::SeparatorNone}, {reporter});
+  const LossRecord& record = result.losses[c.kind];
+  EXPECT_EQ(record.count, c.count);
+  EXPECT_EQ(record.first_offset, c.first_offset);
+  EXPECT_EQ(record.first_piece, c.first_piece);
+}
+
+constexpr DeletionOptions kAll = DeletionOptions::All();
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, LossReportTest,
+    ::testing::Values(LossCase{"EmptyPiece",
+                               "ZZ41",
+                               ConversionMode::HexDecode,
+                               {},
+                               LossKind::EmptyHexPiece,
+                               1,
+                               0,
+                               "ZZ"},
+                      LossCase{"EmptyPiecesAfterDeletions", "41 , ZZx", ConversionMode::HexDecode,
+                               kAll, LossKind::EmptyHexPiece, 2, 5, "ZZ"},
+                      LossCase{"OddLastPiece", "41 4", ConversionMode::HexDecode, kAll,
+                               LossKind::EmptyHexPiece, 0, 0, ""},
+                      LossCase{"Utf16Unmappable", "4100010E", ConversionMode::Utf16Decode, kAll,
+                               LossKind::Unmappable, 1, 4, "\u0E01"},
+                      LossCase{"Utf16CutAtZero", "41 00 00 00 42 00", ConversionMode::Utf16Decode,
+                               kAll, LossKind::CutAtZero, 1, 6, "0000"},
+                      LossCase{"Utf8CutAtZero", "E4BDA00041", ConversionMode::Utf8Decode, kAll,
+                               LossKind::CutAtZero, 1, 6, "00"},
+                      LossCase{"Utf8Malformed", "41E4BD42", ConversionMode::Utf8Decode, kAll,
+                               LossKind::Unmappable, 1, 2, testing::Bytes("E4BD")},
+                      LossCase{"Big5Lacks",
+                               "a" + testing::Bytes("BCF2") + "b" + testing::Bytes("BCF2"),
+                               ConversionMode::GbkToBig5,
+                               {},
+                               LossKind::Unmappable,
+                               2,
+                               1,
+                               testing::Bytes("BCF2")},
+                      LossCase{"S2tFallbackIsNoLoss",
+                               testing::Bytes("CDB7B7A2"),
+                               ConversionMode::SimplifiedToTraditional,
+                               {},
+                               LossKind::Unmappable,
+                               0,
+                               0,
+                               ""}),
+    [](const auto& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace tessaly
+
+namespace tessaly {
+namespace {
+
+// The deletion walk follows the working encoding's lead bytes: A4 starts a character in GBK,
+// GB18030, BIG5 and UHC, and so swallows the space after it; it is a one-byte character in
+// Shift_JIS (half-width katakana) and no character start at all in UTF-8.
+struct WalkCase {
+  Encoding encoding;
+  std::string text;
+  std::string expected;
+};
+
+class DeletionWalkTest : public ::testing::TestWithParam<WalkCase> {};
+
+TEST_P(DeletionWalkTest, FollowsTheEncodingsLeadBytes) {
+  const WalkCase& c = GetParam();
+  const DeletionOptions spaces{.DeleteSpaces = true};
+  EXPECT_EQ(StripSelectedChars(c.text, spaces, InfoOf(c.encoding).leads), c.expected);
+  // Long enough for the sixteen-byte blocks: the same walk, block after block.
+  std::string long_text, long_expected;
+  for (int i = 0; i < 9; ++i) long_text += c.text, long_expected += c.expected;
+  EXPECT_EQ(StripSelectedChars(long_text, spaces, InfoOf(c.encoding).leads), long_expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Encodings, DeletionWalkTest,
+    ::testing::Values(
+        WalkCase{Encoding::Gbk, testing::Bytes("A4204120"), testing::Bytes("A42041")},
+        WalkCase{Encoding::Big5, testing::Bytes("A4204120"), testing::Bytes("A42041")},
+        WalkCase{Encoding::EucKr, testing::Bytes("A4204120"), testing::Bytes("A42041")},
+        WalkCase{Encoding::Gb18030, testing::Bytes("8130893720A420"),
+                 testing::Bytes("81308937A420")},
+        WalkCase{Encoding::ShiftJis, testing::Bytes("A4204120"), testing::Bytes("A441")},
+        WalkCase{Encoding::ShiftJis, testing::Bytes("8320E020A020"), testing::Bytes("8320E020A0")},
+        WalkCase{Encoding::Utf8, testing::Bytes("A4204120"), testing::Bytes("A441")},
+        WalkCase{Encoding::Utf8, testing::Bytes("E4BDA020"), testing::Bytes("E4BDA0")}));
+
+}  // namespace
+}  // namespace tessaly

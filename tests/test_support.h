@@ -36,7 +36,8 @@ inline AnsiText RunRequest(std::string_view input, ConversionMode mode, Separato
                            std::uint32_t ticks = 1) {
   RecordingReporter reporter;
   return RunConversion({AnsiText(input), mode, deletion, style},
-                       ConversionContext{reporter, [ticks] { return ticks; }});
+                       ConversionContext{reporter, [ticks] { return ticks; }})
+      .text;
 }
 
 }  // namespace tessaly::testing

@@ -11,10 +11,12 @@
 #include <QScreen>
 #include <QStyle>
 #include <QTimer>
+#include <QSettings>
 #include <QUrl>
 #include <QWindow>
 #include <algorithm>
 #include <exception>
+#include <array>
 #include <new>
 #include <optional>
 #include <string>
@@ -22,6 +24,9 @@
 #include <thread>
 #include <utility>
 
+#include "engine/modes.h"
+#include "engine/text_boundary.h"
+#include "res/product.h"
 #include "ui/about_dialog.h"
 #include "ui/app_icon.h"
 #include "ui/box_text.h"
@@ -40,6 +45,25 @@ constexpr int kMargin = 7;
 // Inputs from this size on convert on a thread of their own, the window repainting meanwhile
 // behind a progress box; smaller ones take well under half a second where they are.
 constexpr qsizetype kThreadedInput = qsizetype{16} << 20;
+
+// The working encoding is the one thing the window remembers.
+QSettings Settings() {
+  return QSettings(FromUtf8(product::kDesktopFileName), FromUtf8(product::kDesktopFileName));
+}
+
+// The regional standards the window's two simplified/traditional radios can convert by.
+struct ChineseStandardChoice {
+  const char16_t* label;
+  ConversionMode to_traditional;
+  ConversionMode to_simplified;
+};
+
+constexpr std::array<ChineseStandardChoice, 4> kChineseStandards{{
+    {u"通用", ConversionMode::SimplifiedToTraditional, ConversionMode::TraditionalToSimplified},
+    {u"台湾", ConversionMode::S2tw, ConversionMode::Tw2s},
+    {u"台湾用词", ConversionMode::S2twp, ConversionMode::Tw2sp},
+    {u"香港", ConversionMode::S2hk, ConversionMode::Hk2s},
+}};
 
 bool IsEnter(const QKeyEvent& event) {
   return event.key() == Qt::Key_Return || event.key() == Qt::Key_Enter;
@@ -86,6 +110,7 @@ MainDialog::MainDialog(QWidget* parent) : QDialog(parent) {
   for (DialogTextEdit* box : {ui.inputBox, ui.outputBox}) {
     box->setFixedSize(DialogUnits(metrics, kBoxWidth, kBoxHeight));
   }
+  loss_notice_ = std::make_unique<LossNotice>(ui.outputBox, this);
   AssignIds();
   ConnectControls();
   SetUpKeyboard();
@@ -132,22 +157,12 @@ void MainDialog::SetConverter(Converter converter) {
 }
 
 void MainDialog::AssignIds() {
-  const std::pair<QAbstractButton*, ConversionMode> modes[] = {
-      {ui.modeHexEncode, ConversionMode::HexEncode},
-      {ui.modeHexDecode, ConversionMode::HexDecode},
-      {ui.modeUtf16Encode, ConversionMode::Utf16Encode},
-      {ui.modeUtf16Decode, ConversionMode::Utf16Decode},
-      {ui.modeRandomBytes, ConversionMode::RandomBytes},
-      {ui.modeSimplifiedToTraditional, ConversionMode::SimplifiedToTraditional},
-      {ui.modeTraditionalToSimplified, ConversionMode::TraditionalToSimplified},
-      {ui.modeGbkToBig5, ConversionMode::GbkToBig5},
-      {ui.modeBig5ToGbk, ConversionMode::Big5ToGbk},
-      {ui.modeCharArray, ConversionMode::CharArray},
-      {ui.modeUtf8Encode, ConversionMode::Utf8Encode},
-      {ui.modeUtf8Decode, ConversionMode::Utf8Decode},
-      {ui.modeFormatOnly, ConversionMode::FormatOnly},
-  };
-  for (const auto& [button, mode] : modes) ui.modeGroup->setId(button, static_cast<int>(mode));
+  for (const ModeInfo& mode : Modes()) {
+    if (mode.window_button.empty()) continue;
+    auto* button = findChild<QAbstractButton*>(FromUtf8(mode.window_button));
+    button->setText(FromUtf8(mode.label));
+    ui.modeGroup->setId(button, static_cast<int>(mode.id));
+  }
   const std::pair<QAbstractButton*, SeparatorStyle> styles[] = {
       {ui.separatorNone, SeparatorStyle::SeparatorNone},
       {ui.separatorSpace, SeparatorStyle::SeparatorSpace},
@@ -182,7 +197,79 @@ void MainDialog::ConnectControls() {
   about_action_.setShortcut(QKeySequence(Qt::Key_F1));
   connect(&about_action_, &QAction::triggered, this, &MainDialog::ShowAbout);
   addAction(&about_action_);
+  AddEncodingMenu();
+  AddStandardMenu();
   setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+void MainDialog::AddStandardMenu() {
+  standard_ = std::clamp(Settings().value(QStringLiteral("chinese-standard"), 0).toInt(), 0,
+                         static_cast<int>(kChineseStandards.size()) - 1);
+  standard_menu_.setTitle(QStringLiteral("简繁标准"));
+  for (std::size_t i = 0; i < kChineseStandards.size(); ++i) {
+    QAction* action = standard_menu_.addAction(QString::fromUtf16(kChineseStandards[i].label));
+    action->setCheckable(true);
+    action->setChecked(static_cast<int>(i) == standard_);
+    action->setData(static_cast<int>(i));
+    standard_group_.addAction(action);
+  }
+  connect(&standard_group_, &QActionGroup::triggered, this,
+          [this](QAction* action) { SetChineseStandard(action->data().toInt()); });
+  standard_action_.setText(standard_menu_.title());
+  standard_action_.setMenu(&standard_menu_);
+  addAction(&standard_action_);
+}
+
+void MainDialog::SetChineseStandard(int standard) {
+  standard_ = standard;
+  for (QAction* action : standard_group_.actions())
+    action->setChecked(action->data().toInt() == standard);
+  Settings().setValue(QStringLiteral("chinese-standard"), standard);
+}
+
+// The two simplified/traditional radios convert by the chosen standard; the general one gives
+// exactly what they always gave.
+ConversionMode MainDialog::EffectiveMode(ConversionMode mode) const {
+  const ChineseStandardChoice& choice = kChineseStandards[static_cast<std::size_t>(standard_)];
+  if (mode == ConversionMode::SimplifiedToTraditional) return choice.to_traditional;
+  if (mode == ConversionMode::TraditionalToSimplified) return choice.to_simplified;
+  return mode;
+}
+
+// The working encoding lives beside About in the context menu, so the layout stays as it is.
+void MainDialog::AddEncodingMenu() {
+  const QString saved = Settings().value(QStringLiteral("encoding")).toString();
+  if (const auto encoding = FindEncoding(saved.toStdString())) encoding_ = *encoding;
+  encoding_menu_.setTitle(QStringLiteral("工作编码"));
+  for (const EncodingInfo& info : Encodings()) {
+    QAction* action = encoding_menu_.addAction(FromUtf8(info.label));
+    action->setCheckable(true);
+    action->setChecked(info.id == encoding_);
+    action->setData(static_cast<int>(info.id));
+    encoding_group_.addAction(action);
+  }
+  connect(&encoding_group_, &QActionGroup::triggered, this, [this](QAction* action) {
+    SetWorkingEncoding(static_cast<Encoding>(action->data().toInt()));
+  });
+  encoding_action_.setText(encoding_menu_.title());
+  encoding_action_.setMenu(&encoding_menu_);
+  addAction(&encoding_action_);
+}
+
+void MainDialog::SetWorkingEncoding(Encoding encoding) {
+  Settings().setValue(QStringLiteral("encoding"), FromUtf8(InfoOf(encoding).name));
+  ShowWorkingEncoding(encoding);
+}
+
+// Nothing is written until the user chooses: a window left as it starts keeps no settings.
+void MainDialog::ShowWorkingEncoding(Encoding encoding) {
+  encoding_ = encoding;
+  for (QAction* action : encoding_group_.actions())
+    action->setChecked(action->data().toInt() == static_cast<int>(encoding));
+  // The fixed title stays; another encoding than GBK shows after it.
+  setWindowTitle(encoding == Encoding::Gbk ? WindowTitle()
+                                           : WindowTitle() + QStringLiteral(" [%1]").arg(
+                                                                 FromUtf8(InfoOf(encoding).label)));
 }
 
 void MainDialog::SetInitialState() {
@@ -192,14 +279,14 @@ void MainDialog::SetInitialState() {
        {ui.deleteSpaces, ui.deleteDots, ui.deleteCommas, ui.deleteTabs, ui.deleteLineBreaks}) {
     box->setChecked(true);
   }
-  setWindowTitle(WindowTitle());
+  ShowWorkingEncoding(encoding_);
   ui.inputBox->setFocus();
 }
 
-// Everything but the input, which the caller adds.
+// Everything but the input, which the conversion adds in the working encoding.
 ConversionRequest MainDialog::BuildRequest() const {
   ConversionRequest request;
-  request.mode = static_cast<ConversionMode>(std::max(ui.modeGroup->checkedId(), 0));
+  request.mode = EffectiveMode(static_cast<ConversionMode>(std::max(ui.modeGroup->checkedId(), 0)));
   request.deletion = {ui.deleteSpaces->isChecked(), ui.deleteDots->isChecked(),
                       ui.deleteCommas->isChecked(), ui.deleteTabs->isChecked(),
                       ui.deleteLineBreaks->isChecked()};
@@ -212,39 +299,62 @@ ConversionRequest MainDialog::BuildRequest() const {
 void MainDialog::Convert() {
   if (converting_) return;
   const QScopedValueRollback<bool> busy(converting_, true);
-  const QString input = ui.inputBox->toPlainText();
   try {
+    // Any Unicode text goes to the Unicode modes whole, whatever the working encoding lacks.
+    const auto mode = static_cast<ConversionMode>(std::max(ui.modeGroup->checkedId(), 0));
+    const ModeInfo* info = FindMode(mode);
+    ConversionContext context{reporter_};
+    context.encoding = info != nullptr ? EngineEncoding(*info, encoding_) : encoding_;
+    context.unicode_result = true;
+    loss_notice_->hide();
     const ConversionRequest request = BuildRequest();
-    ShowInOutputBox(input.size() < kThreadedInput ? ConvertText(request, input, reporter_)
-                                                  : ConvertOnAThread(request, input));
+    const QString input = ui.inputBox->toPlainText();
+    const Outcome outcome = input.size() < kThreadedInput
+                                ? ConvertText(request, input, context)
+                                : ConvertOnAThread(request, input, context);
+    ShowInOutputBox(outcome.text);
+    loss_notice_->Show(outcome.losses, outcome.shown);
   } catch (const std::bad_alloc&) {
     ui.outputBox->clear();
     ReportProblem(QStringLiteral("内存不足,无法完成转换"));
   }
 }
 
-QString MainDialog::ConvertText(ConversionRequest request, const QString& input,
-                                FaultReporter& reporter) const {
-  request.input = BoxTextToAnsi(input);
-  const AnsiText result = converter_(request, ConversionContext{reporter});
+// Characters the encoding lacks are the first loss, before the engine runs.
+MainDialog::Outcome MainDialog::ConvertText(ConversionRequest request, const QString& input,
+                                            const ConversionContext& context) const {
+  Outcome outcome;
+  AnsiInput ansi =
+      TextToAnsi(std::u16string_view(reinterpret_cast<const char16_t*>(input.utf16()),
+                                     static_cast<std::size_t>(input.size())),
+                 context.encoding);
+  outcome.losses.Add(LossKind::Unmappable, 0, {}, ansi.substituted);
+  request.input = std::move(ansi.text);
+  ConversionResult result = converter_(request, context);
   request.input = AnsiText();
-  return AnsiToBoxText(result);
+  outcome.shown = result.encoding.value_or(context.encoding);
+  outcome.losses.Merge(result.losses);
+  outcome.text = AnsiToBoxText(result.text, outcome.shown);
+  return outcome;
 }
 
 // The input is a shared copy the thread only reads; the window takes no input meanwhile but
 // repaints, and after half a second shows a progress box.
-QString MainDialog::ConvertOnAThread(const ConversionRequest& request, const QString& input) {
+MainDialog::Outcome MainDialog::ConvertOnAThread(const ConversionRequest& request,
+                                                 const QString& input,
+                                                 const ConversionContext& context) {
   const BusyCursor cursor;
   QProgressDialog progress(QStringLiteral("正在转换..."), QString(), 0, 0, this);
   progress.setWindowModality(Qt::WindowModal);
   progress.setMinimumDuration(500);
-  GuiThreadReporter reporter(*this, reporter_);
+  GuiThreadReporter reporter(*this, context.reporter);
+  ConversionContext away{reporter, context.ticks, context.encoding, context.unicode_result};
   QEventLoop loop;
-  QString result;
+  Outcome result;
   std::exception_ptr failure;
   const auto work = [&] {
     try {
-      result = ConvertText(request, input, reporter);
+      result = ConvertText(request, input, away);
     } catch (...) {
       failure = std::current_exception();
     }
@@ -262,11 +372,12 @@ QString MainDialog::ConvertOnAThread(const ConversionRequest& request, const QSt
 }
 
 void MainDialog::ShowHelpText(int mode_id) {
+  loss_notice_->hide();
   ShowInOutputBox(HelpText(static_cast<ConversionMode>(mode_id)));
 }
 
-void MainDialog::ShowInOutputBox(std::string_view ansi) {
-  ShowInOutputBox(AnsiToBoxText(ansi));
+void MainDialog::ShowInOutputBox(std::string_view ansi, Encoding encoding) {
+  ShowInOutputBox(AnsiToBoxText(ansi, encoding));
 }
 
 void MainDialog::ShowInOutputBox(const QString& text) {

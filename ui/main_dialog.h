@@ -1,12 +1,16 @@
 #pragma once
 
 #include <QAction>
+#include <QActionGroup>
 #include <QDialog>
+#include <QMenu>
 #include <QShortcut>
 #include <functional>
+#include <memory>
 #include <string_view>
 
 #include "engine/conversion.h"
+#include "ui/loss_notice.h"
 #include "ui/message_box_reporter.h"
 #include "ui_maindialog.h"
 
@@ -19,7 +23,8 @@ class MainDialog : public QDialog {
 
  public:
   /// What "转换" and the separator radios run.
-  using Converter = std::function<AnsiText(const ConversionRequest&, const ConversionContext&)>;
+  using Converter =
+      std::function<ConversionResult(const ConversionRequest&, const ConversionContext&)>;
 
   /// The window in its initial state; without a parent it opens centred on the screen that
   /// holds the mouse pointer.
@@ -27,6 +32,17 @@ class MainDialog : public QDialog {
 
   /// Replaces the engine's RunConversion behind the conversion controls.
   void SetConverter(Converter converter);
+
+  /// The working encoding: what the boxes' text is converted in. Remembered across starts.
+  Encoding WorkingEncoding() const { return encoding_; }
+  /// Chooses the working encoding; re-runs nothing and keeps the boxes' text.
+  void SetWorkingEncoding(Encoding encoding);
+
+  /// Which regional standard the two simplified/traditional radios convert by: 0 is OpenCC's
+  /// general one (the default), then Taiwan, Taiwan with its phrases, Hong Kong. Remembered.
+  void SetChineseStandard(int standard);
+  /// The chosen standard.
+  int ChineseStandard() const { return standard_; }
 
  public slots:
   /// Escape, the close box and Alt+F4 end here: asks "确定退出?" and closes only on Yes.
@@ -40,15 +56,26 @@ class MainDialog : public QDialog {
   void AssignIds();
   void ConnectControls();
   void SetInitialState();
+  void AddEncodingMenu();
+  void AddStandardMenu();
+  ConversionMode EffectiveMode(ConversionMode mode) const;
+  void ShowWorkingEncoding(Encoding encoding);
   ConversionRequest BuildRequest() const;
   void Convert();
-  QString ConvertText(ConversionRequest request, const QString& input,
-                      FaultReporter& reporter) const;
-  QString ConvertOnAThread(const ConversionRequest& request, const QString& input);
+  /// A conversion's result as box text, with what it lost and the encoding it is shown in.
+  struct Outcome {
+    QString text;
+    LossReport losses;
+    Encoding shown = Encoding::Gbk;
+  };
+  Outcome ConvertText(ConversionRequest request, const QString& input,
+                      const ConversionContext& context) const;
+  Outcome ConvertOnAThread(const ConversionRequest& request, const QString& input,
+                           const ConversionContext& context);
   void PlaceOnScreen();
   void SetUpKeyboard();
   void ShowHelpText(int mode_id);
-  void ShowInOutputBox(std::string_view ansi);
+  void ShowInOutputBox(std::string_view ansi, Encoding encoding = Encoding::Gbk);
   void ShowInOutputBox(const QString& text);
   void ReportProblem(const QString& message);
   bool ConfirmExit();
@@ -56,6 +83,15 @@ class MainDialog : public QDialog {
 
   Ui::MainDialog ui;
   QAction about_action_;
+  QAction encoding_action_;
+  QMenu encoding_menu_;
+  QActionGroup encoding_group_{this};
+  Encoding encoding_ = Encoding::Gbk;
+  QAction standard_action_;
+  QMenu standard_menu_;
+  QActionGroup standard_group_{this};
+  int standard_ = 0;
+  std::unique_ptr<LossNotice> loss_notice_;
   MessageBoxReporter reporter_;
   Converter converter_ = RunConversion;
   QShortcut convert_key_{QKeySequence(Qt::Key_F5), this};

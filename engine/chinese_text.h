@@ -1,0 +1,47 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "engine/encodings.h"
+#include "engine/fault_reporter.h"
+#include "engine/loss_report.h"
+
+namespace tessaly {
+
+class PhraseMatcher;
+class HeldCharacters;
+
+/// A simplified/traditional standard over UTF-8 text, block by block, with the result the mode
+/// gives for the same text in a working encoding: characters the encoding lacks become "?" first,
+/// and a converted character it lacks keeps its source. The matcher runs on the UTF-8 itself, so
+/// nothing is transcoded around it unless the encoding lacks a converted character.
+class ChineseTextConversion {
+ public:
+  /// `config` is OpenCC's configuration (`s2t.json`, ...); `routine` names a fault: "<routine>
+  /// 出错", after which the text passes as given.
+  ChineseTextConversion(std::string_view config, std::string_view routine, Encoding encoding,
+                        FaultReporter& reporter);
+  ~ChineseTextConversion();
+
+  /// Appends the converted block, which starts at `offset` of the whole text and ends at a line
+  /// break or the end of the text (no phrase crosses either); adds to `losses` the characters the
+  /// encoding lacks. Blocks may be converted on several threads at once.
+  void Convert(std::string_view utf8, std::size_t offset, std::string& out,
+               LossReport& losses) const;
+
+ private:
+  std::string_view Substitute(std::string_view utf8, std::size_t offset, std::string& buffer,
+                              LossReport& losses) const;
+  void ConvertExactly(std::string_view utf8, std::string& out) const;
+
+  std::string config_;
+  std::string_view routine_;
+  Encoding encoding_;
+  FaultReporter& reporter_;
+  std::shared_ptr<const PhraseMatcher> matcher_;  // none after a fault
+  std::shared_ptr<const HeldCharacters> held_;    // none when the encoding holds every character
+};
+
+}  // namespace tessaly

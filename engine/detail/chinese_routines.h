@@ -1,0 +1,81 @@
+#pragma once
+
+// The Chinese modes with their mapper and code pages given, so tests can hand in failing ones.
+#include <memory>
+#include <string_view>
+
+#include "engine/ansi_text.h"
+#include "engine/chinese_mapping.h"
+#include "engine/code_page.h"
+#include "engine/encodings.h"
+#include "engine/fault_reporter.h"
+#include "engine/loss_report.h"
+#include "engine/mode_stream.h"
+
+namespace tessaly {
+class CodePageRecoder;
+}
+
+namespace tessaly::detail {
+
+/// SimplifiedToTraditional on the given mapper and GBK.
+AnsiText SimplifiedToTraditionalWith(std::string_view text, FaultReporter& reporter,
+                                     const ChineseMapper& mapper = DefaultChineseMapper(),
+                                     const CodePage& gbk = GbkCodePage(),
+                                     Encoding encoding = Encoding::Gbk);
+
+/// TraditionalToSimplified on the given mapper and GBK.
+AnsiText TraditionalToSimplifiedWith(std::string_view text, FaultReporter& reporter,
+                                     const ChineseMapper& mapper = DefaultChineseMapper(),
+                                     const CodePage& gbk = GbkCodePage(),
+                                     Encoding encoding = Encoding::Gbk);
+
+/// Text in `encoding` converted by `mapper`, as the simplified/traditional modes convert; a fault
+/// is reported as "`routine` 出错" and the text comes back as given.
+AnsiText ConvertChineseWith(std::string_view text, FaultReporter& reporter,
+                            std::string_view routine, const ChineseMapper& mapper,
+                            Encoding encoding);
+
+/// GbkToBig5 between the given code pages.
+AnsiText GbkToBig5With(std::string_view text, FaultReporter& reporter,
+                       const CodePage& gbk = GbkCodePage(), const CodePage& big5 = Big5CodePage(),
+                       LossReport* losses = nullptr);
+
+/// Big5ToGbk between the given code pages.
+AnsiText Big5ToGbkWith(std::string_view text, FaultReporter& reporter,
+                       const CodePage& big5 = Big5CodePage(), const CodePage& gbk = GbkCodePage(),
+                       LossReport* losses = nullptr);
+
+/// Which routine a recoding runs as: its name is the first word of its fault text.
+enum class RecodingRoutine { GbkToBig5, Big5ToGbk };
+
+/// GbkToBig5 or Big5ToGbk block by block. The tables are built first, so a fault in building them
+/// leaves the whole text as it was given, as the whole-text mode does.
+class ChunkedRecoding final : public ModeStream {
+ public:
+  /// Between GBK and BIG5, in the routine's direction.
+  ChunkedRecoding(RecodingRoutine routine, FaultReporter& reporter);
+  /// The same between any two code pages, under the routine's fault text.
+  ChunkedRecoding(RecodingRoutine routine, FaultReporter& reporter, const CodePage& source,
+                  const CodePage& target);
+  ~ChunkedRecoding() override;
+
+  /// Appends the chunk re-encoded; a last byte that may start a two-byte character waits for the
+  /// next chunk.
+  void Convert(std::string_view chunk, AnsiText& out) override;
+  /// Appends a byte still waiting: the text ended with it, so it is a character of its own.
+  void Finish(AnsiText& out) override;
+
+ private:
+  void Recode(std::string_view chunk, bool more, AnsiText& out);
+  void RecodeWithPending(std::string_view chunk, bool more, AnsiText& out);
+
+  std::string_view routine_;
+  FaultReporter& reporter_;
+  std::shared_ptr<const CodePageRecoder> recoder_;  // none after a fault
+  std::size_t offset_ = 0;                          // of the chunk at hand, in the whole text
+  bool pending_ = false;
+  char pending_byte_ = 0;
+};
+
+}  // namespace tessaly::detail

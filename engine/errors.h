@@ -1,0 +1,32 @@
+#pragma once
+
+#include <stdexcept>
+
+namespace tessaly {
+
+/// Base of every error the engine raises; modes catch these and turn them into their own failure
+/// (see engine/README.md), so only the building blocks let them out.
+class Error : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+/// The conversion library itself failed (missing tables, a converter that does not fit).
+class CodePageError : public Error {
+ public:
+  using Error::Error;
+};
+
+/// A simplified/traditional standard's dictionaries cannot be loaded.
+class ChineseMappingUnavailable : public Error {
+ public:
+  using Error::Error;
+};
+
+/// A mapper handed back pieces that do not cover the text it was given.
+class MappingMismatch : public Error {
+ public:
+  using Error::Error;
+};
+
+}  // namespace tessaly

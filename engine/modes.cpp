@@ -1,0 +1,342 @@
+#include "engine/modes.h"
+
+#include <array>
+
+#include "engine/byte_modes.h"
+#include "engine/chinese_modes.h"
+#include "engine/unicode_modes.h"
+
+namespace tessaly {
+namespace {
+
+using Mode = ConversionMode;
+
+// Adapters from each mode function's own signature to the table's.
+template <AnsiText (*Convert)(std::string_view)>
+ConversionResult Lossless(const ModeInfo&, std::string_view input, const ConversionContext&) {
+  return {Convert(input), {}};
+}
+
+template <AnsiText (*Convert)(std::string_view, LossReport*)>
+ConversionResult Lossy(const ModeInfo&, std::string_view input, const ConversionContext&) {
+  ConversionResult result;
+  result.text = Convert(input, &result.losses);
+  return result;
+}
+
+template <AnsiText (*Convert)(std::string_view, FaultReporter&, LossReport*)>
+ConversionResult Reporting(const ModeInfo&, std::string_view input,
+                           const ConversionContext& context) {
+  ConversionResult result;
+  result.text = Convert(input, context.reporter, &result.losses);
+  return result;
+}
+
+template <AnsiText (*Convert)(std::string_view, FaultReporter&, Encoding)>
+ConversionResult ReportingLossless(const ModeInfo&, std::string_view input,
+                                   const ConversionContext& context) {
+  return {Convert(input, context.reporter, context.encoding), {}};
+}
+
+template <AnsiText (*Convert)(std::string_view, Encoding)>
+ConversionResult Encoded(const ModeInfo&, std::string_view input,
+                         const ConversionContext& context) {
+  return {Convert(input, context.encoding), {}};
+}
+
+template <ConversionResult (*Convert)(std::string_view, Encoding, bool)>
+ConversionResult Decoded(const ModeInfo&, std::string_view input,
+                         const ConversionContext& context) {
+  return Convert(input, context.encoding, context.unicode_result);
+}
+
+template <std::unique_ptr<ModeStream> (*Make)(Encoding)>
+std::unique_ptr<ModeStream> EncodedStream(const ConversionContext& context) {
+  return Make(context.encoding);
+}
+
+template <std::unique_ptr<ModeStream> (*Make)()>
+std::unique_ptr<ModeStream> Stream(const ConversionContext&) {
+  return Make();
+}
+
+template <std::unique_ptr<ModeStream> (*Make)(FaultReporter&)>
+std::unique_ptr<ModeStream> ReportingStream(const ConversionContext& context) {
+  return Make(context.reporter);
+}
+
+// The regional standards: the row names OpenCC's configuration and the routine.
+ConversionResult ChineseStandard(const ModeInfo& mode, std::string_view input,
+                                 const ConversionContext& context) {
+  return {ConvertChineseStandard(input, context.reporter, context.encoding, mode.opencc_config,
+                                 mode.routine),
+          {}};
+}
+
+ConversionResult Random(const ModeInfo&, std::string_view input, const ConversionContext& context) {
+  return {RandomBytes(input, context.ticks), {}};
+}
+
+constexpr auto kRead = ModeReads::Text;
+constexpr auto kAnyText = ModeReads::AnyText;
+constexpr auto kList = ModeReads::Listing;
+constexpr auto kListing = ModeWrites::Listing;
+constexpr auto kText = ModeWrites::Text;
+
+const std::array kModes = {
+    ModeInfo{Mode::HexEncode, "hex-encode", "text to a hex listing of its bytes", kRead, kListing,
+             Lossless<HexEncode>, Stream<HexEncodeStream>, "modeHexEncode", "字符串转16进制",
+             "说明:\n12345 = 31 32 33 34 35 \n你好 = C4 E3 BA C3 "},
+    ModeInfo{Mode::HexDecode, "hex-decode", "a hex listing of bytes back to text", kList, kText,
+             Lossy<HexDecode>, Stream<HexDecodeStream>, "modeHexDecode", "16进制转字符串",
+             "说明:\n31 32 33 34 35 = 12345 \nC4 E3 BA C3 = 你好"},
+    ModeInfo{Mode::Utf16Encode, "utf16-encode", "text to a hex listing of its UTF-16LE bytes",
+             kAnyText, kListing, Encoded<Utf16Encode>, EncodedStream<Utf16EncodeStream>,
+             "modeUtf16Encode", "字符串转Unicode",
+             "说明:\n12345 = 31 00 32 00 33 00 34 00 35 00 \n你好 = 60 4F 7D 59 "},
+    ModeInfo{Mode::Utf16Decode, "utf16-decode", "a hex listing of UTF-16LE bytes back to text",
+             kList, kText, Decoded<Utf16Decode>, nullptr, "modeUtf16Decode", "Unicode转字符串",
+             "说明:\n31 00 32 00 33 00 34 00 35 00 = 12345 \n60 4F 7D 59 = 你好"},
+    ModeInfo{Mode::RandomBytes, "random", "256 distinct random byte values as a hex listing",
+             ModeReads::Nothing, kListing, Random, nullptr, "modeRandomBytes", "生成256个随意值",
+             "说明:\n点转换会直接生成256个不重复的随机值"},
+    ModeInfo{Mode::SimplifiedToTraditional,
+             "s2t",
+             "simplified Chinese to traditional",
+             kRead,
+             kText,
+             ReportingLossless<SimplifiedToTraditional>,
+             nullptr,
+             "modeSimplifiedToTraditional",
+             "简转繁(GB2312->GBK)",
+             "说明:\n中华人民共和国=中華人民共和國",
+             HelpExample::None,
+             {},
+             "s2t.json",
+             "GB2GBK"},
+    ModeInfo{Mode::TraditionalToSimplified,
+             "t2s",
+             "traditional Chinese to simplified",
+             kRead,
+             kText,
+             ReportingLossless<TraditionalToSimplified>,
+             nullptr,
+             "modeTraditionalToSimplified",
+             "繁转简(GBK->GB2312)",
+             "说明:\n中華人民共和國=中华人民共和国",
+             HelpExample::None,
+             {},
+             "t2s.json",
+             "GBK2GB"},
+    ModeInfo{Mode::GbkToBig5, "gbk-to-big5", "GBK bytes re-encoded as BIG5", kRead, kText,
+             Reporting<GbkToBig5>, ReportingStream<GbkToBig5Stream>, "modeGbkToBig5",
+             "繁转BIG5(GBK->BIG5)", "说明:\n中華人民共和國={}", HelpExample::Big5Phrase, "BIG5"},
+    ModeInfo{Mode::Big5ToGbk, "big5-to-gbk", "BIG5 bytes re-encoded as GBK", kRead, kText,
+             Reporting<Big5ToGbk>, ReportingStream<Big5ToGbkStream>, "modeBig5ToGbk",
+             "BIG5转繁(BIG5->GBK)", "说明:\n{}=中華人民共和國", HelpExample::Big5Phrase},
+    ModeInfo{Mode::CharArray, "char-array", "a C character-array initialiser, one element a byte",
+             kRead, kListing, Lossless<CharArray>, Stream<CharArrayStream>, "modeCharArray",
+             "加,''拆分字符串", "说明:\n{}", HelpExample::WebAddressArray},
+    ModeInfo{Mode::Utf8Encode, "utf8-encode", "text to a hex listing of its UTF-8 bytes", kAnyText,
+             kListing, Encoded<Utf8Encode>, EncodedStream<Utf8EncodeStream>, "modeUtf8Encode",
+             "字符串转UTF8", "说明:\n123你好=313233E4BDA0E5A5BD"},
+    ModeInfo{Mode::Utf8Decode, "utf8-decode", "a hex listing of UTF-8 bytes back to text", kList,
+             kText, Decoded<Utf8Decode>, nullptr, "modeUtf8Decode", "UTF8转字符串",
+             "说明:\n313233E4BDA0E5A5BD=123你好"},
+    ModeInfo{Mode::FormatOnly, "format",
+             "no conversion: delete the chosen characters and re-join the bytes", kList, kListing,
+             Lossless<FormatOnly>, Stream<FormatOnlyStream>, "modeFormatOnly", "不转换只格式化",
+             "说明:\n11,22.33 44\n55,66.77 88 = 1122334455667788"},
+    ModeInfo{Mode::S2tw,
+             "s2tw",
+             "simplified Chinese to traditional, Taiwan's standard characters",
+             kRead,
+             kText,
+             ChineseStandard,
+             nullptr,
+             {},
+             {},
+             {},
+             HelpExample::None,
+             {},
+             "s2tw.json",
+             "S2TW"},
+    ModeInfo{Mode::S2twp,
+             "s2twp",
+             "simplified Chinese to traditional, Taiwan's characters and phrases",
+             kRead,
+             kText,
+             ChineseStandard,
+             nullptr,
+             {},
+             {},
+             {},
+             HelpExample::None,
+             {},
+             "s2twp.json",
+             "S2TWP"},
+    ModeInfo{Mode::S2hk,
+             "s2hk",
+             "simplified Chinese to traditional, Hong Kong's standard characters",
+             kRead,
+             kText,
+             ChineseStandard,
+             nullptr,
+             {},
+             {},
+             {},
+             HelpExample::None,
+             {},
+             "s2hk.json",
+             "S2HK"},
+    ModeInfo{Mode::Tw2s,
+             "tw2s",
+             "traditional Chinese (Taiwan) to simplified",
+             kRead,
+             kText,
+             ChineseStandard,
+             nullptr,
+             {},
+             {},
+             {},
+             HelpExample::None,
+             {},
+             "tw2s.json",
+             "TW2S"},
+    ModeInfo{Mode::Tw2sp,
+             "tw2sp",
+             "traditional Chinese (Taiwan) to simplified, mainland phrases",
+             kRead,
+             kText,
+             ChineseStandard,
+             nullptr,
+             {},
+             {},
+             {},
+             HelpExample::None,
+             {},
+             "tw2sp.json",
+             "TW2SP"},
+    ModeInfo{Mode::Hk2s,
+             "hk2s",
+             "traditional Chinese (Hong Kong) to simplified",
+             kRead,
+             kText,
+             ChineseStandard,
+             nullptr,
+             {},
+             {},
+             {},
+             HelpExample::None,
+             {},
+             "hk2s.json",
+             "HK2S"},
+    ModeInfo{Mode::T2tw,
+             "t2tw",
+             "traditional Chinese (OpenCC's standard) to Taiwan's",
+             kRead,
+             kText,
+             ChineseStandard,
+             nullptr,
+             {},
+             {},
+             {},
+             HelpExample::None,
+             {},
+             "t2tw.json",
+             "T2TW"},
+    ModeInfo{Mode::Tw2t,
+             "tw2t",
+             "traditional Chinese (Taiwan) to OpenCC's standard",
+             kRead,
+             kText,
+             ChineseStandard,
+             nullptr,
+             {},
+             {},
+             {},
+             HelpExample::None,
+             {},
+             "tw2t.json",
+             "TW2T"},
+    ModeInfo{Mode::T2hk,
+             "t2hk",
+             "traditional Chinese (OpenCC's standard) to Hong Kong's",
+             kRead,
+             kText,
+             ChineseStandard,
+             nullptr,
+             {},
+             {},
+             {},
+             HelpExample::None,
+             {},
+             "t2hk.json",
+             "T2HK"},
+    ModeInfo{Mode::Hk2t,
+             "hk2t",
+             "traditional Chinese (Hong Kong) to OpenCC's standard",
+             kRead,
+             kText,
+             ChineseStandard,
+             nullptr,
+             {},
+             {},
+             {},
+             HelpExample::None,
+             {},
+             "hk2t.json",
+             "HK2T"},
+    ModeInfo{Mode::T2jp,
+             "t2jp",
+             "traditional Chinese characters to Japanese shinjitai",
+             kRead,
+             kText,
+             ChineseStandard,
+             nullptr,
+             {},
+             {},
+             {},
+             HelpExample::None,
+             {},
+             "t2jp.json",
+             "T2JP"},
+    ModeInfo{Mode::Jp2t,
+             "jp2t",
+             "Japanese shinjitai to traditional Chinese characters",
+             kRead,
+             kText,
+             ChineseStandard,
+             nullptr,
+             {},
+             {},
+             {},
+             HelpExample::None,
+             {},
+             "jp2t.json",
+             "JP2T"},
+};
+
+}  // namespace
+
+std::span<const ModeInfo> Modes() {
+  return kModes;
+}
+
+const ModeInfo* FindMode(ConversionMode id) {
+  for (const ModeInfo& mode : kModes)
+    if (mode.id == id) return &mode;
+  return nullptr;
+}
+
+const ModeInfo* FindMode(std::string_view cli_name) {
+  for (const ModeInfo& mode : kModes)
+    if (mode.cli_name == cli_name) return &mode;
+  return nullptr;
+}
+
+Encoding EngineEncoding(const ModeInfo& mode, Encoding working) {
+  return mode.reads == ModeReads::AnyText ? Encoding::Utf8 : working;
+}
+
+}  // namespace tessaly

@@ -1,0 +1,714 @@
+#include "engine/phrase_matcher.h"
+
+#include <opencc/Config.hpp>
+#include <opencc/Conversion.hpp>
+#include <opencc/ConversionChain.hpp>
+#include <opencc/Converter.hpp>
+#include <opencc/DictGroup.hpp>
+#include <opencc/Exception.hpp>
+#include <opencc/Lexicon.hpp>
+#include <opencc/MaxMatchSegmentation.hpp>
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <stdexcept>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+namespace tessaly {
+namespace {
+
+constexpr std::size_t kMaxDicts = 8;
+// Characters OpenCC steps over that are not well-formed UTF-8 carry an index to their bytes
+// from here on; no key holds one.
+constexpr char32_t kRawBase = 0x80000000;
+constexpr int kPairBits = 20;
+
+// OpenCC's length of a character from its first byte; 0 where OpenCC throws.
+constexpr std::array<std::uint8_t, 256> kLeadLength = [] {
+  std::array<std::uint8_t, 256> table{};
+  for (int b = 0; b < 256; ++b) {
+    table[b] = b < 0x80   ? 1
+               : b < 0xC0 ? 0
+               : b < 0xE0 ? 2
+               : b < 0xF0 ? 3
+               : b < 0xF8 ? 4
+               : b < 0xFC ? 5
+               : b < 0xFE ? 6
+                          : 0;
+  }
+  return table;
+}();
+
+bool Continues(unsigned char byte) {
+  return (byte & 0xC0) == 0x80;
+}
+
+// Decodes one shortest-form character of `length` bytes; false for anything else, which then
+// matches no key since every key is well-formed.
+bool DecodeChar(const unsigned char* p, std::size_t length, char32_t& cp) {
+  switch (length) {
+    case 1:
+      cp = p[0];
+      return true;
+    case 2:
+      if (!Continues(p[1])) return false;
+      cp = (char32_t{p[0] & 0x1Fu} << 6) | (p[1] & 0x3Fu);
+      return cp >= 0x80;
+    case 3:
+      if (!Continues(p[1]) || !Continues(p[2])) return false;
+      cp = (char32_t{p[0] & 0x0Fu} << 12) | (char32_t{p[1] & 0x3Fu} << 6) | (p[2] & 0x3Fu);
+      return cp >= 0x800;
+    case 4:
+      if (!Continues(p[1]) || !Continues(p[2]) || !Continues(p[3])) return false;
+      cp = (char32_t{p[0] & 0x07u} << 18) | (char32_t{p[1] & 0x3Fu} << 12) |
+           (char32_t{p[2] & 0x3Fu} << 6) | (p[3] & 0x3Fu);
+      return cp >= 0x10000 && cp <= 0x10FFFF;
+    default:
+      return false;
+  }
+}
+
+// Written by hand rather than with ICU's macros: surrogates must round-trip as the bytes they
+// were read from.
+void AppendUtf8(std::string& out, char32_t cp) {
+  if (cp < 0x80) {
+    out.push_back(static_cast<char>(cp));
+  } else if (cp < 0x800) {
+    const char bytes[] = {static_cast<char>(0xC0 | (cp >> 6)),
+                          static_cast<char>(0x80 | (cp & 0x3F))};
+    out.append(bytes, 2);
+  } else if (cp < 0x10000) {
+    const char bytes[] = {static_cast<char>(0xE0 | (cp >> 12)),
+                          static_cast<char>(0x80 | ((cp >> 6) & 0x3F)),
+                          static_cast<char>(0x80 | (cp & 0x3F))};
+    out.append(bytes, 3);
+  } else {
+    const char bytes[] = {
+        static_cast<char>(0xF0 | (cp >> 18)), static_cast<char>(0x80 | ((cp >> 12) & 0x3F)),
+        static_cast<char>(0x80 | ((cp >> 6) & 0x3F)), static_cast<char>(0x80 | (cp & 0x3F))};
+    out.append(bytes, 4);
+  }
+}
+
+std::size_t Utf8Length(char32_t cp) {
+  return cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4;
+}
+
+// A key, or a proper prefix of one, as a node of a trie kept in a hash: its parent node and last
+// character identify it, so a probe needs no string compare.
+struct Node {
+  std::uint32_t parent = 0;
+  char32_t last = 0;
+  std::uint32_t values = 0;  // first of popcount(is_key) values, in dictionary order
+  std::uint8_t length = 0;
+  std::uint8_t is_key = 0;  // bit d: dictionary d has this key
+  std::uint8_t longer = 0;  // bit d: dictionary d has a longer key starting with this one
+};
+
+struct Value {
+  std::uint32_t cps = 0;
+  std::uint32_t utf8 = 0;
+  std::uint16_t cp_length = 0;
+  std::uint16_t utf8_length = 0;
+};
+
+// Dictionaries tried in order; the first with any match gives its longest one, as OpenCC's
+// DictGroup does. `first[found]` is that first dictionary among those in `found`.
+struct Group {
+  std::uint8_t mask = 0;
+  std::uint8_t size = 0;
+  std::array<std::uint8_t, kMaxDicts> order{};
+  std::array<std::uint8_t, 256> first{};
+  // Bit c: BMP character c starts a key of the group; 8 KiB, so a step whose dictionaries are
+  // small passes over most characters without touching a larger table.
+  std::array<std::uint64_t, 0x10000 / 64> starts{};
+
+  bool MayStart(char32_t c) const { return c >= 0x10000 || (starts[c / 64] >> (c % 64) & 1); }
+
+  void Add(std::uint8_t dict) {
+    if (mask & (1u << dict)) return;  // a repeat is never reached
+    mask |= 1u << dict;
+    order[size++] = dict;
+    for (unsigned found = 1; found < 256; ++found)
+      if ((found >> dict & 1) && !(found & Before(dict))) first[found] = dict;
+  }
+
+  // The dictionaries tried before `dict`.
+  unsigned Before(std::uint8_t dict) const {
+    unsigned before = 0;
+    for (std::size_t i = 0; i < size && order[i] != dict; ++i) before |= 1u << order[i];
+    return before;
+  }
+
+  Group Without(std::uint8_t dict) const {
+    Group group;
+    for (std::size_t i = 0; i < size; ++i)
+      if (order[i] != dict) group.Add(order[i]);
+    return group;
+  }
+};
+
+constexpr std::array<std::uint8_t, 256> kBitCount = [] {
+  std::array<std::uint8_t, 256> table{};
+  for (unsigned i = 1; i < 256; ++i) table[i] = static_cast<std::uint8_t>(table[i / 2] + (i & 1));
+  return table;
+}();
+
+// What a BMP character's node says, kept inline so that most positions need no other table.
+struct BmpEntry {
+  std::uint32_t node = 0;
+  std::uint8_t is_key = 0;
+  std::uint8_t longer = 0;
+};
+
+struct Match {
+  std::uint32_t length = 0;
+  const Value* value = nullptr;
+};
+
+std::uint64_t Mix(std::uint64_t a, std::uint64_t b) {
+  return ((a << 21) ^ b) * 0x9E3779B97F4A7C15u;
+}
+
+}  // namespace
+
+struct PhraseMatcher::Tables {
+  std::vector<BmpEntry> bmp = std::vector<BmpEntry>(0x10000);
+  std::vector<std::uint64_t> pairs = std::vector<std::uint64_t>((1u << kPairBits) / 64);
+  std::vector<std::uint32_t> slots;  // nodes other than BMP chars, by Mix(parent, last)
+  int shift = 64;
+  std::vector<Node> nodes = std::vector<Node>(1);  // node 0: the root, or none
+  std::vector<Value> values;
+  std::u32string cp_pool;
+  std::string utf8_pool;
+  Group segmentation;
+  std::vector<Group> steps;
+  // The first step for a run of characters that start no phrase of the segmentation's single
+  // dictionary, which then cannot match there either.
+  Group first_step_unmatched;
+  bool ascii_inert = true;              // no key holds an ASCII character
+  bool first_step_repeats_seg = false;  // the first step's first dictionary is the segmentation's
+
+  static std::size_t PairBit(char32_t a, char32_t b) {
+    return static_cast<std::size_t>(Mix(a + 0x9E37u, b) >> (64 - kPairBits));
+  }
+
+  bool PairMayStart(char32_t a, char32_t b) const {
+    const std::size_t bit = PairBit(a, b);
+    return (pairs[bit / 64] >> (bit % 64)) & 1;
+  }
+
+  std::uint32_t Child(std::uint32_t parent, char32_t c) const {
+    const std::size_t mask = slots.size() - 1;
+    for (std::size_t i = Mix(parent, c) >> shift;; i = (i + 1) & mask) {
+      const std::uint32_t node = slots[i];
+      if (node == 0 || (nodes[node].parent == parent && nodes[node].last == c)) return node;
+    }
+  }
+
+  std::uint32_t Single(char32_t c) const {
+    if (c < 0x10000) return bmp[c].node;
+    return c < 0x110000 ? Child(0, c) : 0;
+  }
+
+  const Value& ValueOf(const Node& node, unsigned dict) const {
+    return values[node.values + kBitCount[node.is_key & ((1u << dict) - 1)]];
+  }
+
+  // The group's match at the start of `s`, OpenCC's DictGroup::MatchPrefix.
+  Match Longest(const char32_t* s, std::size_t n, const Group& group) const {
+    if (!group.MayStart(s[0])) return {};
+    std::uint32_t node = 0;
+    unsigned is_key = 0;
+    unsigned longer = 0;
+    if (s[0] < 0x10000) {
+      const BmpEntry entry = bmp[s[0]];
+      node = entry.node;
+      is_key = entry.is_key;
+      longer = entry.longer;
+    } else if (s[0] < 0x110000) {
+      node = Child(0, s[0]);
+      is_key = nodes[node].is_key;
+      longer = nodes[node].longer;
+    }
+    unsigned found = is_key & group.mask;
+    if (!(longer & group.mask) || n == 1 || !PairMayStart(s[0], s[1])) {
+      if (found == 0) return {};
+      const unsigned dict = group.first[found];
+      return {1, &ValueOf(nodes[node], dict)};
+    }
+    std::array<std::uint32_t, kMaxDicts> best{};
+    for (unsigned m = found; m != 0; m &= m - 1) best[std::countr_zero(m)] = node;
+    for (std::size_t k = 1; k < n; ++k) {
+      node = Child(node, s[k]);
+      if (node == 0) break;
+      const Node& at = nodes[node];
+      const unsigned here = at.is_key & group.mask;
+      for (unsigned m = here; m != 0; m &= m - 1) best[std::countr_zero(m)] = node;
+      found |= here;
+      if (!(at.longer & group.mask)) break;
+    }
+    if (found == 0) return {};
+    const unsigned dict = group.first[found];
+    const Node& at = nodes[best[dict]];
+    return {at.length, &ValueOf(at, dict)};
+  }
+};
+
+namespace {
+
+using Tables = PhraseMatcher::Tables;
+
+// ---------------------------------------------------------------------------------------------
+// Compiling a configuration's dictionaries.
+
+[[noreturn]] void Unavailable(const std::string& config, const std::string& why) {
+  throw ChineseMappingUnavailable("cannot load " + config + ": " + why);
+}
+
+std::u32string StrictDecode(const std::string& config, const std::string& text) {
+  std::u32string cps;
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  for (std::size_t pos = 0; pos < text.size();) {
+    const std::size_t length = kLeadLength[p[pos]];
+    char32_t cp = 0;
+    if (length == 0 || pos + length > text.size() || !DecodeChar(p + pos, length, cp) || cp == 0)
+      Unavailable(config, "a dictionary holds text that is not UTF-8: " + text);
+    cps.push_back(cp);
+    pos += length;
+  }
+  return cps;
+}
+
+class Compiler {
+ public:
+  Compiler(std::string config, Tables& tables) : config_(std::move(config)), t_(tables) {
+    Rehash(1024);
+  }
+
+  void Add(const opencc::ConverterPtr& converter) {
+    const auto segmentation =
+        std::dynamic_pointer_cast<opencc::MaxMatchSegmentation>(converter->GetSegmentation());
+    if (!segmentation) Unavailable(config_, "its segmentation is not maximum match");
+    Flatten(segmentation->GetDict(), t_.segmentation);
+    for (const opencc::ConversionPtr& conversion :
+         converter->GetConversionChain()->GetConversions())
+      Flatten(conversion->GetDict(), t_.steps.emplace_back());
+    for (std::size_t d = 0; d < leaves_.size(); ++d) AddLexicon(*leaves_[d], d);
+    Finish();
+  }
+
+ private:
+  void Flatten(const opencc::DictPtr& dict, Group& group) {
+    if (const auto nested = std::dynamic_pointer_cast<opencc::DictGroup>(dict)) {
+      for (const opencc::DictPtr& inner : nested->GetDicts()) Flatten(inner, group);
+      return;
+    }
+    auto found = std::find(leaves_.begin(), leaves_.end(), dict.get());
+    if (found == leaves_.end()) {
+      if (leaves_.size() == kMaxDicts) Unavailable(config_, "too many dictionaries");
+      found = leaves_.insert(leaves_.end(), dict.get());
+    }
+    group.Add(static_cast<std::uint8_t>(found - leaves_.begin()));
+  }
+
+  // The node of the key's first `length` characters, added with its prefixes as needed; the
+  // final tables are filled as it goes, growing the hash at half full.
+  std::uint32_t NodeFor(const std::u32string& key, std::size_t length) {
+    std::uint32_t parent = 0;
+    for (std::size_t k = 1; k <= length; ++k) {
+      const char32_t c = key[k - 1];
+      std::uint32_t node = k == 1 ? t_.Single(c) : t_.Child(parent, c);
+      if (node == 0) {
+        node = static_cast<std::uint32_t>(t_.nodes.size());
+        Node added;
+        added.parent = parent;
+        added.last = c;
+        added.length = static_cast<std::uint8_t>(k);
+        t_.nodes.push_back(added);
+        Index(node);
+      }
+      parent = node;
+    }
+    return parent;
+  }
+
+  void Index(std::uint32_t i) {
+    const Node& node = t_.nodes[i];
+    if (node.length == 1 && node.last < 0x10000) {
+      t_.bmp[node.last].node = i;
+      return;
+    }
+    if (2 * t_.nodes.size() > t_.slots.size()) {
+      Rehash(std::max<std::size_t>(1024, 2 * t_.slots.size()));
+      return;
+    }
+    const std::size_t mask = t_.slots.size() - 1;
+    std::size_t slot = Mix(node.parent, node.last) >> t_.shift;
+    while (t_.slots[slot] != 0) slot = (slot + 1) & mask;
+    t_.slots[slot] = i;
+  }
+
+  void Rehash(std::size_t size) {
+    t_.slots.assign(size, 0);
+    t_.shift = 64 - std::countr_zero(size);
+    for (std::uint32_t i = 1; i < t_.nodes.size(); ++i) Index(i);
+  }
+
+  void AddLexicon(const opencc::Dict& dict, std::size_t d) {
+    const auto bit = static_cast<std::uint8_t>(1u << d);
+    for (const auto& entry : *dict.GetLexicon()) {
+      const std::u32string key = StrictDecode(config_, entry->Key());
+      if (key.empty() || key.size() > 255) Unavailable(config_, "a key of unusual length");
+      if (std::any_of(key.begin(), key.end(), [](char32_t c) { return c < 0x80; }))
+        t_.ascii_inert = false;
+      for (std::size_t k = 1; k < key.size(); ++k) t_.nodes[NodeFor(key, k)].longer |= bit;
+      const std::uint32_t node = NodeFor(key, key.size());
+      if (t_.nodes[node].is_key & bit) continue;
+      t_.nodes[node].is_key |= bit;
+      entries_.push_back(
+          {node, static_cast<std::uint8_t>(d), static_cast<std::uint32_t>(texts_.size())});
+      texts_.push_back(entry->GetDefault());
+    }
+  }
+
+  void Finish() {
+    std::sort(entries_.begin(), entries_.end());
+    std::uint32_t last_node = 0;
+    for (const auto& [node, d, index] : entries_) {
+      const std::string& text = texts_[index];
+      if (node != last_node) t_.nodes[node].values = static_cast<std::uint32_t>(t_.values.size());
+      last_node = node;
+      const std::u32string cps = StrictDecode(config_, text);
+      Value value;
+      value.cps = static_cast<std::uint32_t>(t_.cp_pool.size());
+      value.cp_length = static_cast<std::uint16_t>(cps.size());
+      value.utf8 = static_cast<std::uint32_t>(t_.utf8_pool.size());
+      value.utf8_length = static_cast<std::uint16_t>(text.size());
+      t_.cp_pool += cps;
+      t_.utf8_pool += text;
+      t_.values.push_back(value);
+    }
+    for (std::uint32_t i = 1; i < t_.nodes.size(); ++i) {
+      const Node& node = t_.nodes[i];
+      if (node.length == 1 && node.last < 0x10000)
+        t_.bmp[node.last] = {i, node.is_key, node.longer};
+      if (node.length == 2) {
+        const std::size_t bit = Tables::PairBit(t_.nodes[node.parent].last, node.last);
+        t_.pairs[bit / 64] |= std::uint64_t{1} << (bit % 64);
+      }
+    }
+    if (!t_.steps.empty()) {
+      t_.first_step_repeats_seg =
+          t_.segmentation.size == 1 && t_.steps.front().order[0] == t_.segmentation.order[0];
+      t_.first_step_unmatched = t_.segmentation.size == 1
+                                    ? t_.steps.front().Without(t_.segmentation.order[0])
+                                    : t_.steps.front();
+    }
+    MarkStarts(t_.segmentation);
+    MarkStarts(t_.first_step_unmatched);
+    for (Group& step : t_.steps) MarkStarts(step);
+  }
+
+  void MarkStarts(Group& group) const {
+    for (char32_t c = 0; c < 0x10000; ++c)
+      if ((t_.bmp[c].is_key | t_.bmp[c].longer) & group.mask)
+        group.starts[c / 64] |= std::uint64_t{1} << (c % 64);
+  }
+
+  const std::string config_;
+  Tables& t_;
+  std::vector<const opencc::Dict*> leaves_;
+  struct Entry {
+    std::uint32_t node;
+    std::uint8_t dict;
+    std::uint32_t text;
+    bool operator<(const Entry& other) const {
+      return std::tie(node, dict) < std::tie(other.node, other.dict);
+    }
+  };
+  std::vector<Entry> entries_;
+  std::vector<std::string> texts_;
+};
+
+std::unique_ptr<const Tables> Compile(const std::string& config) {
+  opencc::ConverterPtr converter;
+  try {
+    converter = opencc::Config().NewFromFile(config);
+  } catch (const opencc::Exception& e) {  // not a std::exception
+    Unavailable(config, e.what());
+  } catch (const std::exception& e) {
+    Unavailable(config, e.what());
+  }
+  auto tables = std::make_unique<Tables>();
+  Compiler(config, *tables).Add(converter);
+  return tables;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Converting.
+
+// A call's own buffers, so one matcher serves any number of threads.
+struct Workspace {
+  std::vector<char32_t> text;
+  std::vector<std::string_view> raw;
+  std::array<std::vector<char32_t>, 2> steps;
+};
+
+struct Span {
+  const char32_t* data;
+  std::size_t size;
+};
+
+void AppendChar(std::string& out, char32_t cp, const Workspace& w) {
+  if (cp >= kRawBase) {
+    out.append(w.raw[cp - kRawBase]);
+  } else {
+    AppendUtf8(out, cp);
+  }
+}
+
+std::size_t SourceBytes(Span span, const Workspace& w) {
+  std::size_t bytes = 0;
+  for (std::size_t i = 0; i < span.size; ++i) {
+    const char32_t cp = span.data[i];
+    bytes += cp >= kRawBase ? w.raw[cp - kRawBase].size() : Utf8Length(cp);
+  }
+  return bytes;
+}
+
+void StepToChars(const Tables& t, Span in, const Group& group, std::vector<char32_t>& out) {
+  for (std::size_t i = 0; i < in.size;) {
+    const Match match = t.Longest(in.data + i, in.size - i, group);
+    if (match.length == 0) {
+      out.push_back(in.data[i++]);
+      continue;
+    }
+    const char32_t* value = t.cp_pool.data() + match.value->cps;
+    out.insert(out.end(), value, value + match.value->cp_length);
+    i += match.length;
+  }
+}
+
+void StepToUtf8(const Tables& t, Span in, const Group& group, const Workspace& w,
+                std::string& out) {
+  for (std::size_t i = 0; i < in.size;) {
+    const Match match = t.Longest(in.data + i, in.size - i, group);
+    if (match.length == 0) {
+      AppendChar(out, in.data[i++], w);
+      continue;
+    }
+    out.append(t.utf8_pool, match.value->utf8, match.value->utf8_length);
+    i += match.length;
+  }
+}
+
+// One segment through the conversion chain, each step's output the next one's input.
+void ConvertSegment(const Tables& t, Span segment, const Value* key_value, Workspace& w,
+                    std::string& out) {
+  std::size_t first = 0;
+  if (key_value != nullptr && t.first_step_repeats_seg) {
+    if (t.steps.size() == 1) {
+      out.append(t.utf8_pool, key_value->utf8, key_value->utf8_length);
+      return;
+    }
+    segment = {t.cp_pool.data() + key_value->cps, key_value->cp_length};
+    first = 1;
+  }
+  if (t.steps.empty()) {
+    for (std::size_t i = 0; i < segment.size; ++i) AppendChar(out, segment.data[i], w);
+    return;
+  }
+  auto group = [&](std::size_t k) -> const Group& {
+    return k == 0 && key_value == nullptr ? t.first_step_unmatched : t.steps[k];
+  };
+  for (std::size_t k = first; k + 1 < t.steps.size(); ++k) {
+    std::vector<char32_t>& next = w.steps[k & 1];
+    next.clear();
+    StepToChars(t, segment, group(k), next);
+    segment = {next.data(), next.size()};
+  }
+  StepToUtf8(t, segment, group(t.steps.size() - 1), w, out);
+}
+
+// Decodes from `pos` up to the next ASCII character when ASCII is inert, or to the end; returns
+// where it stopped.
+std::size_t Decode(const Tables& t, std::string_view text, std::size_t pos, Workspace& w) {
+  w.text.clear();
+  w.raw.clear();
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  while (pos < text.size()) {
+    const unsigned char lead = p[pos];
+    if (lead < 0x80) {
+      if (t.ascii_inert) break;
+      w.text.push_back(lead);
+      ++pos;
+      continue;
+    }
+    const std::size_t length = kLeadLength[lead];
+    if (length == 0)
+      throw std::invalid_argument("invalid UTF-8: no character starts with this byte");
+    char32_t cp = 0;
+    if (pos + length <= text.size() && DecodeChar(p + pos, length, cp)) {
+      pos += length;
+    } else {
+      const std::size_t taken = std::min(length, text.size() - pos);
+      cp = kRawBase + static_cast<char32_t>(w.raw.size());
+      w.raw.push_back(text.substr(pos, taken));
+      pos += taken;
+    }
+    w.text.push_back(cp);
+  }
+  return pos;
+}
+
+std::size_t AsciiEnd(std::string_view text, std::size_t pos) {
+  constexpr std::uint64_t kHighBits = 0x8080808080808080u;
+  while (pos + 8 <= text.size()) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, text.data() + pos, 8);
+    if (word & kHighBits) break;
+    pos += 8;
+  }
+  while (pos < text.size() && static_cast<unsigned char>(text[pos]) < 0x80) ++pos;
+  return pos;
+}
+
+// Segments a decoded run as OpenCC's MaxMatchSegmentation does: a dictionary phrase is a
+// segment, and a run of characters that start none is one.
+template <typename Out>
+void ConvertRun(const Tables& t, Workspace& w, Out& out) {
+  const char32_t* s = w.text.data();
+  const std::size_t n = w.text.size();
+  std::size_t unmatched = 0;
+  auto flush_unmatched = [&](std::size_t end) {
+    if (unmatched == end) return;
+    const Span span{s + unmatched, end - unmatched};
+    out.Unmatched(Out::kCountsBytes ? SourceBytes(span, w) : 0,
+                  [&](std::string& into) { ConvertSegment(t, span, nullptr, w, into); });
+  };
+  for (std::size_t i = 0; i < n;) {
+    const Match match = t.Longest(s + i, n - i, t.segmentation);
+    if (match.length == 0) {
+      ++i;
+      continue;
+    }
+    flush_unmatched(i);
+    const Span span{s + i, match.length};
+    out.Matched(Out::kCountsBytes ? SourceBytes(span, w) : 0,
+                [&](std::string& into) { ConvertSegment(t, span, match.value, w, into); });
+    i += match.length;
+    unmatched = i;
+  }
+  flush_unmatched(n);
+}
+
+template <typename Out>
+void Run(const Tables& t, std::string_view text, Out& out) {
+  Workspace w;
+  for (std::size_t pos = 0; pos < text.size();) {
+    if (t.ascii_inert && static_cast<unsigned char>(text[pos]) < 0x80) {
+      const std::size_t end = AsciiEnd(text, pos);
+      out.Inert(text.substr(pos, end - pos));
+      pos = end;
+      continue;
+    }
+    pos = Decode(t, text, pos, w);
+    ConvertRun(t, w, out);
+  }
+}
+
+class TextOut {
+ public:
+  static constexpr bool kCountsBytes = false;
+  explicit TextOut(std::string& out) : out_(out) {}
+  void Inert(std::string_view bytes) { out_.append(bytes); }
+  template <typename Fill>
+  void Unmatched(std::size_t, Fill&& fill) {
+    fill(out_);
+  }
+  template <typename Fill>
+  void Matched(std::size_t, Fill&& fill) {
+    fill(out_);
+  }
+
+ private:
+  std::string& out_;
+};
+
+// Unmatched characters, inert ones included, gather into one piece until a phrase comes, as they
+// gather into one segment in OpenCC.
+class PieceOut {
+ public:
+  static constexpr bool kCountsBytes = true;
+  explicit PieceOut(const MappedPieceSink& sink) : sink_(sink) {}
+  void Inert(std::string_view bytes) {
+    pending_bytes_ += bytes.size();
+    pending_.append(bytes);
+  }
+  template <typename Fill>
+  void Unmatched(std::size_t source_bytes, Fill&& fill) {
+    pending_bytes_ += source_bytes;
+    fill(pending_);
+  }
+  template <typename Fill>
+  void Matched(std::size_t source_bytes, Fill&& fill) {
+    Flush();
+    phrase_.clear();
+    fill(phrase_);
+    sink_(source_bytes, phrase_);
+  }
+  void Flush() {
+    if (pending_bytes_ == 0) return;
+    sink_(pending_bytes_, pending_);
+    pending_bytes_ = 0;
+    pending_.clear();
+  }
+
+ private:
+  const MappedPieceSink& sink_;
+  std::size_t pending_bytes_ = 0;
+  std::string pending_;
+  std::string phrase_;
+};
+
+}  // namespace
+
+PhraseMatcher::PhraseMatcher(std::unique_ptr<const Tables> tables) : tables_(std::move(tables)) {}
+
+PhraseMatcher::~PhraseMatcher() = default;
+
+// A failed load is not remembered, so a later call tries again.
+std::shared_ptr<const PhraseMatcher> PhraseMatcher::Load(std::string_view config) {
+  static std::mutex mutex;
+  static std::map<std::string, std::shared_ptr<const PhraseMatcher>, std::less<>> loaded;
+  const std::lock_guard lock(mutex);
+  if (const auto found = loaded.find(config); found != loaded.end()) return found->second;
+  const std::string name(config);
+  auto matcher = std::make_shared<const PhraseMatcher>(Compile(name));
+  loaded.emplace(name, matcher);
+  return matcher;
+}
+
+std::string PhraseMatcher::Convert(std::string_view utf8) const {
+  std::string converted;
+  converted.reserve(utf8.size() + utf8.size() / 8);
+  TextOut out(converted);
+  Run(*tables_, utf8, out);
+  return converted;
+}
+
+void PhraseMatcher::Map(std::string_view utf8, const MappedPieceSink& sink) const {
+  PieceOut out(sink);
+  Run(*tables_, utf8, out);
+  out.Flush();
+}
+
+}  // namespace tessaly

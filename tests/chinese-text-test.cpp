@@ -1,0 +1,82 @@
+#include "engine/chinese_text.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "engine/modes.h"
+#include "engine/pipeline.h"
+#include "engine/text_boundary.h"
+#include "tests/test_support.h"
+
+namespace tessaly {
+namespace {
+
+// Pieces that make phrases of the dictionaries meet line breaks, zero bytes, characters GBK and
+// BIG5 lack and characters beyond the BMP.
+constexpr const char* kPieces[] = {
+    "头发", "干燥", "软件", "鼠标", "里面", "為什麼", "網路", "藝術", "中华人民共和国",
+    "发",   "干",   "\n",   "\r\n", " ",    "a",      "\0",   "😀",    "한",
+    "ก",    "𠮷",   "简体", "繁體", "着"};
+
+std::string RandomText(std::mt19937& random) {
+  std::string text;
+  for (int i = random() % 30; i > 0; --i) {
+    const std::string_view piece = kPieces[random() % std::size(kPieces)];
+    text += piece.empty() ? std::string(1, '\0') : std::string(piece);
+  }
+  return text;
+}
+
+struct Case {
+  ConversionMode mode;
+  Encoding encoding;
+};
+
+class ChineseTextTest : public ::testing::TestWithParam<Case> {};
+
+// The matcher on the UTF-8 itself gives what the mode gives through the working encoding, losses
+// included, whatever the cut into blocks at line breaks.
+TEST_P(ChineseTextTest, MatchesTheModeThroughTheEncoding) {
+  const ModeInfo& mode = *FindMode(GetParam().mode);
+  const Encoding encoding = GetParam().encoding;
+  testing::RecordingReporter reporter;
+  ConversionContext context{reporter};
+  context.encoding = encoding;
+  const ChineseTextConversion conversion(mode.opencc_config, mode.routine, encoding, reporter);
+  std::mt19937 random(static_cast<unsigned>(mode.id) * 7 + static_cast<unsigned>(encoding));
+  for (int round = 0; round < 400; ++round) {
+    const std::string text = RandomText(random);
+    const AnsiInput input = Utf8TextToAnsi(text, LineBreaks::AsIs, encoding);
+    const ConversionResult whole =
+        RunConversion({input.text, mode.id, {}, SeparatorStyle::SeparatorNone}, context);
+    const std::string expected = AnsiToUtf8Text(whole.text, LineBreaks::AsIs, encoding);
+
+    std::string out;
+    LossReport losses;
+    const std::size_t cut = text.find('\n', random() % (text.size() + 1));
+    const std::size_t first = cut == std::string::npos ? text.size() : cut + 1;
+    conversion.Convert(std::string_view(text).substr(0, first), 0, out, losses);
+    conversion.Convert(std::string_view(text).substr(first), first, out, losses);
+    ASSERT_EQ(out, expected) << "round " << round;
+    ASSERT_EQ(losses[LossKind::Unmappable].count, input.substituted) << "round " << round;
+    if (input.substituted != 0) {
+      ASSERT_EQ(losses[LossKind::Unmappable].first_offset, input.first_substituted);
+    }
+  }
+  EXPECT_TRUE(reporter.faults.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ModesAndEncodings, ChineseTextTest,
+    ::testing::Values(Case{ConversionMode::SimplifiedToTraditional, Encoding::Gbk},
+                      Case{ConversionMode::TraditionalToSimplified, Encoding::Gbk},
+                      Case{ConversionMode::S2twp, Encoding::Gbk},
+                      Case{ConversionMode::S2hk, Encoding::Big5},
+                      Case{ConversionMode::TraditionalToSimplified, Encoding::Big5},
+                      Case{ConversionMode::T2jp, Encoding::ShiftJis},
+                      Case{ConversionMode::SimplifiedToTraditional, Encoding::Utf8},
+                      Case{ConversionMode::Tw2sp, Encoding::Gb18030}));
+
+}  // namespace
+}  // namespace tessaly
