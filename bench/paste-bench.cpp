@@ -11,7 +11,6 @@
 #include <QCommandLineParser>
 #include <QElapsedTimer>
 #include <QMessageBox>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
@@ -21,6 +20,7 @@
 
 #include "engine/conversion.h"
 #include "ui/box_text.h"
+#include "ui/dialog_text_edit.h"
 #include "ui/huge_pages.h"
 #include "ui/main_dialog.h"
 
@@ -85,7 +85,7 @@ class BoxPrinter {
 };
 
 // The engine's share of the conversion, for comparison, and whether the window shows its result.
-void CompareWithEngine(QWidget& dialog, const QPlainTextEdit& output, qsizetype bytes,
+void CompareWithEngine(QWidget& dialog, const tessaly::ui::DialogTextEdit& output, qsizetype bytes,
                        const Options& options) try {
   tessaly::ConversionRequest request;
   request.input = tessaly::ui::BoxTextToAnsi(SampleText(bytes, options.line_length));
@@ -99,7 +99,7 @@ void CompareWithEngine(QWidget& dialog, const QPlainTextEdit& output, qsizetype 
   timer.start();
   const auto result = tessaly::RunConversion(request, tessaly::ConversionContext{silent}).text;
   std::printf("  engine alone %lld ms", static_cast<long long>(timer.elapsed()));
-  if (output.document()->isEmpty()) {
+  if (output.toPlainText().isEmpty()) {
     std::printf("; the output box stays empty\n");
   } else {
     const bool same = tessaly::ui::BoxTextToAnsi(output.toPlainText()) == result;
@@ -110,7 +110,7 @@ void CompareWithEngine(QWidget& dialog, const QPlainTextEdit& output, qsizetype 
 }
 
 // After a large paste and conversion, a small conversion in the same window.
-void CheckStillConverts(QWidget& dialog, QPlainTextEdit& input, QPlainTextEdit& output) {
+void CheckStillConverts(QWidget& dialog, tessaly::ui::DialogTextEdit& input, tessaly::ui::DialogTextEdit& output) {
   input.setPlainText(QStringLiteral("ab"));
   Child<QRadioButton>(dialog, QStringLiteral("modeHexEncode")).click();
   Child<QPushButton>(dialog, QStringLiteral("convertButton")).click();
@@ -126,8 +126,8 @@ void Measure(double mebibytes, const Options& options) {
   MainDialog dialog;
   dialog.show();
   ShowNow(dialog);
-  auto& input = Child<QPlainTextEdit>(dialog, QStringLiteral("inputBox"));
-  auto& output = Child<QPlainTextEdit>(dialog, QStringLiteral("outputBox"));
+  auto& input = Child<tessaly::ui::DialogTextEdit>(dialog, QStringLiteral("inputBox"));
+  auto& output = Child<tessaly::ui::DialogTextEdit>(dialog, QStringLiteral("outputBox"));
   Child<QRadioButton>(dialog, options.mode).click();
   if (options.keep_line_breaks) {
     Child<QCheckBox>(dialog, QStringLiteral("deleteLineBreaks")).setChecked(false);
@@ -155,7 +155,7 @@ void Measure(double mebibytes, const Options& options) {
                               : "one line",
       static_cast<long long>(paste_ms), static_cast<long long>(convert_ms),
       static_cast<long long>(paste_ms + convert_ms),
-      static_cast<long long>(output.document()->characterCount() - 1), PeakMebibytes());
+      static_cast<long long>(output.characterCount() - 1), PeakMebibytes());
   std::fflush(stdout);
   QApplication::clipboard()->clear();
   CompareWithEngine(dialog, output, bytes, options);

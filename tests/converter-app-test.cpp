@@ -2,13 +2,13 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QMessageBox>
-#include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
 
 #include "tests/ui-helpers.h"
 #include "ui/converter_app.h"
+#include "ui/dialog_text_edit.h"
 #include "ui/main_dialog.h"
 
 using tessaly::ui::ConverterApp;
@@ -40,7 +40,7 @@ class ConverterAppTest : public QObject {
     bool initial_state = false;
     bool open_after_no = false;
     ModalWatcher<MainDialog> watcher([&](MainDialog& dialog) {
-      auto* input = dialog.findChild<QPlainTextEdit*>(QStringLiteral("inputBox"));
+      auto* input = dialog.findChild<tessaly::ui::DialogTextEdit*>(QStringLiteral("inputBox"));
       initial_state = input->toPlainText().isEmpty() &&
                       dialog.findChild<QCheckBox*>(QStringLiteral("deleteSpaces"))->isChecked();
       Answer(QMessageBox::No, dialog);

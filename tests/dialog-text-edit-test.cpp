@@ -1,6 +1,7 @@
 // The window's text box on its own: its direct paste against the toolkit's, and its limits.
 #include <QApplication>
 #include <QClipboard>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
@@ -12,8 +13,11 @@
 #include "tests/ui-helpers.h"
 #include "ui/box_text.h"
 #include "ui/dialog_text_edit.h"
+#include "ui/text_rows.h"
 
+using tessaly::ui::CharAdvances;
 using tessaly::ui::DialogTextEdit;
+using tessaly::ui::TextRows;
 
 namespace {
 
@@ -38,6 +42,10 @@ void Select(QPlainTextEdit& box, int anchor, int position) {
   box.setTextCursor(cursor);
 }
 
+void Select(DialogTextEdit& box, int anchor, int position) {
+  box.Select(anchor, position);
+}
+
 // The text, cursor and selection a box shows.
 QString State(const QPlainTextEdit& box) {
   const QTextCursor cursor = box.textCursor();
@@ -45,6 +53,50 @@ QString State(const QPlainTextEdit& box) {
       .arg(box.toPlainText())
       .arg(cursor.anchor())
       .arg(cursor.position());
+}
+
+QString State(const DialogTextEdit& box) {
+  return QStringLiteral("%1|%2-%3").arg(box.toPlainText()).arg(box.Anchor()).arg(box.Position());
+}
+
+// The rows as [start, end) pairs, for comparing two wrappings.
+QList<QPair<qsizetype, qsizetype>> RowList(const TextRows& rows, QStringView text) {
+  QList<QPair<qsizetype, qsizetype>> list;
+  for (qsizetype row = 0; row < rows.Count(); ++row) list.append({rows.Start(row), rows.End(text, row)});
+  return list;
+}
+
+// What a key does, written as a short name for the tables.
+struct Key {
+  const char* name;
+  Qt::Key key;
+  Qt::KeyboardModifiers modifiers;
+};
+
+constexpr Key kKeys[] = {
+    {"<", Qt::Key_Left, Qt::NoModifier},         {">", Qt::Key_Right, Qt::NoModifier},
+    {"S<", Qt::Key_Left, Qt::ShiftModifier},     {"S>", Qt::Key_Right, Qt::ShiftModifier},
+    {"BS", Qt::Key_Backspace, Qt::NoModifier},   {"DEL", Qt::Key_Delete, Qt::NoModifier},
+    {"C-HOME", Qt::Key_Home, Qt::ControlModifier}, {"C-END", Qt::Key_End, Qt::ControlModifier},
+    {"S-C-END", Qt::Key_End, Qt::ShiftModifier | Qt::ControlModifier},
+    {"C-A", Qt::Key_A, Qt::ControlModifier},     {"C-Z", Qt::Key_Z, Qt::ControlModifier},
+    {"C-X", Qt::Key_X, Qt::ControlModifier},     {"C-V", Qt::Key_V, Qt::ControlModifier},
+};
+
+// Plays "keys" (names from kKeys, anything else typed as text) into a box.
+void Play(QWidget& box, const QString& keys) {
+  for (const QString& step : keys.split(u' ', Qt::SkipEmptyParts)) {
+    const auto known = std::find_if(std::begin(kKeys), std::end(kKeys),
+                                    [&](const Key& key) { return step == QLatin1String(key.name); });
+    if (known != std::end(kKeys)) {
+      QTest::keyClick(&box, known->key, known->modifiers);
+    } else {
+      for (const QChar c : step) {  // as an input method sends it: a key with text
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(&box, &press);
+      }
+    }
+  }
 }
 
 }  // namespace
@@ -118,12 +170,14 @@ class DialogTextEditTest : public QObject {
     QFETCH(QString, pasted);
     DialogTextEdit box;
     QPlainTextEdit reference;
-    for (QPlainTextEdit* edit : {static_cast<QPlainTextEdit*>(&box), &reference}) {
-      edit->setPlainText(before);
-      Select(*edit, anchor, position);
+    const auto paste_into = [&](auto& edit) {
+      edit.setPlainText(before);
+      Select(edit, anchor, position);
       QApplication::clipboard()->setMimeData(MakeMime(static_cast<Clip>(clip), pasted).release());
-      edit->paste();
-    }
+      edit.paste();
+    };
+    paste_into(box);
+    paste_into(reference);
     QCOMPARE(State(box), State(reference));
     box.undo();
     reference.undo();
@@ -175,6 +229,136 @@ class DialogTextEditTest : public QObject {
         refused.at(0).at(0).toString(),
         QStringLiteral("粘贴后会有一行长达 %1 个字符,超出文本框能显示的 10 个字符").arg(too_long));
     QCOMPARE(box.toPlainText(), before);
+  }
+
+  void boxTextAsTheToolkitsDocument_data() {
+    QTest::addColumn<QString>("text");
+    QTest::newRow("plain") << QStringLiteral("abc 你好");
+    QTest::newRow("CR LF, CR, LF") << QStringLiteral("a\r\nb\rc\nd\r\r\n");
+    QTest::newRow("separators") << QStringLiteral("a\u2028b\u2029c");
+    QTest::newRow("frame marks") << QStringLiteral("a\uFDD0b\uFDD1c");
+    QTest::newRow("no-break space") << QStringLiteral("a\u00A0b");
+    QTest::newRow("lone CR at the end") << QStringLiteral("ab\r");
+    QTest::newRow("surrogates and controls") << QStringLiteral("\U0001F600\t\x01x");
+  }
+
+  // The box holds a text as QPlainTextEdit's document gives it back.
+  void boxTextAsTheToolkitsDocument() {
+    QFETCH(QString, text);
+    QTextDocument document;
+    document.setPlainText(text);
+    QCOMPARE(tessaly::ui::AsBoxText(text), document.toPlainText());
+    DialogTextEdit box;
+    box.setPlainText(text);
+    QCOMPARE(box.toPlainText(), document.toPlainText());
+    QCOMPARE(box.characterCount(), document.characterCount());
+  }
+
+  void rowsFollowEdits_data() {
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<int>("at");
+    QTest::addColumn<int>("removed");
+    QTest::addColumn<QString>("inserted");
+    const QString long_line = QStringLiteral("0123456789ABCDEF字节").repeated(40);
+    QTest::newRow("typing at the start") << long_line << 0 << 0 << "x";
+    QTest::newRow("typing inside") << long_line << 333 << 0 << "xy";
+    QTest::newRow("deleting inside") << long_line << 100 << 5 << "";
+    QTest::newRow("wide for narrow") << long_line << 50 << 10 << "iiiiiiiiiiiiiiiiiiiiiiiiiiiiii";
+    QTest::newRow("a line break") << long_line << 200 << 0 << "\n";
+    QTest::newRow("joining lines") << "abc\n" + long_line + "\ndef" << 3 << 1 << "";
+    QTest::newRow("at the end") << long_line << static_cast<int>(long_line.size()) << 0 << "\n";
+    QTest::newRow("everything") << long_line << 0 << static_cast<int>(long_line.size()) << "ab";
+    QTest::newRow("into empty") << QString() << 0 << 0 << long_line;
+    QTest::newRow("tabs") << "a\tb\tc" + long_line << 1 << 0 << "\t\t";
+    QTest::newRow("surrogates") << QStringLiteral("\U0001F600").repeated(100) << 40 << 0 << "z";
+  }
+
+  // Wrapping only where an edit reaches gives the rows that wrapping the whole text gives, and
+  // every row but those of a single character fits the width.
+  void rowsFollowEdits() {
+    QFETCH(QString, before);
+    QFETCH(int, at);
+    QFETCH(int, removed);
+    QFETCH(QString, inserted);
+    QFont font = QApplication::font();
+    font.setKerning(false);
+    CharAdvances advances(font);
+    for (const qreal width : {1.0, 37.0, 150.0, 400.0}) {
+      TextRows rows;
+      rows.Rebuild(before, advances, width);
+      QString after = before;
+      after.replace(at, removed, inserted);
+      rows.Update(after, advances, width, at, removed, inserted.size());
+      TextRows fresh;
+      fresh.Rebuild(after, advances, width);
+      QCOMPARE(RowList(rows, after), RowList(fresh, after));
+      QString joined;
+      for (qsizetype row = 0; row < fresh.Count(); ++row) {
+        const qsizetype start = fresh.Start(row);
+        const qsizetype end = fresh.End(after, row);
+        qreal x = 0;
+        for (qsizetype i = start; i < end; i += CharAdvances::Units(after, i)) {
+          x += advances.At(after, i, x);
+        }
+        QVERIFY(x <= width || end - start <= CharAdvances::Units(after, start));
+        joined += after.mid(start, end - start);
+        if (row + 1 < fresh.Count() && fresh.Start(row + 1) == end + 1) joined += u'\n';
+      }
+      QCOMPARE(joined, after);
+    }
+  }
+
+  void keysEditAsTheToolkitDoes_data() {
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("keys");
+    QTest::newRow("typing") << "" << "ab 你好";
+    QTest::newRow("backspace and delete") << "abcdef" << "C-HOME > > BS DEL x";
+    QTest::newRow("shift selection replaced") << "abcdef" << "C-HOME > S> S> S> Z";
+    QTest::newRow("selection backwards") << "abcdef" << "C-END S< S< BS";
+    QTest::newRow("left collapses a selection") << "abcdef" << "C-HOME S> S> < X";
+    QTest::newRow("right collapses a selection") << "abcdef" << "C-END S< S< > X";
+    QTest::newRow("across a line break") << "ab\ncd" << "C-HOME > > > BS";
+    QTest::newRow("surrogate pair as one") << "a\U0001F600b" << "C-END < BS";
+    QTest::newRow("select all and type") << "abc\ndef" << "C-A q";
+    QTest::newRow("typing undone at once") << "abc" << "C-END xyz C-Z";
+    QTest::newRow("cut and paste back") << "abcdef" << "C-HOME > S> S> C-X C-END C-V";
+    QTest::newRow("shift ctrl end") << "ab\ncd" << "C-HOME > S-C-END BS";
+  }
+
+  // The same keys leave the same text, cursor and selection as in QPlainTextEdit.
+  void keysEditAsTheToolkitDoes() {
+    QFETCH(QString, before);
+    QFETCH(QString, keys);
+    DialogTextEdit box;
+    QPlainTextEdit reference;
+    box.setPlainText(before);
+    reference.setPlainText(before);
+    Play(box, keys);
+    Play(reference, keys);
+    QCOMPARE(State(box), State(reference));
+  }
+
+  // Ten million characters on one line: shown at once, and select-all and copy give them whole;
+  // an edit in the middle then changes only that character.
+  void largeTextCopiesWhole() {
+    QString text = QStringLiteral("0123456789ABCDEF").repeated(10 << 16);  // 10 Mi characters
+    text += QStringLiteral("字节");
+    DialogTextEdit box;
+    box.resize(400, 200);
+    box.show();
+    QApplication::clipboard()->setText(text);
+    box.paste();
+    QCOMPARE(box.toPlainText().size(), text.size());
+    QVERIFY(box.RowCount() > 1000);
+    box.selectAll();
+    box.copy();
+    QCOMPARE(QApplication::clipboard()->text(), text);
+    box.Select(5 << 20, 5 << 20);
+    QTest::keyClicks(&box, QStringLiteral("x"));
+    QTest::keyClick(&box, Qt::Key_Delete);
+    text[5 << 20] = u'x';
+    QVERIFY(box.toPlainText() == text);
+    box.grab();  // draws the rows in sight without laying out the rest
   }
 
   void replaceTextRespectsTheLineLimit() {

@@ -133,8 +133,8 @@ class MainDialogTest : public QObject {
     if (widget == nullptr) qFatal("no control named %s", name);
     return *widget;
   }
-  QPlainTextEdit& Input() { return Child<QPlainTextEdit>("inputBox"); }
-  QPlainTextEdit& Output() { return Child<QPlainTextEdit>("outputBox"); }
+  DialogTextEdit& Input() { return Child<DialogTextEdit>("inputBox"); }
+  DialogTextEdit& Output() { return Child<DialogTextEdit>("outputBox"); }
   void Click(const char* name) { Child<QAbstractButton>(name).click(); }
 
   // Types into the input box, picks the mode and converts with "转换".
@@ -424,6 +424,60 @@ class MainDialogTest : public QObject {
     Child<QPushButton>("convertButton").setFocus();
     QTest::keyClick(&Child<QPushButton>("convertButton"), Qt::Key_Return);
     QCOMPARE(Output().toPlainText(), QStringLiteral("12"));
+  }
+
+  void shortcutsConvert_data() {
+    QTest::addColumn<QString>("focus");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<bool>("converts");
+    const auto row = [](const char* name, const char* focus, QKeyCombination key, bool converts) {
+      QTest::newRow(name) << QString::fromLatin1(focus) << key.toCombined() << converts;
+    };
+    row("F5 in the input box", "inputBox", Qt::Key_F5, true);
+    row("F5 in the output box", "outputBox", Qt::Key_F5, true);
+    row("F5 on a check box", "deleteSpaces", Qt::Key_F5, true);
+    row("F5 on clear", "clearButton", Qt::Key_F5, true);
+    row("Ctrl+Return on a check box", "deleteSpaces", Qt::CTRL | Qt::Key_Return, true);
+    row("Ctrl+Enter on clear", "clearButton", Qt::CTRL | Qt::Key_Enter, true);
+    row("Ctrl+Return on a mode radio", "modeHexEncode", Qt::CTRL | Qt::Key_Return, true);
+    row("Ctrl+Return in the input box breaks the line", "inputBox", Qt::CTRL | Qt::Key_Return,
+        false);
+    row("Return on a check box", "deleteSpaces", Qt::Key_Return, false);
+    row("Shift+F5", "inputBox", Qt::SHIFT | Qt::Key_F5, false);
+  }
+
+  // F5 anywhere and Ctrl+Enter outside the boxes run "转换"; the focus stays where it was.
+  void shortcutsConvert() {
+    QFETCH(QString, focus);
+    QFETCH(int, key);
+    QFETCH(bool, converts);
+    Input().setPlainText(QStringLiteral("1 2"));
+    Output().setPlainText(QStringLiteral("stale"));
+    auto& target = Child<QWidget>(focus.toLatin1().constData());
+    target.setFocus();
+    const QKeyCombination combination = QKeyCombination::fromCombined(key);
+    QTest::keyClick(&target, combination.key(), combination.keyboardModifiers());
+    QCOMPARE(Output().toPlainText(), converts ? QStringLiteral("12") : QStringLiteral("stale"));
+    QCOMPARE(QApplication::focusWidget(), &target);
+    QVERIFY(Input().toPlainText().startsWith(QStringLiteral("1 2")));
+  }
+
+  void keysAndNamesAreDiscoverable() {
+    const QString tip = Child<QPushButton>("convertButton").toolTip();
+    QVERIFY2(tip.contains(QStringLiteral("F5")) && tip.contains(QStringLiteral("Ctrl+Enter")),
+             qPrintable(tip));
+    QStringList names;
+    for (QWidget* widget : dialog_->findChildren<QWidget*>()) {
+      if (!widget->isVisible() || widget->focusPolicy() == Qt::NoFocus) continue;
+      const auto* button = qobject_cast<QAbstractButton*>(widget);
+      const QString name = button != nullptr && widget->accessibleName().isEmpty()
+                               ? button->text()
+                               : widget->accessibleName();
+      QVERIFY2(!name.isEmpty(), qPrintable(widget->objectName()));
+      names.append(name);
+    }
+    QVERIFY(Input().accessibleName() != Output().accessibleName());
+    QCOMPARE(names.removeDuplicates(), 0);
   }
 
   void ctrlEnterBreaksTheLineAndPastedBreaksStay() {
@@ -744,11 +798,13 @@ class MainDialogTest : public QObject {
     Click("modeHexEncode");
     MessageBoxCloser closer;
     {
-      const AddressSpaceLimit limit(64 << 20);
+      // Less than the 48 MB the paste's text alone takes, and than the 16 MB input, 16 MB result
+      // and its 32 MB as box text of the conversion.
+      const AddressSpaceLimit limit(40 << 20);
       Input().moveCursor(QTextCursor::End);
       Input().paste();
       QTRY_COMPARE(closer.seen, QStringList{QStringLiteral("出错: 内存不足,无法粘贴")});
-      QCOMPARE(Input().document()->characterCount(), listing.size() + 1);
+      QCOMPARE(Input().characterCount(), listing.size() + 1);
       Click("convertButton");
       QTRY_COMPARE(closer.seen.size(), 2);
       QCOMPARE(closer.seen.last(), QStringLiteral("出错: 内存不足,无法完成转换"));

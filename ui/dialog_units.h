@@ -2,6 +2,8 @@
 
 #include <QFontMetrics>
 #include <QMargins>
+#include <QPoint>
+#include <QRect>
 #include <QSize>
 
 namespace tessaly::ui {
@@ -12,5 +14,13 @@ QSize DialogUnits(const QFontMetrics& metrics, int width, int height);
 
 /// Margins given in dialog units of this font, in pixels.
 QMargins DialogUnitMargins(const QFontMetrics& metrics, int horizontal, int vertical);
+
+}  // namespace tessaly::ui
+
+namespace tessaly::ui {
+
+/// Where a window's frame of `frame` size goes to sit centred in `available` (a screen's area
+/// free of panels): wholly inside it when it fits, its top-left corner inside it when not.
+QPoint CentredTopLeft(const QRect& available, const QSize& frame);
 
 }  // namespace tessaly::ui

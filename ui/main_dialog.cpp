@@ -1,15 +1,27 @@
 #include "ui/main_dialog.h"
 
 #include <QDesktopServices>
+#include <QEventLoop>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QPushButton>
+#include <QScopedValueRollback>
+#include <QScreen>
+#include <QStyle>
+#include <QTimer>
 #include <QSettings>
 #include <QUrl>
+#include <QWindow>
 #include <algorithm>
+#include <exception>
 #include <array>
 #include <new>
 #include <optional>
+#include <string>
+#include <system_error>
+#include <thread>
 #include <utility>
 
 #include "engine/modes.h"
@@ -29,6 +41,10 @@ namespace {
 constexpr int kBoxWidth = 297;
 constexpr int kBoxHeight = 60;
 constexpr int kMargin = 7;
+
+// Inputs from this size on convert on a thread of their own, the window repainting meanwhile
+// behind a progress box; smaller ones take well under half a second where they are.
+constexpr qsizetype kThreadedInput = qsizetype{16} << 20;
 
 // The working encoding is the one thing the window remembers.
 QSettings Settings() {
@@ -53,6 +69,34 @@ bool IsEnter(const QKeyEvent& event) {
   return event.key() == Qt::Key_Return || event.key() == Qt::Key_Enter;
 }
 
+// Hands the faults a conversion on another thread reports to the window's thread, and waits
+// for the user to close their message boxes there.
+class GuiThreadReporter final : public FaultReporter {
+ public:
+  GuiThreadReporter(QObject& gui_object, FaultReporter& target)
+      : gui_object_(gui_object), target_(target) {}
+
+  void ReportFault(std::string_view message, std::string_view caption) override {
+    const std::string text(message);
+    const std::string title(caption);
+    QMetaObject::invokeMethod(
+        &gui_object_, [&] { target_.ReportFault(text, title); }, Qt::BlockingQueuedConnection);
+  }
+
+ private:
+  QObject& gui_object_;
+  FaultReporter& target_;
+};
+
+// The busy pointer, for as long as it lives.
+class BusyCursor {
+ public:
+  BusyCursor() { QGuiApplication::setOverrideCursor(Qt::BusyCursor); }
+  ~BusyCursor() { QGuiApplication::restoreOverrideCursor(); }
+  BusyCursor(const BusyCursor&) = delete;
+  BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
 }  // namespace
 
 MainDialog::MainDialog(QWidget* parent) : QDialog(parent) {
@@ -69,7 +113,43 @@ MainDialog::MainDialog(QWidget* parent) : QDialog(parent) {
   loss_notice_ = std::make_unique<LossNotice>(ui.outputBox, this);
   AssignIds();
   ConnectControls();
+  SetUpKeyboard();
   SetInitialState();
+}
+
+void MainDialog::SetUpKeyboard() {
+  // Inside a box Ctrl+Enter breaks the line; the box claims it before these shortcuts see it.
+  for (QShortcut* shortcut : {&convert_key_, &convert_ctrl_return_, &convert_ctrl_enter_}) {
+    connect(shortcut, &QShortcut::activated, this, [this] { Convert(); });
+  }
+  ui.convertButton->setToolTip(tr("转换 (F5;焦点不在文本框时也可按 Ctrl+Enter)"));
+  ui.inputBox->setAccessibleName(tr("要转换的文本"));
+  ui.outputBox->setAccessibleName(tr("转换结果"));
+  ui.webButton->setAccessibleName(tr("打开官网"));
+}
+
+void MainDialog::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (placed_ || parentWidget() != nullptr) return;
+  placed_ = true;
+  PlaceOnScreen();
+  // The window manager's frame is known only once the window is mapped: place it again then.
+  QTimer::singleShot(100, this, [this] { PlaceOnScreen(); });
+}
+
+void MainDialog::PlaceOnScreen() {
+  QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
+  if (screen == nullptr) screen = QGuiApplication::primaryScreen();
+  if (screen == nullptr) return;
+  QMargins frame = windowHandle() != nullptr ? windowHandle()->frameMargins() : QMargins();
+  if (frame.isNull()) {
+    // Not mapped yet: a title bar as the style draws one, and a thin border.
+    const int title = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this);
+    frame = QMargins(4, title + 4, 4, 4);
+  }
+  const QSize outer = size().grownBy(frame);
+  const QPoint at = CentredTopLeft(screen->availableGeometry(), outer);
+  if (pos() != at) move(at);
 }
 
 void MainDialog::SetConverter(Converter converter) {
@@ -203,15 +283,9 @@ void MainDialog::SetInitialState() {
   ui.inputBox->setFocus();
 }
 
-// Characters the encoding lacks are the first loss, before the engine runs.
-ConversionRequest MainDialog::BuildRequest(Encoding encoding, LossReport& losses) const {
+// Everything but the input, which the conversion adds in the working encoding.
+ConversionRequest MainDialog::BuildRequest() const {
   ConversionRequest request;
-  const QString text = ui.inputBox->toPlainText();
-  AnsiInput input = TextToAnsi(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
-                                                   static_cast<std::size_t>(text.size())),
-                               encoding);
-  losses.Add(LossKind::Unmappable, 0, {}, input.substituted);
-  request.input = std::move(input.text);
   request.mode = EffectiveMode(static_cast<ConversionMode>(std::max(ui.modeGroup->checkedId(), 0)));
   request.deletion = {ui.deleteSpaces->isChecked(), ui.deleteDots->isChecked(),
                       ui.deleteCommas->isChecked(), ui.deleteTabs->isChecked(),
@@ -223,6 +297,8 @@ ConversionRequest MainDialog::BuildRequest(Encoding encoding, LossReport& losses
 // Whatever runs short of memory along the way, the buffers are gone by the time the message
 // shows, and the window carries on.
 void MainDialog::Convert() {
+  if (converting_) return;
+  const QScopedValueRollback<bool> busy(converting_, true);
   try {
     // Any Unicode text goes to the Unicode modes whole, whatever the working encoding lacks.
     const auto mode = static_cast<ConversionMode>(std::max(ui.modeGroup->checkedId(), 0));
@@ -231,17 +307,68 @@ void MainDialog::Convert() {
     context.encoding = info != nullptr ? EngineEncoding(*info, encoding_) : encoding_;
     context.unicode_result = true;
     loss_notice_->hide();
-    LossReport losses;
-    const ConversionRequest request = BuildRequest(context.encoding, losses);
-    const ConversionResult result = converter_(request, context);
-    const Encoding shown = result.encoding.value_or(context.encoding);
-    ShowInOutputBox(result.text, shown);
-    losses.Merge(result.losses);
-    loss_notice_->Show(losses, shown);
+    const ConversionRequest request = BuildRequest();
+    const QString input = ui.inputBox->toPlainText();
+    const Outcome outcome = input.size() < kThreadedInput
+                                ? ConvertText(request, input, context)
+                                : ConvertOnAThread(request, input, context);
+    ShowInOutputBox(outcome.text);
+    loss_notice_->Show(outcome.losses, outcome.shown);
   } catch (const std::bad_alloc&) {
     ui.outputBox->clear();
     ReportProblem(QStringLiteral("内存不足,无法完成转换"));
   }
+}
+
+// Characters the encoding lacks are the first loss, before the engine runs.
+MainDialog::Outcome MainDialog::ConvertText(ConversionRequest request, const QString& input,
+                                            const ConversionContext& context) const {
+  Outcome outcome;
+  AnsiInput ansi =
+      TextToAnsi(std::u16string_view(reinterpret_cast<const char16_t*>(input.utf16()),
+                                     static_cast<std::size_t>(input.size())),
+                 context.encoding);
+  outcome.losses.Add(LossKind::Unmappable, 0, {}, ansi.substituted);
+  request.input = std::move(ansi.text);
+  ConversionResult result = converter_(request, context);
+  request.input = AnsiText();
+  outcome.shown = result.encoding.value_or(context.encoding);
+  outcome.losses.Merge(result.losses);
+  outcome.text = AnsiToBoxText(result.text, outcome.shown);
+  return outcome;
+}
+
+// The input is a shared copy the thread only reads; the window takes no input meanwhile but
+// repaints, and after half a second shows a progress box.
+MainDialog::Outcome MainDialog::ConvertOnAThread(const ConversionRequest& request,
+                                                 const QString& input,
+                                                 const ConversionContext& context) {
+  const BusyCursor cursor;
+  QProgressDialog progress(QStringLiteral("正在转换..."), QString(), 0, 0, this);
+  progress.setWindowModality(Qt::WindowModal);
+  progress.setMinimumDuration(500);
+  GuiThreadReporter reporter(*this, context.reporter);
+  ConversionContext away{reporter, context.ticks, context.encoding, context.unicode_result};
+  QEventLoop loop;
+  Outcome result;
+  std::exception_ptr failure;
+  const auto work = [&] {
+    try {
+      result = ConvertText(request, input, away);
+    } catch (...) {
+      failure = std::current_exception();
+    }
+    QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+  };
+  try {
+    std::thread worker(work);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    worker.join();
+  } catch (const std::system_error&) {
+    work();  // no thread to be had: convert here
+  }
+  if (failure) std::rethrow_exception(failure);
+  return result;
 }
 
 void MainDialog::ShowHelpText(int mode_id) {
@@ -250,8 +377,11 @@ void MainDialog::ShowHelpText(int mode_id) {
 }
 
 void MainDialog::ShowInOutputBox(std::string_view ansi, Encoding encoding) {
-  const std::optional<qsizetype> too_long =
-      ui.outputBox->ReplaceText(AnsiToBoxText(ansi, encoding));
+  ShowInOutputBox(AnsiToBoxText(ansi, encoding));
+}
+
+void MainDialog::ShowInOutputBox(const QString& text) {
+  const std::optional<qsizetype> too_long = ui.outputBox->ReplaceText(text);
   if (!too_long) return;
   ReportProblem(QStringLiteral("转换结果有一行长达 %1 个字符,超出文本框能显示的 %2 个字符")
                     .arg(*too_long)

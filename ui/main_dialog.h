@@ -4,6 +4,7 @@
 #include <QActionGroup>
 #include <QDialog>
 #include <QMenu>
+#include <QShortcut>
 #include <functional>
 #include <memory>
 #include <string_view>
@@ -25,7 +26,8 @@ class MainDialog : public QDialog {
   using Converter =
       std::function<ConversionResult(const ConversionRequest&, const ConversionContext&)>;
 
-  /// The window in its initial state; without a parent it opens centred on the screen.
+  /// The window in its initial state; without a parent it opens centred on the screen that
+  /// holds the mouse pointer.
   explicit MainDialog(QWidget* parent = nullptr);
 
   /// Replaces the engine's RunConversion behind the conversion controls.
@@ -48,6 +50,7 @@ class MainDialog : public QDialog {
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   void AssignIds();
@@ -57,10 +60,23 @@ class MainDialog : public QDialog {
   void AddStandardMenu();
   ConversionMode EffectiveMode(ConversionMode mode) const;
   void ShowWorkingEncoding(Encoding encoding);
-  ConversionRequest BuildRequest(Encoding encoding, LossReport& losses) const;
+  ConversionRequest BuildRequest() const;
   void Convert();
+  /// A conversion's result as box text, with what it lost and the encoding it is shown in.
+  struct Outcome {
+    QString text;
+    LossReport losses;
+    Encoding shown = Encoding::Gbk;
+  };
+  Outcome ConvertText(ConversionRequest request, const QString& input,
+                      const ConversionContext& context) const;
+  Outcome ConvertOnAThread(const ConversionRequest& request, const QString& input,
+                           const ConversionContext& context);
+  void PlaceOnScreen();
+  void SetUpKeyboard();
   void ShowHelpText(int mode_id);
   void ShowInOutputBox(std::string_view ansi, Encoding encoding = Encoding::Gbk);
+  void ShowInOutputBox(const QString& text);
   void ReportProblem(const QString& message);
   bool ConfirmExit();
   void ShowAbout();
@@ -78,6 +94,11 @@ class MainDialog : public QDialog {
   std::unique_ptr<LossNotice> loss_notice_;
   MessageBoxReporter reporter_;
   Converter converter_ = RunConversion;
+  QShortcut convert_key_{QKeySequence(Qt::Key_F5), this};
+  QShortcut convert_ctrl_return_{QKeySequence(Qt::CTRL | Qt::Key_Return), this};
+  QShortcut convert_ctrl_enter_{QKeySequence(Qt::CTRL | Qt::Key_Enter), this};
+  bool converting_ = false;
+  bool placed_ = false;
 };
 
 }  // namespace tessaly::ui
