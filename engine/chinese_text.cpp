@@ -22,24 +22,30 @@ class HeldCharacters {
       if (codec_->Encode(c).held) bmp_[c >> 6] |= std::uint64_t{1} << (c & 63);
   }
 
-  bool Holds(char32_t c) const {
-    if (c < 0x10000) return (bmp_[c >> 6] >> (c & 63)) & 1;
-    return codec_->Encode(c).held;
-  }
+  bool HoldsBmp(char32_t c) const { return (bmp_[c >> 6] >> (c & 63)) & 1; }
+  bool Holds(char32_t c) const { return c < 0x10000 ? HoldsBmp(c) : codec_->Encode(c).held; }
 
   /// The first character of well-formed UTF-8 text the encoding lacks, from `pos`; npos if none.
+  /// Three-byte characters (all of CJK) are decoded inline: this runs over every byte twice.
   std::size_t FirstLacking(std::string_view utf8, std::size_t pos = 0) const {
     const auto* data = reinterpret_cast<const std::uint8_t*>(utf8.data());
-    const auto length = static_cast<std::int64_t>(utf8.size());
-    for (auto i = static_cast<std::int64_t>(pos); i < length;) {
-      if (data[i] < 0x80) {  // ASCII, which every working encoding holds
+    const std::size_t length = utf8.size();
+    for (std::size_t i = pos; i < length;) {
+      const std::uint8_t lead = data[i];
+      if (lead < 0x80) {  // ASCII, which every working encoding holds
         ++i;
         continue;
       }
-      const std::int64_t start = i;
+      if (lead >= 0xE0 && lead < 0xF0 && i + 2 < length) {
+        const char32_t c = (lead & 0x0F) << 12 | (data[i + 1] & 0x3F) << 6 | (data[i + 2] & 0x3F);
+        if (!HoldsBmp(c)) return i;
+        i += 3;
+        continue;
+      }
+      const std::size_t start = i;
       UChar32 c = 0;
       U8_NEXT(data, i, length, c);
-      if (c < 0 || !Holds(static_cast<char32_t>(c))) return static_cast<std::size_t>(start);
+      if (c < 0 || !Holds(static_cast<char32_t>(c))) return start;
     }
     return std::string_view::npos;
   }
