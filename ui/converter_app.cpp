@@ -4,8 +4,8 @@
 
 #include "res/product.h"
 #include "ui/app_icon.h"
-#include "ui/box_text.h"
 #include "ui/main_dialog.h"
+#include "ui/qt_text.h"
 
 namespace tessaly::ui {
 

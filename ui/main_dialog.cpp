@@ -9,14 +9,14 @@
 #include <QPushButton>
 #include <QScopedValueRollback>
 #include <QScreen>
+#include <QSettings>
 #include <QStyle>
 #include <QTimer>
-#include <QSettings>
 #include <QUrl>
 #include <QWindow>
 #include <algorithm>
-#include <exception>
 #include <array>
+#include <exception>
 #include <new>
 #include <optional>
 #include <string>
@@ -33,6 +33,7 @@
 #include "ui/dialog_units.h"
 #include "ui/help_texts.h"
 #include "ui/product_text.h"
+#include "ui/qt_text.h"
 
 namespace tessaly::ui {
 namespace {
@@ -324,10 +325,9 @@ void MainDialog::Convert() {
 MainDialog::Outcome MainDialog::ConvertText(ConversionRequest request, const QString& input,
                                             const ConversionContext& context) const {
   Outcome outcome;
-  AnsiInput ansi =
-      TextToAnsi(std::u16string_view(reinterpret_cast<const char16_t*>(input.utf16()),
-                                     static_cast<std::size_t>(input.size())),
-                 context.encoding);
+  AnsiInput ansi = TextToAnsi(std::u16string_view(reinterpret_cast<const char16_t*>(input.utf16()),
+                                                  static_cast<std::size_t>(input.size())),
+                              context.encoding);
   outcome.losses.Add(LossKind::Unmappable, 0, {}, ansi.substituted);
   request.input = std::move(ansi.text);
   ConversionResult result = converter_(request, context);

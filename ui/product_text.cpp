@@ -1,7 +1,7 @@
 #include "ui/product_text.h"
 
 #include "res/product.h"
-#include "ui/box_text.h"
+#include "ui/qt_text.h"
 
 namespace tessaly::ui {
 

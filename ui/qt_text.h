@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+#include <string>
+#include <string_view>
+
+namespace tessaly::ui {
+
+/// UTF-8 text (a constant of this program) as a QString.
+QString FromUtf8(std::string_view utf8);
+
+/// A QString as UTF-8, the form the fault reporter takes.
+std::string ToUtf8(const QString& text);
+
+}  // namespace tessaly::ui
