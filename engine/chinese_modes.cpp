@@ -229,6 +229,19 @@ std::shared_ptr<const CharCodec> CodecOf(const CodePage& code_page, Encoding enc
   return CharCodec::ForDoubleByte(code_page);
 }
 
+// Losses are told only when the conversion went through: after a fault the text is as given.
+AnsiText RecodeGuarded(std::string_view text, detail::RecodingRoutine routine,
+                       FaultReporter& reporter, const CodePage& source, const CodePage& target,
+                       LossReport* losses) {
+  LossReport found;
+  AnsiText out = Guarded(text, RoutineName(routine), reporter, [&](std::string_view bytes) {
+    found = {};
+    return Recode(bytes, source, target, &found);
+  });
+  if (losses != nullptr) losses->Merge(found);
+  return out;
+}
+
 }  // namespace
 
 namespace detail {
@@ -251,29 +264,14 @@ AnsiText TraditionalToSimplifiedWith(std::string_view text, FaultReporter& repor
   });
 }
 
-// Losses are told only when the conversion went through: after a fault the text is as given.
 AnsiText GbkToBig5With(std::string_view text, FaultReporter& reporter, const CodePage& gbk,
                        const CodePage& big5, LossReport* losses) {
-  LossReport found;
-  AnsiText out = Guarded(text, RoutineName(RecodingRoutine::GbkToBig5), reporter,
-                         [&](std::string_view source) {
-                           found = {};
-                           return Recode(source, gbk, big5, &found);
-                         });
-  if (losses != nullptr) losses->Merge(found);
-  return out;
+  return RecodeGuarded(text, RecodingRoutine::GbkToBig5, reporter, gbk, big5, losses);
 }
 
 AnsiText Big5ToGbkWith(std::string_view text, FaultReporter& reporter, const CodePage& big5,
                        const CodePage& gbk, LossReport* losses) {
-  LossReport found;
-  AnsiText out = Guarded(text, RoutineName(RecodingRoutine::Big5ToGbk), reporter,
-                         [&](std::string_view source) {
-                           found = {};
-                           return Recode(source, big5, gbk, &found);
-                         });
-  if (losses != nullptr) losses->Merge(found);
-  return out;
+  return RecodeGuarded(text, RecodingRoutine::Big5ToGbk, reporter, big5, gbk, losses);
 }
 
 // A standard's mapper maps the same way whatever the direction asked.
