@@ -931,6 +931,7 @@ class MainDialogTest : public QObject {
 
 int main(int argc, char** argv) {
   tessaly::ui::testing::UseOffscreenPlatform();
+  tessaly::ui::testing::UseChinese();
   tessaly::ui::ConverterApp app(argc, argv);
   MainDialogTest test;
   return QTest::qExec(&test, argc, argv);

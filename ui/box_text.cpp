@@ -1,6 +1,7 @@
 #include "ui/box_text.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <algorithm>
 
 #include "engine/text_boundary.h"
@@ -61,6 +62,14 @@ QString AnsiToBoxText(std::string_view ansi, Encoding encoding) {
 
 QString FromUtf8(std::string_view utf8) {
   return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+QString ModeText(std::string_view utf8) {
+  return QCoreApplication::translate("Mode", std::string(utf8).c_str());
+}
+
+QString EncodingText(std::string_view utf8) {
+  return QCoreApplication::translate("Encoding", std::string(utf8).c_str());
 }
 
 std::string ToUtf8(const QString& text) {
