@@ -312,6 +312,8 @@ class DialogTextEditTest : public QObject {
     QTest::addColumn<QString>("before");
     QTest::addColumn<QString>("keys");
     QTest::newRow("typing") << "" << "ab 你好";
+    QTest::newRow("typing into a replaced text") << "abc\ndef" << "x";
+    QTest::newRow("moving right through a replaced text") << "ab\ncd" << "> > > > > > S< y";
     QTest::newRow("backspace and delete") << "abcdef" << "C-HOME > > BS DEL x";
     QTest::newRow("shift selection replaced") << "abcdef" << "C-HOME > S> S> S> Z";
     QTest::newRow("selection backwards") << "abcdef" << "C-END S< S< BS";

@@ -459,7 +459,12 @@ class MainDialogTest : public QObject {
     QTest::keyClick(&target, combination.key(), combination.keyboardModifiers());
     QCOMPARE(Output().toPlainText(), converts ? QStringLiteral("12") : QStringLiteral("stale"));
     QCOMPARE(QApplication::focusWidget(), &target);
-    QVERIFY(Input().toPlainText().startsWith(QStringLiteral("1 2")));
+    const qsizetype breaks = focus == QLatin1String("inputBox") &&
+                                     combination == QKeyCombination(Qt::CTRL | Qt::Key_Return)
+                                 ? 1
+                                 : 0;
+    QCOMPARE(Input().toPlainText().count(u'\n'), breaks);
+    QCOMPARE(QString(Input().toPlainText()).remove(u'\n'), QStringLiteral("1 2"));
   }
 
   void keysAndNamesAreDiscoverable() {

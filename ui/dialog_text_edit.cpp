@@ -81,10 +81,11 @@ void DialogTextEdit::setPlainText(const QString& text) {
   text_ = AsBoxText(text);
   undo_.clear();
   redo_.clear();
-  anchor_ = position_ = text_.size();
+  anchor_ = position_ = 0;
   goal_x_ = -1;
   Rewrap();
-  EnsureCursorVisible();
+  verticalScrollBar()->setValue(0);
+  RestartBlink();
   viewport()->update();
 }
 
