@@ -346,7 +346,8 @@ MainDialog::Outcome MainDialog::ConvertOnAThread(const ConversionRequest& reques
   const BusyCursor cursor;
   QProgressDialog progress(tr("正在转换..."), QString(), 0, 0, this);
   progress.setWindowModality(Qt::WindowModal);
-  progress.setMinimumDuration(500);
+  // Its own delay starts only with a first value, which a busy indicator never gets.
+  QTimer::singleShot(500, &progress, &QProgressDialog::show);
   GuiThreadReporter reporter(*this, context.reporter);
   ConversionContext away{reporter, context.ticks, context.encoding, context.unicode_result};
   QEventLoop loop;
