@@ -10,6 +10,7 @@
 #include <QClipboard>
 #include <QCommandLineParser>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
@@ -57,6 +58,16 @@ Widget& Child(QWidget& parent, const QString& name) {
   auto* child = parent.findChild<Widget*>(name);
   if (child == nullptr) qFatal("no control named %s", qPrintable(name));
   return *child;
+}
+
+// The resident memory now, from /proc/self/status.
+long ResidentMebibytes() {
+  QFile status(QStringLiteral("/proc/self/status"));
+  if (!status.open(QIODevice::ReadOnly)) return -1;
+  for (const QByteArray& line : status.readAll().split('\n')) {
+    if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').value(0).toLong() / 1024;
+  }
+  return -1;
 }
 
 long PeakMebibytes() {
@@ -186,6 +197,12 @@ int main(int argc, char** argv) {
   QStringList sizes = parser.positionalArguments();
   if (sizes.isEmpty()) sizes = {QStringLiteral("1"), QStringLiteral("10")};
   std::printf("GLIBC_TUNABLES=%s\n", tunables.isNull() ? "(unset)" : tunables.constData());
+  {
+    MainDialog idle;
+    idle.show();
+    ShowNow(idle);
+    std::printf("idle window: %ld MiB resident\n", ResidentMebibytes());
+  }
   for (const QString& size : sizes) Measure(size.toDouble(), options);
   return 0;
 }

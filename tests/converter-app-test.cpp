@@ -1,4 +1,5 @@
 // Start-up: the application object runs the main window modally and returns once it closes.
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QDir>
 #include <QMessageBox>
@@ -7,6 +8,9 @@
 #include <memory>
 
 #include "tests/ui-helpers.h"
+#include "engine/modes.h"
+#include "ui/box_text.h"
+#include "ui/qt_text.h"
 #include "ui/converter_app.h"
 #include "ui/dialog_text_edit.h"
 #include "ui/main_dialog.h"
@@ -54,6 +58,75 @@ class ConverterAppTest : public QObject {
     QCOMPARE(QApplication::topLevelWidgets().size(), 0);
   }
 
+  void languageFollowsTheLocale_data() {
+    QTest::addColumn<QStringList>("languages");
+    QTest::addColumn<QString>("chosen");
+    QTest::newRow("en_US") << QStringList{"en-US"} << "en_US";
+    QTest::newRow("en_GB") << QStringList{"en-GB", "en"} << "en_GB";
+    QTest::newRow("zh_CN") << QStringList{"zh-CN"} << "zh_CN";
+    QTest::newRow("zh_TW") << QStringList{"zh-TW"} << "zh_CN";
+    QTest::newRow("Chinese before English") << QStringList{"zh-CN", "en-US"} << "zh_CN";
+    QTest::newRow("French, then English") << QStringList{"fr-FR", "en-US"} << "en_US";
+    QTest::newRow("French only: as written") << QStringList{"fr-FR"} << "zh_CN";
+    QTest::newRow("C") << QStringList{"C"} << "zh_CN";
+    QTest::newRow("nothing") << QStringList{} << "zh_CN";
+  }
+
+  // English where the user prefers it; anything else leaves every text as it is written, down
+  // to the bytes, and Qt's buttons Chinese.
+  void languageFollowsTheLocale() {
+    QFETCH(QStringList, languages);
+    QFETCH(QString, chosen);
+    auto* app = qobject_cast<ConverterApp*>(qApp);
+    QCOMPARE(app->UseLanguages(languages), chosen);
+    const bool english = chosen.startsWith(QLatin1String("en"));
+    {
+      MainDialog dialog;
+      const auto text = [&](const char* name) {
+        return dialog.findChild<QAbstractButton*>(QString::fromLatin1(name))->text();
+      };
+      dialog.findChild<QAbstractButton*>(QStringLiteral("modeHexEncode"))->click();
+      const QString help =
+          dialog.findChild<tessaly::ui::DialogTextEdit*>(QStringLiteral("outputBox"))->toPlainText();
+      if (english) {
+        QVERIFY(dialog.windowTitle().endsWith(QLatin1String(" version 1.2")));
+        QCOMPARE(text("convertButton"), QStringLiteral("Convert"));
+        QCOMPARE(text("modeHexEncode"), QStringLiteral("Text to hex"));
+        QCOMPARE(text("deleteSpaces"), QStringLiteral("No spaces"));
+        QCOMPARE(help, QStringLiteral("Example:\n12345 = 31 32 33 34 35 \n你好 = C4 E3 BA C3 "));
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Cancel"));
+        QVERIFY(!app->HasQtTranslation());
+      } else {
+        QVERIFY(dialog.windowTitle().endsWith(QStringLiteral(" 版本1.2")));
+        QCOMPARE(text("convertButton").toUtf8(), QStringLiteral("转换").toUtf8());
+        QCOMPARE(text("modeHexEncode").toUtf8(), QStringLiteral("字符串转16进制").toUtf8());
+        QCOMPARE(text("deleteSpaces").toUtf8(), QStringLiteral("删空格").toUtf8());
+        QCOMPARE(help.toUtf8(),
+                 QStringLiteral("说明:\n12345 = 31 32 33 34 35 \n你好 = C4 E3 BA C3 ").toUtf8());
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("取消"));
+        QVERIFY(app->HasQtTranslation());
+      }
+    }
+    app->UseLanguages({QStringLiteral("zh-CN")});
+  }
+
+  // Every mode's label and help text has its English, and Chinese gives the table's own bytes.
+  void everyModeTextIsTranslated() {
+    auto* app = qobject_cast<ConverterApp*>(qApp);
+    for (const tessaly::ModeInfo& mode : tessaly::Modes()) {
+      if (mode.window_button.empty()) continue;
+      app->UseLanguages({QStringLiteral("en-US")});
+      const QString label = tessaly::ui::ModeText(mode.label);
+      const QString help = tessaly::ui::ModeText(mode.help);
+      app->UseLanguages({QStringLiteral("zh-CN")});
+      QVERIFY2(label != tessaly::ui::FromUtf8(mode.label), mode.window_button.data());
+      QVERIFY2(help != tessaly::ui::FromUtf8(mode.help), mode.window_button.data());
+      QCOMPARE(help.count(QStringLiteral("{}")), tessaly::ui::FromUtf8(mode.help).count(QStringLiteral("{}")));
+      QCOMPARE(tessaly::ui::ToUtf8(tessaly::ui::ModeText(mode.label)), std::string(mode.label));
+      QCOMPARE(tessaly::ui::ToUtf8(tessaly::ui::ModeText(mode.help)), std::string(mode.help));
+    }
+  }
+
   void writesNoSettings() {
     QVERIFY(config_home->isValid());
     QCOMPARE(QDir(config_home->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
@@ -63,6 +136,7 @@ class ConverterAppTest : public QObject {
 
 int main(int argc, char** argv) {
   tessaly::ui::testing::UseOffscreenPlatform();
+  tessaly::ui::testing::UseChinese();
   config_home = std::make_unique<QTemporaryDir>();
   qputenv("XDG_CONFIG_HOME", config_home->path().toLocal8Bit());
   int status = 0;

@@ -61,6 +61,11 @@ class MessageBoxCloser {
   QTimer timer_;
 };
 
+/// The interface as it is written, whatever the locale the tests run under.
+inline void UseChinese() {
+  qputenv("LANGUAGE", "zh_CN");
+}
+
 /// Selects the offscreen platform unless the caller chose one.
 inline void UseOffscreenPlatform() {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");

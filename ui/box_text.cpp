@@ -1,6 +1,7 @@
 #include "ui/box_text.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <algorithm>
 
 #include "engine/text_boundary.h"

@@ -1,11 +1,14 @@
 #pragma once
 
 #include <QApplication>
+#include <QStringList>
 #include <QTranslator>
 
 namespace tessaly::ui {
 
-/// The application object: sets up Qt in Simplified Chinese and runs the main window.
+/// The application object: sets up Qt in the user's language (Simplified Chinese, the
+/// interface's own, unless a translation for a language the user prefers applies) and runs the
+/// main window.
 class ConverterApp : public QApplication {
   Q_OBJECT
 
@@ -16,11 +19,18 @@ class ConverterApp : public QApplication {
   /// Runs the main window modally and returns the exit status once it has closed.
   int Run();
 
+  /// Installs the translation for the first of `languages` (BCP 47 names, most preferred
+  /// first) that has one, with Qt's own for it; Chinese, or none of them, keeps the interface
+  /// as it is written, with Qt's Simplified Chinese. Returns the language chosen, as
+  /// QLocale::name() gives it. Windows made afterwards show it.
+  QString UseLanguages(const QStringList& languages);
+
   /// Whether Qt's Simplified Chinese translation was found and installed.
   bool HasQtTranslation() const { return translation_loaded_; }
 
  private:
   QTranslator qt_translation_;
+  QTranslator app_translation_;
   bool translation_loaded_ = false;
 };
 

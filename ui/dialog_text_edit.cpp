@@ -81,10 +81,11 @@ void DialogTextEdit::setPlainText(const QString& text) {
   text_ = AsBoxText(text);
   undo_.clear();
   redo_.clear();
-  anchor_ = position_ = text_.size();
+  anchor_ = position_ = 0;
   goal_x_ = -1;
   Rewrap();
-  EnsureCursorVisible();
+  verticalScrollBar()->setValue(0);
+  RestartBlink();
   viewport()->update();
 }
 
@@ -169,7 +170,7 @@ void DialogTextEdit::InsertChecked(const QString& text) {
     RecordedReplace(AsBoxText(text), false);
   } catch (const std::bad_alloc&) {
     if (long_work) QApplication::restoreOverrideCursor();
-    emit PasteRefused(QStringLiteral("内存不足,无法粘贴"));
+    emit PasteRefused(tr("内存不足,无法粘贴"));
     return;
   }
   if (long_work) QApplication::restoreOverrideCursor();
@@ -188,12 +189,12 @@ std::optional<QString> DialogTextEdit::PasteProblem(const QString& text) const {
       lines.breaks == 0 ? before + lines.first + after
                         : std::max({before + lines.first, lines.longest, lines.last + after});
   if (longest > max_line_length_) {
-    return QStringLiteral("粘贴后会有一行长达 %1 个字符,超出文本框能显示的 %2 个字符")
+    return tr("粘贴后会有一行长达 %1 个字符,超出文本框能显示的 %2 个字符")
         .arg(longest)
         .arg(max_line_length_);
   }
   if (!CanAllocate(BytesToHold(text_.size() + text.size()))) {
-    return QStringLiteral("内存不足,无法粘贴");
+    return tr("内存不足,无法粘贴");
   }
   return std::nullopt;
 }

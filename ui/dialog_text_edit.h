@@ -44,7 +44,7 @@ class DialogTextEdit : public QAbstractScrollArea {
 
   /// The text; line breaks are LF.
   QString toPlainText() const { return text_; }
-  /// Replaces the text and forgets the undo history; the cursor goes to the end.
+  /// Replaces the text and forgets the undo history; the cursor goes to the start.
   void setPlainText(const QString& text);
   /// Characters plus one, as a document counts them.
   qsizetype characterCount() const { return text_.size() + 1; }

@@ -6,6 +6,8 @@
 #include "engine/modes.h"
 #include "engine/text_boundary.h"
 #include "res/product.h"
+#include "ui/box_text.h"
+#include "ui/qt_text.h"
 
 namespace tessaly::ui {
 namespace {
@@ -38,10 +40,11 @@ AnsiText Example(HelpExample example) {
 AnsiText HelpText(ConversionMode mode) {
   const ModeInfo* info = FindMode(mode);
   if (info == nullptr) return {};
-  const std::size_t slot = info->help.find("{}");
-  if (slot == std::string_view::npos) return Gbk(info->help);
-  return Gbk(info->help.substr(0, slot)) + Example(info->example) +
-         Gbk(info->help.substr(slot + 2));
+  const std::string help = ToUtf8(ModeText(info->help));
+  const std::string_view text(help);
+  const std::size_t slot = text.find("{}");
+  if (slot == std::string_view::npos) return Gbk(text);
+  return Gbk(text.substr(0, slot)) + Example(info->example) + Gbk(text.substr(slot + 2));
 }
 
 }  // namespace tessaly::ui

@@ -1,5 +1,6 @@
 #include "ui/loss_notice.h"
 
+#include <QCoreApplication>
 #include <QEvent>
 #include <QStringList>
 
@@ -8,21 +9,21 @@
 namespace tessaly::ui {
 
 QString LossNoticeText(const LossReport& losses, Encoding encoding) {
-  const QString name = FromUtf8(InfoOf(encoding).label);
+  const QString name = EncodingText(InfoOf(encoding).label);
   QStringList parts;
   if (const std::size_t n = losses[LossKind::Unmappable].count)
-    parts << QStringLiteral("%1 个字符 %2 没有,已变为“?”").arg(n).arg(name);
+    parts << QCoreApplication::translate("tessaly::ui::LossNotice", "%1 个字符 %2 没有,已变为“?”").arg(n).arg(name);
   if (const std::size_t n = losses[LossKind::EmptyHexPiece].count)
-    parts << QStringLiteral("%1 段十六进制没有值,重复了前一个字节").arg(n);
-  if (losses[LossKind::CutAtZero].count != 0) parts << QStringLiteral("解码结果在第一个零处截断");
+    parts << QCoreApplication::translate("tessaly::ui::LossNotice", "%1 段十六进制没有值,重复了前一个字节").arg(n);
+  if (losses[LossKind::CutAtZero].count != 0) parts << QCoreApplication::translate("tessaly::ui::LossNotice", "解码结果在第一个零处截断");
   if (const std::size_t n = losses[LossKind::InvalidOutput].count)
-    parts << QStringLiteral("%1 处字节不是有效的 %2,显示为 �").arg(n).arg(name);
-  return parts.join(QStringLiteral(";"));
+    parts << QCoreApplication::translate("tessaly::ui::LossNotice", "%1 处字节不是有效的 %2,显示为 �").arg(n).arg(name);
+  return parts.join(QCoreApplication::translate("tessaly::ui::LossNotice", ";"));
 }
 
 LossNotice::LossNotice(QWidget* anchor, QWidget* parent) : QLabel(parent), anchor_(anchor) {
   setObjectName(QStringLiteral("lossNotice"));
-  setAccessibleName(QStringLiteral("转换损失"));
+  setAccessibleName(tr("转换损失"));
   setStyleSheet(
       QStringLiteral("QLabel { background: #fff4c2; color: #5a4500; border: 1px solid #d9b84a; "
                      "padding: 1px 4px; }"));

@@ -54,16 +54,16 @@ QSettings Settings() {
 
 // The regional standards the window's two simplified/traditional radios can convert by.
 struct ChineseStandardChoice {
-  const char16_t* label;
+  const char* label;
   ConversionMode to_traditional;
   ConversionMode to_simplified;
 };
 
 constexpr std::array<ChineseStandardChoice, 4> kChineseStandards{{
-    {u"通用", ConversionMode::SimplifiedToTraditional, ConversionMode::TraditionalToSimplified},
-    {u"台湾", ConversionMode::S2tw, ConversionMode::Tw2s},
-    {u"台湾用词", ConversionMode::S2twp, ConversionMode::Tw2sp},
-    {u"香港", ConversionMode::S2hk, ConversionMode::Hk2s},
+    {QT_TRANSLATE_NOOP("tessaly::ui::MainDialog", "通用"), ConversionMode::SimplifiedToTraditional, ConversionMode::TraditionalToSimplified},
+    {QT_TRANSLATE_NOOP("tessaly::ui::MainDialog", "台湾"), ConversionMode::S2tw, ConversionMode::Tw2s},
+    {QT_TRANSLATE_NOOP("tessaly::ui::MainDialog", "台湾用词"), ConversionMode::S2twp, ConversionMode::Tw2sp},
+    {QT_TRANSLATE_NOOP("tessaly::ui::MainDialog", "香港"), ConversionMode::S2hk, ConversionMode::Hk2s},
 }};
 
 bool IsEnter(const QKeyEvent& event) {
@@ -161,7 +161,7 @@ void MainDialog::AssignIds() {
   for (const ModeInfo& mode : Modes()) {
     if (mode.window_button.empty()) continue;
     auto* button = findChild<QAbstractButton*>(FromUtf8(mode.window_button));
-    button->setText(FromUtf8(mode.label));
+    button->setText(ModeText(mode.label));
     ui.modeGroup->setId(button, static_cast<int>(mode.id));
   }
   const std::pair<QAbstractButton*, SeparatorStyle> styles[] = {
@@ -206,9 +206,9 @@ void MainDialog::ConnectControls() {
 void MainDialog::AddStandardMenu() {
   standard_ = std::clamp(Settings().value(QStringLiteral("chinese-standard"), 0).toInt(), 0,
                          static_cast<int>(kChineseStandards.size()) - 1);
-  standard_menu_.setTitle(QStringLiteral("简繁标准"));
+  standard_menu_.setTitle(tr("简繁标准"));
   for (std::size_t i = 0; i < kChineseStandards.size(); ++i) {
-    QAction* action = standard_menu_.addAction(QString::fromUtf16(kChineseStandards[i].label));
+    QAction* action = standard_menu_.addAction(tr(kChineseStandards[i].label));
     action->setCheckable(true);
     action->setChecked(static_cast<int>(i) == standard_);
     action->setData(static_cast<int>(i));
@@ -241,9 +241,9 @@ ConversionMode MainDialog::EffectiveMode(ConversionMode mode) const {
 void MainDialog::AddEncodingMenu() {
   const QString saved = Settings().value(QStringLiteral("encoding")).toString();
   if (const auto encoding = FindEncoding(saved.toStdString())) encoding_ = *encoding;
-  encoding_menu_.setTitle(QStringLiteral("工作编码"));
+  encoding_menu_.setTitle(tr("工作编码"));
   for (const EncodingInfo& info : Encodings()) {
-    QAction* action = encoding_menu_.addAction(FromUtf8(info.label));
+    QAction* action = encoding_menu_.addAction(EncodingText(info.label));
     action->setCheckable(true);
     action->setChecked(info.id == encoding_);
     action->setData(static_cast<int>(info.id));
@@ -270,7 +270,7 @@ void MainDialog::ShowWorkingEncoding(Encoding encoding) {
   // The fixed title stays; another encoding than GBK shows after it.
   setWindowTitle(encoding == Encoding::Gbk ? WindowTitle()
                                            : WindowTitle() + QStringLiteral(" [%1]").arg(
-                                                                 FromUtf8(InfoOf(encoding).label)));
+                                                                 EncodingText(InfoOf(encoding).label)));
 }
 
 void MainDialog::SetInitialState() {
@@ -317,7 +317,7 @@ void MainDialog::Convert() {
     loss_notice_->Show(outcome.losses, outcome.shown);
   } catch (const std::bad_alloc&) {
     ui.outputBox->clear();
-    ReportProblem(QStringLiteral("内存不足,无法完成转换"));
+    ReportProblem(tr("内存不足,无法完成转换"));
   }
 }
 
@@ -344,9 +344,10 @@ MainDialog::Outcome MainDialog::ConvertOnAThread(const ConversionRequest& reques
                                                  const QString& input,
                                                  const ConversionContext& context) {
   const BusyCursor cursor;
-  QProgressDialog progress(QStringLiteral("正在转换..."), QString(), 0, 0, this);
+  QProgressDialog progress(tr("正在转换..."), QString(), 0, 0, this);
   progress.setWindowModality(Qt::WindowModal);
-  progress.setMinimumDuration(500);
+  // Its own delay starts only with a first value, which a busy indicator never gets.
+  QTimer::singleShot(500, &progress, &QProgressDialog::show);
   GuiThreadReporter reporter(*this, context.reporter);
   ConversionContext away{reporter, context.ticks, context.encoding, context.unicode_result};
   QEventLoop loop;
@@ -383,13 +384,13 @@ void MainDialog::ShowInOutputBox(std::string_view ansi, Encoding encoding) {
 void MainDialog::ShowInOutputBox(const QString& text) {
   const std::optional<qsizetype> too_long = ui.outputBox->ReplaceText(text);
   if (!too_long) return;
-  ReportProblem(QStringLiteral("转换结果有一行长达 %1 个字符,超出文本框能显示的 %2 个字符")
+  ReportProblem(tr("转换结果有一行长达 %1 个字符,超出文本框能显示的 %2 个字符")
                     .arg(*too_long)
                     .arg(ui.outputBox->MaxLineLength()));
 }
 
 void MainDialog::ReportProblem(const QString& message) {
-  reporter_.ReportFault(ToUtf8(message), "出错");
+  reporter_.ReportFault(ToUtf8(message), ToUtf8(tr("出错")));
 }
 
 void MainDialog::reject() {
@@ -397,7 +398,7 @@ void MainDialog::reject() {
 }
 
 bool MainDialog::ConfirmExit() {
-  QMessageBox box(QMessageBox::NoIcon, QStringLiteral("提示"), QStringLiteral("确定退出?"),
+  QMessageBox box(QMessageBox::NoIcon, tr("提示"), tr("确定退出?"),
                   QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, this);
   box.setDefaultButton(QMessageBox::Yes);
   return box.exec() == QMessageBox::Yes;

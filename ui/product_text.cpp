@@ -1,18 +1,20 @@
 #include "ui/product_text.h"
 
+#include <QCoreApplication>
+
 #include "res/product.h"
 #include "ui/qt_text.h"
 
 namespace tessaly::ui {
 
 QString WindowTitle() {
-  return QStringLiteral("%1 %2 %3 版本%4")
+  return QCoreApplication::translate("ProductText", "%1 %2 %3 版本%4")
       .arg(FromUtf8(product::kProductName), FromUtf8(product::kMakerName),
            FromUtf8(product::kHostName), FromUtf8(product::kTitleVersion));
 }
 
 QString AboutEntryText() {
-  return QStringLiteral("关于 %1(&A)...").arg(FromUtf8(product::kProductName));
+  return QCoreApplication::translate("ProductText", "关于 %1(&A)...").arg(FromUtf8(product::kProductName));
 }
 
 QString AboutLine() {
