@@ -75,7 +75,7 @@ package:
 	@scripts/install-deps debhelper devscripts lintian dpkg-dev
 	rm -rf build-deb dist && mkdir -p $(DEB_STAGE) dist
 	tar -c --exclude-vcs --exclude='./build*' --exclude=./dist --exclude=./.cache . | tar -x -C $(DEB_STAGE)
-	cd $(DEB_STAGE) && dpkg-buildpackage -us -uc -b
+	cd $(DEB_STAGE) && dpkg-buildpackage -us -uc -b -j$(JOBS)
 	mv build-deb/*.deb build-deb/*.buildinfo build-deb/*.changes dist/
 	@ls dist
 
