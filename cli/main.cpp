@@ -202,8 +202,8 @@ AnsiText CheckedTextToEngine(const std::string& utf8, const Run& run, LossReport
 
 // Converts a block of whole lines in two halves, the first on a thread of its own when one can be
 // had: the matcher is read-only, and the halves meet no phrase between them.
-std::string ConvertLines(const ChineseTextConversion& conversion, std::string_view lines,
-                         std::size_t offset, bool raw, LossReport& losses) {
+void ConvertLines(const ChineseTextConversion& conversion, std::string_view lines,
+                  std::size_t offset, bool raw, LossReport& losses, Output& output) {
   const auto convert = [&](std::string_view block, std::size_t at, std::string& out,
                            LossReport& lost) {
     if (raw) {
@@ -218,7 +218,8 @@ std::string ConvertLines(const ChineseTextConversion& conversion, std::string_vi
   if (middle == std::string_view::npos) {
     std::string out;
     convert(lines, offset, out, losses);
-    return out;
+    output.Write(out);
+    return;
   }
   const std::string_view first = lines.substr(0, middle + 1);
   const std::string_view second = lines.substr(middle + 1);
@@ -236,9 +237,9 @@ std::string ConvertLines(const ChineseTextConversion& conversion, std::string_vi
   }
   std::string second_out;
   convert(second, offset + first.size(), second_out, losses);
-  std::string out = first_out.get();
+  output.Write(first_out.get());
+  output.Write(second_out);
   losses.Merge(first_losses);
-  return out + second_out;
 }
 
 // Text through a simplified/traditional standard, a batch of whole lines at a time: the matcher
@@ -257,7 +258,7 @@ int ConvertChineseText(const Run& run, InputFile& file, Output& output, bool raw
                     std::to_string(offset + *invalid) +
                     "); use --raw to convert its bytes as they are");
     }
-    output.Write(ConvertLines(conversion, batch, offset, raw, losses));
+    ConvertLines(conversion, batch, offset, raw, losses, output);
     offset += batch.size();
   };
   while (file.ReadChunk(chunk, kBlockSize)) {
