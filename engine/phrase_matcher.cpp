@@ -26,7 +26,7 @@
 // Here the text is decoded once into code points and every dictionary of the configuration lives
 // in one trie: single BMP characters in a direct table, longer keys and prefixes in an
 // open-addressing hash keyed by parent and character behind a bit filter of two-character
-// prefixes, values in one pool; ASCII, which no key holds, is copied as it is.
+// prefixes, values in one pool; runs of ASCII, when no key holds any, are copied as they are.
 namespace tessaly {
 namespace {
 
