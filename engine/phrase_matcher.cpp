@@ -21,8 +21,8 @@
 #include <utility>
 #include <vector>
 
-// Hand-written because OpenCC's converter, the only packaged implementation of these rules, spends
-// most of its time building a string per segment and walking a general-purpose trie per byte.
+// Hand-written because OpenCC's converter, the only packaged implementation of these rules, builds
+// a string for every segment and looks every position up in a general-purpose byte trie.
 // Here the text is decoded once into code points and every dictionary of the configuration lives
 // in one trie: single BMP characters in a direct table, longer keys and prefixes in an
 // open-addressing hash keyed by parent and character behind a bit filter of two-character
