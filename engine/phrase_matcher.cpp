@@ -24,6 +24,12 @@
 #include <utility>
 #include <vector>
 
+// Hand-written because OpenCC's converter, the only packaged implementation of these rules, builds
+// a string for every segment and looks every position up in a general-purpose byte trie.
+// Here the text is decoded once into code points and every dictionary of the configuration lives
+// in one trie: single BMP characters in a direct table, longer keys and prefixes in an
+// open-addressing hash keyed by parent and character behind a bit filter of two-character
+// prefixes, values in one pool; runs of ASCII, when no key holds any, are copied as they are.
 namespace tessaly {
 namespace {
 
@@ -127,8 +133,10 @@ constexpr std::size_t kNoSlot = ~std::size_t{0};
 struct Value {
   std::uint32_t cps = 0;
   std::uint32_t utf8 = 0;
+  std::uint32_t folded = 0;  // UTF-8 after a last step of single characters, when it is folded in
   std::uint16_t cp_length = 0;
   std::uint16_t utf8_length = 0;
+  std::uint16_t folded_length = 0;
 };
 
 // Dictionaries tried in order; the first with any match gives its longest one, as OpenCC's
@@ -199,6 +207,9 @@ struct PhraseMatcher::Tables {
   Group first_step_unmatched;
   bool ascii_inert = true;              // no key holds an ASCII character
   bool first_step_repeats_seg = false;  // the first step's first dictionary is the segmentation's
+  // The last step maps single characters only, so the step before it applies it as it writes:
+  // to its values ahead of time (Value::folded), and to the characters it leaves alone.
+  bool fold_last = false;
 
   static std::size_t PairBit(char32_t a, char32_t b) {
     return static_cast<std::size_t>(Mix(a + 0x9E37u, b) >> (64 - kPairBits));
@@ -367,6 +378,7 @@ class Compiler {
     for (const auto& entry : *dict.GetLexicon()) {
       const std::u32string key = StrictDecode(config_, entry->Key());
       if (key.empty() || key.size() > 255) Unavailable(config_, "a key of unusual length");
+      if (key.size() > 1) phrases_ |= bit;
       if (std::any_of(key.begin(), key.end(), [](char32_t c) { return c < 0x80; }))
         t_.ascii_inert = false;
       for (std::size_t k = 1; k < key.size(); ++k) nodes_[NodeFor(key, k)].info.longer |= bit;
@@ -409,6 +421,28 @@ class Compiler {
     MarkStarts(t_.segmentation);
     MarkStarts(t_.first_step_unmatched);
     for (Group& step : t_.steps) MarkStarts(step);
+    if (t_.steps.size() >= 2 && !(t_.steps.back().mask & phrases_)) Fold();
+  }
+
+  void Fold() {
+    t_.fold_last = true;
+    std::string folded;
+    for (Value& value : t_.values) {
+      folded.clear();
+      for (std::size_t i = 0; i < value.cp_length; ++i) {
+        const char32_t cp = t_.cp_pool[value.cps + i];
+        const Match match = t_.Longest(&cp, 1, t_.steps.back());
+        if (match.length == 0) {
+          AppendUtf8(folded, cp);
+        } else {
+          folded.append(t_.utf8_pool, match.value->utf8, match.value->utf8_length);
+        }
+      }
+      if (folded.size() > 0xFFFF) Unavailable(config_, "a value of unusual length");
+      value.folded = static_cast<std::uint32_t>(t_.utf8_pool.size());
+      value.folded_length = static_cast<std::uint16_t>(folded.size());
+      t_.utf8_pool += folded;
+    }
   }
 
   // Moves the trie into the final tables, parents before children.
@@ -458,6 +492,7 @@ class Compiler {
   };
   std::vector<Entry> entries_;
   std::vector<std::string> texts_;
+  std::uint8_t phrases_ = 0;  // bit d: dictionary d has a key of two or more characters
   std::vector<Node> nodes_ = std::vector<Node>(1);  // node 0: the root
   std::vector<std::uint32_t> index_;                // node by Mix(parent, last)
   int index_shift_ = 64;
@@ -556,26 +591,43 @@ Span StepToChars(const Tables& t, Span in, const Group& group, std::vector<char3
   }
 }
 
-void StepToUtf8(const Tables& t, Span in, const Group& group, const Workspace& w,
+// The step that writes UTF-8, with the folded last step when there is one.
+void StepToUtf8(const Tables& t, Span in, const Group& group, bool fold, const Workspace& w,
                 std::string& out) {
   for (std::size_t i = 0; i < in.size;) {
     const Match match = t.Longest(in.data + i, in.size - i, group);
-    if (match.length == 0) {
-      AppendChar(out, in.data[i++], w);
+    if (match.length != 0) {
+      if (fold) {
+        out.append(t.utf8_pool, match.value->folded, match.value->folded_length);
+      } else {
+        out.append(t.utf8_pool, match.value->utf8, match.value->utf8_length);
+      }
+      i += match.length;
       continue;
     }
-    out.append(t.utf8_pool, match.value->utf8, match.value->utf8_length);
-    i += match.length;
+    const Match single = fold ? t.Longest(in.data + i, 1, t.steps.back()) : Match{};
+    if (single.length != 0) {
+      out.append(t.utf8_pool, single.value->utf8, single.value->utf8_length);
+    } else {
+      AppendChar(out, in.data[i], w);
+    }
+    ++i;
   }
 }
 
 // One segment through the conversion chain, each step's output the next one's input.
 void ConvertSegment(const Tables& t, Span segment, const Value* key_value, Workspace& w,
                     std::string& out) {
+  // The step that writes UTF-8.
+  const std::size_t last = t.steps.size() - (t.fold_last ? 2 : 1);
   std::size_t first = 0;
   if (key_value != nullptr && t.first_step_repeats_seg) {
-    if (t.steps.size() == 1) {
-      out.append(t.utf8_pool, key_value->utf8, key_value->utf8_length);
+    if (last == 0) {
+      if (t.fold_last) {
+        out.append(t.utf8_pool, key_value->folded, key_value->folded_length);
+      } else {
+        out.append(t.utf8_pool, key_value->utf8, key_value->utf8_length);
+      }
       return;
     }
     segment = {t.cp_pool.data() + key_value->cps, key_value->cp_length};
@@ -589,14 +641,14 @@ void ConvertSegment(const Tables& t, Span segment, const Value* key_value, Works
     return k == 0 && key_value == nullptr ? t.first_step_unmatched : t.steps[k];
   };
   std::size_t free = 0;  // the buffer that does not hold `segment`
-  for (std::size_t k = first; k + 1 < t.steps.size(); ++k) {
+  for (std::size_t k = first; k < last; ++k) {
     const Span next = StepToChars(t, segment, group(k), w.steps[free]);
     if (next.data != segment.data) {
       segment = next;
       free ^= 1;
     }
   }
-  StepToUtf8(t, segment, group(t.steps.size() - 1), w, out);
+  StepToUtf8(t, segment, group(last), t.fold_last, w, out);
 }
 
 // Decodes from `pos` up to the next ASCII character when ASCII is inert, or to the end; returns

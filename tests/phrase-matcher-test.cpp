@@ -277,24 +277,32 @@ TEST_P(PhraseTest, ConvertsAsOpenCc) {
 
 // A phrase cut by a line break maps as its characters alone; a phrase at the very end of the text
 // still matches whole; a later step of the chain rewrites what an earlier one gave.
-INSTANTIATE_TEST_SUITE_P(Phrases, PhraseTest,
-                         ::testing::Values(PhraseCase{"s2t.json", "头发干燥", "頭髮乾燥"},
-                                           PhraseCase{"s2t.json", "头\n发", "頭\n發"},
-                                           PhraseCase{"s2t.json", "很干燥", "很乾燥"},
-                                           PhraseCase{"s2t.json", "一个人", "一個人"},
-                                           PhraseCase{"t2s.json", "萬國碼\r\n", "万国码\r\n"},
-                                           PhraseCase{"t2s.json", "乾隆皇帝", "乾隆皇帝"},
-                                           PhraseCase{"s2twp.json", "鼠标和内存", "滑鼠和記憶體"},
-                                           PhraseCase{"s2twp.json", "计算机软件", "計算機軟體"},
-                                           PhraseCase{"s2twp.json", "旧字体", "舊字型"},
-                                           PhraseCase{"s2tw.json", "鼠标和内存", "鼠標和內存"},
-                                           PhraseCase{"tw2sp.json", "滑鼠記憶體", "鼠标内存"},
-                                           PhraseCase{"tw2sp.json", "滑鼠\n記憶體", "鼠标\n内存"},
-                                           PhraseCase{"t2jp.json", "舊字體", "旧字体"},
-                                           PhraseCase{"jp2t.json", "旧字体", "舊字體"}),
-                         [](const ::testing::TestParamInfo<PhraseCase>& info) {
-                           return std::to_string(info.index);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Phrases, PhraseTest,
+    ::testing::Values(
+        PhraseCase{"s2t.json", "头发干燥", "頭髮乾燥"}, PhraseCase{"s2t.json", "头\n发", "頭\n發"},
+        PhraseCase{"s2t.json", "很干燥", "很乾燥"}, PhraseCase{"s2t.json", "一个人", "一個人"},
+        PhraseCase{"t2s.json", "萬國碼\r\n", "万国码\r\n"},
+        PhraseCase{"t2s.json", "乾隆皇帝", "乾隆皇帝"},
+        PhraseCase{"s2twp.json", "鼠标和内存", "滑鼠和記憶體"},
+        PhraseCase{"s2twp.json", "计算机软件", "計算機軟體"},
+        PhraseCase{"s2twp.json", "旧字体", "舊字型"},
+        PhraseCase{"s2tw.json", "鼠标和内存", "鼠標和內存"},
+        PhraseCase{"tw2sp.json", "滑鼠記憶體", "鼠标内存"},
+        PhraseCase{"tw2sp.json", "滑鼠\n記憶體", "鼠标\n内存"},
+        PhraseCase{"t2jp.json", "舊字體", "旧字体"}, PhraseCase{"jp2t.json", "旧字体", "舊字體"},
+        // Overlapping phrases: the earlier one wins, the later loses its start.
+        PhraseCase{"s2t.json", "㓦划动", "㓦劃動"}, PhraseCase{"t2s.json", "萬鍾繇", "万锺繇"},
+        PhraseCase{"s2hk.json", "㓦划动", "㓦劃動"}, PhraseCase{"tw2s.json", "茵藉藉", "茵借藉"},
+        PhraseCase{"hk2s.json", "萬鍾繇", "万锺繇"}, PhraseCase{"tw2t.json", "口吃吃", "口吃喫"},
+        PhraseCase{"hk2t.json", "免胄族", "免冑族"},
+        PhraseCase{"s2hk.json", "头发\n干燥", "頭髮\n乾燥"},
+        PhraseCase{"tw2s.json", "為什麼", "为什么"}, PhraseCase{"tw2t.json", "口\n吃", "口\n喫"},
+        PhraseCase{"tw2t.json", "為什麼口吃", "爲什麼口吃"},
+        PhraseCase{"t2tw.json", "裏面着", "裡面著"},
+        PhraseCase{"t2hk.json", "僞裝衛生", "偽裝衞生"},
+        PhraseCase{"hk2t.json", "為什麼", "爲什麼"}),
+    [](const ::testing::TestParamInfo<PhraseCase>& info) { return std::to_string(info.index); });
 
 TEST(PhraseMatcher, LoadsEachConfigurationOnce) {
   EXPECT_EQ(PhraseMatcher::Load("s2t.json"), PhraseMatcher::Load("s2t.json"));
