@@ -62,7 +62,8 @@ QString State(const DialogTextEdit& box) {
 // The rows as [start, end) pairs, for comparing two wrappings.
 QList<QPair<qsizetype, qsizetype>> RowList(const TextRows& rows, QStringView text) {
   QList<QPair<qsizetype, qsizetype>> list;
-  for (qsizetype row = 0; row < rows.Count(); ++row) list.append({rows.Start(row), rows.End(text, row)});
+  for (qsizetype row = 0; row < rows.Count(); ++row)
+    list.append({rows.Start(row), rows.End(text, row)});
   return list;
 }
 
@@ -74,20 +75,27 @@ struct Key {
 };
 
 constexpr Key kKeys[] = {
-    {"<", Qt::Key_Left, Qt::NoModifier},         {">", Qt::Key_Right, Qt::NoModifier},
-    {"S<", Qt::Key_Left, Qt::ShiftModifier},     {"S>", Qt::Key_Right, Qt::ShiftModifier},
-    {"BS", Qt::Key_Backspace, Qt::NoModifier},   {"DEL", Qt::Key_Delete, Qt::NoModifier},
-    {"C-HOME", Qt::Key_Home, Qt::ControlModifier}, {"C-END", Qt::Key_End, Qt::ControlModifier},
+    {"<", Qt::Key_Left, Qt::NoModifier},
+    {">", Qt::Key_Right, Qt::NoModifier},
+    {"S<", Qt::Key_Left, Qt::ShiftModifier},
+    {"S>", Qt::Key_Right, Qt::ShiftModifier},
+    {"BS", Qt::Key_Backspace, Qt::NoModifier},
+    {"DEL", Qt::Key_Delete, Qt::NoModifier},
+    {"C-HOME", Qt::Key_Home, Qt::ControlModifier},
+    {"C-END", Qt::Key_End, Qt::ControlModifier},
     {"S-C-END", Qt::Key_End, Qt::ShiftModifier | Qt::ControlModifier},
-    {"C-A", Qt::Key_A, Qt::ControlModifier},     {"C-Z", Qt::Key_Z, Qt::ControlModifier},
-    {"C-X", Qt::Key_X, Qt::ControlModifier},     {"C-V", Qt::Key_V, Qt::ControlModifier},
+    {"C-A", Qt::Key_A, Qt::ControlModifier},
+    {"C-Z", Qt::Key_Z, Qt::ControlModifier},
+    {"C-X", Qt::Key_X, Qt::ControlModifier},
+    {"C-V", Qt::Key_V, Qt::ControlModifier},
 };
 
 // Plays "keys" (names from kKeys, anything else typed as text) into a box.
 void Play(QWidget& box, const QString& keys) {
   for (const QString& step : keys.split(u' ', Qt::SkipEmptyParts)) {
-    const auto known = std::find_if(std::begin(kKeys), std::end(kKeys),
-                                    [&](const Key& key) { return step == QLatin1String(key.name); });
+    const auto known = std::find_if(std::begin(kKeys), std::end(kKeys), [&](const Key& key) {
+      return step == QLatin1String(key.name);
+    });
     if (known != std::end(kKeys)) {
       QTest::keyClick(&box, known->key, known->modifiers);
     } else {
@@ -311,20 +319,34 @@ class DialogTextEditTest : public QObject {
   void keysEditAsTheToolkitDoes_data() {
     QTest::addColumn<QString>("before");
     QTest::addColumn<QString>("keys");
-    QTest::newRow("typing") << "" << "ab 你好";
-    QTest::newRow("typing into a replaced text") << "abc\ndef" << "x";
-    QTest::newRow("moving right through a replaced text") << "ab\ncd" << "> > > > > > S< y";
-    QTest::newRow("backspace and delete") << "abcdef" << "C-HOME > > BS DEL x";
-    QTest::newRow("shift selection replaced") << "abcdef" << "C-HOME > S> S> S> Z";
-    QTest::newRow("selection backwards") << "abcdef" << "C-END S< S< BS";
-    QTest::newRow("left collapses a selection") << "abcdef" << "C-HOME S> S> < X";
-    QTest::newRow("right collapses a selection") << "abcdef" << "C-END S< S< > X";
-    QTest::newRow("across a line break") << "ab\ncd" << "C-HOME > > > BS";
-    QTest::newRow("surrogate pair as one") << "a\U0001F600b" << "C-END < BS";
-    QTest::newRow("select all and type") << "abc\ndef" << "C-A q";
-    QTest::newRow("typing undone at once") << "abc" << "C-END xyz C-Z";
-    QTest::newRow("cut and paste back") << "abcdef" << "C-HOME > S> S> C-X C-END C-V";
-    QTest::newRow("shift ctrl end") << "ab\ncd" << "C-HOME > S-C-END BS";
+    QTest::newRow("typing") << ""
+                            << "ab 你好";
+    QTest::newRow("typing into a replaced text") << "abc\ndef"
+                                                 << "x";
+    QTest::newRow("moving right through a replaced text") << "ab\ncd"
+                                                          << "> > > > > > S< y";
+    QTest::newRow("backspace and delete") << "abcdef"
+                                          << "C-HOME > > BS DEL x";
+    QTest::newRow("shift selection replaced") << "abcdef"
+                                              << "C-HOME > S> S> S> Z";
+    QTest::newRow("selection backwards") << "abcdef"
+                                         << "C-END S< S< BS";
+    QTest::newRow("left collapses a selection") << "abcdef"
+                                                << "C-HOME S> S> < X";
+    QTest::newRow("right collapses a selection") << "abcdef"
+                                                 << "C-END S< S< > X";
+    QTest::newRow("across a line break") << "ab\ncd"
+                                         << "C-HOME > > > BS";
+    QTest::newRow("surrogate pair as one") << "a\U0001F600b"
+                                           << "C-END < BS";
+    QTest::newRow("select all and type") << "abc\ndef"
+                                         << "C-A q";
+    QTest::newRow("typing undone at once") << "abc"
+                                           << "C-END xyz C-Z";
+    QTest::newRow("cut and paste back") << "abcdef"
+                                        << "C-HOME > S> S> C-X C-END C-V";
+    QTest::newRow("shift ctrl end") << "ab\ncd"
+                                    << "C-HOME > S-C-END BS";
   }
 
   // The same keys leave the same text, cursor and selection as in QPlainTextEdit.

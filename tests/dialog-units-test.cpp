@@ -21,13 +21,13 @@ class DialogUnitsTest : public QObject {
     QTest::newRow("scale 2") << QRect(0, 0, 960, 526) << frame << QPoint(216, 11);
     QTest::newRow("panel on top") << QRect(0, 32, 960, 508) << frame << QPoint(216, 34);
     QTest::newRow("second screen") << QRect(1920, 0, 1280, 1024) << frame << QPoint(2296, 260);
-    QTest::newRow("screen left of the first") << QRect(-1280, 0, 1280, 1024) << frame
-                                              << QPoint(-904, 260);
+    QTest::newRow("screen left of the first")
+        << QRect(-1280, 0, 1280, 1024) << frame << QPoint(-904, 260);
     QTest::newRow("exact fit") << QRect(0, 0, 528, 504) << frame << QPoint(0, 0);
-    QTest::newRow("too tall: the title bar stays") << QRect(0, 0, 960, 400) << frame
-                                                   << QPoint(216, 0);
-    QTest::newRow("too wide: the left edge stays") << QRect(100, 0, 500, 800) << frame
-                                                   << QPoint(100, 148);
+    QTest::newRow("too tall: the title bar stays")
+        << QRect(0, 0, 960, 400) << frame << QPoint(216, 0);
+    QTest::newRow("too wide: the left edge stays")
+        << QRect(100, 0, 500, 800) << frame << QPoint(100, 148);
     QTest::newRow("odd remainder") << QRect(0, 0, 531, 507) << frame << QPoint(1, 1);
   }
 

@@ -41,7 +41,8 @@ QString AnsiToBoxText(std::string_view ansi, Encoding encoding) {
   for (std::size_t from = 0; from < shown.size();) {
     const std::size_t end = PieceEnd(shown, from, kPiece);
     const std::string_view piece = shown.substr(from, end - from);
-    const bool ascii = encoding != Encoding::ShiftJis && std::all_of(piece.begin(), piece.end(),
+    const bool ascii = encoding != Encoding::ShiftJis &&
+                       std::all_of(piece.begin(), piece.end(),
                                    [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     if (ascii) {
       std::size_t start = 0;

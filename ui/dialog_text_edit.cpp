@@ -185,9 +185,9 @@ std::optional<QString> DialogTextEdit::PasteProblem(const QString& text) const {
   if (line_end < 0) line_end = text_.size();
   const qsizetype before = from - line_start;
   const qsizetype after = line_end - to;
-  const qsizetype longest = lines.breaks == 0
-                                ? before + lines.first + after
-                                : std::max({before + lines.first, lines.longest, lines.last + after});
+  const qsizetype longest =
+      lines.breaks == 0 ? before + lines.first + after
+                        : std::max({before + lines.first, lines.longest, lines.last + after});
   if (longest > max_line_length_) {
     return tr("粘贴后会有一行长达 %1 个字符,超出文本框能显示的 %2 个字符")
         .arg(longest)
@@ -316,10 +316,9 @@ qsizetype DialogTextEdit::PositionAtX(qsizetype row, qreal x) const {
 }
 
 qsizetype DialogTextEdit::HitTest(QPoint point) const {
-  const qsizetype row =
-      std::clamp<qsizetype>(verticalScrollBar()->value() +
-                                (point.y() - kMargin + RowHeight()) / RowHeight() - 1,
-                            0, rows_.Count() - 1);
+  const qsizetype row = std::clamp<qsizetype>(
+      verticalScrollBar()->value() + (point.y() - kMargin + RowHeight()) / RowHeight() - 1, 0,
+      rows_.Count() - 1);
   return PositionAtX(row, point.x() - kMargin);
 }
 
@@ -584,8 +583,8 @@ bool DialogTextEdit::HandleMovement(QKeyEvent* event) {
       const qsizetype step =
           event->key() == Qt::Key_Up || event->key() == Qt::Key_Down ? 1 : VisibleRows();
       const bool up = event->key() == Qt::Key_Up || event->key() == Qt::Key_PageUp;
-      const qsizetype to_row = std::clamp<qsizetype>(up ? row - step : row + step, 0,
-                                                     rows_.Count() - 1);
+      const qsizetype to_row =
+          std::clamp<qsizetype>(up ? row - step : row + step, 0, rows_.Count() - 1);
       if (goal_x_ < 0) goal_x_ = XOf(row, position_);
       target = to_row == row ? (up ? 0 : text_.size()) : PositionAtX(to_row, goal_x_);
       vertical = true;
@@ -619,9 +618,9 @@ QVariant DialogTextEdit::inputMethodQuery(Qt::InputMethodQuery query) const {
     case Qt::ImCursorPosition:
       return static_cast<int>(position_ - rows_.Start(rows_.RowOf(position_)));
     case Qt::ImAnchorPosition:
-      return static_cast<int>(
-          std::clamp(anchor_ - rows_.Start(rows_.RowOf(position_)), qsizetype{0},
-                     rows_.End(text_, rows_.RowOf(position_)) - rows_.Start(rows_.RowOf(position_))));
+      return static_cast<int>(std::clamp(
+          anchor_ - rows_.Start(rows_.RowOf(position_)), qsizetype{0},
+          rows_.End(text_, rows_.RowOf(position_)) - rows_.Start(rows_.RowOf(position_))));
     case Qt::ImSurroundingText: {
       const qsizetype row = rows_.RowOf(position_);
       return text_.mid(rows_.Start(row), rows_.End(text_, row) - rows_.Start(row));

@@ -9,14 +9,14 @@
 #include <QPushButton>
 #include <QScopedValueRollback>
 #include <QScreen>
+#include <QSettings>
 #include <QStyle>
 #include <QTimer>
-#include <QSettings>
 #include <QUrl>
 #include <QWindow>
 #include <algorithm>
-#include <exception>
 #include <array>
+#include <exception>
 #include <new>
 #include <optional>
 #include <string>
@@ -59,10 +59,14 @@ struct ChineseStandardChoice {
 };
 
 constexpr std::array<ChineseStandardChoice, 4> kChineseStandards{{
-    {QT_TRANSLATE_NOOP("tessaly::ui::MainDialog", "通用"), ConversionMode::SimplifiedToTraditional, ConversionMode::TraditionalToSimplified},
-    {QT_TRANSLATE_NOOP("tessaly::ui::MainDialog", "台湾"), ConversionMode::S2tw, ConversionMode::Tw2s},
-    {QT_TRANSLATE_NOOP("tessaly::ui::MainDialog", "台湾用词"), ConversionMode::S2twp, ConversionMode::Tw2sp},
-    {QT_TRANSLATE_NOOP("tessaly::ui::MainDialog", "香港"), ConversionMode::S2hk, ConversionMode::Hk2s},
+    {QT_TRANSLATE_NOOP("tessaly::ui::MainDialog", "通用"), ConversionMode::SimplifiedToTraditional,
+     ConversionMode::TraditionalToSimplified},
+    {QT_TRANSLATE_NOOP("tessaly::ui::MainDialog", "台湾"), ConversionMode::S2tw,
+     ConversionMode::Tw2s},
+    {QT_TRANSLATE_NOOP("tessaly::ui::MainDialog", "台湾用词"), ConversionMode::S2twp,
+     ConversionMode::Tw2sp},
+    {QT_TRANSLATE_NOOP("tessaly::ui::MainDialog", "香港"), ConversionMode::S2hk,
+     ConversionMode::Hk2s},
 }};
 
 bool IsEnter(const QKeyEvent& event) {
@@ -267,9 +271,10 @@ void MainDialog::ShowWorkingEncoding(Encoding encoding) {
   for (QAction* action : encoding_group_.actions())
     action->setChecked(action->data().toInt() == static_cast<int>(encoding));
   // The fixed title stays; another encoding than GBK shows after it.
-  setWindowTitle(encoding == Encoding::Gbk ? WindowTitle()
-                                           : WindowTitle() + QStringLiteral(" [%1]").arg(
-                                                                 EncodingText(InfoOf(encoding).label)));
+  setWindowTitle(encoding == Encoding::Gbk
+                     ? WindowTitle()
+                     : WindowTitle() +
+                           QStringLiteral(" [%1]").arg(EncodingText(InfoOf(encoding).label)));
 }
 
 void MainDialog::SetInitialState() {
@@ -324,10 +329,9 @@ void MainDialog::Convert() {
 MainDialog::Outcome MainDialog::ConvertText(ConversionRequest request, const QString& input,
                                             const ConversionContext& context) const {
   Outcome outcome;
-  AnsiInput ansi =
-      TextToAnsi(std::u16string_view(reinterpret_cast<const char16_t*>(input.utf16()),
-                                     static_cast<std::size_t>(input.size())),
-                 context.encoding);
+  AnsiInput ansi = TextToAnsi(std::u16string_view(reinterpret_cast<const char16_t*>(input.utf16()),
+                                                  static_cast<std::size_t>(input.size())),
+                              context.encoding);
   outcome.losses.Add(LossKind::Unmappable, 0, {}, ansi.substituted);
   request.input = std::move(ansi.text);
   ConversionResult result = converter_(request, context);
