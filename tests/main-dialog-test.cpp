@@ -28,6 +28,7 @@
 #include "res/product.h"
 #include "tests/ui-helpers.h"
 #include "ui/about_dialog.h"
+#include "ui/app_icon.h"
 #include "ui/box_text.h"
 #include "ui/converter_app.h"
 #include "ui/dialog_text_edit.h"
@@ -921,6 +922,28 @@ class MainDialogTest : public QObject {
                                                 Utf8(tessaly::product::kHostName)));
     QCOMPARE(QApplication::activeModalWidget(), nullptr);
     QVERIFY(dialog_->isVisible());
+  }
+
+  void iconIsDrawnAtEveryScale_data() {
+    QTest::addColumn<qreal>("scale");
+    for (const qreal scale : {1.0, 1.25, 1.5, 2.0, 3.0}) QTest::addRow("%g", scale) << scale;
+  }
+
+  // The icon is drawn from its vector form at the pixel size a scale factor asks for, not
+  // enlarged from 48 pixels: its edge between the corner and the tile stays one pixel wide.
+  void iconIsDrawnAtEveryScale() {
+    QFETCH(qreal, scale);
+    const QPixmap pixmap = tessaly::ui::AppIcon().pixmap(tessaly::ui::kAppIconSize, scale);
+    const QImage image = pixmap.toImage();
+    QCOMPARE(image.size(), tessaly::ui::kAppIconSize * scale);
+    const int middle = image.height() / 2;
+    int blended = 0;
+    for (int x = 0; x < image.width() / 4; ++x) {
+      const int alpha = qAlpha(image.pixel(x, middle));
+      if (alpha > 0 && alpha < 255) ++blended;
+    }
+    QVERIFY2(blended <= 1, qPrintable(QString::number(blended)));
+    QVERIFY(qAlpha(image.pixel(image.width() / 4, middle)) == 255);
   }
 
   void webButtonOpensTheMakersAddress() {
