@@ -3,6 +3,7 @@
 #include <QClipboard>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QTest>
@@ -360,6 +361,45 @@ class DialogTextEditTest : public QObject {
     Play(box, keys);
     Play(reference, keys);
     QCOMPARE(State(box), State(reference));
+  }
+
+  void mouseSelects_data() {
+    QTest::addColumn<QPoint>("press");  // (column: 0 left edge, 1 right edge; row)
+    QTest::addColumn<QPoint>("release");
+    QTest::addColumn<int>("anchor");
+    QTest::addColumn<int>("position");
+    QTest::newRow("click in the top margin") << QPoint(0, -1) << QPoint(0, -1) << 0 << 0;
+    QTest::newRow("click at a row's start") << QPoint(0, 1) << QPoint(0, 1) << 4 << 4;
+    QTest::newRow("click past a row's end") << QPoint(1, 1) << QPoint(1, 1) << 7 << 7;
+    QTest::newRow("drag across rows") << QPoint(0, 0) << QPoint(1, 1) << 0 << 7;
+    QTest::newRow("drag upwards") << QPoint(1, 2) << QPoint(0, 1) << 10 << 4;
+    QTest::newRow("below the text") << QPoint(0, 9) << QPoint(0, 9) << 8 << 8;
+  }
+
+  // "abc\ndef\ngh" in rows of the font's line spacing, 4 pixels in from the frame.
+  void mouseSelects() {
+    QFETCH(QPoint, press);
+    QFETCH(QPoint, release);
+    QFETCH(int, anchor);
+    QFETCH(int, position);
+    DialogTextEdit box;
+    box.resize(300, 200);
+    box.setPlainText(QStringLiteral("abc\ndef\ngh"));
+    box.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&box));
+    const int line = box.fontMetrics().lineSpacing();
+    const auto at = [&](QPoint cell) {
+      const int y = cell.y() < 0 ? 1 : 4 + cell.y() * line + line / 2;
+      return QPoint(cell.x() == 0 ? 1 : 250, y);
+    };
+    QWidget* viewport = box.viewport();
+    QTest::mousePress(viewport, Qt::LeftButton, {}, at(press));
+    QMouseEvent move(QEvent::MouseMove, at(release), viewport->mapToGlobal(at(release)),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &move);
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, at(release));
+    QCOMPARE(box.Anchor(), anchor);
+    QCOMPARE(box.Position(), position);
   }
 
   // Ten million characters on one line: shown at once, and select-all and copy give them whole;

@@ -13,6 +13,7 @@
 #include <QTextDocumentFragment>
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdlib>
 #include <new>
 
@@ -316,9 +317,10 @@ qsizetype DialogTextEdit::PositionAtX(qsizetype row, qreal x) const {
 }
 
 qsizetype DialogTextEdit::HitTest(QPoint point) const {
-  const qsizetype row = std::clamp<qsizetype>(
-      verticalScrollBar()->value() + (point.y() - kMargin + RowHeight()) / RowHeight() - 1, 0,
-      rows_.Count() - 1);
+  const auto offset =
+      static_cast<qsizetype>(std::floor(static_cast<double>(point.y() - kMargin) / RowHeight()));
+  const qsizetype row =
+      std::clamp<qsizetype>(verticalScrollBar()->value() + offset, 0, rows_.Count() - 1);
   return PositionAtX(row, point.x() - kMargin);
 }
 
