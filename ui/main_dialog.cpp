@@ -45,6 +45,8 @@ constexpr int kMargin = 7;
 // Inputs from this size on convert on a thread of their own, the window repainting meanwhile
 // behind a progress box; smaller ones take well under half a second where they are.
 constexpr qsizetype kThreadedInput = qsizetype{16} << 20;
+// From about this size a conversion may take noticeably long (the Chinese modes most).
+constexpr qsizetype kBusyInput = qsizetype{1} << 20;
 
 // The working encoding is the one thing the window remembers.
 QSettings Settings() {
@@ -314,6 +316,8 @@ void MainDialog::Convert() {
     loss_notice_->hide();
     const ConversionRequest request = BuildRequest();
     const QString input = ui.inputBox->toPlainText();
+    std::optional<BusyCursor> cursor;
+    if (input.size() >= kBusyInput) cursor.emplace();
     const Outcome outcome = input.size() < kThreadedInput
                                 ? ConvertText(request, input, context)
                                 : ConvertOnAThread(request, input, context);
@@ -347,7 +351,6 @@ MainDialog::Outcome MainDialog::ConvertText(ConversionRequest request, const QSt
 MainDialog::Outcome MainDialog::ConvertOnAThread(const ConversionRequest& request,
                                                  const QString& input,
                                                  const ConversionContext& context) {
-  const BusyCursor cursor;
   QProgressDialog progress(tr("正在转换..."), QString(), 0, 0, this);
   progress.setWindowModality(Qt::WindowModal);
   // Its own delay starts only with a first value, which a busy indicator never gets.
