@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <memory>
 #include <new>
+#include <thread>
 
 #include <sys/resource.h>
 #include <unistd.h>
@@ -820,6 +821,30 @@ class MainDialogTest : public QObject {
       QCOMPARE(Output().toPlainText(), QStringLiteral("6162"));
     }
     QCOMPARE(closer.seen.size(), 2);
+  }
+
+  // From 16 Mi characters on, a conversion runs on a thread of its own; its faults still show
+  // in the window's message boxes, and its result is laid out there and shown whole.
+  void largeInputConvertsOnAThread() {
+    const QString input = QStringLiteral("0123456789ABCDEF").repeated(1 << 20);
+    std::thread::id ran_on;
+    dialog_->SetConverter([&ran_on](const tessaly::ConversionRequest& request,
+                                    const tessaly::ConversionContext& context) {
+      ran_on = std::this_thread::get_id();
+      context.reporter.ReportFault("a fault", "出错");
+      return tessaly::RunConversion(request, context);
+    });
+    MessageBoxCloser closer;
+    Input().setPlainText(input);
+    Click("convertButton");
+    QVERIFY(ran_on != std::thread::id());
+    QVERIFY(ran_on != std::this_thread::get_id());
+    QCOMPARE(closer.seen, QStringList{QStringLiteral("出错: a fault")});
+    QVERIFY(Output().toPlainText() == input);
+    QVERIFY(Output().RowCount() > 1000);
+    Output().moveCursor(QTextCursor::End);
+    QTest::keyClick(&Output(), Qt::Key_Backspace);
+    QCOMPARE(Output().toPlainText().size(), input.size() - 1);
   }
 
   void faultShowsAnOwnerlessBox() {

@@ -318,10 +318,13 @@ void MainDialog::Convert() {
     const QString input = ui.inputBox->toPlainText();
     std::optional<BusyCursor> cursor;
     if (input.size() >= kBusyInput) cursor.emplace();
-    const Outcome outcome = input.size() < kThreadedInput
-                                ? ConvertText(request, input, context)
-                                : ConvertOnAThread(request, input, context);
-    ShowInOutputBox(outcome.text);
+    Outcome outcome = input.size() < kThreadedInput ? ConvertText(request, input, context)
+                                                    : ConvertOnAThread(request, input, context);
+    if (outcome.prepared) {
+      ShowInOutputBox(std::move(*outcome.prepared));
+    } else {
+      ShowInOutputBox(outcome.text);
+    }
     loss_notice_->Show(outcome.losses, outcome.shown);
   } catch (const std::bad_alloc&) {
     ui.outputBox->clear();
@@ -355,6 +358,8 @@ MainDialog::Outcome MainDialog::ConvertOnAThread(const ConversionRequest& reques
   progress.setWindowModality(Qt::WindowModal);
   // Its own delay starts only with a first value, which a busy indicator never gets.
   QTimer::singleShot(500, &progress, &QProgressDialog::show);
+  ui.outputBox->clear();  // its memory is free for the result
+  const auto prepare = ui.outputBox->Preparer();
   GuiThreadReporter reporter(*this, context.reporter);
   ConversionContext away{reporter, context.ticks, context.encoding, context.unicode_result};
   QEventLoop loop;
@@ -363,6 +368,7 @@ MainDialog::Outcome MainDialog::ConvertOnAThread(const ConversionRequest& reques
   const auto work = [&] {
     try {
       result = ConvertText(request, input, away);
+      result.prepared = prepare(std::exchange(result.text, QString()));
     } catch (...) {
       failure = std::current_exception();
     }
@@ -389,7 +395,14 @@ void MainDialog::ShowInOutputBox(std::string_view ansi, Encoding encoding) {
 }
 
 void MainDialog::ShowInOutputBox(const QString& text) {
-  const std::optional<qsizetype> too_long = ui.outputBox->ReplaceText(text);
+  ReportTooLong(ui.outputBox->ReplaceText(text));
+}
+
+void MainDialog::ShowInOutputBox(PreparedText prepared) {
+  ReportTooLong(ui.outputBox->ReplaceText(std::move(prepared)));
+}
+
+void MainDialog::ReportTooLong(std::optional<qsizetype> too_long) {
   if (!too_long) return;
   ReportProblem(tr("转换结果有一行长达 %1 个字符,超出文本框能显示的 %2 个字符")
                     .arg(*too_long)
