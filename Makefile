@@ -5,7 +5,7 @@ PRESET ?= dev
 JOBS ?= $(shell nproc)
 EXAMPLE := printf '11,22.33 44\n55,66.77 88\n你好\n'
 
-.PHONY: all deps configure build test run bench compare sanitize fuzz package clean
+.PHONY: all deps configure build test run bench compare sanitize fuzz install package clean
 
 all: build
 
@@ -21,10 +21,9 @@ build: configure
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
-run: build
-	@if [ -x $(BUILD)/tessaly ]; then $(BUILD)/tessaly; else \
-	  echo '$$ $(EXAMPLE) | tessaly-cli -m hex-encode -s space'; \
-	  $(EXAMPLE) | $(BUILD)/tessaly-cli -m hex-encode -s space; fi
+run: configure
+	cmake --build $(BUILD) -j $(JOBS) --target tessaly
+	$(BUILD)/tessaly
 
 sanitize: deps
 	@test -f build-asan/build.ninja || cmake --preset asan
@@ -63,10 +62,22 @@ compare:
 	cmake --build build-release -j $(JOBS) --target tessaly-cli
 	bench/compare build-release/tessaly-cli
 
-# A Debian package of what `cmake --install` installs; dpkg-shlibdeps works out its dependencies.
-package: build
-	@scripts/install-deps dpkg-dev file
-	cd $(BUILD) && cpack -G DEB
+PREFIX ?= /usr/local
+
+# `cmake --install` into $(DESTDIR)$(PREFIX): programs, manual pages, completions, desktop files.
+install: build
+	DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
+
+# The two Debian packages, built from a copy of the tree so that debhelper's files and the
+# results land in build-deb/, not beside the worktree; the results end up in dist/.
+DEB_STAGE := build-deb/tessaly
+package:
+	@scripts/install-deps debhelper devscripts lintian dpkg-dev
+	rm -rf build-deb dist && mkdir -p $(DEB_STAGE) dist
+	tar -c --exclude-vcs --exclude='./build*' --exclude=./dist --exclude=./.cache . | tar -x -C $(DEB_STAGE)
+	cd $(DEB_STAGE) && dpkg-buildpackage -us -uc -b -j$(JOBS)
+	mv build-deb/*.deb build-deb/*.buildinfo build-deb/*.changes dist/
+	@ls dist
 
 clean:
-	rm -rf $(BUILD) build-release build-asan build-fuzz
+	rm -rf $(BUILD) build-release build-asan build-fuzz build-deb dist

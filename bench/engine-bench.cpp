@@ -11,6 +11,8 @@
 #include <random>
 
 #include "engine/byte_modes.h"
+#include "engine/chinese_mapping.h"
+#include "engine/chinese_modes.h"
 #include "engine/conversion.h"
 #include "engine/phrase_matcher.h"
 #include "engine/pipeline.h"
@@ -138,6 +140,24 @@ void BM_OpenCcConverter(benchmark::State& state, const char* config) {
 TESSALY_PHRASE_BENCHMARK(s2t);
 TESSALY_PHRASE_BENCHMARK(t2s);
 TESSALY_PHRASE_BENCHMARK(s2twp);
+
+// The simplified-to-traditional routine on the phrase matcher and on OpenCC's converter.
+void BM_GB2GBK(benchmark::State& state, bool opencc) {
+  static const OpenCcMapper opencc_mapper("s2t.json", "t2s.json");
+  const ChineseMapper& mapper = opencc ? opencc_mapper : DefaultChineseMapper();
+  NoFaults reporter;
+  Measure(state, Input(ConversionMode::SimplifiedToTraditional, state.range(0)),
+          [&](std::string_view text) { return GB2GBK(text, reporter, mapper); });
+}
+BENCHMARK_CAPTURE(BM_GB2GBK, phrase_matcher, false)
+    ->Arg(1 << 20)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+// OpenCC's mapper runs on a thread per core: wall time, not this thread's.
+BENCHMARK_CAPTURE(BM_GB2GBK, opencc, true)
+    ->Arg(1 << 20)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 
 void Sizes(benchmark::internal::Benchmark* b) {
   b->Arg(1 << 20)->Arg(kLargest)->MinWarmUpTime(0.5)->Unit(benchmark::kMillisecond);

@@ -54,6 +54,7 @@ struct Arguments {
   std::string deletion;  // empty: the mode's default
   std::string newlines = "as-is";
   std::string encoding = "gbk";
+  std::string phrases;
   std::string seed;
   std::string file = "-";
   std::string output = "-";
@@ -123,11 +124,13 @@ struct Run {
   Encoding working;  // what --raw bytes are, and what the losses name
   Encoding engine;   // what the engine's text is: UTF-8 for any Unicode text out of a terminal
   TickSource ticks = MonotonicTickCount;
+  std::shared_ptr<const UserPhrases> phrases;
 
   ConversionContext Context(FaultReporter& reporter, bool raw) const {
     ConversionContext context{reporter, ticks};
     context.encoding = engine;
     context.unicode_result = !raw;
+    context.user_phrases = phrases;
     return context;
   }
 };
@@ -154,6 +157,16 @@ Run Prepare(const Arguments& arguments) {
       arguments.deletion.empty() ? DefaultDeletion(*run.mode) : ParseDeletion(arguments.deletion);
   run.breaks = ParseNewlines(arguments.newlines);
   if (!arguments.seed.empty()) run.ticks = [seed = ParseSeed(arguments.seed)] { return seed; };
+  if (!arguments.phrases.empty()) {
+    if (run.mode->opencc_config.empty())
+      throw UsageError("--phrases goes with the simplified/traditional modes, not '" +
+                       std::string(run.mode->cli_name) + "'");
+    try {
+      run.phrases = ReadUserPhrases(arguments.phrases);
+    } catch (const UserPhrasesError& e) {
+      throw UsageError(e.what());
+    }
+  }
   return run;
 }
 
@@ -189,22 +202,31 @@ AnsiText CheckedTextToEngine(const std::string& utf8, const Run& run, LossReport
 
 // Converts a block of whole lines in two halves, the first on a thread of its own when one can be
 // had: the matcher is read-only, and the halves meet no phrase between them.
-std::string ConvertLines(const ChineseTextConversion& conversion, std::string_view lines,
-                         std::size_t offset, LossReport& losses) {
+void ConvertLines(const ChineseTextConversion& conversion, std::string_view lines,
+                  std::size_t offset, bool raw, LossReport& losses, Output& output) {
+  const auto convert = [&](std::string_view block, std::size_t at, std::string& out,
+                           LossReport& lost) {
+    if (raw) {
+      conversion.ConvertBytes(block, out);
+    } else {
+      conversion.Convert(block, at, out, lost);
+    }
+  };
   const std::size_t middle = lines.size() < (std::size_t{1} << 16)
                                  ? std::string_view::npos
                                  : lines.rfind('\n', lines.size() / 2);
   if (middle == std::string_view::npos) {
     std::string out;
-    conversion.Convert(lines, offset, out, losses);
-    return out;
+    convert(lines, offset, out, losses);
+    output.Write(out);
+    return;
   }
   const std::string_view first = lines.substr(0, middle + 1);
   const std::string_view second = lines.substr(middle + 1);
   LossReport first_losses;
   const auto convert_first = [&] {
     std::string out;
-    conversion.Convert(first, offset, out, first_losses);
+    convert(first, offset, out, first_losses);
     return out;
   };
   std::future<std::string> first_out;
@@ -214,29 +236,29 @@ std::string ConvertLines(const ChineseTextConversion& conversion, std::string_vi
     first_out = std::async(std::launch::deferred, convert_first);
   }
   std::string second_out;
-  conversion.Convert(second, offset + first.size(), second_out, losses);
-  std::string out = first_out.get();
+  convert(second, offset + first.size(), second_out, losses);
+  output.Write(first_out.get());
+  output.Write(second_out);
   losses.Merge(first_losses);
-  return out + second_out;
 }
 
 // Text through a simplified/traditional standard, a batch of whole lines at a time: the matcher
 // reads the UTF-8 itself, and the memory used stays small whatever the size of the input.
-int ConvertChineseText(const Run& run, InputFile& file, Output& output, bool strict) {
+int ConvertChineseText(const Run& run, InputFile& file, Output& output, bool raw, bool strict) {
   constexpr std::size_t kBatch = std::size_t{1} << 21;
   StderrReporter reporter;
   const ChineseTextConversion conversion(run.mode->opencc_config, run.mode->routine, run.working,
-                                         reporter);
+                                         reporter, run.phrases);
   LossReport losses;
   std::string chunk, lines;
   std::size_t offset = 0;  // of `lines` in the input
   const auto convert = [&](std::string_view batch) {
-    if (const auto invalid = FindInvalidUtf8(batch)) {
+    if (const auto invalid = raw ? std::nullopt : FindInvalidUtf8(batch)) {
       throw IoError("the input is not valid UTF-8 (byte offset " +
                     std::to_string(offset + *invalid) +
                     "); use --raw to convert its bytes as they are");
     }
-    output.Write(ConvertLines(conversion, batch, offset, losses));
+    ConvertLines(conversion, batch, offset, raw, losses, output);
     offset += batch.size();
   };
   while (file.ReadChunk(chunk, kBlockSize)) {
@@ -249,14 +271,14 @@ int ConvertChineseText(const Run& run, InputFile& file, Output& output, bool str
   }
   if (!lines.empty()) convert(lines);
   output.Commit();
-  const bool lost = ReportLosses(losses, *run.mode, run.working, run.working, true, strict);
+  const bool lost = ReportLosses(losses, *run.mode, run.working, run.working, !raw, strict);
   return reporter.faulted() || (strict && lost) ? kExitFailure : 0;
 }
 
-// The simplified/traditional modes on text need no trip through the working encoding, unless
-// the deletions, separators or the window's line breaks are asked for.
+// The simplified/traditional modes need no trip through the working encoding, nor the whole
+// input at once, unless the deletions, separators or the window's line breaks are asked for.
 bool RunsOnText(const Run& run, bool raw) {
-  return !raw && !run.mode->opencc_config.empty() && run.breaks == LineBreaks::AsIs &&
+  return !run.mode->opencc_config.empty() && (raw || run.breaks == LineBreaks::AsIs) &&
          run.request.deletion == DeletionOptions{} &&
          (run.request.style == SeparatorStyle::SeparatorNone ||
           run.request.style == SeparatorStyle::Unselected);
@@ -272,7 +294,7 @@ int Convert(const Arguments& arguments) {
     if (arguments.raw && run.mode->stream != nullptr)
       return ConvertInChunks(run, file, output, arguments.strict);
     if (RunsOnText(run, arguments.raw))
-      return ConvertChineseText(run, file, output, arguments.strict);
+      return ConvertChineseText(run, file, output, arguments.raw, arguments.strict);
     run.request.input = file.ReadAll();
   }
   LossReport losses;
@@ -354,6 +376,10 @@ void DefineOptions(CLI::App& app, Arguments& arguments) {
                "input and output are bytes of the working encoding as they are (default: UTF-8 "
                "text)");
   app.add_flag("--strict", arguments.strict, "any loss is an error (exit status 1)");
+  app.add_option("--phrases", arguments.phrases,
+                 "with the simplified/traditional modes: phrases of your own, tried before the "
+                 "standard's (OpenCC's text format: phrase, tab, conversion)")
+      ->type_name("FILE");
   app.add_option("--seed", arguments.seed,
                  "seed for 'random' (0 to 4294967295) instead of the clock");
   app.add_option("-o,--output", arguments.output,

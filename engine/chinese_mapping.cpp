@@ -129,16 +129,32 @@ const ChineseMapper& DefaultChineseMapper() {
   return mapper;
 }
 
-const ChineseMapper& StandardMapper(std::string_view config) {
-  static std::mutex mutex;
-  static std::map<std::string, std::unique_ptr<const PhraseMapper>, std::less<>> mappers;
-  const std::lock_guard lock(mutex);
-  auto found = mappers.find(config);
-  if (found == mappers.end()) {
-    const std::string name(config);
-    found = mappers.emplace(name, std::make_unique<const PhraseMapper>(name, name)).first;
-  }
-  return *found->second;
-}
+namespace {
 
+// One configuration's matcher, whatever the direction asked.
+class MatcherMapper final : public ChineseMapper {
+ public:
+  explicit MatcherMapper(std::shared_ptr<const PhraseMatcher> matcher)
+      : matcher_(std::move(matcher)) {}
+  void Map(std::string_view utf8, ChineseDirection, const MappedPieceSink& sink) const override {
+    matcher_->Map(utf8, sink);
+  }
+
+ private:
+  std::shared_ptr<const PhraseMatcher> matcher_;
+};
+
+}  // namespace
+
+// A mapper that cannot load is not kept, so a later call tries again.
+const ChineseMapper& StandardMapper(std::string_view config,
+                                    const std::shared_ptr<const UserPhrases>& user) {
+  static std::mutex mutex;
+  static std::map<std::pair<std::string, const UserPhrases*>, std::unique_ptr<const MatcherMapper>>
+      mappers;
+  const std::lock_guard lock(mutex);
+  auto& mapper = mappers[{std::string(config), user.get()}];
+  if (!mapper) mapper = std::make_unique<const MatcherMapper>(PhraseMatcher::Load(config, user));
+  return *mapper;
+}
 }  // namespace tessaly

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "engine/errors.h"
+#include "engine/user_phrases.h"
 
 namespace tessaly {
 
@@ -68,7 +69,9 @@ class PhraseMapper final : public ChineseMapper {
 /// The process's mapper: the phrase matcher on OpenCC's s2t.json and t2s.json.
 const ChineseMapper& DefaultChineseMapper();
 
-/// The process's mapper for one OpenCC configuration (`s2tw.json`, ...), both directions alike.
-const ChineseMapper& StandardMapper(std::string_view config);
+/// The process's mapper for one OpenCC configuration (`s2tw.json`, ...), both directions alike,
+/// with a user's phrases tried first when there are any.
+const ChineseMapper& StandardMapper(std::string_view config,
+                                    const std::shared_ptr<const UserPhrases>& user = {});
 
 }  // namespace tessaly

@@ -229,6 +229,19 @@ std::shared_ptr<const CharCodec> CodecOf(const CodePage& code_page, Encoding enc
   return CharCodec::ForDoubleByte(code_page);
 }
 
+// Losses are told only when the conversion went through: after a fault the text is as given.
+AnsiText RecodeGuarded(std::string_view text, detail::RecodingRoutine routine,
+                       FaultReporter& reporter, const CodePage& source, const CodePage& target,
+                       LossReport* losses) {
+  LossReport found;
+  AnsiText out = Guarded(text, RoutineName(routine), reporter, [&](std::string_view bytes) {
+    found = {};
+    return Recode(bytes, source, target, &found);
+  });
+  if (losses != nullptr) losses->Merge(found);
+  return out;
+}
+
 }  // namespace
 
 namespace detail {
@@ -251,29 +264,14 @@ AnsiText TraditionalToSimplifiedWith(std::string_view text, FaultReporter& repor
   });
 }
 
-// Losses are told only when the conversion went through: after a fault the text is as given.
 AnsiText GbkToBig5With(std::string_view text, FaultReporter& reporter, const CodePage& gbk,
                        const CodePage& big5, LossReport* losses) {
-  LossReport found;
-  AnsiText out = Guarded(text, RoutineName(RecodingRoutine::GbkToBig5), reporter,
-                         [&](std::string_view source) {
-                           found = {};
-                           return Recode(source, gbk, big5, &found);
-                         });
-  if (losses != nullptr) losses->Merge(found);
-  return out;
+  return RecodeGuarded(text, RecodingRoutine::GbkToBig5, reporter, gbk, big5, losses);
 }
 
 AnsiText Big5ToGbkWith(std::string_view text, FaultReporter& reporter, const CodePage& big5,
                        const CodePage& gbk, LossReport* losses) {
-  LossReport found;
-  AnsiText out = Guarded(text, RoutineName(RecodingRoutine::Big5ToGbk), reporter,
-                         [&](std::string_view source) {
-                           found = {};
-                           return Recode(source, big5, gbk, &found);
-                         });
-  if (losses != nullptr) losses->Merge(found);
-  return out;
+  return RecodeGuarded(text, RecodingRoutine::Big5ToGbk, reporter, big5, gbk, losses);
 }
 
 // A standard's mapper maps the same way whatever the direction asked.
@@ -359,9 +357,19 @@ AnsiText TraditionalToSimplified(std::string_view input, FaultReporter& reporter
                                              CodePageOf(encoding), encoding);
 }
 
+// A mapper that cannot be loaded is a fault of the routine like any other.
 AnsiText ConvertChineseStandard(std::string_view input, FaultReporter& reporter, Encoding encoding,
-                                std::string_view config, std::string_view routine) {
-  return detail::ConvertChineseWith(input, reporter, routine, StandardMapper(config), encoding);
+                                std::string_view config, std::string_view routine,
+                                const std::shared_ptr<const UserPhrases>& user) {
+  const ChineseMapper* mapper = nullptr;
+  try {
+    mapper = &StandardMapper(config, user);
+  } catch (...) {
+    if (input.empty()) return {};
+    reporter.ReportFault(std::string(routine) + " 出错", kChineseFaultCaption);
+    return AnsiText(input);
+  }
+  return detail::ConvertChineseWith(input, reporter, routine, *mapper, encoding);
 }
 
 AnsiText GbkToBig5(std::string_view input, FaultReporter& reporter, LossReport* losses) {

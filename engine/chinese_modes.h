@@ -8,6 +8,7 @@
 #include "engine/fault_reporter.h"
 #include "engine/loss_report.h"
 #include "engine/mode_stream.h"
+#include "engine/user_phrases.h"
 
 namespace tessaly {
 
@@ -28,7 +29,8 @@ AnsiText TraditionalToSimplified(std::string_view input, FaultReporter& reporter
 /// keep-the-original fallback of SimplifiedToTraditional; on a fault, `reporter` hears
 /// "`routine` 出错" and the text comes back as given.
 AnsiText ConvertChineseStandard(std::string_view input, FaultReporter& reporter, Encoding encoding,
-                                std::string_view config, std::string_view routine);
+                                std::string_view config, std::string_view routine,
+                                const std::shared_ptr<const UserPhrases>& user = {});
 
 /// GBK text re-encoded as BIG5; a character BIG5 lacks becomes "?" and `losses`, when given,
 /// counts it. On a fault, `reporter` hears "GBK2BIG5 出错" and the text comes back as given.

@@ -22,24 +22,30 @@ class HeldCharacters {
       if (codec_->Encode(c).held) bmp_[c >> 6] |= std::uint64_t{1} << (c & 63);
   }
 
-  bool Holds(char32_t c) const {
-    if (c < 0x10000) return (bmp_[c >> 6] >> (c & 63)) & 1;
-    return codec_->Encode(c).held;
-  }
+  bool HoldsBmp(char32_t c) const { return (bmp_[c >> 6] >> (c & 63)) & 1; }
+  bool Holds(char32_t c) const { return c < 0x10000 ? HoldsBmp(c) : codec_->Encode(c).held; }
 
   /// The first character of well-formed UTF-8 text the encoding lacks, from `pos`; npos if none.
+  /// Three-byte characters (all of CJK) are decoded inline: this runs over every byte twice.
   std::size_t FirstLacking(std::string_view utf8, std::size_t pos = 0) const {
     const auto* data = reinterpret_cast<const std::uint8_t*>(utf8.data());
-    const auto length = static_cast<std::int64_t>(utf8.size());
-    for (auto i = static_cast<std::int64_t>(pos); i < length;) {
-      if (data[i] < 0x80) {  // ASCII, which every working encoding holds
+    const std::size_t length = utf8.size();
+    for (std::size_t i = pos; i < length;) {
+      const std::uint8_t lead = data[i];
+      if (lead < 0x80) {  // ASCII, which every working encoding holds
         ++i;
         continue;
       }
-      const std::int64_t start = i;
+      if (lead >= 0xE0 && lead < 0xF0 && i + 2 < length) {
+        const char32_t c = (lead & 0x0F) << 12 | (data[i + 1] & 0x3F) << 6 | (data[i + 2] & 0x3F);
+        if (!HoldsBmp(c)) return i;
+        i += 3;
+        continue;
+      }
+      const std::size_t start = i;
       UChar32 c = 0;
       U8_NEXT(data, i, length, c);
-      if (c < 0 || !Holds(static_cast<char32_t>(c))) return static_cast<std::size_t>(start);
+      if (c < 0 || !Holds(static_cast<char32_t>(c))) return start;
     }
     return std::string_view::npos;
   }
@@ -61,11 +67,17 @@ class HeldCharacters {
 };
 
 ChineseTextConversion::ChineseTextConversion(std::string_view config, std::string_view routine,
-                                             Encoding encoding, FaultReporter& reporter)
-    : config_(config), routine_(routine), encoding_(encoding), reporter_(reporter) {
+                                             Encoding encoding, FaultReporter& reporter,
+                                             std::shared_ptr<const UserPhrases> user)
+    : config_(config),
+      routine_(routine),
+      encoding_(encoding),
+      reporter_(reporter),
+      user_(std::move(user)) {
   try {
     held_ = HeldCharacters::For(encoding);
-    matcher_ = PhraseMatcher::Load(config_);
+    codec_ = CharCodec::For(encoding);
+    matcher_ = PhraseMatcher::Load(config_, user_);
   } catch (...) {
     matcher_.reset();
     reporter_.ReportFault(std::string(routine_) + " 出错", "出错");
@@ -77,7 +89,11 @@ ChineseTextConversion::~ChineseTextConversion() = default;
 void ChineseTextConversion::Convert(std::string_view utf8, std::size_t offset, std::string& out,
                                     LossReport& losses) const {
   std::string buffer;
-  const std::string_view text = Substitute(utf8, offset, buffer, losses);
+  ConvertHeld(Substitute(utf8, offset, buffer, losses), out);
+}
+
+// Text whose every character the encoding holds.
+void ChineseTextConversion::ConvertHeld(std::string_view text, std::string& out) const {
   if (!matcher_) {
     out.append(text);
     return;
@@ -89,6 +105,58 @@ void ChineseTextConversion::Convert(std::string_view utf8, std::size_t offset, s
     out.resize(start);
     ConvertExactly(text, out);
   }
+}
+
+void ChineseTextConversion::ConvertBytes(std::string_view bytes, std::string& out) const {
+  std::string utf8;
+  if (!matcher_ || !DecodesCleanly(bytes, utf8)) {
+    out += detail::ConvertChineseWith(bytes, reporter_, routine_, StandardMapper(config_, user_),
+                                      encoding_);
+    return;
+  }
+  const std::string converted = matcher_->Convert(utf8);
+  const std::size_t start = out.size();
+  out.reserve(start + bytes.size() + bytes.size() / 8);
+  const auto* data = reinterpret_cast<const std::uint8_t*>(converted.data());
+  for (std::size_t pos = 0; pos < converted.size();) {
+    if (data[pos] < 0x80) {  // ASCII is itself in every encoding
+      out += static_cast<char>(data[pos++]);
+      continue;
+    }
+    UChar32 c = 0;
+    U8_NEXT_UNSAFE(data, pos, c);  // the matcher writes well-formed UTF-8
+    const EncodedChar encoded = codec_->Encode(static_cast<char32_t>(c));
+    if (!encoded.held) {  // a converted character keeps its source: only the mode knows which
+      out.resize(start);
+      out += detail::ConvertChineseWith(bytes, reporter_, routine_, StandardMapper(config_, user_),
+                                        encoding_);
+      return;
+    }
+    out.append(encoded.bytes.data(), encoded.size);
+  }
+}
+
+// Whether every character of `bytes` is one the encoding reads and writes back as those bytes;
+// `utf8` gets the text.
+bool ChineseTextConversion::DecodesCleanly(std::string_view bytes, std::string& utf8) const {
+  utf8.reserve(bytes.size() * 3 / 2);
+  for (std::size_t pos = 0; pos < bytes.size();) {
+    if (static_cast<unsigned char>(bytes[pos]) < 0x80 && encoding_ != Encoding::ShiftJis) {
+      utf8 += bytes[pos++];  // ASCII reads as itself (Shift_JIS's 0x5C and 0x7E do too in ICU)
+      continue;
+    }
+    const CharCodec::Char c = codec_->CharAt(bytes, pos);
+    const EncodedChar back = codec_->Encode(c.code_point);
+    if (!back.held || back.size != c.length) return false;
+    for (std::size_t i = 0; i < c.length; ++i)
+      if (back.bytes[i] != bytes[pos + i]) return false;
+    char buffer[U8_MAX_LENGTH];
+    std::size_t length = 0;
+    U8_APPEND_UNSAFE(buffer, length, c.code_point);
+    utf8.append(buffer, length);
+    pos += c.length;
+  }
+  return true;
 }
 
 // Characters the encoding lacks become "?", as they do on the way into the encoding.
@@ -115,8 +183,8 @@ std::string_view ChineseTextConversion::Substitute(std::string_view utf8, std::s
 // Through the working encoding, as the mode itself converts.
 void ChineseTextConversion::ConvertExactly(std::string_view utf8, std::string& out) const {
   const AnsiText bytes = Utf8TextToAnsi(utf8, LineBreaks::AsIs, encoding_).text;
-  const AnsiText converted =
-      detail::ConvertChineseWith(bytes, reporter_, routine_, StandardMapper(config_), encoding_);
+  const AnsiText converted = detail::ConvertChineseWith(bytes, reporter_, routine_,
+                                                        StandardMapper(config_, user_), encoding_);
   out += AnsiToUtf8Text(converted, LineBreaks::AsIs, encoding_);
 }
 

@@ -7,11 +7,13 @@
 #include "engine/encodings.h"
 #include "engine/fault_reporter.h"
 #include "engine/loss_report.h"
+#include "engine/user_phrases.h"
 
 namespace tessaly {
 
 class PhraseMatcher;
 class HeldCharacters;
+class CharCodec;
 
 /// A simplified/traditional standard over UTF-8 text, block by block, with the result the mode
 /// gives for the same text in a working encoding: characters the encoding lacks become "?" first,
@@ -22,7 +24,7 @@ class ChineseTextConversion {
   /// `config` is OpenCC's configuration (`s2t.json`, ...); `routine` names a fault: "<routine>
   /// 出错", after which the text passes as given.
   ChineseTextConversion(std::string_view config, std::string_view routine, Encoding encoding,
-                        FaultReporter& reporter);
+                        FaultReporter& reporter, std::shared_ptr<const UserPhrases> user = {});
   ~ChineseTextConversion();
 
   /// Appends the converted block, which starts at `offset` of the whole text and ends at a line
@@ -31,7 +33,14 @@ class ChineseTextConversion {
   void Convert(std::string_view utf8, std::size_t offset, std::string& out,
                LossReport& losses) const;
 
+  /// The same over bytes of the working encoding (--raw): a block whose every character decodes
+  /// and encodes back to its own bytes goes through the matcher as UTF-8, any other through the
+  /// mode itself, which keeps the bytes it cannot read.
+  void ConvertBytes(std::string_view bytes, std::string& out) const;
+
  private:
+  bool DecodesCleanly(std::string_view bytes, std::string& utf8) const;
+  void ConvertHeld(std::string_view text, std::string& out) const;
   std::string_view Substitute(std::string_view utf8, std::size_t offset, std::string& buffer,
                               LossReport& losses) const;
   void ConvertExactly(std::string_view utf8, std::string& out) const;
@@ -42,6 +51,8 @@ class ChineseTextConversion {
   FaultReporter& reporter_;
   std::shared_ptr<const PhraseMatcher> matcher_;  // none after a fault
   std::shared_ptr<const HeldCharacters> held_;    // none when the encoding holds every character
+  std::shared_ptr<const CharCodec> codec_;
+  std::shared_ptr<const UserPhrases> user_;
 };
 
 }  // namespace tessaly

@@ -4,12 +4,14 @@
 #include <functional>
 #include <string_view>
 
+#include <memory>
 #include <optional>
 
 #include "engine/ansi_text.h"
 #include "engine/encodings.h"
 #include "engine/fault_reporter.h"
 #include "engine/loss_report.h"
+#include "engine/user_phrases.h"
 
 namespace tessaly {
 
@@ -91,6 +93,8 @@ struct ConversionContext {
   /// The caller can show a UTF-8 result: a decoded character the encoding lacks stays itself
   /// (the whole result is then UTF-8) instead of becoming "?".
   bool unicode_result = false;
+  /// Phrases the user wants converted their own way by the simplified/traditional modes.
+  std::shared_ptr<const UserPhrases> user_phrases = {};
 };
 
 /// A conversion's text and what it lost on the way.

@@ -32,12 +32,6 @@ ConversionResult Reporting(const ModeInfo&, std::string_view input,
   return result;
 }
 
-template <AnsiText (*Convert)(std::string_view, FaultReporter&, Encoding)>
-ConversionResult ReportingLossless(const ModeInfo&, std::string_view input,
-                                   const ConversionContext& context) {
-  return {Convert(input, context.reporter, context.encoding), {}};
-}
-
 template <AnsiText (*Convert)(std::string_view, Encoding)>
 ConversionResult Encoded(const ModeInfo&, std::string_view input,
                          const ConversionContext& context) {
@@ -69,7 +63,7 @@ std::unique_ptr<ModeStream> ReportingStream(const ConversionContext& context) {
 ConversionResult ChineseStandard(const ModeInfo& mode, std::string_view input,
                                  const ConversionContext& context) {
   return {ConvertChineseStandard(input, context.reporter, context.encoding, mode.opencc_config,
-                                 mode.routine),
+                                 mode.routine, context.user_phrases),
           {}};
 }
 
@@ -105,7 +99,7 @@ const std::array kModes = {
              "simplified Chinese to traditional",
              kRead,
              kText,
-             ReportingLossless<SimplifiedToTraditional>,
+             ChineseStandard,
              nullptr,
              "modeSimplifiedToTraditional",
              "简转繁(GB2312->GBK)",
@@ -119,7 +113,7 @@ const std::array kModes = {
              "traditional Chinese to simplified",
              kRead,
              kText,
-             ReportingLossless<TraditionalToSimplified>,
+             ChineseStandard,
              nullptr,
              "modeTraditionalToSimplified",
              "繁转简(GBK->GB2312)",

@@ -4,16 +4,19 @@
 #include <opencc/Conversion.hpp>
 #include <opencc/ConversionChain.hpp>
 #include <opencc/Converter.hpp>
+#include <opencc/DictEntry.hpp>
 #include <opencc/DictGroup.hpp>
 #include <opencc/Exception.hpp>
 #include <opencc/Lexicon.hpp>
 #include <opencc/MaxMatchSegmentation.hpp>
+#include <opencc/TextDict.hpp>
 
 #include <algorithm>
 #include <array>
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <list>
 #include <map>
 #include <mutex>
 #include <stdexcept>
@@ -101,16 +104,25 @@ std::size_t Utf8Length(char32_t cp) {
   return cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4;
 }
 
-// A key, or a proper prefix of one, as a node of a trie kept in a hash: its parent node and last
-// character identify it, so a probe needs no string compare.
-struct Node {
+// What a key, or a proper prefix of one, says; kept inline in the tables that are probed.
+struct Info {
+  std::uint32_t values = 0;  // first of popcount(is_key) values, in dictionary order
+  std::uint8_t is_key = 0;   // bit d: dictionary d has this key
+  std::uint8_t longer = 0;   // bit d: dictionary d has a longer key starting with this one
+  std::uint8_t length = 0;   // in characters; 0 for an empty slot
+};
+
+// A key or prefix of two or more characters, or of one beyond the BMP, in an open-addressing
+// hash: its parent's id and its last character identify it, so a probe is one load and no string
+// compare. A BMP character's id is the character; a slot's is 0x10000 plus its position.
+struct Slot {
   std::uint32_t parent = 0;
   char32_t last = 0;
-  std::uint32_t values = 0;  // first of popcount(is_key) values, in dictionary order
-  std::uint8_t length = 0;
-  std::uint8_t is_key = 0;  // bit d: dictionary d has this key
-  std::uint8_t longer = 0;  // bit d: dictionary d has a longer key starting with this one
+  Info info;
 };
+
+constexpr std::uint32_t kRoot = 0xFFFFFFFF;  // the parent of single characters
+constexpr std::size_t kNoSlot = ~std::size_t{0};
 
 struct Value {
   std::uint32_t cps = 0;
@@ -161,13 +173,6 @@ constexpr std::array<std::uint8_t, 256> kBitCount = [] {
   return table;
 }();
 
-// What a BMP character's node says, kept inline so that most positions need no other table.
-struct BmpEntry {
-  std::uint32_t node = 0;
-  std::uint8_t is_key = 0;
-  std::uint8_t longer = 0;
-};
-
 struct Match {
   std::uint32_t length = 0;
   const Value* value = nullptr;
@@ -180,11 +185,10 @@ std::uint64_t Mix(std::uint64_t a, std::uint64_t b) {
 }  // namespace
 
 struct PhraseMatcher::Tables {
-  std::vector<BmpEntry> bmp = std::vector<BmpEntry>(0x10000);
+  std::vector<Info> bmp = std::vector<Info>(0x10000);  // single BMP characters, 512 KiB
   std::vector<std::uint64_t> pairs = std::vector<std::uint64_t>((1u << kPairBits) / 64);
-  std::vector<std::uint32_t> slots;  // nodes other than BMP chars, by Mix(parent, last)
+  std::vector<Slot> slots;  // at most two thirds full
   int shift = 64;
-  std::vector<Node> nodes = std::vector<Node>(1);  // node 0: the root, or none
   std::vector<Value> values;
   std::u32string cp_pool;
   std::string utf8_pool;
@@ -205,60 +209,52 @@ struct PhraseMatcher::Tables {
     return (pairs[bit / 64] >> (bit % 64)) & 1;
   }
 
-  std::uint32_t Child(std::uint32_t parent, char32_t c) const {
+  std::size_t Find(std::uint32_t parent, char32_t c) const {
     const std::size_t mask = slots.size() - 1;
     for (std::size_t i = Mix(parent, c) >> shift;; i = (i + 1) & mask) {
-      const std::uint32_t node = slots[i];
-      if (node == 0 || (nodes[node].parent == parent && nodes[node].last == c)) return node;
+      const Slot& slot = slots[i];
+      if (slot.info.length == 0) return kNoSlot;
+      if (slot.parent == parent && slot.last == c) return i;
     }
   }
 
-  std::uint32_t Single(char32_t c) const {
-    if (c < 0x10000) return bmp[c].node;
-    return c < 0x110000 ? Child(0, c) : 0;
-  }
-
-  const Value& ValueOf(const Node& node, unsigned dict) const {
-    return values[node.values + kBitCount[node.is_key & ((1u << dict) - 1)]];
+  const Value& ValueOf(const Info& info, unsigned dict) const {
+    return values[info.values + kBitCount[info.is_key & ((1u << dict) - 1)]];
   }
 
   // The group's match at the start of `s`, OpenCC's DictGroup::MatchPrefix.
   Match Longest(const char32_t* s, std::size_t n, const Group& group) const {
     if (!group.MayStart(s[0])) return {};
-    std::uint32_t node = 0;
-    unsigned is_key = 0;
-    unsigned longer = 0;
+    const Info* info = nullptr;
+    std::uint32_t id = s[0];
     if (s[0] < 0x10000) {
-      const BmpEntry entry = bmp[s[0]];
-      node = entry.node;
-      is_key = entry.is_key;
-      longer = entry.longer;
-    } else if (s[0] < 0x110000) {
-      node = Child(0, s[0]);
-      is_key = nodes[node].is_key;
-      longer = nodes[node].longer;
+      info = &bmp[s[0]];
+    } else {
+      const std::size_t slot = s[0] < 0x110000 ? Find(kRoot, s[0]) : kNoSlot;
+      if (slot == kNoSlot) return {};
+      info = &slots[slot].info;
+      id = static_cast<std::uint32_t>(0x10000 + slot);
     }
-    unsigned found = is_key & group.mask;
-    if (!(longer & group.mask) || n == 1 || !PairMayStart(s[0], s[1])) {
+    unsigned found = info->is_key & group.mask;
+    if (!(info->longer & group.mask) || n == 1 || !PairMayStart(s[0], s[1])) {
       if (found == 0) return {};
-      const unsigned dict = group.first[found];
-      return {1, &ValueOf(nodes[node], dict)};
+      return {1, &ValueOf(*info, group.first[found])};
     }
-    std::array<std::uint32_t, kMaxDicts> best{};
-    for (unsigned m = found; m != 0; m &= m - 1) best[std::countr_zero(m)] = node;
+    std::array<const Info*, kMaxDicts> best{};
+    for (unsigned m = found; m != 0; m &= m - 1) best[std::countr_zero(m)] = info;
     for (std::size_t k = 1; k < n; ++k) {
-      node = Child(node, s[k]);
-      if (node == 0) break;
-      const Node& at = nodes[node];
-      const unsigned here = at.is_key & group.mask;
-      for (unsigned m = here; m != 0; m &= m - 1) best[std::countr_zero(m)] = node;
+      const std::size_t slot = Find(id, s[k]);
+      if (slot == kNoSlot) break;
+      info = &slots[slot].info;
+      id = static_cast<std::uint32_t>(0x10000 + slot);
+      const unsigned here = info->is_key & group.mask;
+      for (unsigned m = here; m != 0; m &= m - 1) best[std::countr_zero(m)] = info;
       found |= here;
-      if (!(at.longer & group.mask)) break;
+      if (!(info->longer & group.mask)) break;
     }
     if (found == 0) return {};
     const unsigned dict = group.first[found];
-    const Node& at = nodes[best[dict]];
-    return {at.length, &ValueOf(at, dict)};
+    return {best[dict]->length, &ValueOf(*best[dict], dict)};
   }
 };
 
@@ -293,6 +289,15 @@ class Compiler {
     Rehash(1024);
   }
 
+ private:
+  // The trie while it is built: nodes by index, found by parent index and last character.
+  struct Node {
+    std::uint32_t parent = 0;
+    char32_t last = 0;
+    Info info;
+  };
+
+ public:
   void Add(const opencc::ConverterPtr& converter) {
     const auto segmentation =
         std::dynamic_pointer_cast<opencc::MaxMatchSegmentation>(converter->GetSegmentation());
@@ -319,47 +324,42 @@ class Compiler {
     group.Add(static_cast<std::uint8_t>(found - leaves_.begin()));
   }
 
-  // The node of the key's first `length` characters, added with its prefixes as needed; the
-  // final tables are filled as it goes, growing the hash at half full.
+  // The node of the key's first `length` characters, added with its prefixes as needed.
   std::uint32_t NodeFor(const std::u32string& key, std::size_t length) {
     std::uint32_t parent = 0;
     for (std::size_t k = 1; k <= length; ++k) {
       const char32_t c = key[k - 1];
-      std::uint32_t node = k == 1 ? t_.Single(c) : t_.Child(parent, c);
-      if (node == 0) {
-        node = static_cast<std::uint32_t>(t_.nodes.size());
+      std::size_t slot = Probe(parent, c);
+      if (index_[slot] == 0) {
         Node added;
         added.parent = parent;
         added.last = c;
-        added.length = static_cast<std::uint8_t>(k);
-        t_.nodes.push_back(added);
-        Index(node);
+        added.info.length = static_cast<std::uint8_t>(k);
+        index_[slot] = static_cast<std::uint32_t>(nodes_.size());
+        nodes_.push_back(added);
+        if (2 * nodes_.size() > index_.size()) Rehash(2 * index_.size());
+        slot = Probe(parent, c);
       }
-      parent = node;
+      parent = index_[slot];
     }
     return parent;
   }
 
-  void Index(std::uint32_t i) {
-    const Node& node = t_.nodes[i];
-    if (node.length == 1 && node.last < 0x10000) {
-      t_.bmp[node.last].node = i;
-      return;
-    }
-    if (2 * t_.nodes.size() > t_.slots.size()) {
-      Rehash(std::max<std::size_t>(1024, 2 * t_.slots.size()));
-      return;
-    }
-    const std::size_t mask = t_.slots.size() - 1;
-    std::size_t slot = Mix(node.parent, node.last) >> t_.shift;
-    while (t_.slots[slot] != 0) slot = (slot + 1) & mask;
-    t_.slots[slot] = i;
+  // The slot of (parent, c) in the build index, or the empty one where it would go.
+  std::size_t Probe(std::uint32_t parent, char32_t c) const {
+    const std::size_t mask = index_.size() - 1;
+    std::size_t slot = Mix(parent, c) >> index_shift_;
+    while (index_[slot] != 0 &&
+           (nodes_[index_[slot]].parent != parent || nodes_[index_[slot]].last != c))
+      slot = (slot + 1) & mask;
+    return slot;
   }
 
   void Rehash(std::size_t size) {
-    t_.slots.assign(size, 0);
-    t_.shift = 64 - std::countr_zero(size);
-    for (std::uint32_t i = 1; i < t_.nodes.size(); ++i) Index(i);
+    index_.assign(size, 0);
+    index_shift_ = 64 - std::countr_zero(size);
+    for (std::uint32_t i = 1; i < nodes_.size(); ++i)
+      index_[Probe(nodes_[i].parent, nodes_[i].last)] = i;
   }
 
   void AddLexicon(const opencc::Dict& dict, std::size_t d) {
@@ -369,10 +369,10 @@ class Compiler {
       if (key.empty() || key.size() > 255) Unavailable(config_, "a key of unusual length");
       if (std::any_of(key.begin(), key.end(), [](char32_t c) { return c < 0x80; }))
         t_.ascii_inert = false;
-      for (std::size_t k = 1; k < key.size(); ++k) t_.nodes[NodeFor(key, k)].longer |= bit;
+      for (std::size_t k = 1; k < key.size(); ++k) nodes_[NodeFor(key, k)].info.longer |= bit;
       const std::uint32_t node = NodeFor(key, key.size());
-      if (t_.nodes[node].is_key & bit) continue;
-      t_.nodes[node].is_key |= bit;
+      if (nodes_[node].info.is_key & bit) continue;
+      nodes_[node].info.is_key |= bit;
       entries_.push_back(
           {node, static_cast<std::uint8_t>(d), static_cast<std::uint32_t>(texts_.size())});
       texts_.push_back(entry->GetDefault());
@@ -384,7 +384,9 @@ class Compiler {
     std::uint32_t last_node = 0;
     for (const auto& [node, d, index] : entries_) {
       const std::string& text = texts_[index];
-      if (node != last_node) t_.nodes[node].values = static_cast<std::uint32_t>(t_.values.size());
+      if (text.size() > 0xFFFF) Unavailable(config_, "a value of unusual length");
+      if (node != last_node)
+        nodes_[node].info.values = static_cast<std::uint32_t>(t_.values.size());
       last_node = node;
       const std::u32string cps = StrictDecode(config_, text);
       Value value;
@@ -396,15 +398,7 @@ class Compiler {
       t_.utf8_pool += text;
       t_.values.push_back(value);
     }
-    for (std::uint32_t i = 1; i < t_.nodes.size(); ++i) {
-      const Node& node = t_.nodes[i];
-      if (node.length == 1 && node.last < 0x10000)
-        t_.bmp[node.last] = {i, node.is_key, node.longer};
-      if (node.length == 2) {
-        const std::size_t bit = Tables::PairBit(t_.nodes[node.parent].last, node.last);
-        t_.pairs[bit / 64] |= std::uint64_t{1} << (bit % 64);
-      }
-    }
+    Place();
     if (!t_.steps.empty()) {
       t_.first_step_repeats_seg =
           t_.segmentation.size == 1 && t_.steps.front().order[0] == t_.segmentation.order[0];
@@ -415,6 +409,34 @@ class Compiler {
     MarkStarts(t_.segmentation);
     MarkStarts(t_.first_step_unmatched);
     for (Group& step : t_.steps) MarkStarts(step);
+  }
+
+  // Moves the trie into the final tables, parents before children.
+  void Place() {
+    const auto hashed = static_cast<std::size_t>(std::count_if(
+        nodes_.begin() + 1, nodes_.end(),
+        [](const Node& node) { return node.info.length > 1 || node.last >= 0x10000; }));
+    const std::size_t size = std::max<std::size_t>(1024, std::bit_ceil(hashed + hashed / 2 + 1));
+    t_.slots.assign(size, {});
+    t_.shift = 64 - std::countr_zero(size);
+    std::vector<std::uint32_t> id(nodes_.size(), kRoot);
+    for (std::uint32_t i = 1; i < nodes_.size(); ++i) {
+      const Node& node = nodes_[i];
+      if (node.info.length == 1 && node.last < 0x10000) {
+        t_.bmp[node.last] = node.info;
+        id[i] = node.last;
+        continue;
+      }
+      const std::uint32_t parent = id[node.parent];
+      std::size_t slot = Mix(parent, node.last) >> t_.shift;
+      while (t_.slots[slot].info.length != 0) slot = (slot + 1) & (size - 1);
+      t_.slots[slot] = {parent, node.last, node.info};
+      id[i] = static_cast<std::uint32_t>(0x10000 + slot);
+      if (node.info.length == 2) {
+        const std::size_t bit = Tables::PairBit(nodes_[node.parent].last, node.last);
+        t_.pairs[bit / 64] |= std::uint64_t{1} << (bit % 64);
+      }
+    }
   }
 
   void MarkStarts(Group& group) const {
@@ -436,12 +458,41 @@ class Compiler {
   };
   std::vector<Entry> entries_;
   std::vector<std::string> texts_;
+  std::vector<Node> nodes_ = std::vector<Node>(1);  // node 0: the root
+  std::vector<std::uint32_t> index_;                // node by Mix(parent, last)
+  int index_shift_ = 64;
 };
 
-std::unique_ptr<const Tables> Compile(const std::string& config) {
+// The user's phrases as a dictionary tried first where the configuration segments and where its
+// chain begins, as a user would add them to OpenCC's configuration.
+opencc::ConverterPtr WithUserPhrases(const opencc::ConverterPtr& converter,
+                                     const UserPhrases& user) {
+  auto lexicon = std::make_shared<opencc::Lexicon>();
+  for (const auto& [source, targets] : user.entries)
+    lexicon->Add(opencc::DictEntryFactory::New(source, targets));
+  lexicon->Sort();
+  const opencc::DictPtr phrases = std::make_shared<opencc::TextDict>(lexicon);
+  const auto segmentation =
+      std::dynamic_pointer_cast<opencc::MaxMatchSegmentation>(converter->GetSegmentation());
+  if (!segmentation) return converter;
+  const auto first = [&](const opencc::DictPtr& dict) {
+    return std::make_shared<opencc::DictGroup>(std::list<opencc::DictPtr>{phrases, dict});
+  };
+  std::list<opencc::ConversionPtr> conversions = converter->GetConversionChain()->GetConversions();
+  if (!conversions.empty())
+    conversions.front() =
+        std::make_shared<opencc::Conversion>(first(conversions.front()->GetDict()));
+  return std::make_shared<opencc::Converter>(
+      user.path, std::make_shared<opencc::MaxMatchSegmentation>(first(segmentation->GetDict())),
+      std::make_shared<opencc::ConversionChain>(conversions));
+}
+
+std::unique_ptr<const Tables> Compile(const std::string& config,
+                                      const UserPhrases* user = nullptr) {
   opencc::ConverterPtr converter;
   try {
     converter = opencc::Config().NewFromFile(config);
+    if (user != nullptr) converter = WithUserPhrases(converter, *user);
   } catch (const opencc::Exception& e) {  // not a std::exception
     Unavailable(config, e.what());
   } catch (const std::exception& e) {
@@ -484,16 +535,24 @@ std::size_t SourceBytes(Span span, const Workspace& w) {
   return bytes;
 }
 
-void StepToChars(const Tables& t, Span in, const Group& group, std::vector<char32_t>& out) {
-  for (std::size_t i = 0; i < in.size;) {
-    const Match match = t.Longest(in.data + i, in.size - i, group);
-    if (match.length == 0) {
-      out.push_back(in.data[i++]);
-      continue;
-    }
+// One step of the chain; the input itself when nothing in it matches, which is the common case
+// for the small dictionaries late in a chain.
+Span StepToChars(const Tables& t, Span in, const Group& group, std::vector<char32_t>& out) {
+  std::size_t i = 0;
+  Match match;
+  while (i < in.size && (match = t.Longest(in.data + i, in.size - i, group)).length == 0) ++i;
+  if (i == in.size) return in;
+  out.assign(in.data, in.data + i);
+  while (true) {
     const char32_t* value = t.cp_pool.data() + match.value->cps;
     out.insert(out.end(), value, value + match.value->cp_length);
     i += match.length;
+    for (; i < in.size; ++i) {
+      match = t.Longest(in.data + i, in.size - i, group);
+      if (match.length != 0) break;
+      out.push_back(in.data[i]);
+    }
+    if (i == in.size) return {out.data(), out.size()};
   }
 }
 
@@ -529,11 +588,13 @@ void ConvertSegment(const Tables& t, Span segment, const Value* key_value, Works
   auto group = [&](std::size_t k) -> const Group& {
     return k == 0 && key_value == nullptr ? t.first_step_unmatched : t.steps[k];
   };
+  std::size_t free = 0;  // the buffer that does not hold `segment`
   for (std::size_t k = first; k + 1 < t.steps.size(); ++k) {
-    std::vector<char32_t>& next = w.steps[k & 1];
-    next.clear();
-    StepToChars(t, segment, group(k), next);
-    segment = {next.data(), next.size()};
+    const Span next = StepToChars(t, segment, group(k), w.steps[free]);
+    if (next.data != segment.data) {
+      segment = next;
+      free ^= 1;
+    }
   }
   StepToUtf8(t, segment, group(t.steps.size() - 1), w, out);
 }
@@ -694,6 +755,19 @@ std::shared_ptr<const PhraseMatcher> PhraseMatcher::Load(std::string_view config
   const std::string name(config);
   auto matcher = std::make_shared<const PhraseMatcher>(Compile(name));
   loaded.emplace(name, matcher);
+  return matcher;
+}
+
+std::shared_ptr<const PhraseMatcher> PhraseMatcher::Load(
+    std::string_view config, const std::shared_ptr<const UserPhrases>& user) {
+  if (!user) return Load(config);
+  static std::mutex mutex;
+  static std::map<std::pair<std::string, const UserPhrases*>, std::shared_ptr<const PhraseMatcher>>
+      loaded;
+  const std::lock_guard lock(mutex);
+  auto& matcher = loaded[{std::string(config), user.get()}];
+  if (!matcher)
+    matcher = std::make_shared<const PhraseMatcher>(Compile(std::string(config), user.get()));
   return matcher;
 }
 

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "engine/chinese_mapping.h"
+#include "engine/user_phrases.h"
 
 namespace tessaly {
 
@@ -18,6 +19,12 @@ class PhraseMatcher {
   /// The matcher of a configuration file (a bare name is looked up in OpenCC's data directory),
   /// loaded once per process; throws ChineseMappingUnavailable when it cannot be loaded.
   static std::shared_ptr<const PhraseMatcher> Load(std::string_view config);
+
+  /// The same with a user's phrases tried before the configuration's dictionaries, in its
+  /// segmentation and its first conversion step, longest match winning as usual; loaded once
+  /// per process and phrase list.
+  static std::shared_ptr<const PhraseMatcher> Load(std::string_view config,
+                                                   const std::shared_ptr<const UserPhrases>& user);
 
   /// Converts the whole text; throws std::invalid_argument where OpenCC throws on bad UTF-8 (a
   /// byte that cannot start a character where one starts).

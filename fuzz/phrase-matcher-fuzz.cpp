@@ -1,11 +1,16 @@
-// The phrase matcher against OpenCC's converter on any bytes, for any configuration: the same text
-// or both refuse it, and the pieces are OpenCC's segments. Inputs are first brought into what
-// OpenCC reads defined: no zero byte (it stops there) and no last character running past the end
-// (it reads beyond the text).
+// The phrase matcher against OpenCC's converter for any configuration: the same text or both
+// refuse it, and the pieces are OpenCC's segments. The first byte picks the configuration and
+// whether the rest is raw bytes or a list of the configuration's own phrases. Raw bytes are first
+// brought into what OpenCC reads defined: no zero byte (it stops there) and no last character
+// running past the end (it reads beyond the text).
 #include <opencc/Config.hpp>
+#include <opencc/Conversion.hpp>
 #include <opencc/ConversionChain.hpp>
 #include <opencc/Converter.hpp>
+#include <opencc/DictGroup.hpp>
 #include <opencc/Exception.hpp>
+#include <opencc/Lexicon.hpp>
+#include <opencc/MaxMatchSegmentation.hpp>
 #include <opencc/Segmentation.hpp>
 #include <opencc/Segments.hpp>
 
@@ -61,6 +66,51 @@ std::string Defined(const std::uint8_t* data, std::size_t size) {
 
 using Pieces = std::vector<std::pair<std::size_t, std::string>>;
 
+void CollectPhrases(const opencc::DictPtr& dict, std::vector<std::string>& phrases) {
+  if (const auto group = std::dynamic_pointer_cast<opencc::DictGroup>(dict)) {
+    for (const opencc::DictPtr& inner : group->GetDicts()) CollectPhrases(inner, phrases);
+    return;
+  }
+  for (const auto& entry : *dict->GetLexicon()) {
+    phrases.push_back(entry->Key());
+    for (const std::string& value : entry->Values()) phrases.push_back(value);
+  }
+}
+
+std::vector<std::string> Phrases(const opencc::Converter& converter) {
+  std::vector<std::string> phrases;
+  CollectPhrases(
+      std::dynamic_pointer_cast<opencc::MaxMatchSegmentation>(converter.GetSegmentation())
+          ->GetDict(),
+      phrases);
+  for (const auto& conversion : converter.GetConversionChain()->GetConversions())
+    CollectPhrases(conversion->GetDict(), phrases);
+  return phrases;
+}
+
+// Text made of the configuration's own phrases, so that the chain's rarer paths are reached: each
+// pair of bytes is an ASCII character (below 0x80), or a phrase, whole or only its first character.
+std::string PhraseText(const std::uint8_t* data, std::size_t size,
+                       const std::vector<std::string>& phrases) {
+  std::string text;
+  for (std::size_t i = 0; i + 1 < size; i += 2) {
+    const unsigned token = data[i] << 8 | data[i + 1];
+    if (token < 0x80) {
+      text += static_cast<char>(token == 0 ? ' ' : token);
+      continue;
+    }
+    const std::string& phrase = phrases[(token >> 1) % phrases.size()];
+    if (token & 1) {
+      text += phrase;
+    } else {
+      std::size_t end = 1;
+      while (end < phrase.size() && (phrase[end] & 0xC0) == 0x80) ++end;
+      text += phrase.substr(0, end);
+    }
+  }
+  return text;
+}
+
 }  // namespace
 }  // namespace tessaly
 
@@ -68,11 +118,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   using namespace tessaly;
   if (size < 1) return 0;
   static std::array<opencc::ConverterPtr, kConfigs.size()> converters;
-  const std::size_t which = data[0] % kConfigs.size();
-  if (!converters[which]) converters[which] = opencc::Config().NewFromFile(kConfigs[which]);
+  static std::array<std::vector<std::string>, kConfigs.size()> phrases;
+  const std::size_t which = (data[0] & 0x7F) % kConfigs.size();
+  if (!converters[which]) {
+    converters[which] = opencc::Config().NewFromFile(kConfigs[which]);
+    phrases[which] = Phrases(*converters[which]);
+  }
   const opencc::Converter& converter = *converters[which];
   const auto matcher = PhraseMatcher::Load(kConfigs[which]);
-  const std::string text = Defined(data + 1, size - 1);
+  const std::string text =
+      data[0] & 0x80 ? PhraseText(data + 1, size - 1, phrases[which]) : Defined(data + 1, size - 1);
 
   Pieces expected;
   try {

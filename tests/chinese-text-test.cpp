@@ -67,6 +67,27 @@ TEST_P(ChineseTextTest, MatchesTheModeThroughTheEncoding) {
   EXPECT_TRUE(reporter.faults.empty());
 }
 
+// Bytes of the working encoding (--raw), broken ones too, give what the mode gives for them.
+TEST_P(ChineseTextTest, BytesMatchTheMode) {
+  const ModeInfo& mode = *FindMode(GetParam().mode);
+  const Encoding encoding = GetParam().encoding;
+  testing::RecordingReporter reporter;
+  ConversionContext context{reporter};
+  context.encoding = encoding;
+  const ChineseTextConversion conversion(mode.opencc_config, mode.routine, encoding, reporter);
+  std::mt19937 random(static_cast<unsigned>(mode.id) + 11 * static_cast<unsigned>(encoding));
+  for (int round = 0; round < 400; ++round) {
+    std::string bytes = Utf8TextToAnsi(RandomText(random), LineBreaks::AsIs, encoding).text;
+    if (round % 3 == 0 && !bytes.empty())  // a broken byte somewhere
+      bytes[random() % bytes.size()] = static_cast<char>(0x80 | random());
+    std::string out;
+    conversion.ConvertBytes(bytes, out);
+    ASSERT_EQ(out, RunConversion({bytes, mode.id, {}, SeparatorStyle::SeparatorNone}, context).text)
+        << "round " << round;
+  }
+  EXPECT_TRUE(reporter.faults.empty());
+}
+
 INSTANTIATE_TEST_SUITE_P(
     ModesAndEncodings, ChineseTextTest,
     ::testing::Values(Case{ConversionMode::SimplifiedToTraditional, Encoding::Gbk},

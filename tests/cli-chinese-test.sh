@@ -38,6 +38,16 @@ check jp2t-as-opencc '-e utf-8 -m jp2t' '软件 鼠标 頭髮 著 里面 網路 
 check s2twp-gbk '-m s2twp' '软件' "$(utf8hex 軟體)" 0
 check s2hk-gbk '-m s2hk' '里面' "$(utf8hex 裏面)" 0
 
+# User phrases win over the standard's; a malformed file is a usage error naming its line.
+phrases=$(mktemp)
+printf '# mine\n软件\t软体 软件\n' >"$phrases"
+check user-phrases "-m s2t --phrases $phrases" '软件 头发' "$(utf8hex '软体 頭髮')" 0
+check user-phrases-general-path "-m s2t -d spaces --phrases $phrases" '软件 头发' "$(utf8hex '软体頭髮')" 0
+printf '软件\n' >"$phrases"
+check user-phrases-malformed "-m s2t --phrases $phrases" 'x' '' 2 ":1: no tab"
+check user-phrases-other-mode "-m hex-encode --phrases $phrases" 'x' '' 2 'simplified/traditional'
+rm -f "$phrases"
+
 # Raw mode: the bytes as they are.
 check gbk-to-big5-prc '--raw -m gbk-to-big5' "$prc_gbk" a4a4b5d8a448a5c1a640a94db0ea 0
 check big5-to-gbk-prc '--raw -m big5-to-gbk' "$prc_big5" d6d0c841c8cbc3f1b9b2bacd87f8 0

@@ -5,11 +5,13 @@
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTest>
+#include <initializer_list>
 #include <memory>
 
 #include "engine/modes.h"
 #include "tests/ui-helpers.h"
 #include "ui/box_text.h"
+#include "ui/qt_text.h"
 #include "ui/converter_app.h"
 #include "ui/dialog_text_edit.h"
 #include "ui/main_dialog.h"
@@ -22,6 +24,34 @@ namespace {
 
 // Where a settings store would write; set before the application object exists.
 std::unique_ptr<QTemporaryDir> config_home;
+
+// Restores environment variables when it goes out of scope.
+class EnvironmentSet {
+ public:
+  explicit EnvironmentSet(std::initializer_list<const char*> names) {
+    for (const char* name : names)
+      saved_.append({name, qgetenv(name), qEnvironmentVariableIsSet(name)});
+  }
+  ~EnvironmentSet() {
+    for (const auto& [name, value, set] : saved_) {
+      if (set) {
+        qputenv(name, value);
+      } else {
+        qunsetenv(name);
+      }
+    }
+  }
+  EnvironmentSet(const EnvironmentSet&) = delete;
+  EnvironmentSet& operator=(const EnvironmentSet&) = delete;
+
+ private:
+  struct Saved {
+    const char* name;
+    QByteArray value;
+    bool set;
+  };
+  QList<Saved> saved_;
+};
 
 void Answer(QMessageBox::StandardButton answer, QWidget& window) {
   ModalWatcher<QMessageBox> watcher([answer](QMessageBox& box) { box.button(answer)->click(); });
@@ -126,6 +156,43 @@ class ConverterAppTest : public QObject {
       QCOMPARE(tessaly::ui::ToUtf8(tessaly::ui::ModeText(mode.label)), std::string(mode.label));
       QCOMPARE(tessaly::ui::ToUtf8(tessaly::ui::ModeText(mode.help)), std::string(mode.help));
     }
+  }
+
+  void canOpenDisplay_data() {
+    QTest::addColumn<QByteArray>("display");
+    QTest::addColumn<QByteArray>("wayland");
+    QTest::addColumn<QByteArray>("platform");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("expected");
+    const QStringList none{QStringLiteral("tessaly")};
+    QTest::newRow("nothing") << QByteArray() << QByteArray() << QByteArray() << none << false;
+    QTest::newRow("x11") << QByteArray(":0") << QByteArray() << QByteArray() << none << true;
+    QTest::newRow("wayland") << QByteArray() << QByteArray("wayland-0") << QByteArray() << none
+                             << true;
+    QTest::newRow("platform variable")
+        << QByteArray() << QByteArray() << QByteArray("offscreen") << none << true;
+    QTest::newRow("platform option")
+        << QByteArray() << QByteArray() << QByteArray()
+        << QStringList{QStringLiteral("tessaly"), QStringLiteral("-platform"),
+                       QStringLiteral("offscreen")}
+        << true;
+    QTest::newRow("other Qt option")
+        << QByteArray() << QByteArray() << QByteArray()
+        << QStringList{QStringLiteral("tessaly"), QStringLiteral("-reverse")} << false;
+  }
+
+  void canOpenDisplay() {
+    QFETCH(QByteArray, display);
+    QFETCH(QByteArray, wayland);
+    QFETCH(QByteArray, platform);
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, expected);
+    const EnvironmentSet saved({"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"});
+    // An empty value counts as unset, as it does for the X and Wayland client libraries.
+    qputenv("DISPLAY", display);
+    qputenv("WAYLAND_DISPLAY", wayland);
+    qputenv("QT_QPA_PLATFORM", platform);
+    QCOMPARE(ConverterApp::CanOpenDisplay(arguments), expected);
   }
 
   void writesNoSettings() {

@@ -13,6 +13,7 @@
 
 #include "tests/ui-helpers.h"
 #include "ui/box_text.h"
+#include "ui/line_lengths.h"
 #include "ui/dialog_text_edit.h"
 #include "ui/text_rows.h"
 

@@ -35,6 +35,7 @@
 #include "ui/dialog_text_edit.h"
 #include "ui/help_texts.h"
 #include "ui/main_dialog.h"
+#include "ui/qt_text.h"
 
 using tessaly::AnsiText;
 using tessaly::ConversionMode;

@@ -75,7 +75,14 @@ INSTANTIATE_TEST_SUITE_P(Cases, FindInvalidUtf8Test,
                                            Utf8Case{"你好😀", std::nullopt}, Utf8Case{"ab\xFF", 2},
                                            Utf8Case{"\xE4\xBD", 0}, Utf8Case{"你\xC0\x80", 3},
                                            Utf8Case{"\xED\xA0\x80", 0},
-                                           Utf8Case{std::string("a\0b", 3), std::nullopt}));
+                                           Utf8Case{std::string("a\0b", 3), std::nullopt},
+                                           // Past the eight-byte and three-byte fast paths.
+                                           Utf8Case{"abcdefgh\xFF", 8},
+                                           Utf8Case{"abcdefg你\x80", 10},
+                                           Utf8Case{"\xE0\x80\x80", 0},
+                                           Utf8Case{"\xE0\xA0\x80\xEF\xBF\xBF", std::nullopt},
+                                           Utf8Case{"\xEE\x80", 0},
+                                           Utf8Case{"\xE1\x80\xC0", 0}));
 
 TEST(Utf8TextToAnsi, ConvertsTerminalText) {
   const AnsiInput input = Utf8TextToAnsi("你\nก");

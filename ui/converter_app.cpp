@@ -1,12 +1,15 @@
 #include "ui/converter_app.h"
 
+#include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <cstdio>
 
 #include "res/product.h"
 #include "ui/app_icon.h"
-#include "ui/box_text.h"
 #include "ui/main_dialog.h"
+#include "ui/qt_text.h"
 
 namespace tessaly::ui {
 
@@ -42,6 +45,50 @@ QString ConverterApp::UseLanguages(const QStringList& languages) {
   translation_loaded_ = qt_translation_.load(QStringLiteral("qtbase_zh_CN"), qt_path);
   if (translation_loaded_) installTranslator(&qt_translation_);
   return QStringLiteral("zh_CN");
+}
+
+std::optional<int> ConverterApp::ExitBeforeWindow(int argc, char** argv) {
+  const QCoreApplication core(argc, argv);
+  QCommandLineParser parser;
+  // Qt's own options are single-dash words (-platform, -reverse); read as letters they would
+  // turn on -v.
+  parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+  parser.setApplicationDescription(QStringLiteral(
+      "Converts text to and from hex listings of its GBK, UTF-16LE and UTF-8 bytes, between\n"
+      "simplified and traditional Chinese and between GBK and BIG5, in a window.\n"
+      "Qt's standard options (-platform, -style, ...) are accepted too; tessaly-cli does the\n"
+      "same conversions without a display."));
+  const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                QStringLiteral("Print this help and exit."));
+  const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
+                                   QStringLiteral("Print the version and exit."));
+  parser.addOption(help);
+  parser.addOption(version);
+  parser.parse(core.arguments());  // unknown options are Qt's, for the application object
+  if (parser.isSet(help)) {
+    std::fputs(parser.helpText().toLocal8Bit().constData(), stdout);
+    return 0;
+  }
+  if (parser.isSet(version)) {
+    std::printf("tessaly %.*s\n", static_cast<int>(product::kPackageVersion.size()),
+                product::kPackageVersion.data());
+    return 0;
+  }
+  if (!CanOpenDisplay(core.arguments())) {
+    std::fputs(
+        "tessaly: cannot open a display; set DISPLAY or WAYLAND_DISPLAY, or run tessaly-cli\n",
+        stderr);
+    return 1;
+  }
+  return std::nullopt;
+}
+
+bool ConverterApp::CanOpenDisplay(const QStringList& arguments) {
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+    if (!qEnvironmentVariableIsEmpty(name)) return true;
+  }
+  return arguments.contains(QStringLiteral("-platform")) ||
+         arguments.contains(QStringLiteral("--platform"));
 }
 
 int ConverterApp::Run() {

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QStringList>
 #include <QTranslator>
+#include <optional>
 
 namespace tessaly::ui {
 
@@ -13,8 +14,17 @@ class ConverterApp : public QApplication {
   Q_OBJECT
 
  public:
-  /// Takes Qt's own command-line options from argv; the program has none of its own.
+  /// Takes Qt's own command-line options from argv; --help and --version are handled before.
   ConverterApp(int& argc, char** argv);
+
+  /// Prints --help or --version, or one line when there is no display to open, and returns the
+  /// exit status when the program should end without a window. Call it before any application
+  /// object exists: a missing display would otherwise abort inside Qt with a long message.
+  static std::optional<int> ExitBeforeWindow(int argc, char** argv);
+
+  /// Whether Qt has somewhere to show a window: DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM set
+  /// and not empty, or Qt's -platform option among the arguments.
+  static bool CanOpenDisplay(const QStringList& arguments);
 
   /// Runs the main window modally and returns the exit status once it has closed.
   int Run();

@@ -17,7 +17,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "ui/box_text.h"
+#include "ui/line_lengths.h"
 
 namespace tessaly::ui {
 namespace {

@@ -7,6 +7,7 @@
 #include "engine/text_boundary.h"
 #include "res/product.h"
 #include "ui/box_text.h"
+#include "ui/qt_text.h"
 
 namespace tessaly::ui {
 namespace {

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <string_view>
@@ -30,7 +31,11 @@ void RequestHugePages(char** argv) {
     return;
   }
   if (!HugePagesOnRequestOnly() || setenv("GLIBC_TUNABLES", kHugePages, 0) != 0) return;
-  execv("/proc/self/exe", argv);
+  // The real path, not /proc/self/exe: the kernel names the process after the file executed,
+  // and `pgrep -x tessaly` should still find it.
+  std::error_code error;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (!error) execv(self.c_str(), argv);
   unsetenv("GLIBC_TUNABLES");  // the restart failed: carry on without
 }
 

@@ -4,7 +4,7 @@
 #include <QEvent>
 #include <QStringList>
 
-#include "ui/box_text.h"
+#include "ui/qt_text.h"
 
 namespace tessaly::ui {
 

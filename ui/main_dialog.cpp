@@ -33,6 +33,7 @@
 #include "ui/dialog_units.h"
 #include "ui/help_texts.h"
 #include "ui/product_text.h"
+#include "ui/qt_text.h"
 
 namespace tessaly::ui {
 namespace {

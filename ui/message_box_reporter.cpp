@@ -2,7 +2,7 @@
 
 #include <QMessageBox>
 
-#include "ui/box_text.h"
+#include "ui/qt_text.h"
 
 namespace tessaly::ui {
 

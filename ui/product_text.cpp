@@ -3,7 +3,7 @@
 #include <QCoreApplication>
 
 #include "res/product.h"
-#include "ui/box_text.h"
+#include "ui/qt_text.h"
 
 namespace tessaly::ui {
 
