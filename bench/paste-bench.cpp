@@ -121,7 +121,8 @@ void CompareWithEngine(QWidget& dialog, const tessaly::ui::DialogTextEdit& outpu
 }
 
 // After a large paste and conversion, a small conversion in the same window.
-void CheckStillConverts(QWidget& dialog, tessaly::ui::DialogTextEdit& input, tessaly::ui::DialogTextEdit& output) {
+void CheckStillConverts(QWidget& dialog, tessaly::ui::DialogTextEdit& input,
+                        tessaly::ui::DialogTextEdit& output) {
   input.setPlainText(QStringLiteral("ab"));
   Child<QRadioButton>(dialog, QStringLiteral("modeHexEncode")).click();
   Child<QPushButton>(dialog, QStringLiteral("convertButton")).click();

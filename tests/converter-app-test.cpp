@@ -8,8 +8,8 @@
 #include <initializer_list>
 #include <memory>
 
-#include "tests/ui-helpers.h"
 #include "engine/modes.h"
+#include "tests/ui-helpers.h"
 #include "ui/box_text.h"
 #include "ui/qt_text.h"
 #include "ui/converter_app.h"
@@ -116,7 +116,8 @@ class ConverterAppTest : public QObject {
       };
       dialog.findChild<QAbstractButton*>(QStringLiteral("modeHexEncode"))->click();
       const QString help =
-          dialog.findChild<tessaly::ui::DialogTextEdit*>(QStringLiteral("outputBox"))->toPlainText();
+          dialog.findChild<tessaly::ui::DialogTextEdit*>(QStringLiteral("outputBox"))
+              ->toPlainText();
       if (english) {
         QVERIFY(dialog.windowTitle().endsWith(QLatin1String(" version 1.2")));
         QCOMPARE(text("convertButton"), QStringLiteral("Convert"));
@@ -150,7 +151,8 @@ class ConverterAppTest : public QObject {
       app->UseLanguages({QStringLiteral("zh-CN")});
       QVERIFY2(label != tessaly::ui::FromUtf8(mode.label), mode.window_button.data());
       QVERIFY2(help != tessaly::ui::FromUtf8(mode.help), mode.window_button.data());
-      QCOMPARE(help.count(QStringLiteral("{}")), tessaly::ui::FromUtf8(mode.help).count(QStringLiteral("{}")));
+      QCOMPARE(help.count(QStringLiteral("{}")),
+               tessaly::ui::FromUtf8(mode.help).count(QStringLiteral("{}")));
       QCOMPARE(tessaly::ui::ToUtf8(tessaly::ui::ModeText(mode.label)), std::string(mode.label));
       QCOMPARE(tessaly::ui::ToUtf8(tessaly::ui::ModeText(mode.help)), std::string(mode.help));
     }

@@ -3,6 +3,7 @@
 #include <QClipboard>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QTest>
@@ -63,7 +64,8 @@ QString State(const DialogTextEdit& box) {
 // The rows as [start, end) pairs, for comparing two wrappings.
 QList<QPair<qsizetype, qsizetype>> RowList(const TextRows& rows, QStringView text) {
   QList<QPair<qsizetype, qsizetype>> list;
-  for (qsizetype row = 0; row < rows.Count(); ++row) list.append({rows.Start(row), rows.End(text, row)});
+  for (qsizetype row = 0; row < rows.Count(); ++row)
+    list.append({rows.Start(row), rows.End(text, row)});
   return list;
 }
 
@@ -75,20 +77,27 @@ struct Key {
 };
 
 constexpr Key kKeys[] = {
-    {"<", Qt::Key_Left, Qt::NoModifier},         {">", Qt::Key_Right, Qt::NoModifier},
-    {"S<", Qt::Key_Left, Qt::ShiftModifier},     {"S>", Qt::Key_Right, Qt::ShiftModifier},
-    {"BS", Qt::Key_Backspace, Qt::NoModifier},   {"DEL", Qt::Key_Delete, Qt::NoModifier},
-    {"C-HOME", Qt::Key_Home, Qt::ControlModifier}, {"C-END", Qt::Key_End, Qt::ControlModifier},
+    {"<", Qt::Key_Left, Qt::NoModifier},
+    {">", Qt::Key_Right, Qt::NoModifier},
+    {"S<", Qt::Key_Left, Qt::ShiftModifier},
+    {"S>", Qt::Key_Right, Qt::ShiftModifier},
+    {"BS", Qt::Key_Backspace, Qt::NoModifier},
+    {"DEL", Qt::Key_Delete, Qt::NoModifier},
+    {"C-HOME", Qt::Key_Home, Qt::ControlModifier},
+    {"C-END", Qt::Key_End, Qt::ControlModifier},
     {"S-C-END", Qt::Key_End, Qt::ShiftModifier | Qt::ControlModifier},
-    {"C-A", Qt::Key_A, Qt::ControlModifier},     {"C-Z", Qt::Key_Z, Qt::ControlModifier},
-    {"C-X", Qt::Key_X, Qt::ControlModifier},     {"C-V", Qt::Key_V, Qt::ControlModifier},
+    {"C-A", Qt::Key_A, Qt::ControlModifier},
+    {"C-Z", Qt::Key_Z, Qt::ControlModifier},
+    {"C-X", Qt::Key_X, Qt::ControlModifier},
+    {"C-V", Qt::Key_V, Qt::ControlModifier},
 };
 
 // Plays "keys" (names from kKeys, anything else typed as text) into a box.
 void Play(QWidget& box, const QString& keys) {
   for (const QString& step : keys.split(u' ', Qt::SkipEmptyParts)) {
-    const auto known = std::find_if(std::begin(kKeys), std::end(kKeys),
-                                    [&](const Key& key) { return step == QLatin1String(key.name); });
+    const auto known = std::find_if(std::begin(kKeys), std::end(kKeys), [&](const Key& key) {
+      return step == QLatin1String(key.name);
+    });
     if (known != std::end(kKeys)) {
       QTest::keyClick(&box, known->key, known->modifiers);
     } else {
@@ -312,20 +321,34 @@ class DialogTextEditTest : public QObject {
   void keysEditAsTheToolkitDoes_data() {
     QTest::addColumn<QString>("before");
     QTest::addColumn<QString>("keys");
-    QTest::newRow("typing") << "" << "ab 你好";
-    QTest::newRow("typing into a replaced text") << "abc\ndef" << "x";
-    QTest::newRow("moving right through a replaced text") << "ab\ncd" << "> > > > > > S< y";
-    QTest::newRow("backspace and delete") << "abcdef" << "C-HOME > > BS DEL x";
-    QTest::newRow("shift selection replaced") << "abcdef" << "C-HOME > S> S> S> Z";
-    QTest::newRow("selection backwards") << "abcdef" << "C-END S< S< BS";
-    QTest::newRow("left collapses a selection") << "abcdef" << "C-HOME S> S> < X";
-    QTest::newRow("right collapses a selection") << "abcdef" << "C-END S< S< > X";
-    QTest::newRow("across a line break") << "ab\ncd" << "C-HOME > > > BS";
-    QTest::newRow("surrogate pair as one") << "a\U0001F600b" << "C-END < BS";
-    QTest::newRow("select all and type") << "abc\ndef" << "C-A q";
-    QTest::newRow("typing undone at once") << "abc" << "C-END xyz C-Z";
-    QTest::newRow("cut and paste back") << "abcdef" << "C-HOME > S> S> C-X C-END C-V";
-    QTest::newRow("shift ctrl end") << "ab\ncd" << "C-HOME > S-C-END BS";
+    QTest::newRow("typing") << ""
+                            << "ab 你好";
+    QTest::newRow("typing into a replaced text") << "abc\ndef"
+                                                 << "x";
+    QTest::newRow("moving right through a replaced text") << "ab\ncd"
+                                                          << "> > > > > > S< y";
+    QTest::newRow("backspace and delete") << "abcdef"
+                                          << "C-HOME > > BS DEL x";
+    QTest::newRow("shift selection replaced") << "abcdef"
+                                              << "C-HOME > S> S> S> Z";
+    QTest::newRow("selection backwards") << "abcdef"
+                                         << "C-END S< S< BS";
+    QTest::newRow("left collapses a selection") << "abcdef"
+                                                << "C-HOME S> S> < X";
+    QTest::newRow("right collapses a selection") << "abcdef"
+                                                 << "C-END S< S< > X";
+    QTest::newRow("across a line break") << "ab\ncd"
+                                         << "C-HOME > > > BS";
+    QTest::newRow("surrogate pair as one") << "a\U0001F600b"
+                                           << "C-END < BS";
+    QTest::newRow("select all and type") << "abc\ndef"
+                                         << "C-A q";
+    QTest::newRow("typing undone at once") << "abc"
+                                           << "C-END xyz C-Z";
+    QTest::newRow("cut and paste back") << "abcdef"
+                                        << "C-HOME > S> S> C-X C-END C-V";
+    QTest::newRow("shift ctrl end") << "ab\ncd"
+                                    << "C-HOME > S-C-END BS";
   }
 
   // The same keys leave the same text, cursor and selection as in QPlainTextEdit.
@@ -339,6 +362,45 @@ class DialogTextEditTest : public QObject {
     Play(box, keys);
     Play(reference, keys);
     QCOMPARE(State(box), State(reference));
+  }
+
+  void mouseSelects_data() {
+    QTest::addColumn<QPoint>("press");  // (column: 0 left edge, 1 right edge; row)
+    QTest::addColumn<QPoint>("release");
+    QTest::addColumn<int>("anchor");
+    QTest::addColumn<int>("position");
+    QTest::newRow("click in the top margin") << QPoint(0, -1) << QPoint(0, -1) << 0 << 0;
+    QTest::newRow("click at a row's start") << QPoint(0, 1) << QPoint(0, 1) << 4 << 4;
+    QTest::newRow("click past a row's end") << QPoint(1, 1) << QPoint(1, 1) << 7 << 7;
+    QTest::newRow("drag across rows") << QPoint(0, 0) << QPoint(1, 1) << 0 << 7;
+    QTest::newRow("drag upwards") << QPoint(1, 2) << QPoint(0, 1) << 10 << 4;
+    QTest::newRow("below the text") << QPoint(0, 9) << QPoint(0, 9) << 8 << 8;
+  }
+
+  // "abc\ndef\ngh" in rows of the font's line spacing, 4 pixels in from the frame.
+  void mouseSelects() {
+    QFETCH(QPoint, press);
+    QFETCH(QPoint, release);
+    QFETCH(int, anchor);
+    QFETCH(int, position);
+    DialogTextEdit box;
+    box.resize(300, 200);
+    box.setPlainText(QStringLiteral("abc\ndef\ngh"));
+    box.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&box));
+    const int line = box.fontMetrics().lineSpacing();
+    const auto at = [&](QPoint cell) {
+      const int y = cell.y() < 0 ? 1 : 4 + cell.y() * line + line / 2;
+      return QPoint(cell.x() == 0 ? 1 : 250, y);
+    };
+    QWidget* viewport = box.viewport();
+    QTest::mousePress(viewport, Qt::LeftButton, {}, at(press));
+    QMouseEvent move(QEvent::MouseMove, at(release), viewport->mapToGlobal(at(release)),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &move);
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, at(release));
+    QCOMPARE(box.Anchor(), anchor);
+    QCOMPARE(box.Position(), position);
   }
 
   // Ten million characters on one line: shown at once, and select-all and copy give them whole;

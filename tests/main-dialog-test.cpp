@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <memory>
 #include <new>
+#include <thread>
 
 #include <sys/resource.h>
 #include <unistd.h>
@@ -28,6 +29,7 @@
 #include "res/product.h"
 #include "tests/ui-helpers.h"
 #include "ui/about_dialog.h"
+#include "ui/app_icon.h"
 #include "ui/box_text.h"
 #include "ui/converter_app.h"
 #include "ui/dialog_text_edit.h"
@@ -822,6 +824,30 @@ class MainDialogTest : public QObject {
     QCOMPARE(closer.seen.size(), 2);
   }
 
+  // From 16 Mi characters on, a conversion runs on a thread of its own; its faults still show
+  // in the window's message boxes, and its result is laid out there and shown whole.
+  void largeInputConvertsOnAThread() {
+    const QString input = QStringLiteral("0123456789ABCDEF").repeated(1 << 20);
+    std::thread::id ran_on;
+    dialog_->SetConverter([&ran_on](const tessaly::ConversionRequest& request,
+                                    const tessaly::ConversionContext& context) {
+      ran_on = std::this_thread::get_id();
+      context.reporter.ReportFault("a fault", "出错");
+      return tessaly::RunConversion(request, context);
+    });
+    MessageBoxCloser closer;
+    Input().setPlainText(input);
+    Click("convertButton");
+    QVERIFY(ran_on != std::thread::id());
+    QVERIFY(ran_on != std::this_thread::get_id());
+    QCOMPARE(closer.seen, QStringList{QStringLiteral("出错: a fault")});
+    QVERIFY(Output().toPlainText() == input);
+    QVERIFY(Output().RowCount() > 1000);
+    Output().moveCursor(QTextCursor::End);
+    QTest::keyClick(&Output(), Qt::Key_Backspace);
+    QCOMPARE(Output().toPlainText().size(), input.size() - 1);
+  }
+
   void faultShowsAnOwnerlessBox() {
     dialog_->SetConverter(
         [](const tessaly::ConversionRequest&, const tessaly::ConversionContext& context) {
@@ -922,6 +948,28 @@ class MainDialogTest : public QObject {
                                                 Utf8(tessaly::product::kHostName)));
     QCOMPARE(QApplication::activeModalWidget(), nullptr);
     QVERIFY(dialog_->isVisible());
+  }
+
+  void iconIsDrawnAtEveryScale_data() {
+    QTest::addColumn<qreal>("scale");
+    for (const qreal scale : {1.0, 1.25, 1.5, 2.0, 3.0}) QTest::addRow("%g", scale) << scale;
+  }
+
+  // The icon is drawn from its vector form at the pixel size a scale factor asks for, not
+  // enlarged from 48 pixels: its edge between the corner and the tile stays one pixel wide.
+  void iconIsDrawnAtEveryScale() {
+    QFETCH(qreal, scale);
+    const QPixmap pixmap = tessaly::ui::AppIcon().pixmap(tessaly::ui::kAppIconSize, scale);
+    const QImage image = pixmap.toImage();
+    QCOMPARE(image.size(), tessaly::ui::kAppIconSize * scale);
+    const int middle = image.height() / 2;
+    int blended = 0;
+    for (int x = 0; x < image.width() / 4; ++x) {
+      const int alpha = qAlpha(image.pixel(x, middle));
+      if (alpha > 0 && alpha < 255) ++blended;
+    }
+    QVERIFY2(blended <= 1, qPrintable(QString::number(blended)));
+    QVERIFY(qAlpha(image.pixel(image.width() / 4, middle)) == 255);
   }
 
   void webButtonOpensTheMakersAddress() {

@@ -36,7 +36,8 @@ class SvgIconEngine final : public QIconEngine {
 
   QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state,
                        qreal scale) override {
-    QPixmap image = pixmap(size * scale, mode, state);
+    // QIcon hands the size in device pixels already.
+    QPixmap image = pixmap(size, mode, state);
     image.setDevicePixelRatio(scale);
     return image;
   }

@@ -13,6 +13,7 @@
 #include <QTextDocumentFragment>
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdlib>
 #include <new>
 
@@ -63,7 +64,7 @@ DialogTextEdit::DialogTextEdit(QWidget* parent) : QAbstractScrollArea(parent) {
   box_font.setStyleStrategy(QFont::PreferNoShaping);
   box_font.setKerning(false);
   setFont(box_font);
-  advances_ = std::make_unique<CharAdvances>(font());
+  advances_ = std::make_shared<CharAdvances>(font());
 }
 
 DialogTextEdit::~DialogTextEdit() = default;
@@ -74,6 +75,39 @@ std::optional<qsizetype> DialogTextEdit::ReplaceText(const QString& text) {
   if (lines.longest > max_line_length_) return lines.longest;
   if (!CanAllocate(BytesToHold(text.size()))) throw std::bad_alloc();
   setPlainText(text);
+  return std::nullopt;
+}
+
+// The advances measured so far go along as a copy, so that the thread measures on its own.
+std::function<PreparedText(const QString&)> DialogTextEdit::Preparer() const {
+  auto advances = std::make_shared<CharAdvances>(*advances_);
+  const qreal width = WrapWidth();
+  const qsizetype limit = max_line_length_;
+  return [advances, width, limit](const QString& text) {
+    PreparedText prepared;
+    prepared.longest_line = MeasureLines(text).longest;
+    if (prepared.longest_line > limit) return prepared;
+    prepared.text = AsBoxText(text);
+    prepared.rows.Rebuild(prepared.text, *advances, width);
+    prepared.width = width;
+    prepared.advances = advances;
+    return prepared;
+  };
+}
+
+std::optional<qsizetype> DialogTextEdit::ReplaceText(PreparedText prepared) {
+  clear();
+  if (prepared.longest_line > max_line_length_) return prepared.longest_line;
+  text_ = std::move(prepared.text);
+  if (prepared.advances != nullptr && prepared.width == WrapWidth()) {
+    advances_ = std::move(prepared.advances);
+    rows_ = std::move(prepared.rows);
+    UpdateScrollBar();
+  } else {
+    Rewrap();
+  }
+  verticalScrollBar()->setValue(0);
+  viewport()->update();
   return std::nullopt;
 }
 
@@ -316,9 +350,10 @@ qsizetype DialogTextEdit::PositionAtX(qsizetype row, qreal x) const {
 }
 
 qsizetype DialogTextEdit::HitTest(QPoint point) const {
-  const qsizetype row = std::clamp<qsizetype>(
-      verticalScrollBar()->value() + (point.y() - kMargin + RowHeight()) / RowHeight() - 1, 0,
-      rows_.Count() - 1);
+  const auto offset =
+      static_cast<qsizetype>(std::floor(static_cast<double>(point.y() - kMargin) / RowHeight()));
+  const qsizetype row =
+      std::clamp<qsizetype>(verticalScrollBar()->value() + offset, 0, rows_.Count() - 1);
   return PositionAtX(row, point.x() - kMargin);
 }
 
@@ -401,7 +436,7 @@ void DialogTextEdit::resizeEvent(QResizeEvent* event) {
 void DialogTextEdit::changeEvent(QEvent* event) {
   QAbstractScrollArea::changeEvent(event);
   if (event->type() == QEvent::FontChange) {
-    advances_ = std::make_unique<CharAdvances>(font());
+    advances_ = std::make_shared<CharAdvances>(font());
     Rewrap();
   }
 }

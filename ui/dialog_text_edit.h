@@ -4,6 +4,7 @@
 #include <QBasicTimer>
 #include <QString>
 #include <QTextCursor>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -21,6 +22,15 @@ namespace tessaly::ui {
 /// in sight are drawn and a row is placed by adding up character advances, so a line of a
 /// hundred million characters shows as fast as it is stored. A box takes no text the memory
 /// cannot hold (nor a line longer than a limit, when one is set); it says why instead.
+/// A text laid out into a box's rows away from the window's thread.
+struct PreparedText {
+  QString text;
+  TextRows rows;
+  qreal width = 0;
+  std::shared_ptr<CharAdvances> advances;
+  qsizetype longest_line = 0;
+};
+
 class DialogTextEdit : public QAbstractScrollArea {
   Q_OBJECT
 
@@ -41,6 +51,10 @@ class DialogTextEdit : public QAbstractScrollArea {
   /// box takes, empties the box instead and returns that line's length. Throws std::bad_alloc,
   /// leaving the box empty, when the memory cannot hold the text.
   std::optional<qsizetype> ReplaceText(const QString& text);
+  /// What lays a text out as this box is now, for ReplaceText; it may run on any thread.
+  std::function<PreparedText(const QString&)> Preparer() const;
+  /// ReplaceText for a text laid out already; a box that changed width meanwhile wraps it anew.
+  std::optional<qsizetype> ReplaceText(PreparedText prepared);
 
   /// The text; line breaks are LF.
   QString toPlainText() const { return text_; }
@@ -142,7 +156,7 @@ class DialogTextEdit : public QAbstractScrollArea {
   qsizetype anchor_ = 0;
   qsizetype position_ = 0;
   qreal goal_x_ = -1;
-  std::unique_ptr<CharAdvances> advances_;
+  std::shared_ptr<CharAdvances> advances_;
   TextRows rows_;
   std::vector<Edit> undo_;
   std::vector<Edit> redo_;

@@ -12,12 +12,20 @@ QString LossNoticeText(const LossReport& losses, Encoding encoding) {
   const QString name = EncodingText(InfoOf(encoding).label);
   QStringList parts;
   if (const std::size_t n = losses[LossKind::Unmappable].count)
-    parts << QCoreApplication::translate("tessaly::ui::LossNotice", "%1 个字符 %2 没有,已变为“?”").arg(n).arg(name);
+    parts << QCoreApplication::translate("tessaly::ui::LossNotice", "%1 个字符 %2 没有,已变为“?”")
+                 .arg(n)
+                 .arg(name);
   if (const std::size_t n = losses[LossKind::EmptyHexPiece].count)
-    parts << QCoreApplication::translate("tessaly::ui::LossNotice", "%1 段十六进制没有值,重复了前一个字节").arg(n);
-  if (losses[LossKind::CutAtZero].count != 0) parts << QCoreApplication::translate("tessaly::ui::LossNotice", "解码结果在第一个零处截断");
+    parts << QCoreApplication::translate("tessaly::ui::LossNotice",
+                                         "%1 段十六进制没有值,重复了前一个字节")
+                 .arg(n);
+  if (losses[LossKind::CutAtZero].count != 0)
+    parts << QCoreApplication::translate("tessaly::ui::LossNotice", "解码结果在第一个零处截断");
   if (const std::size_t n = losses[LossKind::InvalidOutput].count)
-    parts << QCoreApplication::translate("tessaly::ui::LossNotice", "%1 处字节不是有效的 %2,显示为 �").arg(n).arg(name);
+    parts << QCoreApplication::translate("tessaly::ui::LossNotice",
+                                         "%1 处字节不是有效的 %2,显示为 �")
+                 .arg(n)
+                 .arg(name);
   return parts.join(QCoreApplication::translate("tessaly::ui::LossNotice", ";"));
 }
 

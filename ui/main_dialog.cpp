@@ -46,6 +46,8 @@ constexpr int kMargin = 7;
 // Inputs from this size on convert on a thread of their own, the window repainting meanwhile
 // behind a progress box; smaller ones take well under half a second where they are.
 constexpr qsizetype kThreadedInput = qsizetype{16} << 20;
+// From about this size a conversion may take noticeably long (the Chinese modes most).
+constexpr qsizetype kBusyInput = qsizetype{1} << 20;
 
 // The working encoding is the one thing the window remembers.
 QSettings Settings() {
@@ -60,10 +62,14 @@ struct ChineseStandardChoice {
 };
 
 constexpr std::array<ChineseStandardChoice, 4> kChineseStandards{{
-    {QT_TRANSLATE_NOOP("tessaly::ui::MainDialog", "通用"), ConversionMode::SimplifiedToTraditional, ConversionMode::TraditionalToSimplified},
-    {QT_TRANSLATE_NOOP("tessaly::ui::MainDialog", "台湾"), ConversionMode::S2tw, ConversionMode::Tw2s},
-    {QT_TRANSLATE_NOOP("tessaly::ui::MainDialog", "台湾用词"), ConversionMode::S2twp, ConversionMode::Tw2sp},
-    {QT_TRANSLATE_NOOP("tessaly::ui::MainDialog", "香港"), ConversionMode::S2hk, ConversionMode::Hk2s},
+    {QT_TRANSLATE_NOOP("tessaly::ui::MainDialog", "通用"), ConversionMode::SimplifiedToTraditional,
+     ConversionMode::TraditionalToSimplified},
+    {QT_TRANSLATE_NOOP("tessaly::ui::MainDialog", "台湾"), ConversionMode::S2tw,
+     ConversionMode::Tw2s},
+    {QT_TRANSLATE_NOOP("tessaly::ui::MainDialog", "台湾用词"), ConversionMode::S2twp,
+     ConversionMode::Tw2sp},
+    {QT_TRANSLATE_NOOP("tessaly::ui::MainDialog", "香港"), ConversionMode::S2hk,
+     ConversionMode::Hk2s},
 }};
 
 bool IsEnter(const QKeyEvent& event) {
@@ -268,9 +274,10 @@ void MainDialog::ShowWorkingEncoding(Encoding encoding) {
   for (QAction* action : encoding_group_.actions())
     action->setChecked(action->data().toInt() == static_cast<int>(encoding));
   // The fixed title stays; another encoding than GBK shows after it.
-  setWindowTitle(encoding == Encoding::Gbk ? WindowTitle()
-                                           : WindowTitle() + QStringLiteral(" [%1]").arg(
-                                                                 EncodingText(InfoOf(encoding).label)));
+  setWindowTitle(encoding == Encoding::Gbk
+                     ? WindowTitle()
+                     : WindowTitle() +
+                           QStringLiteral(" [%1]").arg(EncodingText(InfoOf(encoding).label)));
 }
 
 void MainDialog::SetInitialState() {
@@ -310,10 +317,15 @@ void MainDialog::Convert() {
     loss_notice_->hide();
     const ConversionRequest request = BuildRequest();
     const QString input = ui.inputBox->toPlainText();
-    const Outcome outcome = input.size() < kThreadedInput
-                                ? ConvertText(request, input, context)
-                                : ConvertOnAThread(request, input, context);
-    ShowInOutputBox(outcome.text);
+    std::optional<BusyCursor> cursor;
+    if (input.size() >= kBusyInput) cursor.emplace();
+    Outcome outcome = input.size() < kThreadedInput ? ConvertText(request, input, context)
+                                                    : ConvertOnAThread(request, input, context);
+    if (outcome.prepared) {
+      ShowInOutputBox(std::move(*outcome.prepared));
+    } else {
+      ShowInOutputBox(outcome.text);
+    }
     loss_notice_->Show(outcome.losses, outcome.shown);
   } catch (const std::bad_alloc&) {
     ui.outputBox->clear();
@@ -343,11 +355,12 @@ MainDialog::Outcome MainDialog::ConvertText(ConversionRequest request, const QSt
 MainDialog::Outcome MainDialog::ConvertOnAThread(const ConversionRequest& request,
                                                  const QString& input,
                                                  const ConversionContext& context) {
-  const BusyCursor cursor;
   QProgressDialog progress(tr("正在转换..."), QString(), 0, 0, this);
   progress.setWindowModality(Qt::WindowModal);
   // Its own delay starts only with a first value, which a busy indicator never gets.
   QTimer::singleShot(500, &progress, &QProgressDialog::show);
+  ui.outputBox->clear();  // its memory is free for the result
+  const auto prepare = ui.outputBox->Preparer();
   GuiThreadReporter reporter(*this, context.reporter);
   ConversionContext away{reporter, context.ticks, context.encoding, context.unicode_result};
   QEventLoop loop;
@@ -356,6 +369,7 @@ MainDialog::Outcome MainDialog::ConvertOnAThread(const ConversionRequest& reques
   const auto work = [&] {
     try {
       result = ConvertText(request, input, away);
+      result.prepared = prepare(std::exchange(result.text, QString()));
     } catch (...) {
       failure = std::current_exception();
     }
@@ -382,7 +396,14 @@ void MainDialog::ShowInOutputBox(std::string_view ansi, Encoding encoding) {
 }
 
 void MainDialog::ShowInOutputBox(const QString& text) {
-  const std::optional<qsizetype> too_long = ui.outputBox->ReplaceText(text);
+  ReportTooLong(ui.outputBox->ReplaceText(text));
+}
+
+void MainDialog::ShowInOutputBox(PreparedText prepared) {
+  ReportTooLong(ui.outputBox->ReplaceText(std::move(prepared)));
+}
+
+void MainDialog::ReportTooLong(std::optional<qsizetype> too_long) {
   if (!too_long) return;
   ReportProblem(tr("转换结果有一行长达 %1 个字符,超出文本框能显示的 %2 个字符")
                     .arg(*too_long)

@@ -67,6 +67,7 @@ class MainDialog : public QDialog {
     QString text;
     LossReport losses;
     Encoding shown = Encoding::Gbk;
+    std::optional<PreparedText> prepared;  ///< the text laid out already, instead of `text`
   };
   Outcome ConvertText(ConversionRequest request, const QString& input,
                       const ConversionContext& context) const;
@@ -77,6 +78,8 @@ class MainDialog : public QDialog {
   void ShowHelpText(int mode_id);
   void ShowInOutputBox(std::string_view ansi, Encoding encoding = Encoding::Gbk);
   void ShowInOutputBox(const QString& text);
+  void ShowInOutputBox(PreparedText prepared);
+  void ReportTooLong(std::optional<qsizetype> too_long);
   void ReportProblem(const QString& message);
   bool ConfirmExit();
   void ShowAbout();

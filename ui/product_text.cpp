@@ -14,7 +14,8 @@ QString WindowTitle() {
 }
 
 QString AboutEntryText() {
-  return QCoreApplication::translate("ProductText", "关于 %1(&A)...").arg(FromUtf8(product::kProductName));
+  return QCoreApplication::translate("ProductText", "关于 %1(&A)...")
+      .arg(FromUtf8(product::kProductName));
 }
 
 QString AboutLine() {
