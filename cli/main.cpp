@@ -204,13 +204,18 @@ AnsiText CheckedTextToEngine(const std::string& utf8, const Run& run, LossReport
 // had: the matcher is read-only, and the halves meet no phrase between them.
 void ConvertLines(const ChineseTextConversion& conversion, std::string_view lines,
                   std::size_t offset, bool raw, LossReport& losses, Output& output) {
+  // Each half is checked where it is converted, so the check runs on both threads too.
   const auto convert = [&](std::string_view block, std::size_t at, std::string& out,
                            LossReport& lost) {
     if (raw) {
       conversion.ConvertBytes(block, out);
-    } else {
-      conversion.Convert(block, at, out, lost);
+      return;
     }
+    if (const auto invalid = FindInvalidUtf8(block)) {
+      throw IoError("the input is not valid UTF-8 (byte offset " + std::to_string(at + *invalid) +
+                    "); use --raw to convert its bytes as they are");
+    }
+    conversion.Convert(block, at, out, lost);
   };
   const std::size_t middle = lines.size() < (std::size_t{1} << 16)
                                  ? std::string_view::npos
@@ -253,11 +258,6 @@ int ConvertChineseText(const Run& run, InputFile& file, Output& output, bool raw
   std::string chunk, lines;
   std::size_t offset = 0;  // of `lines` in the input
   const auto convert = [&](std::string_view batch) {
-    if (const auto invalid = raw ? std::nullopt : FindInvalidUtf8(batch)) {
-      throw IoError("the input is not valid UTF-8 (byte offset " +
-                    std::to_string(offset + *invalid) +
-                    "); use --raw to convert its bytes as they are");
-    }
     ConvertLines(conversion, batch, offset, raw, losses, output);
     offset += batch.size();
   };

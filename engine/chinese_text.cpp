@@ -99,7 +99,11 @@ void ChineseTextConversion::ConvertHeld(std::string_view text, std::string& out)
     return;
   }
   const std::size_t start = out.size();
-  out += matcher_->Convert(text);
+  if (start == 0) {
+    out = matcher_->Convert(text);  // no copy of a block's worth of text
+  } else {
+    out += matcher_->Convert(text);
+  }
   // A converted character the encoding lacks keeps its source: only the exact path knows which.
   if (held_ && held_->FirstLacking(out, start) != std::string_view::npos) {
     out.resize(start);
