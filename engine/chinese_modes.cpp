@@ -119,15 +119,29 @@ class GbkJoiner {
     out_.reserve(source.size());
   }
 
+  // Walks the piece's source characters and its mapped ones side by side, with no copy of either,
+  // since a piece may be a whole text without a phrase in it.
   void Add(std::size_t source_utf8_bytes, std::string_view mapped) {
     const std::size_t start = pos_;
-    TakeSourceChars(source_utf8_bytes);
-    DecodeMapped(mapped);
-    if (mapped_.size() == taken_.size()) {
-      for (std::size_t i = 0; i < taken_.size(); ++i) AppendChar(taken_[i], mapped_[i]);
-    } else {
-      AppendPhrase(source_.substr(start, pos_ - start));
+    const std::size_t written = out_.size();
+    const auto* mapped_bytes = reinterpret_cast<const std::uint8_t*>(mapped.data());
+    const auto mapped_length = static_cast<std::int32_t>(mapped.size());
+    std::int32_t next = 0;
+    bool aligned = true;
+    std::size_t covered = 0;
+    while (covered < source_utf8_bytes) {
+      if (pos_ >= source_.size()) throw MappingMismatch("a mapped piece reaches past the text");
+      const CharCodec::Char decoded = decoder_.CharAt(source_, pos_);
+      covered += U8_LENGTH(decoded.code_point);
+      aligned = aligned && next < mapped_length;
+      if (aligned) AppendChar(pos_, decoded, NextMapped(mapped_bytes, next, mapped_length));
+      pos_ += decoded.length;
     }
+    if (covered != source_utf8_bytes)
+      throw MappingMismatch("a mapped piece ends inside a character");
+    if (aligned && next == mapped_length) return;
+    out_.resize(written);
+    AppendPhrase(source_.substr(start, pos_ - start), mapped);
   }
 
   AnsiText Finish() && {
@@ -136,38 +150,15 @@ class GbkJoiner {
   }
 
  private:
-  struct SourceChar {
-    std::size_t pos;
-    CharCodec::Char decoded;
-  };
-
-  void TakeSourceChars(std::size_t utf8_bytes) {
-    taken_.clear();
-    std::size_t covered = 0;
-    while (covered < utf8_bytes) {
-      if (pos_ >= source_.size()) throw MappingMismatch("a mapped piece reaches past the text");
-      const CharCodec::Char decoded = decoder_.CharAt(source_, pos_);
-      taken_.push_back({pos_, decoded});
-      covered += U8_LENGTH(decoded.code_point);
-      pos_ += decoded.length;
-    }
-    if (covered != utf8_bytes) throw MappingMismatch("a mapped piece ends inside a character");
+  static char32_t NextMapped(const std::uint8_t* bytes, std::int32_t& pos, std::int32_t length) {
+    UChar32 code_point = 0;
+    U8_NEXT(bytes, pos, length, code_point);
+    return code_point < 0 ? U'\uFFFD' : static_cast<char32_t>(code_point);
   }
 
-  void DecodeMapped(std::string_view mapped) {
-    mapped_.clear();
-    const auto* bytes = reinterpret_cast<const std::uint8_t*>(mapped.data());
-    const auto length = static_cast<std::int32_t>(mapped.size());
-    for (std::int32_t i = 0; i < length;) {
-      UChar32 code_point = 0;
-      U8_NEXT(bytes, i, length, code_point);
-      mapped_.push_back(code_point < 0 ? U'\uFFFD' : static_cast<char32_t>(code_point));
-    }
-  }
-
-  void AppendChar(const SourceChar& source_char, char32_t mapped) {
-    const std::string_view original = source_.substr(source_char.pos, source_char.decoded.length);
-    if (mapped == source_char.decoded.code_point) {
+  void AppendChar(std::size_t pos, const CharCodec::Char& source_char, char32_t mapped) {
+    const std::string_view original = source_.substr(pos, source_char.length);
+    if (mapped == source_char.code_point) {
       out_.append(original);
       return;
     }
@@ -177,25 +168,25 @@ class GbkJoiner {
 
   // A phrase whose character count changed has no character-by-character match: it goes in whole
   // when GBK holds every one of its characters, and the source phrase stays otherwise.
-  void AppendPhrase(std::string_view original) {
-    std::string encoded;
-    for (const char32_t code_point : mapped_) {
-      const EncodedChar bytes = encoder_.Encode(code_point);
-      if (!bytes.held) {
+  void AppendPhrase(std::string_view original, std::string_view mapped) {
+    const std::size_t written = out_.size();
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(mapped.data());
+    const auto length = static_cast<std::int32_t>(mapped.size());
+    for (std::int32_t next = 0; next < length;) {
+      const EncodedChar encoded = encoder_.Encode(NextMapped(bytes, next, length));
+      if (!encoded.held) {
+        out_.resize(written);
         out_.append(original);
         return;
       }
-      encoded.append(bytes.view());
+      out_.append(encoded.view());
     }
-    out_.append(encoded);
   }
 
   std::string_view source_;
   const CharCodec& decoder_;
   const CharCodec& encoder_;
   std::size_t pos_ = 0;
-  std::vector<SourceChar> taken_;
-  std::vector<char32_t> mapped_;
   AnsiText out_;
 };
 

@@ -400,8 +400,14 @@ INSTANTIATE_TEST_SUITE_P(
                   "中国人",
                   {{Utf8Bytes("中国"), "中\u3469国"}, {3, "仁"}},
                   "中国仁"},
+        PieceCase{"ShorterPhraseGbkLacksStays",
+                  "中华人民",
+                  {{Utf8Bytes("中华人民"), "中\u3469"}},
+                  "中华人民"},
         PieceCase{
-            "SameCountPerCharacter", "中国人", {{Utf8Bytes("中国人"), "申\u3469大"}}, "申国大"}),
+            "SameCountPerCharacter", "中国人", {{Utf8Bytes("中国人"), "申\u3469大"}}, "申国大"},
+        // A byte that is not UTF-8 stands for U+FFFD, which GBK lacks: its character stays.
+        PieceCase{"MalformedMappedByteKeepsItsSource", "中国", {{6, "\xFF华"}}, "中华"}),
     [](const ::testing::TestParamInfo<PieceCase>& info) { return std::string(info.param.name); });
 
 // ---------------------------------------------------------------------------------------------
