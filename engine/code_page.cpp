@@ -3,6 +3,7 @@
 #include <unicode/ucnv.h>
 #include <unicode/ucnv_cb.h>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -33,32 +34,35 @@ void CountingSubstitute(const void* context, UConverterFromUnicodeArgs* args, co
   ucnv_cbFromUWriteSub(args, 0, status);
 }
 
+// Room for the next stretch of a conversion's output: the worst case of what is left, but at most
+// a megabyte, so that a large text's output does not zero twice the memory it will use.
+std::size_t Stretch(std::size_t worst_case) {
+  return std::min<std::size_t>(worst_case + 1, std::size_t{1} << 20);
+}
+
 class IcuCodePage final : public CodePage {
  public:
   explicit IcuCodePage(std::string canonical_name) : name_(std::move(canonical_name)) {}
 
   std::u16string ToUtf16(std::string_view bytes) const override {
     Converter converter = Open();
-    // No supported table decodes one byte into more than one UTF-16 unit; the loop grows anyway.
-    std::u16string out(bytes.size() + 1, u'\0');
+    std::u16string out;
+    out.reserve(bytes.size() + 1);  // no supported table decodes a byte into two UTF-16 units
     const char* source = bytes.data();
     const char* const source_end = source + bytes.size();
-    std::size_t written = 0;
     for (;;) {
+      const std::size_t written = out.size();
+      out.resize(written + Stretch(static_cast<std::size_t>(source_end - source)));
       UChar* target = reinterpret_cast<UChar*>(out.data()) + written;
-      UChar* const target_end = reinterpret_cast<UChar*>(out.data()) + out.size();
       UErrorCode status = U_ZERO_ERROR;
-      ucnv_toUnicode(converter.get(), &target, target_end, &source, source_end, nullptr, true,
-                     &status);
-      written = static_cast<std::size_t>(target - reinterpret_cast<UChar*>(out.data()));
+      ucnv_toUnicode(converter.get(), &target, reinterpret_cast<UChar*>(out.data()) + out.size(),
+                     &source, source_end, nullptr, true, &status);
+      out.resize(static_cast<std::size_t>(target - reinterpret_cast<UChar*>(out.data())));
       if (status != U_BUFFER_OVERFLOW_ERROR) {
         ThrowOnFailure(status, "decoding");
-        break;
+        return out;
       }
-      out.resize(out.size() * 2);
     }
-    out.resize(written);
-    return out;
   }
 
   bool LivesForever() const override { return true; }
@@ -70,23 +74,22 @@ class IcuCodePage final : public CodePage {
     ucnv_setFromUCallBack(converter.get(), CountingSubstitute, &count, nullptr, nullptr, &status);
     ThrowOnFailure(status, "setting the substitution");
 
-    std::string out(text.size() * ucnv_getMaxCharSize(converter.get()) + 1, '\0');
+    std::string out;
+    out.reserve(text.size() * 2 + 1);  // CJK text in a double-byte code page; UTF-8 grows past it
+    const std::size_t max_char = ucnv_getMaxCharSize(converter.get());
     const UChar* source = reinterpret_cast<const UChar*>(text.data());
     const UChar* const source_end = source + text.size();
-    std::size_t written = 0;
     for (;;) {
+      const std::size_t written = out.size();
+      out.resize(written + Stretch(static_cast<std::size_t>(source_end - source) * max_char));
       char* target = out.data() + written;
       status = U_ZERO_ERROR;
       ucnv_fromUnicode(converter.get(), &target, out.data() + out.size(), &source, source_end,
                        nullptr, true, &status);
-      written = static_cast<std::size_t>(target - out.data());
-      if (status != U_BUFFER_OVERFLOW_ERROR) {
-        ThrowOnFailure(status, "encoding");
-        break;
-      }
-      out.resize(out.size() * 2);
+      out.resize(static_cast<std::size_t>(target - out.data()));
+      if (status != U_BUFFER_OVERFLOW_ERROR) break;
     }
-    out.resize(written);
+    ThrowOnFailure(status, "encoding");
     if (substituted != nullptr) *substituted = count;
     return out;
   }

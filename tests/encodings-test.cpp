@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/char_codec.h"
+#include "engine/code_page.h"
 #include "tests/test_support.h"
 
 namespace tessaly {
@@ -64,6 +65,37 @@ INSTANTIATE_TEST_SUITE_P(
         KnownChar{Encoding::EucKr, U'한', "C7D1"},
         KnownChar{Encoding::EucKr, U'갂', "8141"},  // UHC's extension beyond EUC-KR
         KnownChar{Encoding::Utf8, U'한', "ED959C"}, KnownChar{Encoding::Utf8, U'😀', "F09F9880"}));
+
+// Texts of megabytes go through the converters a stretch at a time: the whole must equal its
+// lines converted one by one, a character beyond the BMP and a lacking one across every border.
+class LargeTextTest : public ::testing::TestWithParam<Encoding> {};
+
+TEST_P(LargeTextTest, WholeTextEqualsItsLinesConvertedApart) {
+  const CodePage& code_page = CodePageOf(GetParam());
+  // U+0E01 (Thai) is lacking in every CJK table here; U+1F600 needs a surrogate pair.
+  const std::u16string line = u"中文 text 한국 テスト \U0001F600 \u0E01 €\n";
+  std::u16string text;
+  std::string expected;
+  std::size_t expected_substituted = 0;
+  for (std::size_t i = 0; text.size() < (std::size_t{3} << 20); ++i) {
+    const std::u16string piece = line.substr(i % 7);  // shifts the borders through the line
+    std::size_t substituted = 0;
+    expected += code_page.FromUtf16(piece, &substituted);
+    expected_substituted += substituted;
+    text += piece;
+  }
+  std::size_t substituted = 0;
+  const std::string bytes = code_page.FromUtf16(text, &substituted);
+  EXPECT_EQ(bytes, expected);
+  EXPECT_EQ(substituted, expected_substituted);
+  if (expected_substituted == 0) {
+    EXPECT_EQ(code_page.ToUtf16(bytes), text);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryEncoding, LargeTextTest,
+                         ::testing::Values(Encoding::Gbk, Encoding::Gb18030, Encoding::Big5,
+                                           Encoding::Utf8, Encoding::ShiftJis, Encoding::EucKr));
 
 TEST(FindEncoding, AcceptsNamesAndAliasesInAnyCase) {
   EXPECT_EQ(FindEncoding("GBK"), Encoding::Gbk);
