@@ -14,6 +14,7 @@
 #include "engine/chinese_mapping.h"
 #include "engine/chinese_modes.h"
 #include "engine/conversion.h"
+#include "engine/detail/chinese_routines.h"
 #include "engine/phrase_matcher.h"
 #include "engine/pipeline.h"
 #include "engine/unicode_modes.h"
@@ -142,19 +143,21 @@ TESSALY_PHRASE_BENCHMARK(t2s);
 TESSALY_PHRASE_BENCHMARK(s2twp);
 
 // The simplified-to-traditional routine on the phrase matcher and on OpenCC's converter.
-void BM_GB2GBK(benchmark::State& state, bool opencc) {
+void BM_SimplifiedToTraditionalRoutine(benchmark::State& state, bool opencc) {
   static const OpenCcMapper opencc_mapper("s2t.json", "t2s.json");
   const ChineseMapper& mapper = opencc ? opencc_mapper : DefaultChineseMapper();
   NoFaults reporter;
   Measure(state, Input(ConversionMode::SimplifiedToTraditional, state.range(0)),
-          [&](std::string_view text) { return GB2GBK(text, reporter, mapper); });
+          [&](std::string_view text) {
+            return detail::SimplifiedToTraditionalWith(text, reporter, mapper);
+          });
 }
-BENCHMARK_CAPTURE(BM_GB2GBK, phrase_matcher, false)
+BENCHMARK_CAPTURE(BM_SimplifiedToTraditionalRoutine, phrase_matcher, false)
     ->Arg(1 << 20)
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 // OpenCC's mapper runs on a thread per core: wall time, not this thread's.
-BENCHMARK_CAPTURE(BM_GB2GBK, opencc, true)
+BENCHMARK_CAPTURE(BM_SimplifiedToTraditionalRoutine, opencc, true)
     ->Arg(1 << 20)
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);

@@ -1,6 +1,7 @@
-// paste-bench [--lines N] [--mode RADIO] [--keep-line-breaks] [MIB...]: times pasting a text of
-// MIB mebibytes (GBK) into the window's input box and converting it, offscreen; by default one
-// line, with "字符串转16进制" (modeHexEncode) and sizes 1 and 10. A message box the window shows
+// paste-bench [--lines N] [--mode RADIO] [--keep-line-breaks] [--text FILE] [MIB...]: times
+// pasting a text of MIB mebibytes (GBK) into the window's input box and converting it, offscreen;
+// by default one line of a mixed sample, with "字符串转16进制" (modeHexEncode) and sizes 1 and 10.
+// With --text, the UTF-8 text of FILE, repeated or cut to the size, lines as they are. A message box the window shows
 // instead of a result is answered and printed, and a small conversion afterwards shows whether
 // the window still works.
 #include <sys/resource.h>
@@ -33,10 +34,11 @@ struct Options {
   qsizetype line_length = 0;  // 0: one line
   QString mode = QStringLiteral("modeHexEncode");
   bool keep_line_breaks = false;
+  QString text_file;  // none: the sample below
 };
 
 // Mixed Latin and Chinese without a space to break at: the hardest case for a box's layout.
-QString SampleText(qsizetype gbk_bytes, qsizetype line_length) {
+QString MixedSample(qsizetype gbk_bytes, qsizetype line_length) {
   const QString unit = QStringLiteral("Tessaly 字节 0123456789ABCDEF,转换;");
   const qsizetype unit_bytes = static_cast<qsizetype>(tessaly::ui::BoxTextToAnsi(unit).size());
   QString text;
@@ -46,6 +48,24 @@ QString SampleText(qsizetype gbk_bytes, qsizetype line_length) {
     for (qsizetype i = line_length; i < text.size(); i += line_length + 1) text[i] = u'\n';
   }
   return text;
+}
+
+// A file's text repeated or cut to about `gbk_bytes` in GBK.
+QString FileSample(const QString& path, qsizetype gbk_bytes) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) qFatal("cannot read %s", qPrintable(path));
+  const QString unit = QString::fromUtf8(file.readAll());
+  if (unit.isEmpty()) qFatal("%s is empty", qPrintable(path));
+  const auto unit_bytes = static_cast<qsizetype>(tessaly::ui::BoxTextToAnsi(unit).size());
+  QString text;
+  while (text.size() * unit_bytes < gbk_bytes * unit.size()) text += unit;
+  text.truncate(gbk_bytes * unit.size() / unit_bytes);
+  return text;
+}
+
+QString SampleText(qsizetype gbk_bytes, const struct Options& options) {
+  return options.text_file.isEmpty() ? MixedSample(gbk_bytes, options.line_length)
+                                     : FileSample(options.text_file, gbk_bytes);
 }
 
 void ShowNow(QWidget& window) {
@@ -96,10 +116,12 @@ class BoxPrinter {
 };
 
 // The engine's share of the conversion, for comparison, and whether the window shows its result.
-void CompareWithEngine(QWidget& dialog, const tessaly::ui::DialogTextEdit& output, qsizetype bytes,
-                       const Options& options) try {
+// The engine reads the input box's text, which is the paste as the box holds it (a no-break space
+// is a space there, for one).
+void CompareWithEngine(QWidget& dialog, const tessaly::ui::DialogTextEdit& input,
+                       const tessaly::ui::DialogTextEdit& output, const Options& options) try {
   tessaly::ConversionRequest request;
-  request.input = tessaly::ui::BoxTextToAnsi(SampleText(bytes, options.line_length));
+  request.input = tessaly::ui::BoxTextToAnsi(input.toPlainText());
   auto& radio = Child<QRadioButton>(dialog, options.mode);
   request.mode = static_cast<tessaly::ConversionMode>(radio.group()->id(&radio));
   request.deletion.DeleteLineBreaks = !options.keep_line_breaks;
@@ -133,7 +155,7 @@ void CheckStillConverts(QWidget& dialog, tessaly::ui::DialogTextEdit& input,
 
 void Measure(double mebibytes, const Options& options) {
   const auto bytes = static_cast<qsizetype>(mebibytes * 1024 * 1024);
-  QString text = SampleText(bytes, options.line_length);
+  QString text = SampleText(bytes, options);
   const qsizetype characters = text.size();
   MainDialog dialog;
   dialog.show();
@@ -163,14 +185,15 @@ void Measure(double mebibytes, const Options& options) {
       "%5.1f MiB (%lld characters, %s): paste %lld ms, convert and show %lld ms, "
       "total %lld ms; output %lld characters; peak memory %ld MiB\n",
       mebibytes, static_cast<long long>(characters),
-      options.line_length > 0 ? qPrintable(QStringLiteral("lines of %1").arg(options.line_length))
-                              : "one line",
+      !options.text_file.isEmpty() ? qPrintable(options.text_file)
+      : options.line_length > 0    ? qPrintable(QStringLiteral("lines of %1").arg(options.line_length))
+                                   : "one line",
       static_cast<long long>(paste_ms), static_cast<long long>(convert_ms),
       static_cast<long long>(paste_ms + convert_ms),
       static_cast<long long>(output.characterCount() - 1), PeakMebibytes());
   std::fflush(stdout);
   QApplication::clipboard()->clear();
-  CompareWithEngine(dialog, output, bytes, options);
+  CompareWithEngine(dialog, input, output, options);
   CheckStillConverts(dialog, input, output);
   std::fflush(stdout);
 }
@@ -192,9 +215,12 @@ int main(int argc, char** argv) {
                                 QStringLiteral("RADIO"), QStringLiteral("modeHexEncode"));
   const QCommandLineOption keep(QStringLiteral("keep-line-breaks"),
                                 QStringLiteral("untick 删换行"));
-  parser.addOptions({lines, mode, keep});
+  const QCommandLineOption text(QStringLiteral("text"), QStringLiteral("UTF-8 text to paste"),
+                                QStringLiteral("FILE"));
+  parser.addOptions({lines, mode, keep, text});
   parser.process(app);
-  const Options options{parser.value(lines).toLongLong(), parser.value(mode), parser.isSet(keep)};
+  const Options options{parser.value(lines).toLongLong(), parser.value(mode), parser.isSet(keep),
+                        parser.value(text)};
   QStringList sizes = parser.positionalArguments();
   if (sizes.isEmpty()) sizes = {QStringLiteral("1"), QStringLiteral("10")};
   std::printf("GLIBC_TUNABLES=%s\n", tunables.isNull() ? "(unset)" : tunables.constData());
