@@ -204,18 +204,17 @@ AnsiText CheckedTextToEngine(const std::string& utf8, const Run& run, LossReport
 // had: the matcher is read-only, and the halves meet no phrase between them.
 void ConvertLines(const ChineseTextConversion& conversion, std::string_view lines,
                   std::size_t offset, bool raw, LossReport& losses, Output& output) {
-  // Each half is checked where it is converted, so the check runs on both threads too.
+  // Each half is checked for UTF-8 as it is converted, so the check runs on both threads too.
   const auto convert = [&](std::string_view block, std::size_t at, std::string& out,
                            LossReport& lost) {
     if (raw) {
       conversion.ConvertBytes(block, out);
       return;
     }
-    if (const auto invalid = FindInvalidUtf8(block)) {
+    if (const auto invalid = conversion.Convert(block, at, out, lost)) {
       throw IoError("the input is not valid UTF-8 (byte offset " + std::to_string(at + *invalid) +
                     "); use --raw to convert its bytes as they are");
     }
-    conversion.Convert(block, at, out, lost);
   };
   const std::size_t middle = lines.size() < (std::size_t{1} << 16)
                                  ? std::string_view::npos

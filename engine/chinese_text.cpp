@@ -3,6 +3,7 @@
 #include <unicode/utf8.h>
 
 #include <array>
+#include <cstring>
 #include <mutex>
 #include <vector>
 
@@ -25,18 +26,29 @@ class HeldCharacters {
   bool HoldsBmp(char32_t c) const { return (bmp_[c >> 6] >> (c & 63)) & 1; }
   bool Holds(char32_t c) const { return c < 0x10000 ? HoldsBmp(c) : codec_->Encode(c).held; }
 
-  /// The first character of well-formed UTF-8 text the encoding lacks, from `pos`; npos if none.
-  /// Three-byte characters (all of CJK) are decoded inline: this runs over every byte twice.
-  std::size_t FirstLacking(std::string_view utf8, std::size_t pos = 0) const {
+  /// The first character from `pos` that the encoding lacks or that is not UTF-8; npos if none.
+  /// Every byte of the input passes here once: ASCII eight bytes at a time, and the three-byte
+  /// characters of CJK decoded inline.
+  std::size_t FirstStop(std::string_view utf8, std::size_t pos = 0) const {
     const auto* data = reinterpret_cast<const std::uint8_t*>(utf8.data());
     const std::size_t length = utf8.size();
     for (std::size_t i = pos; i < length;) {
+      if (i + 8 <= length) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, data + i, 8);
+        if ((word & 0x8080808080808080u) == 0) {  // ASCII, which every working encoding holds
+          i += 8;
+          continue;
+        }
+      }
       const std::uint8_t lead = data[i];
-      if (lead < 0x80) {  // ASCII, which every working encoding holds
+      if (lead < 0x80) {
         ++i;
         continue;
       }
-      if (lead >= 0xE0 && lead < 0xF0 && i + 2 < length) {
+      // E1 to EC and EE to EF take any continuation bytes; E0 and ED have narrower second bytes.
+      if (lead >= 0xE1 && lead <= 0xEF && lead != 0xED && i + 2 < length &&
+          (data[i + 1] & 0xC0) == 0x80 && (data[i + 2] & 0xC0) == 0x80) {
         const char32_t c = (lead & 0x0F) << 12 | (data[i + 1] & 0x3F) << 6 | (data[i + 2] & 0x3F);
         if (!HoldsBmp(c)) return i;
         i += 3;
@@ -78,6 +90,7 @@ ChineseTextConversion::ChineseTextConversion(std::string_view config, std::strin
     held_ = HeldCharacters::For(encoding);
     codec_ = CharCodec::For(encoding);
     matcher_ = PhraseMatcher::Load(config_, user_);
+    writes_held_ = !held_ || matcher_->WritesOnly([this](char32_t c) { return held_->Holds(c); });
   } catch (...) {
     matcher_.reset();
     reporter_.ReportFault(std::string(routine_) + " 出错", "出错");
@@ -86,10 +99,18 @@ ChineseTextConversion::ChineseTextConversion(std::string_view config, std::strin
 
 ChineseTextConversion::~ChineseTextConversion() = default;
 
-void ChineseTextConversion::Convert(std::string_view utf8, std::size_t offset, std::string& out,
-                                    LossReport& losses) const {
+std::optional<std::size_t> ChineseTextConversion::Convert(std::string_view utf8,
+                                                          std::size_t offset, std::string& out,
+                                                          LossReport& losses) const {
   std::string buffer;
-  ConvertHeld(Substitute(utf8, offset, buffer, losses), out);
+  std::string_view text = utf8;
+  if (!held_) {
+    if (const auto invalid = FindInvalidUtf8(utf8)) return invalid;
+  } else if (!Substitute(utf8, offset, buffer, losses, text)) {
+    return FindInvalidUtf8(utf8);
+  }
+  ConvertHeld(text, out);
+  return std::nullopt;
 }
 
 // Text whose every character the encoding holds.
@@ -105,7 +126,7 @@ void ChineseTextConversion::ConvertHeld(std::string_view text, std::string& out)
     out += matcher_->Convert(text);
   }
   // A converted character the encoding lacks keeps its source: only the exact path knows which.
-  if (held_ && held_->FirstLacking(out, start) != std::string_view::npos) {
+  if (!writes_held_ && held_->FirstStop(out, start) != std::string_view::npos) {
     out.resize(start);
     ConvertExactly(text, out);
   }
@@ -163,25 +184,30 @@ bool ChineseTextConversion::DecodesCleanly(std::string_view bytes, std::string& 
   return true;
 }
 
-// Characters the encoding lacks become "?", as they do on the way into the encoding.
-std::string_view ChineseTextConversion::Substitute(std::string_view utf8, std::size_t offset,
-                                                   std::string& buffer, LossReport& losses) const {
-  if (!held_) return utf8;
-  std::size_t lacking = held_->FirstLacking(utf8);
-  if (lacking == std::string_view::npos) return utf8;
-  buffer.assign(utf8.substr(0, lacking));
-  while (lacking != std::string_view::npos) {
-    const auto lead = static_cast<unsigned char>(utf8[lacking]);
-    const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
-    losses.Add(LossKind::Unmappable, offset + lacking, utf8.substr(lacking, length));
+// Characters the encoding lacks become "?", as they do on the way into the encoding; false at a
+// byte that is not UTF-8, adding no loss.
+bool ChineseTextConversion::Substitute(std::string_view utf8, std::size_t offset,
+                                       std::string& buffer, LossReport& losses,
+                                       std::string_view& text) const {
+  std::size_t stop = held_->FirstStop(utf8);
+  if (stop == std::string_view::npos) return true;
+  LossReport lost;
+  buffer.assign(utf8.substr(0, stop));
+  while (stop != std::string_view::npos) {
+    const auto* data = reinterpret_cast<const std::uint8_t*>(utf8.data());
+    std::size_t next = stop;
+    UChar32 c = 0;
+    U8_NEXT(data, next, utf8.size(), c);
+    if (c < 0) return false;
+    lost.Add(LossKind::Unmappable, offset + stop, utf8.substr(stop, next - stop));
     buffer += '?';
-    const std::size_t next = held_->FirstLacking(utf8, lacking + length);
-    buffer.append(utf8.substr(lacking + length, next == std::string_view::npos
-                                                    ? std::string_view::npos
-                                                    : next - lacking - length));
-    lacking = next;
+    stop = held_->FirstStop(utf8, next);
+    buffer.append(utf8.substr(next, stop == std::string_view::npos ? std::string_view::npos
+                                                                    : stop - next));
   }
-  return buffer;
+  losses.Merge(lost);
+  text = buffer;
+  return true;
 }
 
 // Through the working encoding, as the mode itself converts.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -29,9 +30,10 @@ class ChineseTextConversion {
 
   /// Appends the converted block, which starts at `offset` of the whole text and ends at a line
   /// break or the end of the text (no phrase crosses either); adds to `losses` the characters the
-  /// encoding lacks. Blocks may be converted on several threads at once.
-  void Convert(std::string_view utf8, std::size_t offset, std::string& out,
-               LossReport& losses) const;
+  /// encoding lacks. Returns the offset in the block of its first byte that is not UTF-8, having
+  /// converted nothing then. Blocks may be converted on several threads at once.
+  [[nodiscard]] std::optional<std::size_t> Convert(std::string_view utf8, std::size_t offset,
+                                                   std::string& out, LossReport& losses) const;
 
   /// The same over bytes of the working encoding (--raw): a block whose every character decodes
   /// and encodes back to its own bytes goes through the matcher as UTF-8, any other through the
@@ -41,8 +43,8 @@ class ChineseTextConversion {
  private:
   bool DecodesCleanly(std::string_view bytes, std::string& utf8) const;
   void ConvertHeld(std::string_view text, std::string& out) const;
-  std::string_view Substitute(std::string_view utf8, std::size_t offset, std::string& buffer,
-                              LossReport& losses) const;
+  bool Substitute(std::string_view utf8, std::size_t offset, std::string& buffer,
+                  LossReport& losses, std::string_view& text) const;
   void ConvertExactly(std::string_view utf8, std::string& out) const;
 
   std::string config_;
@@ -51,6 +53,7 @@ class ChineseTextConversion {
   FaultReporter& reporter_;
   std::shared_ptr<const PhraseMatcher> matcher_;  // none after a fault
   std::shared_ptr<const HeldCharacters> held_;    // none when the encoding holds every character
+  bool writes_held_ = true;  // the encoding holds every character the matcher may write
   std::shared_ptr<const CharCodec> codec_;
   std::shared_ptr<const UserPhrases> user_;
 };

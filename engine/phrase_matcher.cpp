@@ -831,6 +831,11 @@ std::string PhraseMatcher::Convert(std::string_view utf8) const {
   return converted;
 }
 
+bool PhraseMatcher::WritesOnly(const std::function<bool(char32_t)>& allowed) const {
+  // Folded values are made of the last step's values, which are in the pool too.
+  return std::all_of(tables_->cp_pool.begin(), tables_->cp_pool.end(), allowed);
+}
+
 void PhraseMatcher::Map(std::string_view utf8, const MappedPieceSink& sink) const {
   PieceOut out(sink);
   Run(*tables_, utf8, out);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -33,6 +34,10 @@ class PhraseMatcher {
   /// Converts the text piece by piece, one piece per OpenCC segment: a dictionary phrase, or a run
   /// of characters that starts none; the pieces cover the whole text.
   void Map(std::string_view utf8, const MappedPieceSink& sink) const;
+
+  /// Whether `allowed` holds for every character a conversion can write that it did not read:
+  /// every character of every dictionary value.
+  bool WritesOnly(const std::function<bool(char32_t)>& allowed) const;
 
   explicit PhraseMatcher(std::unique_ptr<const Tables> tables);
   ~PhraseMatcher();

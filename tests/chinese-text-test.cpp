@@ -56,8 +56,10 @@ TEST_P(ChineseTextTest, MatchesTheModeThroughTheEncoding) {
     LossReport losses;
     const std::size_t cut = text.find('\n', random() % (text.size() + 1));
     const std::size_t first = cut == std::string::npos ? text.size() : cut + 1;
-    conversion.Convert(std::string_view(text).substr(0, first), 0, out, losses);
-    conversion.Convert(std::string_view(text).substr(first), first, out, losses);
+    ASSERT_EQ(conversion.Convert(std::string_view(text).substr(0, first), 0, out, losses),
+              std::nullopt);
+    ASSERT_EQ(conversion.Convert(std::string_view(text).substr(first), first, out, losses),
+              std::nullopt);
     ASSERT_EQ(out, expected) << "round " << round;
     ASSERT_EQ(losses[LossKind::Unmappable].count, input.substituted) << "round " << round;
     if (input.substituted != 0) {
@@ -65,6 +67,26 @@ TEST_P(ChineseTextTest, MatchesTheModeThroughTheEncoding) {
     }
   }
   EXPECT_TRUE(reporter.faults.empty());
+}
+
+// A byte that is not UTF-8 stops the block where the reference check stops, whether or not the
+// encoding lacks a character before it, and nothing of the block is written.
+TEST_P(ChineseTextTest, MalformedUtf8IsFoundWhereTheCheckFindsIt) {
+  const ModeInfo& mode = *FindMode(GetParam().mode);
+  const Encoding encoding = GetParam().encoding;
+  testing::RecordingReporter reporter;
+  const ChineseTextConversion conversion(mode.opencc_config, mode.routine, encoding, reporter);
+  std::mt19937 random(static_cast<unsigned>(mode.id) * 13 + static_cast<unsigned>(encoding));
+  constexpr std::string_view kMalformed[] = {"\xFF", "\xC0\x80", "\xED\xA0\x80", "\xE4\xB8",
+                                             "\xF4\x90\x80\x80", "\x80"};
+  for (int round = 0; round < 200; ++round) {
+    std::string text = RandomText(random) + std::string(kMalformed[round % std::size(kMalformed)]);
+    text += RandomText(random);
+    std::string out = "kept";
+    LossReport losses;
+    ASSERT_EQ(conversion.Convert(text, 0, out, losses), FindInvalidUtf8(text)) << "round " << round;
+    ASSERT_EQ(out, "kept");
+  }
 }
 
 // Bytes of the working encoding (--raw), broken ones too, give what the mode gives for them.
