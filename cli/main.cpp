@@ -200,13 +200,20 @@ AnsiText CheckedTextToEngine(const std::string& utf8, const Run& run, LossReport
   return TextToEngine(utf8, run.breaks, run.engine, losses);
 }
 
+// The two halves' results, kept from batch to batch so that their memory is touched once.
+struct HalfResults {
+  std::string first, second;
+};
+
 // Converts a block of whole lines in two halves, the first on a thread of its own when one can be
 // had: the matcher is read-only, and the halves meet no phrase between them.
 void ConvertLines(const ChineseTextConversion& conversion, std::string_view lines,
-                  std::size_t offset, bool raw, LossReport& losses, Output& output) {
+                  std::size_t offset, bool raw, LossReport& losses, HalfResults& results,
+                  Output& output) {
   // Each half is checked for UTF-8 as it is converted, so the check runs on both threads too.
   const auto convert = [&](std::string_view block, std::size_t at, std::string& out,
                            LossReport& lost) {
+    out.clear();
     if (raw) {
       conversion.ConvertBytes(block, out);
       return;
@@ -220,29 +227,24 @@ void ConvertLines(const ChineseTextConversion& conversion, std::string_view line
                                  ? std::string_view::npos
                                  : lines.rfind('\n', lines.size() / 2);
   if (middle == std::string_view::npos) {
-    std::string out;
-    convert(lines, offset, out, losses);
-    output.Write(out);
+    convert(lines, offset, results.second, losses);
+    output.Write(results.second);
     return;
   }
   const std::string_view first = lines.substr(0, middle + 1);
   const std::string_view second = lines.substr(middle + 1);
   LossReport first_losses;
-  const auto convert_first = [&] {
-    std::string out;
-    convert(first, offset, out, first_losses);
-    return out;
-  };
-  std::future<std::string> first_out;
+  const auto convert_first = [&] { convert(first, offset, results.first, first_losses); };
+  std::future<void> first_done;
   try {
-    first_out = std::async(std::launch::async, convert_first);
+    first_done = std::async(std::launch::async, convert_first);
   } catch (const std::system_error&) {
-    first_out = std::async(std::launch::deferred, convert_first);
+    first_done = std::async(std::launch::deferred, convert_first);
   }
-  std::string second_out;
-  convert(second, offset + first.size(), second_out, losses);
-  output.Write(first_out.get());
-  output.Write(second_out);
+  convert(second, offset + first.size(), results.second, losses);
+  first_done.get();
+  output.Write(results.first);
+  output.Write(results.second);
   losses.Merge(first_losses);
 }
 
@@ -255,9 +257,10 @@ int ConvertChineseText(const Run& run, InputFile& file, Output& output, bool raw
                                          reporter, run.phrases);
   LossReport losses;
   std::string chunk, lines;
+  HalfResults results;
   std::size_t offset = 0;  // of `lines` in the input
   const auto convert = [&](std::string_view batch) {
-    ConvertLines(conversion, batch, offset, raw, losses, output);
+    ConvertLines(conversion, batch, offset, raw, losses, results, output);
     offset += batch.size();
   };
   while (file.ReadChunk(chunk, kBlockSize)) {

@@ -13,5 +13,7 @@ function(tessaly_add_test name)
     set(ARG_COMMAND ${name})
   endif()
   add_test(NAME ${name} COMMAND ${ARG_COMMAND})
-  set_tests_properties(${name} PROPERTIES LABELS "${ARG_LABEL}")
+  # Compiled phrase tables go to a cache of the build's own, not the user's.
+  set_tests_properties(${name} PROPERTIES LABELS "${ARG_LABEL}"
+                       ENVIRONMENT_MODIFICATION "XDG_CACHE_HOME=set:${CMAKE_BINARY_DIR}/test-cache")
 endfunction()

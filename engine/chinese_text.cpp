@@ -120,11 +120,7 @@ void ChineseTextConversion::ConvertHeld(std::string_view text, std::string& out)
     return;
   }
   const std::size_t start = out.size();
-  if (start == 0) {
-    out = matcher_->Convert(text);  // no copy of a block's worth of text
-  } else {
-    out += matcher_->Convert(text);
-  }
+  matcher_->ConvertTo(text, out);
   // A converted character the encoding lacks keeps its source: only the exact path knows which.
   if (!writes_held_ && held_->FirstStop(out, start) != std::string_view::npos) {
     out.resize(start);

@@ -11,6 +11,8 @@
 #include <opencc/MaxMatchSegmentation.hpp>
 #include <opencc/TextDict.hpp>
 
+#include "engine/phrase_cache.h"
+
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -21,6 +23,7 @@
 #include <mutex>
 #include <stdexcept>
 #include <tuple>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -539,6 +542,125 @@ std::unique_ptr<const Tables> Compile(const std::string& config,
 }
 
 // ---------------------------------------------------------------------------------------------
+// Compiled tables as bytes, for the cache: every field is plain data, listed once for both ways.
+
+// Changes whenever the compiled tables would: their layout or what the compiler puts in them.
+std::string Layout() {
+  return "tables 1, info " + std::to_string(sizeof(Info)) + ", slot " +
+         std::to_string(sizeof(Slot)) + ", value " + std::to_string(sizeof(Value)) + ", group " +
+         std::to_string(sizeof(Group)) + ", dictionaries " + std::to_string(kMaxDicts) +
+         ", pair bits " + std::to_string(kPairBits) + ", opencc " TESSALY_OPENCC_VERSION;
+}
+
+template <typename Io, typename T>
+void Fields(Io& io, T& t) {
+  io.Vector(t.bmp);
+  io.Vector(t.pairs);
+  io.Vector(t.slots);
+  io.Plain(t.shift);
+  io.Vector(t.values);
+  io.Vector(t.cp_pool);
+  io.Vector(t.utf8_pool);
+  io.Plain(t.segmentation);
+  io.Vector(t.steps);
+  io.Plain(t.first_step_unmatched);
+  io.Plain(t.ascii_inert);
+  io.Plain(t.first_step_repeats_seg);
+  io.Plain(t.fold_last);
+}
+
+class TablesWriter {
+ public:
+  template <typename T>
+  void Plain(const T& value) {
+    static_assert(std::is_trivially_copyable_v<T>);
+    bytes_.append(reinterpret_cast<const char*>(&value), sizeof value);
+  }
+  template <typename C>
+  void Vector(const C& items) {
+    Plain(static_cast<std::uint64_t>(items.size()));
+    static_assert(std::is_trivially_copyable_v<typename C::value_type>);
+    bytes_.append(reinterpret_cast<const char*>(items.data()),
+                  items.size() * sizeof(typename C::value_type));
+  }
+  std::string Take() && { return std::move(bytes_); }
+
+ private:
+  std::string bytes_;
+};
+
+class TablesReader {
+ public:
+  explicit TablesReader(std::string_view bytes) : rest_(bytes) {}
+  template <typename T>
+  void Plain(T& value) {
+    if (rest_.size() < sizeof value) return Fail();
+    std::memcpy(&value, rest_.data(), sizeof value);
+    rest_.remove_prefix(sizeof value);
+  }
+  template <typename C>
+  void Vector(C& items) {
+    std::uint64_t size = 0;
+    Plain(size);
+    using Item = typename C::value_type;
+    if (!ok_ || size > rest_.size() / sizeof(Item)) return Fail();
+    items.resize(size);
+    std::memcpy(items.data(), rest_.data(), size * sizeof(Item));
+    rest_.remove_prefix(size * sizeof(Item));
+  }
+  bool Finished() const { return ok_ && rest_.empty(); }
+
+ private:
+  void Fail() {
+    ok_ = false;
+    rest_ = {};
+  }
+  std::string_view rest_;
+  bool ok_ = true;
+};
+
+// Whether every index in the tables stays inside them, so that no lookup can leave them whatever
+// the bytes were.
+bool Consistent(const Tables& t) {
+  const std::size_t slots = t.slots.size();
+  if (t.bmp.size() != 0x10000 || t.pairs.size() != (1u << kPairBits) / 64 || slots < 2 ||
+      !std::has_single_bit(slots) || t.shift != 64 - std::countr_zero(slots))
+    return false;
+  const auto values_fit = [&](const Info& info) {
+    return info.values + std::size_t{kBitCount[info.is_key]} <= t.values.size();
+  };
+  const auto group_fits = [](const Group& group) { return group.size <= kMaxDicts; };
+  return std::all_of(t.bmp.begin(), t.bmp.end(), values_fit) &&
+         std::all_of(t.slots.begin(), t.slots.end(),
+                     [&](const Slot& slot) { return values_fit(slot.info); }) &&
+         std::all_of(t.values.begin(), t.values.end(),
+                     [&](const Value& v) {
+                       return v.cps + std::size_t{v.cp_length} <= t.cp_pool.size() &&
+                              v.utf8 + std::size_t{v.utf8_length} <= t.utf8_pool.size() &&
+                              v.folded + std::size_t{v.folded_length} <= t.utf8_pool.size();
+                     }) &&
+         // An empty slot ends every probe, so a full table would never end one.
+         std::any_of(t.slots.begin(), t.slots.end(),
+                     [](const Slot& slot) { return slot.info.length == 0; }) &&
+         group_fits(t.segmentation) && group_fits(t.first_step_unmatched) &&
+         std::all_of(t.steps.begin(), t.steps.end(), group_fits);
+}
+
+std::string WriteTables(const Tables& t) {
+  TablesWriter writer;
+  Fields(writer, t);
+  return std::move(writer).Take();
+}
+
+std::unique_ptr<const Tables> ReadTables(std::string_view bytes) {
+  auto tables = std::make_unique<Tables>();
+  TablesReader reader(bytes);
+  Fields(reader, *tables);
+  if (!reader.Finished() || !Consistent(*tables)) return nullptr;
+  return tables;
+}
+
+// ---------------------------------------------------------------------------------------------
 // Converting.
 
 // A call's own buffers, so one matcher serves any number of threads.
@@ -804,10 +926,21 @@ std::shared_ptr<const PhraseMatcher> PhraseMatcher::Load(std::string_view config
   static std::map<std::string, std::shared_ptr<const PhraseMatcher>, std::less<>> loaded;
   const std::lock_guard lock(mutex);
   if (const auto found = loaded.find(config); found != loaded.end()) return found->second;
-  const std::string name(config);
-  auto matcher = std::make_shared<const PhraseMatcher>(Compile(name));
-  loaded.emplace(name, matcher);
+  auto matcher = Build(config, PhraseCacheDirectory());
+  loaded.emplace(std::string(config), matcher);
   return matcher;
+}
+
+std::shared_ptr<const PhraseMatcher> PhraseMatcher::Build(std::string_view config,
+                                                          const std::filesystem::path& cache) {
+  const std::string name(config);
+  const PhraseCache entry(cache, name, Layout());
+  if (const std::optional<std::string> bytes = entry.Read()) {
+    if (auto tables = ReadTables(*bytes)) return std::make_shared<const PhraseMatcher>(std::move(tables));
+  }
+  auto tables = Compile(name);
+  entry.Write(WriteTables(*tables));
+  return std::make_shared<const PhraseMatcher>(std::move(tables));
 }
 
 std::shared_ptr<const PhraseMatcher> PhraseMatcher::Load(
@@ -825,10 +958,14 @@ std::shared_ptr<const PhraseMatcher> PhraseMatcher::Load(
 
 std::string PhraseMatcher::Convert(std::string_view utf8) const {
   std::string converted;
-  converted.reserve(utf8.size() + utf8.size() / 8);
-  TextOut out(converted);
-  Run(*tables_, utf8, out);
+  ConvertTo(utf8, converted);
   return converted;
+}
+
+void PhraseMatcher::ConvertTo(std::string_view utf8, std::string& out) const {
+  out.reserve(out.size() + utf8.size() + utf8.size() / 8);
+  TextOut text_out(out);
+  Run(*tables_, utf8, text_out);
 }
 
 bool PhraseMatcher::WritesOnly(const std::function<bool(char32_t)>& allowed) const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -18,8 +19,14 @@ class PhraseMatcher {
   struct Tables;
 
   /// The matcher of a configuration file (a bare name is looked up in OpenCC's data directory),
-  /// loaded once per process; throws ChineseMappingUnavailable when it cannot be loaded.
+  /// loaded once per process through the user's cache (PhraseCacheDirectory); throws
+  /// ChineseMappingUnavailable when it cannot be loaded.
   static std::shared_ptr<const PhraseMatcher> Load(std::string_view config);
+
+  /// The same, not remembered: read from the tables cached in `cache` when they were compiled
+  /// from the same files, compiled and cached there otherwise (never with `cache` empty).
+  static std::shared_ptr<const PhraseMatcher> Build(std::string_view config,
+                                                    const std::filesystem::path& cache);
 
   /// The same with a user's phrases tried before the configuration's dictionaries, in its
   /// segmentation and its first conversion step, longest match winning as usual; loaded once
@@ -30,6 +37,9 @@ class PhraseMatcher {
   /// Converts the whole text; throws std::invalid_argument where OpenCC throws on bad UTF-8 (a
   /// byte that cannot start a character where one starts).
   std::string Convert(std::string_view utf8) const;
+
+  /// The same, appended to `out`.
+  void ConvertTo(std::string_view utf8, std::string& out) const;
 
   /// Converts the text piece by piece, one piece per OpenCC segment: a dictionary phrase, or a run
   /// of characters that starts none; the pieces cover the whole text.
