@@ -90,7 +90,7 @@ ChineseTextConversion::ChineseTextConversion(std::string_view config, std::strin
     held_ = HeldCharacters::For(encoding);
     codec_ = CharCodec::For(encoding);
     matcher_ = PhraseMatcher::Load(config_, user_);
-    writes_held_ = !held_ || matcher_->WritesOnly([this](char32_t c) { return held_->Holds(c); });
+    if (held_) lacking_values_ = matcher_->ValuesWith([this](char32_t c) { return !held_->Holds(c); });
   } catch (...) {
     matcher_.reset();
     reporter_.ReportFault(std::string(routine_) + " 出错", "出错");
@@ -120,9 +120,10 @@ void ChineseTextConversion::ConvertHeld(std::string_view text, std::string& out)
     return;
   }
   const std::size_t start = out.size();
-  matcher_->ConvertTo(text, out);
+  // Only a value with a character the encoding lacks can bring one in.
+  const bool maybe_lacking = matcher_->ConvertTo(text, out, held_ ? &lacking_values_ : nullptr);
   // A converted character the encoding lacks keeps its source: only the exact path knows which.
-  if (!writes_held_ && held_->FirstStop(out, start) != std::string_view::npos) {
+  if (maybe_lacking && held_->FirstStop(out, start) != std::string_view::npos) {
     out.resize(start);
     ConvertExactly(text, out);
   }

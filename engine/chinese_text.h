@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/encodings.h"
 #include "engine/fault_reporter.h"
@@ -53,7 +54,7 @@ class ChineseTextConversion {
   FaultReporter& reporter_;
   std::shared_ptr<const PhraseMatcher> matcher_;  // none after a fault
   std::shared_ptr<const HeldCharacters> held_;    // none when the encoding holds every character
-  bool writes_held_ = true;  // the encoding holds every character the matcher may write
+  std::vector<std::uint8_t> lacking_values_;  // the matcher's values with a character it lacks
   std::shared_ptr<const CharCodec> codec_;
   std::shared_ptr<const UserPhrases> user_;
 };

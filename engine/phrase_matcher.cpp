@@ -668,6 +668,14 @@ struct Workspace {
   std::vector<char32_t> text;
   std::vector<std::string_view> raw;
   std::array<std::vector<char32_t>, 2> steps;
+  const std::vector<std::uint8_t>* watched = nullptr;  // values to tell of, by index
+  bool wrote_watched = false;
+
+  // Notes a value about to be written at some step.
+  void Use(const Tables& t, const Value& value) {
+    if (watched != nullptr && (*watched)[static_cast<std::size_t>(&value - t.values.data())])
+      wrote_watched = true;
+  }
 };
 
 struct Span {
@@ -694,13 +702,15 @@ std::size_t SourceBytes(Span span, const Workspace& w) {
 
 // One step of the chain; the input itself when nothing in it matches, which is the common case
 // for the small dictionaries late in a chain.
-Span StepToChars(const Tables& t, Span in, const Group& group, std::vector<char32_t>& out) {
+Span StepToChars(const Tables& t, Span in, const Group& group, std::vector<char32_t>& out,
+                 Workspace& w) {
   std::size_t i = 0;
   Match match;
   while (i < in.size && (match = t.Longest(in.data + i, in.size - i, group)).length == 0) ++i;
   if (i == in.size) return in;
   out.assign(in.data, in.data + i);
   while (true) {
+    w.Use(t, *match.value);
     const char32_t* value = t.cp_pool.data() + match.value->cps;
     out.insert(out.end(), value, value + match.value->cp_length);
     i += match.length;
@@ -714,11 +724,12 @@ Span StepToChars(const Tables& t, Span in, const Group& group, std::vector<char3
 }
 
 // The step that writes UTF-8, with the folded last step when there is one.
-void StepToUtf8(const Tables& t, Span in, const Group& group, bool fold, const Workspace& w,
+void StepToUtf8(const Tables& t, Span in, const Group& group, bool fold, Workspace& w,
                 std::string& out) {
   for (std::size_t i = 0; i < in.size;) {
     const Match match = t.Longest(in.data + i, in.size - i, group);
     if (match.length != 0) {
+      w.Use(t, *match.value);
       if (fold) {
         out.append(t.utf8_pool, match.value->folded, match.value->folded_length);
       } else {
@@ -729,6 +740,7 @@ void StepToUtf8(const Tables& t, Span in, const Group& group, bool fold, const W
     }
     const Match single = fold ? t.Longest(in.data + i, 1, t.steps.back()) : Match{};
     if (single.length != 0) {
+      w.Use(t, *single.value);
       out.append(t.utf8_pool, single.value->utf8, single.value->utf8_length);
     } else {
       AppendChar(out, in.data[i], w);
@@ -744,6 +756,7 @@ void ConvertSegment(const Tables& t, Span segment, const Value* key_value, Works
   const std::size_t last = t.steps.size() - (t.fold_last ? 2 : 1);
   std::size_t first = 0;
   if (key_value != nullptr && t.first_step_repeats_seg) {
+    w.Use(t, *key_value);
     if (last == 0) {
       if (t.fold_last) {
         out.append(t.utf8_pool, key_value->folded, key_value->folded_length);
@@ -764,7 +777,7 @@ void ConvertSegment(const Tables& t, Span segment, const Value* key_value, Works
   };
   std::size_t free = 0;  // the buffer that does not hold `segment`
   for (std::size_t k = first; k < last; ++k) {
-    const Span next = StepToChars(t, segment, group(k), w.steps[free]);
+    const Span next = StepToChars(t, segment, group(k), w.steps[free], w);
     if (next.data != segment.data) {
       segment = next;
       free ^= 1;
@@ -845,9 +858,12 @@ void ConvertRun(const Tables& t, Workspace& w, Out& out) {
   flush_unmatched(n);
 }
 
+// Returns whether a watched value was written at some step.
 template <typename Out>
-void Run(const Tables& t, std::string_view text, Out& out) {
+bool Run(const Tables& t, std::string_view text, Out& out,
+         const std::vector<std::uint8_t>* watched = nullptr) {
   Workspace w;
+  w.watched = watched;
   for (std::size_t pos = 0; pos < text.size();) {
     if (t.ascii_inert && static_cast<unsigned char>(text[pos]) < 0x80) {
       const std::size_t end = AsciiEnd(text, pos);
@@ -858,6 +874,7 @@ void Run(const Tables& t, std::string_view text, Out& out) {
     pos = Decode(t, text, pos, w);
     ConvertRun(t, w, out);
   }
+  return w.wrote_watched;
 }
 
 class TextOut {
@@ -962,15 +979,29 @@ std::string PhraseMatcher::Convert(std::string_view utf8) const {
   return converted;
 }
 
-void PhraseMatcher::ConvertTo(std::string_view utf8, std::string& out) const {
+bool PhraseMatcher::ConvertTo(std::string_view utf8, std::string& out,
+                              const std::vector<std::uint8_t>* watched) const {
   out.reserve(out.size() + utf8.size() + utf8.size() / 8);
   TextOut text_out(out);
-  Run(*tables_, utf8, text_out);
+  return Run(*tables_, utf8, text_out, watched);
 }
 
-bool PhraseMatcher::WritesOnly(const std::function<bool(char32_t)>& allowed) const {
-  // Folded values are made of the last step's values, which are in the pool too.
-  return std::all_of(tables_->cp_pool.begin(), tables_->cp_pool.end(), allowed);
+std::vector<std::uint8_t> PhraseMatcher::ValuesWith(
+    const std::function<bool(char32_t)>& flag) const {
+  const Tables& t = *tables_;
+  std::vector<std::uint8_t> flagged(t.values.size());
+  for (std::size_t v = 0; v < t.values.size(); ++v) {
+    const Value& value = t.values[v];
+    const auto* cps = t.cp_pool.data() + value.cps;
+    // A folded value is written in place of the value itself.
+    const std::u32string folded = t.fold_last ? StrictDecode({}, t.utf8_pool.substr(
+                                                                    value.folded,
+                                                                    value.folded_length))
+                                              : std::u32string();
+    flagged[v] = std::any_of(cps, cps + value.cp_length, flag) ||
+                 std::any_of(folded.begin(), folded.end(), flag);
+  }
+  return flagged;
 }
 
 void PhraseMatcher::Map(std::string_view utf8, const MappedPieceSink& sink) const {

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/chinese_mapping.h"
 #include "engine/user_phrases.h"
@@ -38,16 +39,17 @@ class PhraseMatcher {
   /// byte that cannot start a character where one starts).
   std::string Convert(std::string_view utf8) const;
 
-  /// The same, appended to `out`.
-  void ConvertTo(std::string_view utf8, std::string& out) const;
+  /// The same, appended to `out`; returns whether it wrote, at some step of the chain, one of
+  /// the values `watched` flags (ValuesWith), false when none is watched.
+  bool ConvertTo(std::string_view utf8, std::string& out,
+                 const std::vector<std::uint8_t>* watched = nullptr) const;
+
+  /// Flags the dictionary values that hold a character for which `flag` holds, for ConvertTo.
+  std::vector<std::uint8_t> ValuesWith(const std::function<bool(char32_t)>& flag) const;
 
   /// Converts the text piece by piece, one piece per OpenCC segment: a dictionary phrase, or a run
   /// of characters that starts none; the pieces cover the whole text.
   void Map(std::string_view utf8, const MappedPieceSink& sink) const;
-
-  /// Whether `allowed` holds for every character a conversion can write that it did not read:
-  /// every character of every dictionary value.
-  bool WritesOnly(const std::function<bool(char32_t)>& allowed) const;
 
   explicit PhraseMatcher(std::unique_ptr<const Tables> tables);
   ~PhraseMatcher();

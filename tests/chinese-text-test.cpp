@@ -17,7 +17,9 @@ namespace {
 constexpr const char* kPieces[] = {
     "头发", "干燥", "软件", "鼠标", "里面", "為什麼", "網路", "藝術", "中华人民共和国",
     "发",   "干",   "\n",   "\r\n", " ",    "a",      "\0",   "😀",    "한",
-    "ก",    "𠮷",   "简体", "繁體", "着"};
+    "ก",    "𠮷",   "简体", "繁體", "着",
+    // Held in GBK, with a converted form GBK lacks: 䰾, 䴉, 𠇹, 𫫇.
+    "鲃", "朱鹮", "俓", "二噁英"};
 
 std::string RandomText(std::mt19937& random) {
   std::string text;
