@@ -691,12 +691,14 @@ void AppendChar(std::string& out, char32_t cp, const Workspace& w) {
   }
 }
 
-std::size_t SourceBytes(Span span, const Workspace& w) {
+// How many bytes of the text a decoded character was read from.
+std::size_t SourceLength(char32_t cp, const Workspace& w) {
+  return cp >= kRawBase ? w.raw[cp - kRawBase].size() : Utf8Length(cp);
+}
+
+std::size_t SourceLength(const char32_t* chars, std::size_t n, const Workspace& w) {
   std::size_t bytes = 0;
-  for (std::size_t i = 0; i < span.size; ++i) {
-    const char32_t cp = span.data[i];
-    bytes += cp >= kRawBase ? w.raw[cp - kRawBase].size() : Utf8Length(cp);
-  }
+  for (std::size_t i = 0; i < n; ++i) bytes += SourceLength(chars[i], w);
   return bytes;
 }
 
@@ -723,35 +725,51 @@ Span StepToChars(const Tables& t, Span in, const Group& group, std::vector<char3
   }
 }
 
-// The step that writes UTF-8, with the folded last step when there is one.
+// The step that writes UTF-8, with the folded last step when there is one. When `in` is the
+// text as read, `source` is where its bytes start, and characters that pass unchanged are
+// copied from there a run at a time rather than written again one by one.
 void StepToUtf8(const Tables& t, Span in, const Group& group, bool fold, Workspace& w,
-                std::string& out) {
+                std::string& out, const char* source) {
+  const char* unchanged = nullptr;  // the start of a run of such characters
+  const auto flush = [&] {
+    if (unchanged == nullptr) return;
+    out.append(unchanged, static_cast<std::size_t>(source - unchanged));
+    unchanged = nullptr;
+  };
   for (std::size_t i = 0; i < in.size;) {
     const Match match = t.Longest(in.data + i, in.size - i, group);
     if (match.length != 0) {
+      flush();
       w.Use(t, *match.value);
       if (fold) {
         out.append(t.utf8_pool, match.value->folded, match.value->folded_length);
       } else {
         out.append(t.utf8_pool, match.value->utf8, match.value->utf8_length);
       }
+      if (source != nullptr) source += SourceLength(in.data + i, match.length, w);
       i += match.length;
       continue;
     }
     const Match single = fold ? t.Longest(in.data + i, 1, t.steps.back()) : Match{};
     if (single.length != 0) {
+      flush();
       w.Use(t, *single.value);
       out.append(t.utf8_pool, single.value->utf8, single.value->utf8_length);
+    } else if (source != nullptr) {
+      if (unchanged == nullptr) unchanged = source;
     } else {
       AppendChar(out, in.data[i], w);
     }
+    if (source != nullptr) source += SourceLength(in.data[i], w);
     ++i;
   }
+  flush();
 }
 
-// One segment through the conversion chain, each step's output the next one's input.
+// One segment through the conversion chain, each step's output the next one's input; `source`
+// is where the segment's bytes start in the text.
 void ConvertSegment(const Tables& t, Span segment, const Value* key_value, Workspace& w,
-                    std::string& out) {
+                    std::string& out, const char* source) {
   // The step that writes UTF-8.
   const std::size_t last = t.steps.size() - (t.fold_last ? 2 : 1);
   std::size_t first = 0;
@@ -766,6 +784,7 @@ void ConvertSegment(const Tables& t, Span segment, const Value* key_value, Works
       return;
     }
     segment = {t.cp_pool.data() + key_value->cps, key_value->cp_length};
+    source = nullptr;
     first = 1;
   }
   if (t.steps.empty()) {
@@ -780,10 +799,11 @@ void ConvertSegment(const Tables& t, Span segment, const Value* key_value, Works
     const Span next = StepToChars(t, segment, group(k), w.steps[free], w);
     if (next.data != segment.data) {
       segment = next;
+      source = nullptr;
       free ^= 1;
     }
   }
-  StepToUtf8(t, segment, group(last), t.fold_last, w, out);
+  StepToUtf8(t, segment, group(last), t.fold_last, w, out, source);
 }
 
 // Decodes from `pos` up to the next ASCII character when ASCII is inert, or to the end; returns
@@ -830,30 +850,38 @@ std::size_t AsciiEnd(std::string_view text, std::size_t pos) {
 }
 
 // Segments a decoded run as OpenCC's MaxMatchSegmentation does: a dictionary phrase is a
-// segment, and a run of characters that start none is one.
+// segment, and a run of characters that start none is one. `source` is where the run's bytes
+// start in the text.
 template <typename Out>
-void ConvertRun(const Tables& t, Workspace& w, Out& out) {
+void ConvertRun(const Tables& t, Workspace& w, const char* source, Out& out) {
   const char32_t* s = w.text.data();
   const std::size_t n = w.text.size();
   std::size_t unmatched = 0;
+  const char* unmatched_source = source;
   auto flush_unmatched = [&](std::size_t end) {
     if (unmatched == end) return;
     const Span span{s + unmatched, end - unmatched};
-    out.Unmatched(Out::kCountsBytes ? SourceBytes(span, w) : 0,
-                  [&](std::string& into) { ConvertSegment(t, span, nullptr, w, into); });
+    out.Unmatched(static_cast<std::size_t>(source - unmatched_source), [&](std::string& into) {
+      ConvertSegment(t, span, nullptr, w, into, unmatched_source);
+    });
   };
   for (std::size_t i = 0; i < n;) {
     const Match match = t.Longest(s + i, n - i, t.segmentation);
     if (match.length == 0) {
+      source += SourceLength(s[i], w);
       ++i;
       continue;
     }
     flush_unmatched(i);
     const Span span{s + i, match.length};
-    out.Matched(Out::kCountsBytes ? SourceBytes(span, w) : 0,
-                [&](std::string& into) { ConvertSegment(t, span, match.value, w, into); });
+    const char* const start = source;
+    source += SourceLength(span.data, span.size, w);
+    out.Matched(static_cast<std::size_t>(source - start), [&](std::string& into) {
+      ConvertSegment(t, span, match.value, w, into, start);
+    });
     i += match.length;
     unmatched = i;
+    unmatched_source = source;
   }
   flush_unmatched(n);
 }
@@ -871,15 +899,15 @@ bool Run(const Tables& t, std::string_view text, Out& out,
       pos = end;
       continue;
     }
+    const char* const source = text.data() + pos;
     pos = Decode(t, text, pos, w);
-    ConvertRun(t, w, out);
+    ConvertRun(t, w, source, out);
   }
   return w.wrote_watched;
 }
 
 class TextOut {
  public:
-  static constexpr bool kCountsBytes = false;
   explicit TextOut(std::string& out) : out_(out) {}
   void Inert(std::string_view bytes) { out_.append(bytes); }
   template <typename Fill>
@@ -899,7 +927,6 @@ class TextOut {
 // gather into one segment in OpenCC.
 class PieceOut {
  public:
-  static constexpr bool kCountsBytes = true;
   explicit PieceOut(const MappedPieceSink& sink) : sink_(sink) {}
   void Inert(std::string_view bytes) {
     pending_bytes_ += bytes.size();
