@@ -90,7 +90,14 @@ ChineseTextConversion::ChineseTextConversion(std::string_view config, std::strin
     held_ = HeldCharacters::For(encoding);
     codec_ = CharCodec::For(encoding);
     matcher_ = PhraseMatcher::Load(config_, user_);
-    if (held_) lacking_values_ = matcher_->ValuesWith([this](char32_t c) { return !held_->Holds(c); });
+    CharacterStops stops;
+    if (held_) {
+      lacking_values_ = matcher_->ValuesWith([this](char32_t c) { return !held_->Holds(c); });
+      for (char32_t c = 0x80; c < 0x10000; ++c)
+        if (!held_->HoldsBmp(c)) stops.Add(c);
+      stops.beyond_bmp = true;  // the caller asks the codec
+    }
+    plan_ = matcher_->PlanFor(stops, lacking_values_);
   } catch (...) {
     matcher_.reset();
     reporter_.ReportFault(std::string(routine_) + " 出错", "出错");
@@ -102,6 +109,12 @@ ChineseTextConversion::~ChineseTextConversion() = default;
 std::optional<std::size_t> ChineseTextConversion::Convert(std::string_view utf8,
                                                           std::size_t offset, std::string& out,
                                                           LossReport& losses) const {
+  if (plan_) {
+    const std::optional<bool> done = ConvertPlanned(utf8, offset, out, losses);
+    if (done == true) return std::nullopt;
+    if (done == false)
+      if (const auto invalid = FindInvalidUtf8(utf8)) return invalid;
+  }
   std::string buffer;
   std::string_view text = utf8;
   if (!held_) {
@@ -111,6 +124,46 @@ std::optional<std::size_t> ChineseTextConversion::Convert(std::string_view utf8,
   }
   ConvertHeld(text, out);
   return std::nullopt;
+}
+
+// The fast path: the matcher stops at what is not UTF-8 and at characters the encoding lacks,
+// which become "?" here; a "?" splits phrases just as a stop does. True when converted, false at
+// a byte that is not UTF-8 (nothing converted), nothing where only the general path can tell.
+std::optional<bool> ChineseTextConversion::ConvertPlanned(std::string_view utf8,
+                                                          std::size_t offset, std::string& out,
+                                                          LossReport& losses) const {
+  const std::size_t start = out.size();
+  LossReport lost;
+  bool wrote_watched = false;
+  const auto* data = reinterpret_cast<const std::uint8_t*>(utf8.data());
+  for (std::size_t pos = 0;;) {
+    const PhraseMatcher::Stop stop = matcher_->ConvertUntilStop(utf8.substr(pos), out, *plan_);
+    wrote_watched = wrote_watched || stop.wrote_watched;
+    pos += stop.at;
+    if (pos == utf8.size()) break;
+    std::size_t next = pos;
+    UChar32 c = 0;
+    U8_NEXT(data, next, utf8.size(), c);
+    if (c < 0 || !held_ || held_->Holds(static_cast<char32_t>(c))) {
+      out.resize(start);
+      if (c < 0) return false;
+      return std::nullopt;  // a character beyond the BMP that the encoding holds
+    }
+    lost.Add(LossKind::Unmappable, offset + pos, utf8.substr(pos, next - pos));
+    out += '?';
+    pos = next;
+  }
+  // A converted character the encoding lacks keeps its source: only the exact path knows which.
+  if (wrote_watched && held_->FirstStop(out, start) != std::string_view::npos) {
+    out.resize(start);
+    std::string buffer;
+    std::string_view text = utf8;
+    LossReport again;
+    Substitute(utf8, offset, buffer, again, text);
+    ConvertExactly(text, out);
+  }
+  losses.Merge(lost);
+  return true;
 }
 
 // Text whose every character the encoding holds.

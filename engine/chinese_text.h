@@ -9,11 +9,11 @@
 #include "engine/encodings.h"
 #include "engine/fault_reporter.h"
 #include "engine/loss_report.h"
+#include "engine/phrase_matcher.h"
 #include "engine/user_phrases.h"
 
 namespace tessaly {
 
-class PhraseMatcher;
 class HeldCharacters;
 class CharCodec;
 
@@ -42,6 +42,8 @@ class ChineseTextConversion {
   void ConvertBytes(std::string_view bytes, std::string& out) const;
 
  private:
+  std::optional<bool> ConvertPlanned(std::string_view utf8, std::size_t offset, std::string& out,
+                                     LossReport& losses) const;
   bool DecodesCleanly(std::string_view bytes, std::string& utf8) const;
   void ConvertHeld(std::string_view text, std::string& out) const;
   bool Substitute(std::string_view utf8, std::size_t offset, std::string& buffer,
@@ -53,6 +55,7 @@ class ChineseTextConversion {
   Encoding encoding_;
   FaultReporter& reporter_;
   std::shared_ptr<const PhraseMatcher> matcher_;  // none after a fault
+  std::shared_ptr<const PhraseMatcher::Plan> plan_;  // none where the matcher has no fast path
   std::shared_ptr<const HeldCharacters> held_;    // none when the encoding holds every character
   std::vector<std::uint8_t> lacking_values_;  // the matcher's values with a character it lacks
   std::shared_ptr<const CharCodec> codec_;

@@ -236,8 +236,10 @@ struct PhraseMatcher::Tables {
     return values[info.values + kBitCount[info.is_key & ((1u << dict) - 1)]];
   }
 
-  // The group's match at the start of `s`, OpenCC's DictGroup::MatchPrefix.
-  Match Longest(const char32_t* s, std::size_t n, const Group& group) const {
+  // The group's match at the start of `s`, OpenCC's DictGroup::MatchPrefix. `cut`, when given,
+  // learns whether a longer key might have matched had `s` gone on.
+  Match Longest(const char32_t* s, std::size_t n, const Group& group,
+                bool* cut = nullptr) const {
     if (!group.MayStart(s[0])) return {};
     const Info* info = nullptr;
     std::uint32_t id = s[0];
@@ -251,12 +253,14 @@ struct PhraseMatcher::Tables {
     }
     unsigned found = info->is_key & group.mask;
     if (!(info->longer & group.mask) || n == 1 || !PairMayStart(s[0], s[1])) {
+      if (cut != nullptr) *cut = n == 1 && (info->longer & group.mask);
       if (found == 0) return {};
       return {1, &ValueOf(*info, group.first[found])};
     }
     std::array<const Info*, kMaxDicts> best{};
     for (unsigned m = found; m != 0; m &= m - 1) best[std::countr_zero(m)] = info;
-    for (std::size_t k = 1; k < n; ++k) {
+    std::size_t k = 1;
+    for (; k < n; ++k) {
       const std::size_t slot = Find(id, s[k]);
       if (slot == kNoSlot) break;
       info = &slots[slot].info;
@@ -266,6 +270,7 @@ struct PhraseMatcher::Tables {
       found |= here;
       if (!(info->longer & group.mask)) break;
     }
+    if (cut != nullptr) *cut = k == n && (info->longer & group.mask);
     if (found == 0) return {};
     const unsigned dict = group.first[found];
     return {best[dict]->length, &ValueOf(*best[dict], dict)};
@@ -958,9 +963,239 @@ class PieceOut {
   std::string phrase_;
 };
 
+// ---------------------------------------------------------------------------------------------
+// The fast path: where the chain converts a character that starts no phrase of the segmentation
+// on its own (its steps after segmenting hold no phrase for such characters), what it becomes
+// is looked up in one table, and only the positions where a phrase may start take the trie.
+
+// What a BMP character becomes when it starts no phrase: up to three bytes of UTF-8.
+struct FastChar {
+  std::array<char, 3> bytes{};
+  std::uint8_t tag = 0;  // bits 0-1: how many bytes (0: take the trie); bit 2: check the pair
+
+  static constexpr std::uint8_t kCheckPair = 4;
+};
+static_assert(sizeof(FastChar) == 4);
+
+constexpr char32_t kNoChar = 0xFFFFFFFF;
+
+// The character at `i`, or kNoChar where none that a key holds can be: at the end, at ASCII,
+// and at bytes that are not plain UTF-8.
+char32_t PeekChar(const unsigned char* p, std::size_t i, std::size_t n) {
+  if (i >= n || p[i] < 0x80) return kNoChar;
+  const std::size_t length = kLeadLength[p[i]];
+  char32_t cp = 0;
+  if (length == 0 || i + length > n || !DecodeChar(p + i, length, cp)) return kNoChar;
+  return cp;
+}
+
+// Output written through a pointer into a string grown ahead, since a call per character to
+// std::string's append costs more than the lookup.
+class Sink {
+ public:
+  Sink(std::string& out, std::size_t expected) : out_(out), used_(out.size()) {
+    out_.resize(used_ + expected + kSlack);
+  }
+  ~Sink() { out_.resize(used_); }
+  Sink(const Sink&) = delete;
+  Sink& operator=(const Sink&) = delete;
+
+  void Append(const char* bytes, std::size_t n) {
+    Need(n);
+    std::memcpy(out_.data() + used_, bytes, n);
+    used_ += n;
+  }
+  void Put(FastChar c) {
+    Need(sizeof c);
+    std::memcpy(out_.data() + used_, &c, sizeof c);
+    used_ += c.tag & 3;
+  }
+
+ private:
+  static constexpr std::size_t kSlack = 64;
+  void Need(std::size_t n) {
+    if (out_.size() - used_ < n) out_.resize(std::max(2 * out_.size(), used_ + n + kSlack));
+  }
+  std::string& out_;
+  std::size_t used_;
+};
+
+// Whether every character that starts no phrase of the segmentation converts on its own.
+bool TakesFastPath(const Tables& t) {
+  if (!t.ascii_inert || t.steps.empty() || t.steps.size() > 2) return false;
+  if (t.steps.size() == 2 && !t.fold_last) return false;
+  const unsigned unmatched = t.first_step_unmatched.mask;
+  return std::none_of(t.bmp.begin(), t.bmp.end(),
+                      [&](const Info& info) { return info.longer & unmatched; }) &&
+         std::none_of(t.slots.begin(), t.slots.end(), [&](const Slot& slot) {
+           return slot.parent == kRoot && slot.info.length == 1 && (slot.info.longer & unmatched);
+         });
+}
+
 }  // namespace
 
-PhraseMatcher::PhraseMatcher(std::unique_ptr<const Tables> tables) : tables_(std::move(tables)) {}
+class PhraseMatcher::Plan {
+ public:
+  Plan(const Tables& t, const CharacterStops& stops, std::vector<std::uint8_t> watched,
+       bool strict)
+      : stops_(stops), watched_(std::move(watched)), strict_(strict) {
+    if (strict_)
+      for (char32_t c = 0xD800; c < 0xE000; ++c) stops_.Add(c);
+    for (char32_t c = 0x80; c < 0x10000; ++c) chars_[c] = Entry(t, c);
+  }
+
+  const FastChar& operator[](char32_t c) const { return chars_[c]; }
+  bool Stops(char32_t c) const { return stops_.Stops(c); }
+  bool strict() const { return strict_; }
+  const std::vector<std::uint8_t>* watched() const {
+    return watched_.empty() ? nullptr : &watched_;
+  }
+
+ private:
+  FastChar Entry(const Tables& t, char32_t c) const {
+    const Info& info = t.bmp[c];
+    if (stops_.Stops(c) || (info.is_key & t.segmentation.mask)) return {};
+    std::string bytes;
+    const Match match = t.Longest(&c, 1, t.first_step_unmatched);
+    const Match single = t.fold_last && match.length == 0 ? t.Longest(&c, 1, t.steps.back())
+                                                          : Match{};
+    if (match.length != 0) {
+      if (Watched(t, *match.value)) return {};
+      if (t.fold_last) {
+        bytes.assign(t.utf8_pool, match.value->folded, match.value->folded_length);
+      } else {
+        bytes.assign(t.utf8_pool, match.value->utf8, match.value->utf8_length);
+      }
+    } else if (single.length != 0) {
+      if (Watched(t, *single.value)) return {};
+      bytes.assign(t.utf8_pool, single.value->utf8, single.value->utf8_length);
+    } else {
+      AppendUtf8(bytes, c);
+    }
+    if (bytes.empty() || bytes.size() > 3) return {};
+    FastChar entry;
+    std::memcpy(entry.bytes.data(), bytes.data(), bytes.size());
+    entry.tag = static_cast<std::uint8_t>(bytes.size());
+    if (info.longer & t.segmentation.mask) entry.tag |= FastChar::kCheckPair;
+    return entry;
+  }
+
+  bool Watched(const Tables& t, const Value& value) const {
+    return !watched_.empty() && watched_[static_cast<std::size_t>(&value - t.values.data())];
+  }
+
+  std::vector<FastChar> chars_ = std::vector<FastChar>(0x10000);
+  CharacterStops stops_;
+  std::vector<std::uint8_t> watched_;
+  bool strict_;
+};
+
+namespace {
+
+using Plan = PhraseMatcher::Plan;
+
+// Decodes into `w.text` from `*pos`, up to `limit` characters, stopping before ASCII, a stop or
+// bytes that are not plain UTF-8; returns whether it stopped at such bytes.
+bool DecodeWindow(const Plan& plan, std::string_view text, std::size_t* pos, std::size_t limit,
+                  Workspace& w) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  while (w.text.size() < limit && *pos < text.size() && p[*pos] >= 0x80) {
+    const std::size_t length = kLeadLength[p[*pos]];
+    char32_t cp = 0;
+    if (length == 0 || *pos + length > text.size() || !DecodeChar(p + *pos, length, cp))
+      return true;
+    if (plan.Stops(cp)) return false;
+    w.text.push_back(cp);
+    *pos += length;
+  }
+  return false;
+}
+
+// One segment at `pos`, where the fast table could not say: a phrase of the segmentation, or a
+// single character that starts none. Returns where it ends; `pos` itself at a stop.
+std::size_t SlowSegment(const Tables& t, const Plan& plan, std::string_view text, std::size_t pos,
+                        Workspace& w, std::string& scratch) {
+  constexpr std::size_t kWindow = 8;  // longer phrases are rare: decode more only for them
+  w.text.clear();
+  std::size_t end = pos;
+  const bool odd = DecodeWindow(plan, text, &end, kWindow, w);
+  scratch.clear();
+  if (w.text.empty()) {
+    if (!odd || plan.strict()) return pos;
+    // Bytes OpenCC reads its own way: the general path, up to the next ASCII character.
+    TextOut general(scratch);
+    const char* const source = text.data() + pos;
+    end = Decode(t, text, pos, w);
+    ConvertRun(t, w, source, general);
+    return end;
+  }
+  bool cut = false;
+  Match match = t.Longest(w.text.data(), w.text.size(), t.segmentation, &cut);
+  if (cut && w.text.size() == kWindow) {
+    DecodeWindow(plan, text, &end, 255, w);
+    match = t.Longest(w.text.data(), w.text.size(), t.segmentation);
+  }
+  const Span segment{w.text.data(), match.length != 0 ? match.length : 1};
+  ConvertSegment(t, segment, match.value, w, scratch, text.data() + pos);
+  return pos + SourceLength(segment.data, segment.size, w);
+}
+
+PhraseMatcher::Stop RunFast(const Tables& t, const Plan& plan, std::string_view text,
+                            std::string& out) {
+  Workspace w;
+  w.watched = plan.watched();
+  std::string scratch;
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t n = text.size();
+  Sink sink(out, n + n / 8);
+  std::size_t i = 0;
+  while (i < n) {
+    const unsigned char lead = p[i];
+    if (lead < 0x80) {
+      const std::size_t end = AsciiEnd(text, i);
+      sink.Append(text.data() + i, end - i);
+      i = end;
+      continue;
+    }
+    char32_t cp = 0;
+    std::size_t length = 0;
+    if (lead >= 0xE0 && lead < 0xF0) {
+      if (i + 2 < n && Continues(p[i + 1]) && Continues(p[i + 2])) {
+        cp = char32_t{lead & 0x0Fu} << 12 | char32_t{p[i + 1] & 0x3Fu} << 6 | (p[i + 2] & 0x3Fu);
+        length = cp >= 0x800 ? 3 : 0;
+      }
+    } else if (lead >= 0xC2 && lead < 0xE0 && i + 1 < n && Continues(p[i + 1])) {
+      cp = char32_t{lead & 0x1Fu} << 6 | (p[i + 1] & 0x3Fu);
+      length = 2;
+    }
+    if (length != 0) {
+      const FastChar c = plan[cp];
+      const auto phrase_may_start = [&] {
+        const char32_t next = PeekChar(p, i + length, n);
+        return next != kNoChar && t.PairMayStart(cp, next);
+      };
+      if ((c.tag & 3) != 0 && (!(c.tag & FastChar::kCheckPair) || !phrase_may_start())) {
+        sink.Put(c);
+        i += length;
+        continue;
+      }
+    }
+    const std::size_t end = SlowSegment(t, plan, text, i, w, scratch);
+    if (end == i) return {i, w.wrote_watched};
+    sink.Append(scratch.data(), scratch.size());
+    i = end;
+  }
+  return {n, w.wrote_watched};
+}
+
+}  // namespace
+
+PhraseMatcher::PhraseMatcher(std::unique_ptr<const Tables> tables)
+    : tables_(std::move(tables)),
+      plan_(TakesFastPath(*tables_)
+                ? std::make_shared<const Plan>(*tables_, CharacterStops{},
+                                               std::vector<std::uint8_t>{}, false)
+                : nullptr) {}
 
 PhraseMatcher::~PhraseMatcher() = default;
 
@@ -1006,8 +1241,23 @@ std::string PhraseMatcher::Convert(std::string_view utf8) const {
   return converted;
 }
 
+std::shared_ptr<const PhraseMatcher::Plan> PhraseMatcher::PlanFor(
+    const CharacterStops& stops, std::vector<std::uint8_t> watched) const {
+  if (!TakesFastPath(*tables_)) return nullptr;
+  return std::make_shared<const Plan>(*tables_, stops, std::move(watched), true);
+}
+
+PhraseMatcher::Stop PhraseMatcher::ConvertUntilStop(std::string_view utf8, std::string& out,
+                                                    const Plan& plan) const {
+  return RunFast(*tables_, plan, utf8, out);
+}
+
 bool PhraseMatcher::ConvertTo(std::string_view utf8, std::string& out,
                               const std::vector<std::uint8_t>* watched) const {
+  if (plan_ && watched == nullptr) {
+    RunFast(*tables_, *plan_, utf8, out);
+    return false;
+  }
   out.reserve(out.size() + utf8.size() + utf8.size() / 8);
   TextOut text_out(out);
   return Run(*tables_, utf8, text_out, watched);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -11,6 +13,18 @@
 #include "engine/user_phrases.h"
 
 namespace tessaly {
+
+/// Characters at which PhraseMatcher::ConvertUntilStop hands the text back to its caller: a bit
+/// per BMP character, and every character beyond the BMP when `beyond_bmp` holds.
+struct CharacterStops {
+  std::array<std::uint64_t, 0x10000 / 64> bmp{};
+  bool beyond_bmp = false;
+
+  /// Adds a BMP character.
+  void Add(char32_t c) { bmp[c >> 6] |= std::uint64_t{1} << (c & 63); }
+  /// Whether `c` stops the conversion.
+  bool Stops(char32_t c) const { return c >= 0x10000 ? beyond_bmp : (bmp[c >> 6] >> (c & 63)) & 1; }
+};
 
 /// One OpenCC configuration's dictionaries compiled into lookup tables: the same maximum-match
 /// segmentation and conversion chain as OpenCC's converter, giving the same bytes, much faster.
@@ -44,6 +58,27 @@ class PhraseMatcher {
   bool ConvertTo(std::string_view utf8, std::string& out,
                  const std::vector<std::uint8_t>* watched = nullptr) const;
 
+  /// What ConvertUntilStop needs for one caller, built once and shared by any number of
+  /// threads: a table of what each character that starts no phrase becomes.
+  class Plan;
+
+  /// A plan for text: a byte that is not well-formed UTF-8 stops the conversion, and so does a
+  /// character of `stops` (surrogates always do); writing a value that `watched` flags
+  /// (ValuesWith) is told of. None when the configuration's chain does not convert a character
+  /// that starts no phrase on its own, or a key holds ASCII (a stop would not split phrases).
+  std::shared_ptr<const Plan> PlanFor(const CharacterStops& stops,
+                                      std::vector<std::uint8_t> watched = {}) const;
+
+  /// Where ConvertUntilStop stopped, and whether it wrote a watched value before.
+  struct Stop {
+    std::size_t at = 0;
+    bool wrote_watched = false;
+  };
+
+  /// Converts `utf8` up to its first stop, or all of it (then `at` is its size), appending to
+  /// `out`. No phrase reaches over a stop, so what comes before converts as a text of its own.
+  Stop ConvertUntilStop(std::string_view utf8, std::string& out, const Plan& plan) const;
+
   /// Flags the dictionary values that hold a character for which `flag` holds, for ConvertTo.
   std::vector<std::uint8_t> ValuesWith(const std::function<bool(char32_t)>& flag) const;
 
@@ -58,6 +93,7 @@ class PhraseMatcher {
 
  private:
   std::unique_ptr<const Tables> tables_;
+  std::shared_ptr<const Plan> plan_;  // for Convert; none when there is no fast path
 };
 
 }  // namespace tessaly
