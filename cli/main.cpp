@@ -1,6 +1,8 @@
 // tessaly-cli: one conversion of a file or of standard input, written to standard output.
 #include <CLI/CLI.hpp>
 
+#include <malloc.h>
+
 #include <cctype>
 #include <csignal>
 #include <cstdio>
@@ -399,6 +401,10 @@ void DefineOptions(CLI::App& app, Arguments& arguments) {
 int main(int argc, char** argv) {
   using namespace tessaly::cli;
   std::signal(SIGPIPE, SIG_IGN);  // a closed output pipe shows up as EPIPE, handled quietly
+  // Blocks of a few MiB are allocated and freed batch after batch: kept in the heap, their pages
+  // are touched once, where fresh mappings would fault every page in again each time.
+  mallopt(M_MMAP_THRESHOLD, 32 << 20);
+  mallopt(M_TRIM_THRESHOLD, 256 << 20);
   CLI::App app{
       "Converts text to and from hex listings of its GBK, UTF-16LE and UTF-8 bytes, "
       "between simplified and traditional Chinese and between GBK and BIG5.",

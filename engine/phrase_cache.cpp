@@ -1,5 +1,7 @@
 #include "engine/phrase_cache.h"
 
+#include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,7 +18,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::string_view kMagic = "tessaly phrase tables\n";
+constexpr std::string_view kMagic = "tessaly phrase tables 2\n";
+// The tables start at a multiple of this in the file, so that a mapping of it can be read in
+// place.
+constexpr std::size_t kTablesAlign = 8;
 constexpr std::string_view kSuffix = ".tables";
 
 // Where OpenCC's library looks for configurations and dictionaries after the working directory.
@@ -156,19 +161,51 @@ PhraseCache::PhraseCache(const fs::path& directory, std::string_view config,
   file_ = directory / (found->stem().string() + '-' + Hex(Checksum(key_)) + std::string(kSuffix));
 }
 
-std::optional<std::string> PhraseCache::Read() const {
-  if (file_.empty()) return std::nullopt;
-  const std::optional<std::string> bytes = ReadFile(file_);
-  if (!bytes || !bytes->starts_with(kMagic)) return std::nullopt;
-  std::string_view in = std::string_view(*bytes).substr(kMagic.size());
+CachedTables::CachedTables(void* base, std::size_t length, std::string_view tables)
+    : base_(base), length_(length), tables_(tables) {}
+
+CachedTables::~CachedTables() {
+  ::munmap(base_, length_);
+}
+
+// The tables in an entry's bytes, when they carry this key and arrive intact.
+static std::optional<std::string_view> TablesIn(std::string_view bytes, std::string_view key) {
+  if (!bytes.starts_with(kMagic)) return std::nullopt;
+  std::string_view in = bytes.substr(kMagic.size());
   std::uint64_t key_size = 0, size = 0, checksum = 0;
-  if (!TakeNumber(in, key_size) || key_size != key_.size() || !in.starts_with(key_))
+  if (!TakeNumber(in, key_size) || key_size != key.size() || !in.starts_with(key))
     return std::nullopt;
-  in.remove_prefix(key_.size());
-  if (!TakeNumber(in, size) || !TakeNumber(in, checksum) || in.size() != size ||
-      Checksum(in) != checksum)
-    return std::nullopt;
-  return std::string(in);
+  in.remove_prefix(key.size());
+  if (!TakeNumber(in, size) || !TakeNumber(in, checksum)) return std::nullopt;
+  const std::size_t header = bytes.size() - in.size();
+  const std::size_t start = (header + kTablesAlign - 1) / kTablesAlign * kTablesAlign;
+  if (start > bytes.size() || bytes.size() - start != size) return std::nullopt;
+  in = bytes.substr(start);
+  if (Checksum(in) != checksum) return std::nullopt;
+  return in;
+}
+
+// Mapped rather than read: the pages come from the page cache as they are, with no copy and no
+// fresh memory to fault in. Entries are only ever replaced by renaming, never written in place.
+std::shared_ptr<const CachedTables> PhraseCache::Read() const {
+  if (file_.empty()) return nullptr;
+  const int fd = ::open(file_.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  struct stat info {};
+  void* base = MAP_FAILED;
+  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0)
+    base = ::mmap(nullptr, static_cast<std::size_t>(info.st_size), PROT_READ,
+                  MAP_PRIVATE | MAP_POPULATE, fd, 0);
+  ::close(fd);
+  if (base == MAP_FAILED) return nullptr;
+  const auto length = static_cast<std::size_t>(info.st_size);
+  const std::optional<std::string_view> tables =
+      TablesIn(std::string_view(static_cast<const char*>(base), length), key_);
+  if (!tables) {
+    ::munmap(base, length);
+    return nullptr;
+  }
+  return std::make_shared<const CachedTables>(base, length, *tables);
 }
 
 void PhraseCache::Write(std::string_view tables) const {
@@ -192,6 +229,7 @@ void PhraseCache::Write(std::string_view tables) const {
   header += key_;
   PutNumber(header, tables.size());
   PutNumber(header, Checksum(tables));
+  header.resize((header.size() + kTablesAlign - 1) / kTablesAlign * kTablesAlign, '\0');
   // A file of its own first, renamed over the entry: a reader never sees half of one.
   const fs::path temporary = file_.string() + ".tmp-" + std::to_string(getpid()) + '-' +
                              Hex(std::random_device()());

@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <span>
 #include <cstdint>
 #include <cstring>
 #include <list>
@@ -196,15 +197,17 @@ std::uint64_t Mix(std::uint64_t a, std::uint64_t b) {
 }  // namespace
 
 struct PhraseMatcher::Tables {
-  std::vector<Info> bmp = std::vector<Info>(0x10000);  // single BMP characters, 512 KiB
-  std::vector<std::uint64_t> pairs = std::vector<std::uint64_t>((1u << kPairBits) / 64);
-  std::vector<Slot> slots;  // at most two thirds full
+  // What lookups read: views of `owned` once compiled, or of a cache file mapped as it is, which
+  // then needs no copying and no fresh memory.
+  std::span<const Info> bmp;  // single BMP characters, 512 KiB
+  std::span<const std::uint64_t> pairs;
+  std::span<const Slot> slots;  // at most two thirds full
   int shift = 64;
-  std::vector<Value> values;
-  std::u32string cp_pool;
-  std::string utf8_pool;
+  std::span<const Value> values;
+  std::span<const char32_t> cp_pool;
+  std::string_view utf8_pool;
   Group segmentation;
-  std::vector<Group> steps;
+  std::span<const Group> steps;
   // The first step for a run of characters that start no phrase of the segmentation's single
   // dictionary, which then cannot match there either.
   Group first_step_unmatched;
@@ -213,6 +216,29 @@ struct PhraseMatcher::Tables {
   // The last step maps single characters only, so the step before it applies it as it writes:
   // to its values ahead of time (Value::folded), and to the characters it leaves alone.
   bool fold_last = false;
+
+  // The arrays themselves while they are compiled; empty when the views are of a mapped file.
+  struct Arrays {
+    std::vector<Info> bmp = std::vector<Info>(0x10000);
+    std::vector<std::uint64_t> pairs = std::vector<std::uint64_t>((1u << kPairBits) / 64);
+    std::vector<Slot> slots;
+    std::vector<Value> values;
+    std::u32string cp_pool;
+    std::string utf8_pool;
+    std::vector<Group> steps;
+  } owned;
+  std::shared_ptr<const void> mapping;  // keeps the mapped file, if any, for the views
+
+  // Points the views at `owned`.
+  void Bind() {
+    bmp = owned.bmp;
+    pairs = owned.pairs;
+    slots = owned.slots;
+    values = owned.values;
+    cp_pool = owned.cp_pool;
+    utf8_pool = owned.utf8_pool;
+    steps = owned.steps;
+  }
 
   static std::size_t PairBit(char32_t a, char32_t b) {
     return static_cast<std::size_t>(Mix(a + 0x9E37u, b) >> (64 - kPairBits));
@@ -324,7 +350,7 @@ class Compiler {
     Flatten(segmentation->GetDict(), t_.segmentation);
     for (const opencc::ConversionPtr& conversion :
          converter->GetConversionChain()->GetConversions())
-      Flatten(conversion->GetDict(), t_.steps.emplace_back());
+      Flatten(conversion->GetDict(), t_.owned.steps.emplace_back());
     for (std::size_t d = 0; d < leaves_.size(); ++d) AddLexicon(*leaves_[d], d);
     Finish();
   }
@@ -406,50 +432,53 @@ class Compiler {
       const std::string& text = texts_[index];
       if (text.size() > 0xFFFF) Unavailable(config_, "a value of unusual length");
       if (node != last_node)
-        nodes_[node].info.values = static_cast<std::uint32_t>(t_.values.size());
+        nodes_[node].info.values = static_cast<std::uint32_t>(t_.owned.values.size());
       last_node = node;
       const std::u32string cps = StrictDecode(config_, text);
       Value value;
-      value.cps = static_cast<std::uint32_t>(t_.cp_pool.size());
+      value.cps = static_cast<std::uint32_t>(t_.owned.cp_pool.size());
       value.cp_length = static_cast<std::uint16_t>(cps.size());
-      value.utf8 = static_cast<std::uint32_t>(t_.utf8_pool.size());
+      value.utf8 = static_cast<std::uint32_t>(t_.owned.utf8_pool.size());
       value.utf8_length = static_cast<std::uint16_t>(text.size());
-      t_.cp_pool += cps;
-      t_.utf8_pool += text;
-      t_.values.push_back(value);
+      t_.owned.cp_pool += cps;
+      t_.owned.utf8_pool += text;
+      t_.owned.values.push_back(value);
     }
     Place();
-    if (!t_.steps.empty()) {
+    std::vector<Group>& steps = t_.owned.steps;
+    if (!steps.empty()) {
       t_.first_step_repeats_seg =
-          t_.segmentation.size == 1 && t_.steps.front().order[0] == t_.segmentation.order[0];
+          t_.segmentation.size == 1 && steps.front().order[0] == t_.segmentation.order[0];
       t_.first_step_unmatched = t_.segmentation.size == 1
-                                    ? t_.steps.front().Without(t_.segmentation.order[0])
-                                    : t_.steps.front();
+                                    ? steps.front().Without(t_.segmentation.order[0])
+                                    : steps.front();
     }
     MarkStarts(t_.segmentation);
     MarkStarts(t_.first_step_unmatched);
-    for (Group& step : t_.steps) MarkStarts(step);
-    if (t_.steps.size() >= 2 && !(t_.steps.back().mask & phrases_)) Fold();
+    for (Group& step : steps) MarkStarts(step);
+    t_.Bind();
+    if (steps.size() >= 2 && !(steps.back().mask & phrases_)) Fold();
+    t_.Bind();
   }
 
   void Fold() {
     t_.fold_last = true;
     std::string folded;
-    for (Value& value : t_.values) {
+    for (Value& value : t_.owned.values) {
       folded.clear();
       for (std::size_t i = 0; i < value.cp_length; ++i) {
-        const char32_t cp = t_.cp_pool[value.cps + i];
+        const char32_t cp = t_.owned.cp_pool[value.cps + i];
         const Match match = t_.Longest(&cp, 1, t_.steps.back());
         if (match.length == 0) {
           AppendUtf8(folded, cp);
         } else {
-          folded.append(t_.utf8_pool, match.value->utf8, match.value->utf8_length);
+          folded.append(t_.owned.utf8_pool, match.value->utf8, match.value->utf8_length);
         }
       }
       if (folded.size() > 0xFFFF) Unavailable(config_, "a value of unusual length");
-      value.folded = static_cast<std::uint32_t>(t_.utf8_pool.size());
+      value.folded = static_cast<std::uint32_t>(t_.owned.utf8_pool.size());
       value.folded_length = static_cast<std::uint16_t>(folded.size());
-      t_.utf8_pool += folded;
+      t_.owned.utf8_pool += folded;
     }
   }
 
@@ -459,31 +488,32 @@ class Compiler {
         nodes_.begin() + 1, nodes_.end(),
         [](const Node& node) { return node.info.length > 1 || node.last >= 0x10000; }));
     const std::size_t size = std::max<std::size_t>(1024, std::bit_ceil(hashed + hashed / 2 + 1));
-    t_.slots.assign(size, {});
+    std::vector<Slot>& slots = t_.owned.slots;
+    slots.assign(size, {});
     t_.shift = 64 - std::countr_zero(size);
     std::vector<std::uint32_t> id(nodes_.size(), kRoot);
     for (std::uint32_t i = 1; i < nodes_.size(); ++i) {
       const Node& node = nodes_[i];
       if (node.info.length == 1 && node.last < 0x10000) {
-        t_.bmp[node.last] = node.info;
+        t_.owned.bmp[node.last] = node.info;
         id[i] = node.last;
         continue;
       }
       const std::uint32_t parent = id[node.parent];
       std::size_t slot = Mix(parent, node.last) >> t_.shift;
-      while (t_.slots[slot].info.length != 0) slot = (slot + 1) & (size - 1);
-      t_.slots[slot] = {parent, node.last, node.info};
+      while (slots[slot].info.length != 0) slot = (slot + 1) & (size - 1);
+      slots[slot] = {parent, node.last, node.info};
       id[i] = static_cast<std::uint32_t>(0x10000 + slot);
       if (node.info.length == 2) {
         const std::size_t bit = Tables::PairBit(nodes_[node.parent].last, node.last);
-        t_.pairs[bit / 64] |= std::uint64_t{1} << (bit % 64);
+        t_.owned.pairs[bit / 64] |= std::uint64_t{1} << (bit % 64);
       }
     }
   }
 
   void MarkStarts(Group& group) const {
     for (char32_t c = 0; c < 0x10000; ++c)
-      if ((t_.bmp[c].is_key | t_.bmp[c].longer) & group.mask)
+      if ((t_.owned.bmp[c].is_key | t_.owned.bmp[c].longer) & group.mask)
         group.starts[c / 64] |= std::uint64_t{1} << (c % 64);
   }
 
@@ -551,7 +581,7 @@ std::unique_ptr<const Tables> Compile(const std::string& config,
 
 // Changes whenever the compiled tables would: their layout or what the compiler puts in them.
 std::string Layout() {
-  return "tables 1, info " + std::to_string(sizeof(Info)) + ", slot " +
+  return "tables 2, info " + std::to_string(sizeof(Info)) + ", slot " +
          std::to_string(sizeof(Slot)) + ", value " + std::to_string(sizeof(Value)) + ", group " +
          std::to_string(sizeof(Group)) + ", dictionaries " + std::to_string(kMaxDicts) +
          ", pair bits " + std::to_string(kPairBits) + ", opencc " TESSALY_OPENCC_VERSION;
@@ -574,6 +604,10 @@ void Fields(Io& io, T& t) {
   io.Plain(t.fold_last);
 }
 
+// Arrays are laid out 8-byte aligned, as the cache file's tables start, so that the reader can
+// view them where they lie.
+constexpr std::size_t kAlign = 8;
+
 class TablesWriter {
  public:
   template <typename T>
@@ -585,42 +619,56 @@ class TablesWriter {
   void Vector(const C& items) {
     Plain(static_cast<std::uint64_t>(items.size()));
     static_assert(std::is_trivially_copyable_v<typename C::value_type>);
+    Pad();
     bytes_.append(reinterpret_cast<const char*>(items.data()),
                   items.size() * sizeof(typename C::value_type));
+    Pad();
   }
   std::string Take() && { return std::move(bytes_); }
 
  private:
+  void Pad() { bytes_.resize((bytes_.size() + kAlign - 1) / kAlign * kAlign, '\0'); }
   std::string bytes_;
 };
 
+// Views the arrays in bytes that start 8-byte aligned; copies the plain fields.
 class TablesReader {
  public:
-  explicit TablesReader(std::string_view bytes) : rest_(bytes) {}
+  explicit TablesReader(std::string_view bytes) : bytes_(bytes) {}
   template <typename T>
   void Plain(T& value) {
-    if (rest_.size() < sizeof value) return Fail();
-    std::memcpy(&value, rest_.data(), sizeof value);
-    rest_.remove_prefix(sizeof value);
+    if (!ok_ || bytes_.size() - pos_ < sizeof value) return Fail();
+    std::memcpy(&value, bytes_.data() + pos_, sizeof value);
+    pos_ += sizeof value;
   }
-  template <typename C>
-  void Vector(C& items) {
+  template <typename View>
+  void Vector(View& items) {
     std::uint64_t size = 0;
     Plain(size);
-    using Item = typename C::value_type;
-    if (!ok_ || size > rest_.size() / sizeof(Item)) return Fail();
-    items.resize(size);
-    std::memcpy(items.data(), rest_.data(), size * sizeof(Item));
-    rest_.remove_prefix(size * sizeof(Item));
+    Skip();
+    using Item = std::remove_cv_t<typename View::value_type>;
+    const auto* start = bytes_.data() + pos_;
+    if (!ok_ || size > (bytes_.size() - pos_) / sizeof(Item) ||
+        reinterpret_cast<std::uintptr_t>(start) % alignof(Item) != 0)
+      return Fail();
+    items = View(reinterpret_cast<const Item*>(start), size);
+    pos_ += size * sizeof(Item);
+    Skip();
   }
-  bool Finished() const { return ok_ && rest_.empty(); }
+  bool Finished() const { return ok_ && pos_ == bytes_.size(); }
 
  private:
+  void Skip() {
+    const std::size_t next = (pos_ + kAlign - 1) / kAlign * kAlign;
+    if (next > bytes_.size()) return Fail();
+    pos_ = next;
+  }
   void Fail() {
     ok_ = false;
-    rest_ = {};
+    pos_ = bytes_.size();
   }
-  std::string_view rest_;
+  std::string_view bytes_;
+  std::size_t pos_ = 0;
   bool ok_ = true;
 };
 
@@ -657,11 +705,13 @@ std::string WriteTables(const Tables& t) {
   return std::move(writer).Take();
 }
 
-std::unique_ptr<const Tables> ReadTables(std::string_view bytes) {
+// Tables viewed in place in `entry`'s bytes, which they keep.
+std::unique_ptr<const Tables> ReadTables(std::shared_ptr<const CachedTables> entry) {
   auto tables = std::make_unique<Tables>();
-  TablesReader reader(bytes);
+  TablesReader reader(entry->bytes());
   Fields(reader, *tables);
   if (!reader.Finished() || !Consistent(*tables)) return nullptr;
+  tables->mapping = std::move(entry);
   return tables;
 }
 
@@ -1214,8 +1264,9 @@ std::shared_ptr<const PhraseMatcher> PhraseMatcher::Build(std::string_view confi
                                                           const std::filesystem::path& cache) {
   const std::string name(config);
   const PhraseCache entry(cache, name, Layout());
-  if (const std::optional<std::string> bytes = entry.Read()) {
-    if (auto tables = ReadTables(*bytes)) return std::make_shared<const PhraseMatcher>(std::move(tables));
+  if (std::shared_ptr<const CachedTables> bytes = entry.Read()) {
+    if (auto tables = ReadTables(std::move(bytes)))
+      return std::make_shared<const PhraseMatcher>(std::move(tables));
   }
   auto tables = Compile(name);
   entry.Write(WriteTables(*tables));
@@ -1271,10 +1322,10 @@ std::vector<std::uint8_t> PhraseMatcher::ValuesWith(
     const Value& value = t.values[v];
     const auto* cps = t.cp_pool.data() + value.cps;
     // A folded value is written in place of the value itself.
-    const std::u32string folded = t.fold_last ? StrictDecode({}, t.utf8_pool.substr(
-                                                                    value.folded,
-                                                                    value.folded_length))
-                                              : std::u32string();
+    const std::u32string folded =
+        t.fold_last ? StrictDecode({}, std::string(t.utf8_pool.substr(value.folded,
+                                                                      value.folded_length)))
+                    : std::u32string();
     flagged[v] = std::any_of(cps, cps + value.cp_length, flag) ||
                  std::any_of(folded.begin(), folded.end(), flag);
   }

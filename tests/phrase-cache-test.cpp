@@ -124,8 +124,9 @@ TEST_F(PhraseCacheTest, NoDirectoryMeansNoEntry) {
 TEST_F(PhraseCacheTest, TheKeyHoldsTheLayout) {
   const PhraseCache first(cache(), config().string(), "layout 1");
   first.Write("tables");
-  EXPECT_EQ(first.Read(), "tables");
-  EXPECT_EQ(PhraseCache(cache(), config().string(), "layout 2").Read(), std::nullopt);
+  ASSERT_NE(first.Read(), nullptr);
+  EXPECT_EQ(first.Read()->bytes(), "tables");
+  EXPECT_EQ(PhraseCache(cache(), config().string(), "layout 2").Read(), nullptr);
 }
 
 // Tables read back from the cache convert as the ones compiled, for configurations of every
