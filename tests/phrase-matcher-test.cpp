@@ -251,6 +251,68 @@ TEST_P(MatcherVsOpenCc, BrokenUtf8AsOpenCcReadsIt) {
   }
 }
 
+// The first character of every `every`-th phrase, so that stops fall inside phrases.
+CharacterStops SomeStops(const std::vector<std::string>& phrases, std::size_t every) {
+  CharacterStops stops;
+  stops.beyond_bmp = true;
+  for (std::size_t i = 0; i < phrases.size(); i += every) {
+    const auto* p = reinterpret_cast<const unsigned char*>(phrases[i].data());
+    if (phrases[i].size() >= 3 && p[0] >= 0xE0 && p[0] < 0xF0)
+      stops.Add(char32_t{p[0] & 0x0Fu} << 12 | char32_t{p[1] & 0x3Fu} << 6 | (p[2] & 0x3Fu));
+  }
+  return stops;
+}
+
+// Where the fast path stops at a character, the text converts as OpenCC converts it with that
+// character made "?"; and it tells of a watched value exactly where the general path does.
+TEST_P(MatcherVsOpenCc, StopsSplitTheTextAsAQuestionMarkDoes) {
+  const Reference& reference = ReferenceFor(GetParam());
+  const auto matcher = PhraseMatcher::Load(GetParam());
+  const CharacterStops stops = SomeStops(reference.phrases, 7);
+  // Values holding a character of the CJK block's last part, as an encoding might lack them.
+  const std::vector<std::uint8_t> watched =
+      matcher->ValuesWith([](char32_t c) { return c >= 0x8C00 && c < 0x9FFF; });
+  const auto plan = matcher->PlanFor(stops, watched);
+  if (!plan) GTEST_SKIP() << "no fast path for this chain";
+  std::mt19937 random(11);
+  for (int round = 0; round < 200; ++round) {
+    const std::string text = GeneratedText(random, reference.phrases, 1 + random() % 200);
+    std::string marked, converted;
+    for (std::size_t pos = 0;;) {
+      const std::string_view rest = std::string_view(text).substr(pos);
+      const PhraseMatcher::Stop stop = matcher->ConvertUntilStop(rest, converted, *plan);
+      std::string general;
+      const std::string stretch(rest.substr(0, stop.at));
+      ASSERT_EQ(matcher->ConvertTo(stretch, general, &watched), stop.wrote_watched) << stretch;
+      marked += stretch;
+      pos += stop.at;
+      if (pos == text.size()) break;
+      std::size_t length = 1;
+      while (pos + length < text.size() && (text[pos + length] & 0xC0) == 0x80) ++length;
+      marked += '?';
+      converted += '?';
+      pos += length;
+    }
+    ASSERT_EQ(converted, reference.converter->Convert(marked)) << text;
+  }
+}
+
+// In text, the first byte that is not well-formed UTF-8 stops the fast path where it stands.
+TEST_P(MatcherVsOpenCc, FastPathStopsAtTheFirstByteThatIsNotUtf8) {
+  const auto matcher = PhraseMatcher::Load(GetParam());
+  const auto plan = matcher->PlanFor(CharacterStops{});
+  if (!plan) GTEST_SKIP() << "no fast path for this chain";
+  const std::pair<std::string, std::size_t> cases[] = {
+      {"头发\xE4\x41", 6},   {"头\xE5\xA4发", 3},   {"\xC0\x80干燥", 0},
+      {"头\xE0\x80\x80", 3}, {"头发\xED\xA0\x80", 6}, {"\xF4\x90\x80\x80发", 0},
+      {"a\x80头发", 1},       {"头发\xBF", 6},        {"头发干燥\xFF", 12},
+      {"\xF0\x9F\x98头", 0}, {"头发\U0001F600", 10}};
+  for (const auto& [text, invalid] : cases) {
+    std::string out;
+    EXPECT_EQ(matcher->ConvertUntilStop(text, out, *plan).at, invalid) << text;
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Configs, MatcherVsOpenCc, ::testing::ValuesIn(kConfigs),
                          [](const ::testing::TestParamInfo<const char*>& info) {
                            std::string name = info.param;
