@@ -20,7 +20,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -111,6 +113,47 @@ std::string PhraseText(const std::uint8_t* data, std::size_t size,
   return text;
 }
 
+// The length of the well-formed UTF-8 character at the start of `text`, 0 where there is none,
+// and its code point.
+std::size_t WellFormed(std::string_view text, char32_t& cp) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t length = p[0] < 0x80 ? 1 : p[0] < 0xC2 ? 0 : p[0] < 0xE0 ? 2 : p[0] < 0xF0 ? 3
+                             : p[0] < 0xF5                 ? 4
+                                                           : 0;
+  if (length == 0 || length > text.size()) return 0;
+  cp = length == 1 ? p[0] : p[0] & (0x7F >> length);
+  for (std::size_t i = 1; i < length; ++i) {
+    if ((p[i] & 0xC0) != 0x80) return 0;
+    cp = cp << 6 | (p[i] & 0x3F);
+  }
+  constexpr char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (cp < kLeast[length] || cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000)) return 0;
+  return length;
+}
+
+// The fast path with stops at some characters: what it gives, with "?" at each stop, is what
+// OpenCC gives for the text with "?" there, up to the first byte that is not UTF-8.
+void CheckStops(const PhraseMatcher& matcher, const PhraseMatcher::Plan* plan,
+                const CharacterStops& stops, const opencc::Converter& converter,
+                const std::string& text) {
+  if (plan == nullptr) return;
+  std::string marked, converted;
+  for (std::size_t pos = 0; pos < text.size();) {
+    const std::string_view rest = std::string_view(text).substr(pos);
+    const std::size_t at = matcher.ConvertUntilStop(rest, converted, *plan).at;
+    marked.append(rest.substr(0, at));
+    pos += at;
+    char32_t cp = 0;
+    const std::size_t length = pos < text.size() ? WellFormed(text.substr(pos), cp) : 0;
+    if (length == 0) break;
+    Require(stops.Stops(cp));
+    marked += '?';
+    converted += '?';
+    pos += length;
+  }
+  Require(converted == converter.Convert(marked));
+}
+
 }  // namespace
 }  // namespace tessaly
 
@@ -152,5 +195,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     pieces.emplace_back(source_bytes, std::string(mapped));
   });
   Require(pieces == expected);
+  static const CharacterStops stops = [] {
+    CharacterStops some;
+    some.beyond_bmp = true;
+    for (char32_t c = 0x4E00; c < 0xA000; c += 13) some.Add(c);
+    return some;
+  }();
+  static std::array<std::shared_ptr<const PhraseMatcher::Plan>, kConfigs.size()> plans;
+  static std::array<bool, kConfigs.size()> planned{};
+  if (!planned[which]) {
+    plans[which] = matcher->PlanFor(stops);
+    planned[which] = true;
+  }
+  CheckStops(*matcher, plans[which].get(), stops, converter, text);
   return 0;
 }
