@@ -88,14 +88,17 @@ class CodePageEncoder {
 class CodePageRecoder {
  public:
   /// One character of the source text and what the target writes for it.
-  struct Code {
+  /// Four bytes, so that the table of every pair stays small and each code is one aligned load.
+  struct alignas(4) Code {
     std::array<char, 2> bytes{};
-    std::uint8_t size = 0;
-    bool is_pair = false;  ///< two bytes of the source, else one
-    bool lost = false;     ///< the target lacks the character: `bytes` is its "?"
+    std::uint8_t size : 2 = 0;
+    bool is_pair : 1 = false;  ///< two bytes of the source, else one
+    bool lost : 1 = false;     ///< the target lacks the character: `bytes` is its "?"
     std::size_t length() const { return is_pair ? 2 : 1; }
     std::string_view view() const { return {bytes.data(), size}; }
   };
+
+  static_assert(sizeof(Code) == 4);
 
   /// How far RecodeAllButLast got.
   struct Progress {
