@@ -1240,12 +1240,18 @@ PhraseMatcher::Stop RunFast(const Tables& t, const Plan& plan, std::string_view 
 
 }  // namespace
 
-PhraseMatcher::PhraseMatcher(std::unique_ptr<const Tables> tables)
-    : tables_(std::move(tables)),
-      plan_(TakesFastPath(*tables_)
-                ? std::make_shared<const Plan>(*tables_, CharacterStops{},
-                                               std::vector<std::uint8_t>{}, false)
-                : nullptr) {}
+PhraseMatcher::PhraseMatcher(std::unique_ptr<const Tables> tables) : tables_(std::move(tables)) {}
+
+// Built at the first Convert: a caller that only ever converts through a plan of its own never
+// pays for this one.
+const PhraseMatcher::Plan* PhraseMatcher::DefaultPlan() const {
+  std::call_once(plan_built_, [this] {
+    if (TakesFastPath(*tables_))
+      plan_ = std::make_unique<const Plan>(*tables_, CharacterStops{}, std::vector<std::uint8_t>{},
+                                           false);
+  });
+  return plan_.get();
+}
 
 PhraseMatcher::~PhraseMatcher() = default;
 
@@ -1305,9 +1311,11 @@ PhraseMatcher::Stop PhraseMatcher::ConvertUntilStop(std::string_view utf8, std::
 
 bool PhraseMatcher::ConvertTo(std::string_view utf8, std::string& out,
                               const std::vector<std::uint8_t>* watched) const {
-  if (plan_ && watched == nullptr) {
-    RunFast(*tables_, *plan_, utf8, out);
-    return false;
+  if (watched == nullptr) {
+    if (const Plan* plan = DefaultPlan()) {
+      RunFast(*tables_, *plan, utf8, out);
+      return false;
+    }
   }
   out.reserve(out.size() + utf8.size() + utf8.size() / 8);
   TextOut text_out(out);

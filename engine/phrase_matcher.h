@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -92,8 +93,11 @@ class PhraseMatcher {
   PhraseMatcher& operator=(const PhraseMatcher&) = delete;
 
  private:
+  const Plan* DefaultPlan() const;
+
   std::unique_ptr<const Tables> tables_;
-  std::shared_ptr<const Plan> plan_;  // for Convert; none when there is no fast path
+  mutable std::once_flag plan_built_;
+  mutable std::unique_ptr<const Plan> plan_;  // for Convert; none when there is no fast path
 };
 
 }  // namespace tessaly
