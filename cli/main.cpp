@@ -258,15 +258,15 @@ int ConvertChineseText(const Run& run, InputFile& file, Output& output, bool raw
   const ChineseTextConversion conversion(run.mode->opencc_config, run.mode->routine, run.working,
                                          reporter, run.phrases);
   LossReport losses;
-  std::string chunk, lines;
+  std::string lines;
+  lines.reserve(kBatch + kBlockSize);
   HalfResults results;
   std::size_t offset = 0;  // of `lines` in the input
   const auto convert = [&](std::string_view batch) {
     ConvertLines(conversion, batch, offset, raw, losses, results, output);
     offset += batch.size();
   };
-  while (file.ReadChunk(chunk, kBlockSize)) {
-    lines += chunk;
+  while (file.AppendChunk(lines, kBlockSize)) {
     if (lines.size() < kBatch) continue;
     const std::size_t end = lines.rfind('\n');
     if (end == std::string::npos) continue;

@@ -27,16 +27,25 @@ void InputFile::Fail(int error) const {
 }
 
 bool InputFile::ReadChunk(std::string& chunk, std::size_t max_bytes) {
-  chunk.resize(max_bytes);
+  chunk.clear();
+  return AppendChunk(chunk, max_bytes);
+}
+
+bool InputFile::AppendChunk(std::string& text, std::size_t max_bytes) {
+  const std::size_t start = text.size();
+  text.resize(start + max_bytes);
   std::size_t used = 0;
   while (used < max_bytes) {
-    const ssize_t got = ::read(fd_, chunk.data() + used, max_bytes - used);
+    const ssize_t got = ::read(fd_, text.data() + start + used, max_bytes - used);
     if (got < 0 && errno == EINTR) continue;
-    if (got < 0) Fail(errno);
+    if (got < 0) {
+      text.resize(start);
+      Fail(errno);
+    }
     if (got == 0) break;
     used += static_cast<std::size_t>(got);
   }
-  chunk.resize(used);
+  text.resize(start + used);
   return used > 0;
 }
 

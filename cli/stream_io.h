@@ -25,6 +25,8 @@ class InputFile {
 
   /// Replaces `chunk` with up to `max_bytes` of what follows; false at the end of the input.
   bool ReadChunk(std::string& chunk, std::size_t max_bytes);
+  /// The same, appended to `text`, so that a caller gathering blocks copies nothing.
+  bool AppendChunk(std::string& text, std::size_t max_bytes);
   /// Everything that is left.
   std::string ReadAll();
 

@@ -1044,7 +1044,7 @@ char32_t PeekChar(const unsigned char* p, std::size_t i, std::size_t n) {
 class Sink {
  public:
   Sink(std::string& out, std::size_t expected) : out_(out), used_(out.size()) {
-    out_.resize(used_ + expected + kSlack);
+    out_.reserve(used_ + expected + kSlack);
   }
   ~Sink() { out_.resize(used_); }
   Sink(const Sink&) = delete;
@@ -1063,8 +1063,12 @@ class Sink {
 
  private:
   static constexpr std::size_t kSlack = 64;
+  static constexpr std::size_t kStep = 64 * 1024;  // what a resize writes zeros over, at most
   void Need(std::size_t n) {
-    if (out_.size() - used_ < n) out_.resize(std::max(2 * out_.size(), used_ + n + kSlack));
+    if (out_.size() - used_ >= n) return;
+    // Within what was reserved a step at a time, so that a short call fills little; beyond it
+    // the string grows as it would by appending.
+    out_.resize(std::max(used_ + n + kSlack, std::min(out_.capacity(), used_ + kStep)));
   }
   std::string& out_;
   std::size_t used_;
@@ -1165,10 +1169,10 @@ bool DecodeWindow(const Plan& plan, std::string_view text, std::size_t* pos, std
 // single character that starts none. Returns where it ends; `pos` itself at a stop.
 std::size_t SlowSegment(const Tables& t, const Plan& plan, std::string_view text, std::size_t pos,
                         Workspace& w, std::string& scratch) {
-  constexpr std::size_t kWindow = 8;  // longer phrases are rare: decode more only for them
+  std::size_t window = 4;  // longer phrases are rare: decode more only for them
   w.text.clear();
   std::size_t end = pos;
-  const bool odd = DecodeWindow(plan, text, &end, kWindow, w);
+  const bool odd = DecodeWindow(plan, text, &end, window, w);
   scratch.clear();
   if (w.text.empty()) {
     if (!odd || plan.strict()) return pos;
@@ -1181,9 +1185,10 @@ std::size_t SlowSegment(const Tables& t, const Plan& plan, std::string_view text
   }
   bool cut = false;
   Match match = t.Longest(w.text.data(), w.text.size(), t.segmentation, &cut);
-  if (cut && w.text.size() == kWindow) {
-    DecodeWindow(plan, text, &end, 255, w);
-    match = t.Longest(w.text.data(), w.text.size(), t.segmentation);
+  while (cut && w.text.size() == window) {
+    window *= 2;
+    DecodeWindow(plan, text, &end, window, w);
+    match = t.Longest(w.text.data(), w.text.size(), t.segmentation, &cut);
   }
   const Span segment{w.text.data(), match.length != 0 ? match.length : 1};
   ConvertSegment(t, segment, match.value, w, scratch, text.data() + pos);
