@@ -78,6 +78,108 @@ class HeldCharacters {
   std::array<std::uint64_t, 0x10000 / 64> bmp_{};
 };
 
+// A double-byte encoding's characters to and from UTF-8, one look-up each, for --raw text that
+// goes through the matcher: what the codec says character by character, laid out ahead.
+class RawTranscoder {
+ public:
+  explicit RawTranscoder(const CharCodec& codec) : codec_(codec) {
+    for (std::size_t code = 0; code < 0x10000; ++code) {
+      const char bytes[] = {static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)};
+      pairs_[code] = Read(std::string_view(bytes, 2), 2);
+    }
+    for (std::size_t byte = 0; byte < 256; ++byte) {
+      const char single = static_cast<char>(byte);
+      singles_[byte] = Read(std::string_view(&single, 1), 1);
+    }
+    for (char32_t c = 0; c < 0x10000; ++c) {
+      const EncodedChar encoded = codec.Encode(c);
+      if (!encoded.held || encoded.size > 2) continue;
+      bmp_[c] = {{encoded.bytes[0], encoded.bytes[1]}, encoded.size};
+    }
+  }
+
+  /// The text as UTF-8, when every character reads and writes back as its own bytes.
+  bool Decode(std::string_view bytes, std::string& utf8) const {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const std::size_t n = bytes.size();
+    utf8.resize(n * 3 / 2 + 4);  // a pair is at most three bytes of UTF-8, a byte at most two
+    char* out = utf8.data();
+    // The step is a predicted branch with constant lengths, so the walk runs ahead of the
+    // look-ups instead of waiting for each.
+    for (std::size_t pos = 0; pos < n;) {
+      const Decoded* c = nullptr;
+      if (pos + 1 < n && pairs_[std::size_t{p[pos]} << 8 | p[pos + 1]].source == 2) [[likely]] {
+        c = &pairs_[std::size_t{p[pos]} << 8 | p[pos + 1]];
+        pos += 2;
+      } else {
+        c = &singles_[p[pos]];
+        if (c->source == 0) return false;
+        pos += 1;
+      }
+      std::memcpy(out, c->utf8.data(), 4);  // four always, of which `size` count
+      out += c->size;
+    }
+    utf8.resize(static_cast<std::size_t>(out - utf8.data()));
+    return true;
+  }
+
+  /// Appends the matcher's UTF-8 in the encoding; false, having appended nothing, at a
+  /// character the encoding lacks.
+  bool Encode(std::string_view utf8, std::string& out) const {
+    const std::size_t start = out.size();
+    out.resize(start + utf8.size() + 2);  // no character takes more bytes here than in UTF-8
+    char* dest = out.data() + start;
+    const auto* p = reinterpret_cast<const std::uint8_t*>(utf8.data());
+    for (std::size_t pos = 0; pos < utf8.size();) {
+      if (p[pos] < 0x80) {  // ASCII is itself in every encoding
+        *dest++ = static_cast<char>(p[pos++]);
+        continue;
+      }
+      UChar32 c = 0;
+      U8_NEXT_UNSAFE(p, pos, c);  // the matcher writes well-formed UTF-8
+      const Encoded* e = c < 0x10000 ? &bmp_[static_cast<std::size_t>(c)] : nullptr;
+      if (e == nullptr || e->size == 0) {
+        out.resize(start);
+        return false;
+      }
+      std::memcpy(dest, e->bytes.data(), 2);
+      dest += e->size;
+    }
+    out.resize(static_cast<std::size_t>(dest - out.data()));
+    return true;
+  }
+
+ private:
+  struct Decoded {
+    std::array<char, 4> utf8{};
+    std::uint8_t size = 0;
+    std::uint8_t source = 0;  // bytes read; 0 where the character is not clean
+  };
+  struct Encoded {
+    std::array<char, 2> bytes{};
+    std::uint8_t size = 0;  // 0 where the encoding lacks the character
+  };
+
+  // A character of `length` bytes that decodes and encodes back to those bytes.
+  Decoded Read(std::string_view bytes, std::size_t length) const {
+    Decoded decoded;
+    const CharCodec::Char c = codec_.CharAt(bytes, 0);
+    if (c.length != length || c.code_point >= 0x10000) return decoded;
+    const EncodedChar back = codec_.Encode(c.code_point);
+    if (!back.held || back.view() != bytes) return decoded;
+    std::size_t size = 0;
+    U8_APPEND_UNSAFE(decoded.utf8.data(), size, c.code_point);
+    decoded.size = static_cast<std::uint8_t>(size);
+    decoded.source = static_cast<std::uint8_t>(length);
+    return decoded;
+  }
+
+  const CharCodec& codec_;
+  std::vector<Decoded> pairs_ = std::vector<Decoded>(0x10000);
+  std::array<Decoded, 256> singles_{};
+  std::vector<Encoded> bmp_ = std::vector<Encoded>(0x10000);
+};
+
 ChineseTextConversion::ChineseTextConversion(std::string_view config, std::string_view routine,
                                              Encoding encoding, FaultReporter& reporter,
                                              std::shared_ptr<const UserPhrases> user)
@@ -184,6 +286,16 @@ void ChineseTextConversion::ConvertHeld(std::string_view text, std::string& out)
 
 void ChineseTextConversion::ConvertBytes(std::string_view bytes, std::string& out) const {
   std::string utf8;
+  if (const RawTranscoder* raw = Raw()) {
+    std::string converted;
+    if (matcher_ && raw->Decode(bytes, utf8)) {
+      matcher_->ConvertTo(utf8, converted);
+      if (raw->Encode(converted, out)) return;
+    }
+    out += detail::ConvertChineseWith(bytes, reporter_, routine_, StandardMapper(config_, user_),
+                                      encoding_);
+    return;
+  }
   if (!matcher_ || !DecodesCleanly(bytes, utf8)) {
     out += detail::ConvertChineseWith(bytes, reporter_, routine_, StandardMapper(config_, user_),
                                       encoding_);
@@ -209,6 +321,14 @@ void ChineseTextConversion::ConvertBytes(std::string_view bytes, std::string& ou
     }
     out.append(encoded.bytes.data(), encoded.size);
   }
+}
+
+// Built at the first --raw block: text never needs it. None for the encodings with characters
+// of more than two bytes.
+const RawTranscoder* ChineseTextConversion::Raw() const {
+  if (encoding_ == Encoding::Gb18030 || encoding_ == Encoding::Utf8 || !codec_) return nullptr;
+  std::call_once(raw_built_, [this] { raw_ = std::make_unique<const RawTranscoder>(*codec_); });
+  return raw_.get();
 }
 
 // Whether every character of `bytes` is one the encoding reads and writes back as those bytes;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,6 +16,7 @@
 namespace tessaly {
 
 class HeldCharacters;
+class RawTranscoder;
 class CharCodec;
 
 /// A simplified/traditional standard over UTF-8 text, block by block, with the result the mode
@@ -44,6 +46,7 @@ class ChineseTextConversion {
  private:
   std::optional<bool> ConvertPlanned(std::string_view utf8, std::size_t offset, std::string& out,
                                      LossReport& losses) const;
+  const RawTranscoder* Raw() const;
   bool DecodesCleanly(std::string_view bytes, std::string& utf8) const;
   void ConvertHeld(std::string_view text, std::string& out) const;
   bool Substitute(std::string_view utf8, std::size_t offset, std::string& buffer,
@@ -60,6 +63,8 @@ class ChineseTextConversion {
   std::vector<std::uint8_t> lacking_values_;  // the matcher's values with a character it lacks
   std::shared_ptr<const CharCodec> codec_;
   std::shared_ptr<const UserPhrases> user_;
+  mutable std::once_flag raw_built_;
+  mutable std::unique_ptr<const RawTranscoder> raw_;  // for --raw blocks in a double-byte encoding
 };
 
 }  // namespace tessaly

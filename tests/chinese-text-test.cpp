@@ -17,7 +17,7 @@ namespace {
 constexpr const char* kPieces[] = {
     "头发", "干燥", "软件", "鼠标", "里面", "為什麼", "網路", "藝術", "中华人民共和国",
     "发",   "干",   "\n",   "\r\n", " ",    "a",      "\0",   "😀",    "한",
-    "ก",    "𠮷",   "简体", "繁體", "着",
+    "ก",    "𠮷",   "简体", "繁體", "着",     "C:\\~", "カタカナ",
     // Held in GBK, with a converted form GBK lacks: 䰾, 䴉, 𠇹, 𫫇.
     "鲃", "朱鹮", "俓", "二噁英"};
 
@@ -120,6 +120,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{ConversionMode::S2hk, Encoding::Big5},
                       Case{ConversionMode::TraditionalToSimplified, Encoding::Big5},
                       Case{ConversionMode::T2jp, Encoding::ShiftJis},
+                      Case{ConversionMode::Jp2t, Encoding::ShiftJis},
+                      Case{ConversionMode::SimplifiedToTraditional, Encoding::EucKr},
                       Case{ConversionMode::SimplifiedToTraditional, Encoding::Utf8},
                       Case{ConversionMode::Tw2sp, Encoding::Gb18030}));
 
