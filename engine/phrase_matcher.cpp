@@ -1029,10 +1029,10 @@ static_assert(sizeof(FastChar) == 4);
 
 constexpr char32_t kNoChar = 0xFFFFFFFF;
 
-// The character at `i`, or kNoChar where none that a key holds can be: at the end, at ASCII,
-// and at bytes that are not plain UTF-8.
-char32_t PeekChar(const unsigned char* p, std::size_t i, std::size_t n) {
-  if (i >= n || p[i] < 0x80) return kNoChar;
+// The character at `i`, or kNoChar where none that a key holds can be: at the end, at ASCII when
+// no key holds any, and at bytes that are not plain UTF-8.
+char32_t PeekChar(const unsigned char* p, std::size_t i, std::size_t n, bool ascii_inert) {
+  if (i >= n || (p[i] < 0x80 && ascii_inert)) return kNoChar;
   const std::size_t length = kLeadLength[p[i]];
   char32_t cp = 0;
   if (length == 0 || i + length > n || !DecodeChar(p + i, length, cp)) return kNoChar;
@@ -1074,10 +1074,27 @@ class Sink {
   std::size_t used_;
 };
 
-// Whether every character that starts no phrase of the segmentation converts on its own.
+// The steps between the first and the folded last one, if any: a character that starts none of
+// their keys passes them unchanged.
+std::span<const Group> MiddleSteps(const Tables& t) {
+  const std::size_t end = t.steps.size() - (t.fold_last ? 1 : 0);
+  return end > 1 ? t.steps.subspan(1, end - 1) : std::span<const Group>();
+}
+
+// The longest key of the middle steps, in characters.
+std::size_t MiddleReach(const Tables& t) {
+  unsigned mask = 0;
+  for (const Group& step : MiddleSteps(t)) mask |= step.mask;
+  std::size_t reach = 1;
+  for (const Slot& slot : t.slots)
+    if (slot.info.is_key & mask) reach = std::max<std::size_t>(reach, slot.info.length);
+  return reach;
+}
+
+// Whether the first step converts every character that starts no phrase of the segmentation on
+// its own; the later steps are looked at character by character (Plan).
 bool TakesFastPath(const Tables& t) {
-  if (!t.ascii_inert || t.steps.empty() || t.steps.size() > 2) return false;
-  if (t.steps.size() == 2 && !t.fold_last) return false;
+  if (t.steps.empty()) return false;
   const unsigned unmatched = t.first_step_unmatched.mask;
   return std::none_of(t.bmp.begin(), t.bmp.end(),
                       [&](const Info& info) { return info.longer & unmatched; }) &&
@@ -1092,15 +1109,26 @@ class PhraseMatcher::Plan {
  public:
   Plan(const Tables& t, const CharacterStops& stops, std::vector<std::uint8_t> watched,
        bool strict)
-      : stops_(stops), watched_(std::move(watched)), strict_(strict) {
+      : stops_(stops),
+        watched_(std::move(watched)),
+        strict_(strict),
+        runs_(!MiddleSteps(t).empty()),
+        ascii_inert_(t.ascii_inert),
+        reach_(MiddleReach(t)) {
     if (strict_)
       for (char32_t c = 0xD800; c < 0xE000; ++c) stops_.Add(c);
-    for (char32_t c = 0x80; c < 0x10000; ++c) chars_[c] = Entry(t, c);
+    for (char32_t c = t.ascii_inert ? 0x80 : 0; c < 0x10000; ++c) chars_[c] = Entry(t, c);
   }
 
   const FastChar& operator[](char32_t c) const { return chars_[c]; }
   bool Stops(char32_t c) const { return stops_.Stops(c); }
   bool strict() const { return strict_; }
+  bool ascii_inert() const { return ascii_inert_; }
+  // Whether a character that starts no phrase of the segmentation is converted with the ones
+  // after it, up to the next phrase, as a middle step may join them.
+  bool runs() const { return runs_; }
+  // The longest key of a middle step, in characters.
+  std::size_t reach() const { return reach_; }
   const std::vector<std::uint8_t>* watched() const {
     return watched_.empty() ? nullptr : &watched_;
   }
@@ -1111,6 +1139,15 @@ class PhraseMatcher::Plan {
     if (stops_.Stops(c) || (info.is_key & t.segmentation.mask)) return {};
     std::string bytes;
     const Match match = t.Longest(&c, 1, t.first_step_unmatched);
+    // What the first step makes of it must start no key of a middle step, or a phrase there may
+    // begin with it and reach into the characters after it.
+    const std::u32string_view first =
+        match.length != 0 ? std::u32string_view(t.cp_pool.data() + match.value->cps,
+                                                match.value->cp_length)
+                          : std::u32string_view(&c, 1);
+    for (const Group& step : MiddleSteps(t))
+      if (std::any_of(first.begin(), first.end(), [&](char32_t cp) { return step.MayStart(cp); }))
+        return {};
     const Match single = t.fold_last && match.length == 0 ? t.Longest(&c, 1, t.steps.back())
                                                           : Match{};
     if (match.length != 0) {
@@ -1142,6 +1179,9 @@ class PhraseMatcher::Plan {
   CharacterStops stops_;
   std::vector<std::uint8_t> watched_;
   bool strict_;
+  bool runs_;
+  bool ascii_inert_;
+  std::size_t reach_;
 };
 
 namespace {
@@ -1153,7 +1193,7 @@ using Plan = PhraseMatcher::Plan;
 bool DecodeWindow(const Plan& plan, std::string_view text, std::size_t* pos, std::size_t limit,
                   Workspace& w) {
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-  while (w.text.size() < limit && *pos < text.size() && p[*pos] >= 0x80) {
+  while (w.text.size() < limit && *pos < text.size() && (p[*pos] >= 0x80 || !plan.ascii_inert())) {
     const std::size_t length = kLeadLength[p[*pos]];
     char32_t cp = 0;
     if (length == 0 || *pos + length > text.size() || !DecodeChar(p + *pos, length, cp))
@@ -1163,6 +1203,34 @@ bool DecodeWindow(const Plan& plan, std::string_view text, std::size_t* pos, std
     *pos += length;
   }
   return false;
+}
+
+// How many characters of `w.text`, from its first, which starts no phrase of the segmentation,
+// go on to the next that does or to where the decoding stops: OpenCC's segment of characters
+// that start none. `end` is where the decoded bytes end, `window` how many were asked for.
+std::size_t UnmatchedRun(const Tables& t, const Plan& plan, std::string_view text,
+                         std::size_t end, std::size_t window, Workspace& w) {
+  std::size_t k = 1;
+  // Characters in a row, just before k, of which a middle step's key starts none: once they are
+  // as many as its longest key, no key reaches from before them to k, and the run may end there.
+  std::size_t quiet = 0;
+  for (;; ++k) {
+    if (k + 4 > w.text.size() && w.text.size() == window) {
+      window = std::max(2 * window, k + 4);
+      DecodeWindow(plan, text, &end, window, w);
+    }
+    if (k >= w.text.size()) return k;
+    bool cut = false;
+    Match match = t.Longest(w.text.data() + k, w.text.size() - k, t.segmentation, &cut);
+    while (cut && w.text.size() == window) {
+      window *= 2;
+      DecodeWindow(plan, text, &end, window, w);
+      match = t.Longest(w.text.data() + k, w.text.size() - k, t.segmentation, &cut);
+    }
+    if (match.length != 0 || quiet >= plan.reach()) return k;
+    const char32_t c = w.text[k];
+    quiet = c < 0x10000 && (plan[c].tag & 3) != 0 ? quiet + 1 : 0;
+  }
 }
 
 // One segment at `pos`, where the fast table could not say: a phrase of the segmentation, or a
@@ -1190,7 +1258,9 @@ std::size_t SlowSegment(const Tables& t, const Plan& plan, std::string_view text
     DecodeWindow(plan, text, &end, window, w);
     match = t.Longest(w.text.data(), w.text.size(), t.segmentation, &cut);
   }
-  const Span segment{w.text.data(), match.length != 0 ? match.length : 1};
+  std::size_t length = match.length;
+  if (length == 0) length = plan.runs() ? UnmatchedRun(t, plan, text, end, window, w) : 1;
+  const Span segment{w.text.data(), length};
   ConvertSegment(t, segment, match.value, w, scratch, text.data() + pos);
   return pos + SourceLength(segment.data, segment.size, w);
 }
@@ -1206,7 +1276,7 @@ PhraseMatcher::Stop RunFast(const Tables& t, const Plan& plan, std::string_view 
   std::size_t i = 0;
   while (i < n) {
     const unsigned char lead = p[i];
-    if (lead < 0x80) {
+    if (lead < 0x80 && t.ascii_inert) {
       const std::size_t end = AsciiEnd(text, i);
       sink.Append(text.data() + i, end - i);
       i = end;
@@ -1214,7 +1284,10 @@ PhraseMatcher::Stop RunFast(const Tables& t, const Plan& plan, std::string_view 
     }
     char32_t cp = 0;
     std::size_t length = 0;
-    if (lead >= 0xE0 && lead < 0xF0) {
+    if (lead < 0x80) {
+      cp = lead;
+      length = 1;
+    } else if (lead >= 0xE0 && lead < 0xF0) {
       if (i + 2 < n && Continues(p[i + 1]) && Continues(p[i + 2])) {
         cp = char32_t{lead & 0x0Fu} << 12 | char32_t{p[i + 1] & 0x3Fu} << 6 | (p[i + 2] & 0x3Fu);
         length = cp >= 0x800 ? 3 : 0;
@@ -1226,7 +1299,7 @@ PhraseMatcher::Stop RunFast(const Tables& t, const Plan& plan, std::string_view 
     if (length != 0) {
       const FastChar c = plan[cp];
       const auto phrase_may_start = [&] {
-        const char32_t next = PeekChar(p, i + length, n);
+        const char32_t next = PeekChar(p, i + length, n, t.ascii_inert);
         return next != kNoChar && t.PairMayStart(cp, next);
       };
       if ((c.tag & 3) != 0 && (!(c.tag & FastChar::kCheckPair) || !phrase_may_start())) {
@@ -1303,9 +1376,16 @@ std::string PhraseMatcher::Convert(std::string_view utf8) const {
   return converted;
 }
 
+// Whether some key holds "?", which a stop must stand for.
+bool KeysHoldQuestionMark(const Tables& t) {
+  return ((t.bmp[U'?'].is_key | t.bmp[U'?'].longer) != 0) ||
+         std::any_of(t.slots.begin(), t.slots.end(),
+                     [](const Slot& slot) { return slot.info.length != 0 && slot.last == U'?'; });
+}
+
 std::shared_ptr<const PhraseMatcher::Plan> PhraseMatcher::PlanFor(
     const CharacterStops& stops, std::vector<std::uint8_t> watched) const {
-  if (!TakesFastPath(*tables_)) return nullptr;
+  if (!TakesFastPath(*tables_) || KeysHoldQuestionMark(*tables_)) return nullptr;
   return std::make_shared<const Plan>(*tables_, stops, std::move(watched), true);
 }
 

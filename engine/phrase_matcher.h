@@ -65,8 +65,8 @@ class PhraseMatcher {
 
   /// A plan for text: a byte that is not well-formed UTF-8 stops the conversion, and so does a
   /// character of `stops` (surrogates always do); writing a value that `watched` flags
-  /// (ValuesWith) is told of. None when the configuration's chain does not convert a character
-  /// that starts no phrase on its own, or a key holds ASCII (a stop would not split phrases).
+  /// (ValuesWith) is told of. None when the configuration's first step does not convert a
+  /// character that starts no phrase on its own, or a key holds "?", which a stop stands for.
   std::shared_ptr<const Plan> PlanFor(const CharacterStops& stops,
                                       std::vector<std::uint8_t> watched = {}) const;
 

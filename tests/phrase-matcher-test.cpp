@@ -363,7 +363,13 @@ INSTANTIATE_TEST_SUITE_P(
         PhraseCase{"tw2t.json", "為什麼口吃", "爲什麼口吃"},
         PhraseCase{"t2tw.json", "裏面着", "裡面著"},
         PhraseCase{"t2hk.json", "僞裝衛生", "偽裝衞生"},
-        PhraseCase{"hk2t.json", "為什麼", "爲什麼"}),
+        PhraseCase{"hk2t.json", "為什麼", "爲什麼"},
+        // Keys of a later step that hold ASCII, after the first step: whole, cut by the
+        // segmentation, and ASCII before them that starts none.
+        PhraseCase{"s2twp.json", "SUP U盘", "SUP 隨身碟"},
+        PhraseCase{"s2twp.json", "PN结和U盘", "PN接面和隨身碟"},
+        PhraseCase{"s2twp.json", "数据库SQL注入", "資料庫SQL注入"},
+        PhraseCase{"s2twp.json", "U盘里的SQL注入攻击", "U盤裡的SQL注入攻擊"}),
     [](const ::testing::TestParamInfo<PhraseCase>& info) { return std::to_string(info.index); });
 
 TEST(PhraseMatcher, LoadsEachConfigurationOnce) {
