@@ -1014,9 +1014,10 @@ class PieceOut {
 };
 
 // ---------------------------------------------------------------------------------------------
-// The fast path: where the chain converts a character that starts no phrase of the segmentation
-// on its own (its steps after segmenting hold no phrase for such characters), what it becomes
-// is looked up in one table, and only the positions where a phrase may start take the trie.
+// The fast path: where the first step converts a character that starts no phrase of the
+// segmentation on its own, what such a character becomes through the whole chain is looked up in
+// one table; only the positions where a phrase may start, of the segmentation or of a later
+// step, take the trie.
 
 // What a BMP character becomes when it starts no phrase: up to three bytes of UTF-8.
 struct FastChar {
