@@ -231,8 +231,8 @@ std::optional<std::size_t> ChineseTextConversion::Convert(std::string_view utf8,
 // The fast path: the matcher stops at what is not UTF-8 and at characters the encoding lacks,
 // which become "?" here; a "?" splits phrases just as a stop does. True when converted, false at
 // a byte that is not UTF-8 (nothing converted), nothing where only the general path can tell.
-std::optional<bool> ChineseTextConversion::ConvertPlanned(std::string_view utf8,
-                                                          std::size_t offset, std::string& out,
+std::optional<bool> ChineseTextConversion::ConvertPlanned(std::string_view utf8, std::size_t offset,
+                                                          std::string& out,
                                                           LossReport& losses) const {
   const std::size_t start = out.size();
   LossReport lost;

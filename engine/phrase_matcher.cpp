@@ -16,12 +16,12 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <span>
 #include <cstdint>
 #include <cstring>
 #include <list>
 #include <map>
 #include <mutex>
+#include <span>
 #include <stdexcept>
 #include <tuple>
 #include <type_traits>
@@ -264,8 +264,7 @@ struct PhraseMatcher::Tables {
 
   // The group's match at the start of `s`, OpenCC's DictGroup::MatchPrefix. `cut`, when given,
   // learns whether a longer key might have matched had `s` gone on.
-  Match Longest(const char32_t* s, std::size_t n, const Group& group,
-                bool* cut = nullptr) const {
+  Match Longest(const char32_t* s, std::size_t n, const Group& group, bool* cut = nullptr) const {
     if (!group.MayStart(s[0])) return {};
     const Info* info = nullptr;
     std::uint32_t id = s[0];
@@ -1108,8 +1107,7 @@ bool TakesFastPath(const Tables& t) {
 
 class PhraseMatcher::Plan {
  public:
-  Plan(const Tables& t, const CharacterStops& stops, std::vector<std::uint8_t> watched,
-       bool strict)
+  Plan(const Tables& t, const CharacterStops& stops, std::vector<std::uint8_t> watched, bool strict)
       : stops_(stops),
         watched_(std::move(watched)),
         strict_(strict),
@@ -1143,14 +1141,14 @@ class PhraseMatcher::Plan {
     // What the first step makes of it must start no key of a middle step, or a phrase there may
     // begin with it and reach into the characters after it.
     const std::u32string_view first =
-        match.length != 0 ? std::u32string_view(t.cp_pool.data() + match.value->cps,
-                                                match.value->cp_length)
-                          : std::u32string_view(&c, 1);
+        match.length != 0
+            ? std::u32string_view(t.cp_pool.data() + match.value->cps, match.value->cp_length)
+            : std::u32string_view(&c, 1);
     for (const Group& step : MiddleSteps(t))
       if (std::any_of(first.begin(), first.end(), [&](char32_t cp) { return step.MayStart(cp); }))
         return {};
-    const Match single = t.fold_last && match.length == 0 ? t.Longest(&c, 1, t.steps.back())
-                                                          : Match{};
+    const Match single =
+        t.fold_last && match.length == 0 ? t.Longest(&c, 1, t.steps.back()) : Match{};
     if (match.length != 0) {
       if (Watched(t, *match.value)) return {};
       if (t.fold_last) {
@@ -1209,8 +1207,8 @@ bool DecodeWindow(const Plan& plan, std::string_view text, std::size_t* pos, std
 // How many characters of `w.text`, from its first, which starts no phrase of the segmentation,
 // go on to the next that does or to where the decoding stops: OpenCC's segment of characters
 // that start none. `end` is where the decoded bytes end, `window` how many were asked for.
-std::size_t UnmatchedRun(const Tables& t, const Plan& plan, std::string_view text,
-                         std::size_t end, std::size_t window, Workspace& w) {
+std::size_t UnmatchedRun(const Tables& t, const Plan& plan, std::string_view text, std::size_t end,
+                         std::size_t window, Workspace& w) {
   std::size_t k = 1;
   // Characters in a row, just before k, of which a middle step's key starts none: once they are
   // as many as its longest key, no key reaches from before them to k, and the run may end there.
@@ -1417,9 +1415,9 @@ std::vector<std::uint8_t> PhraseMatcher::ValuesWith(
     const auto* cps = t.cp_pool.data() + value.cps;
     // A folded value is written in place of the value itself.
     const std::u32string folded =
-        t.fold_last ? StrictDecode({}, std::string(t.utf8_pool.substr(value.folded,
-                                                                      value.folded_length)))
-                    : std::u32string();
+        t.fold_last
+            ? StrictDecode({}, std::string(t.utf8_pool.substr(value.folded, value.folded_length)))
+            : std::u32string();
     flagged[v] = std::any_of(cps, cps + value.cp_length, flag) ||
                  std::any_of(folded.begin(), folded.end(), flag);
   }

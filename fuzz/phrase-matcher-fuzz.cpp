@@ -19,8 +19,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <stdexcept>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -117,9 +117,12 @@ std::string PhraseText(const std::uint8_t* data, std::size_t size,
 // and its code point.
 std::size_t WellFormed(std::string_view text, char32_t& cp) {
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-  const std::size_t length = p[0] < 0x80 ? 1 : p[0] < 0xC2 ? 0 : p[0] < 0xE0 ? 2 : p[0] < 0xF0 ? 3
-                             : p[0] < 0xF5                 ? 4
-                                                           : 0;
+  const std::size_t length = p[0] < 0x80   ? 1
+                             : p[0] < 0xC2 ? 0
+                             : p[0] < 0xE0 ? 2
+                             : p[0] < 0xF0 ? 3
+                             : p[0] < 0xF5 ? 4
+                                           : 0;
   if (length == 0 || length > text.size()) return 0;
   cp = length == 1 ? p[0] : p[0] & (0x7F >> length);
   for (std::size_t i = 1; i < length; ++i) {

@@ -15,9 +15,8 @@ namespace {
 // Pieces that make phrases of the dictionaries meet line breaks, zero bytes, characters GBK and
 // BIG5 lack and characters beyond the BMP.
 constexpr const char* kPieces[] = {
-    "头发", "干燥", "软件", "鼠标", "里面", "為什麼", "網路", "藝術", "中华人民共和国",
-    "发",   "干",   "\n",   "\r\n", " ",    "a",      "\0",   "😀",    "한",
-    "ก",    "𠮷",   "简体", "繁體", "着",     "C:\\~", "カタカナ",
+    "头发", "干燥", "软件", "鼠标", "里面", "為什麼", "網路", "藝術", "中华人民共和国", "发", "干",
+    "\n", "\r\n", " ", "a", "\0", "😀", "한", "ก", "𠮷", "简体", "繁體", "着", "C:\\~", "カタカナ",
     // Held in GBK, with a converted form GBK lacks: 䰾, 䴉, 𠇹, 𫫇.
     "鲃", "朱鹮", "俓", "二噁英"};
 

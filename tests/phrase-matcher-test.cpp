@@ -303,9 +303,9 @@ TEST_P(MatcherVsOpenCc, FastPathStopsAtTheFirstByteThatIsNotUtf8) {
   const auto plan = matcher->PlanFor(CharacterStops{});
   if (!plan) GTEST_SKIP() << "no fast path for this chain";
   const std::pair<std::string, std::size_t> cases[] = {
-      {"头发\xE4\x41", 6},   {"头\xE5\xA4发", 3},   {"\xC0\x80干燥", 0},
+      {"头发\xE4\x41", 6},   {"头\xE5\xA4发", 3},     {"\xC0\x80干燥", 0},
       {"头\xE0\x80\x80", 3}, {"头发\xED\xA0\x80", 6}, {"\xF4\x90\x80\x80发", 0},
-      {"a\x80头发", 1},       {"头发\xBF", 6},        {"头发干燥\xFF", 12},
+      {"a\x80头发", 1},      {"头发\xBF", 6},         {"头发干燥\xFF", 12},
       {"\xF0\x9F\x98头", 0}, {"头发\U0001F600", 10}};
   for (const auto& [text, invalid] : cases) {
     std::string out;
