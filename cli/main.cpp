@@ -3,9 +3,12 @@
 
 #include <malloc.h>
 
+#include <array>
+#include <atomic>
 #include <cctype>
 #include <csignal>
 #include <cstdio>
+#include <exception>
 #include <future>
 #include <iostream>
 #include <new>
@@ -202,52 +205,81 @@ AnsiText CheckedTextToEngine(const std::string& utf8, const Run& run, LossReport
   return TextToEngine(utf8, run.breaks, run.engine, losses);
 }
 
-// The two halves' results, kept from batch to batch so that their memory is touched once.
-struct HalfResults {
-  std::string first, second;
+// A batch's pieces, converted by whichever thread is free, so that the two threads finish
+// together however unevenly the text's hard parts fall; kept from batch to batch so that their
+// memory is touched once.
+struct Pieces {
+  static constexpr std::size_t kCount = 8;
+  std::array<std::string_view, kCount> text;
+  std::array<std::size_t, kCount> offset{};
+  std::array<std::string, kCount> result;
+  std::array<LossReport, kCount> losses;
+  std::array<std::exception_ptr, kCount> error;
+  std::size_t count = 0;
+  std::atomic<std::size_t> next{0};
 };
 
-// Converts a block of whole lines in two halves, the first on a thread of its own when one can be
-// had: the matcher is read-only, and the halves meet no phrase between them.
-void ConvertLines(const ChineseTextConversion& conversion, std::string_view lines,
-                  std::size_t offset, bool raw, LossReport& losses, HalfResults& results,
-                  Output& output) {
-  // Each half is checked for UTF-8 as it is converted, so the check runs on both threads too.
-  const auto convert = [&](std::string_view block, std::size_t at, std::string& out,
-                           LossReport& lost) {
-    out.clear();
-    if (raw) {
-      conversion.ConvertBytes(block, out);
-      return;
+// Cuts `lines` into up to Pieces::kCount runs of whole lines.
+void Cut(std::string_view lines, std::size_t offset, Pieces& pieces) {
+  pieces.count = 0;
+  const std::size_t target = std::max<std::size_t>(lines.size() / Pieces::kCount, 1 << 15);
+  for (std::size_t start = 0; start < lines.size();) {
+    std::size_t end = lines.size();
+    if (pieces.count + 1 < Pieces::kCount && start + target < lines.size()) {
+      const std::size_t cut = lines.find('\n', start + target);
+      if (cut != std::string_view::npos) end = cut + 1;
     }
-    if (const auto invalid = conversion.Convert(block, at, out, lost)) {
-      throw IoError("the input is not valid UTF-8 (byte offset " + std::to_string(at + *invalid) +
-                    "); use --raw to convert its bytes as they are");
+    pieces.text[pieces.count] = lines.substr(start, end - start);
+    pieces.offset[pieces.count++] = offset + start;
+    start = end;
+  }
+}
+
+// Converts a block of whole lines piece by piece on this thread and one more when one can be
+// had: the matcher is read-only, and no phrase reaches from one piece into the next. Each piece
+// is checked for UTF-8 as it is converted, so the check runs on both threads too; the results
+// before the first piece that fails are written, then its error is thrown.
+void ConvertLines(const ChineseTextConversion& conversion, std::string_view lines,
+                  std::size_t offset, bool raw, LossReport& losses, Pieces& pieces,
+                  Output& output) {
+  Cut(lines, offset, pieces);
+  const auto convert = [&](std::size_t k) {
+    std::string& out = pieces.result[k];
+    out.clear();
+    pieces.losses[k] = {};
+    pieces.error[k] = nullptr;
+    try {
+      if (raw) {
+        conversion.ConvertBytes(pieces.text[k], out);
+      } else if (const auto invalid =
+                     conversion.Convert(pieces.text[k], pieces.offset[k], out, pieces.losses[k])) {
+        throw IoError("the input is not valid UTF-8 (byte offset " +
+                      std::to_string(pieces.offset[k] + *invalid) +
+                      "); use --raw to convert its bytes as they are");
+      }
+    } catch (...) {
+      pieces.error[k] = std::current_exception();
     }
   };
-  const std::size_t middle = lines.size() < (std::size_t{1} << 16)
-                                 ? std::string_view::npos
-                                 : lines.rfind('\n', lines.size() / 2);
-  if (middle == std::string_view::npos) {
-    convert(lines, offset, results.second, losses);
-    output.Write(results.second);
-    return;
+  const auto work = [&] {
+    for (std::size_t k; (k = pieces.next.fetch_add(1)) < pieces.count;) convert(k);
+  };
+  pieces.next = 0;
+  std::future<void> helper;
+  if (pieces.count > 1) {
+    try {
+      helper = std::async(std::launch::async, work);
+    } catch (const std::system_error&) {
+      // No second thread: this one does all the pieces.
+    }
   }
-  const std::string_view first = lines.substr(0, middle + 1);
-  const std::string_view second = lines.substr(middle + 1);
-  LossReport first_losses;
-  const auto convert_first = [&] { convert(first, offset, results.first, first_losses); };
-  std::future<void> first_done;
-  try {
-    first_done = std::async(std::launch::async, convert_first);
-  } catch (const std::system_error&) {
-    first_done = std::async(std::launch::deferred, convert_first);
+  work();
+  if (helper.valid()) helper.get();
+  for (std::size_t k = 0; k < pieces.count; ++k) {
+    if (pieces.error[k]) std::rethrow_exception(pieces.error[k]);
+    output.Write(pieces.result[k]);
+    losses.Merge(pieces.losses[k]);
   }
-  convert(second, offset + first.size(), results.second, losses);
-  first_done.get();
-  output.Write(results.first);
-  output.Write(results.second);
-  losses.Merge(first_losses);
 }
 
 // Text through a simplified/traditional standard, a batch of whole lines at a time: the matcher
@@ -260,10 +292,10 @@ int ConvertChineseText(const Run& run, InputFile& file, Output& output, bool raw
   LossReport losses;
   std::string lines;
   lines.reserve(kBatch + kBlockSize);
-  HalfResults results;
+  Pieces pieces;
   std::size_t offset = 0;  // of `lines` in the input
   const auto convert = [&](std::string_view batch) {
-    ConvertLines(conversion, batch, offset, raw, losses, results, output);
+    ConvertLines(conversion, batch, offset, raw, losses, pieces, output);
     offset += batch.size();
   };
   while (file.AppendChunk(lines, kBlockSize)) {
