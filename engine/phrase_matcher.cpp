@@ -1081,39 +1081,47 @@ std::span<const Group> MiddleSteps(const Tables& t) {
   return end > 1 ? t.steps.subspan(1, end - 1) : std::span<const Group>();
 }
 
-// The longest key of the middle steps, in characters.
-std::size_t MiddleReach(const Tables& t) {
-  unsigned mask = 0;
-  for (const Group& step : MiddleSteps(t)) mask |= step.mask;
-  std::size_t reach = 1;
-  for (const Slot& slot : t.slots)
-    if (slot.info.is_key & mask) reach = std::max<std::size_t>(reach, slot.info.length);
-  return reach;
-}
+// What a plan needs to know of the tables, read in one pass over them.
+struct Survey {
+  // The first step converts every character that starts no phrase of the segmentation on its
+  // own; the later steps are looked at character by character (Plan).
+  bool fast = false;
+  bool question_mark = false;  // some key holds "?"
+  std::size_t reach = 0;       // the longest key of a middle step, in characters; 0: none
+};
 
-// Whether the first step converts every character that starts no phrase of the segmentation on
-// its own; the later steps are looked at character by character (Plan).
-bool TakesFastPath(const Tables& t) {
-  if (t.steps.empty()) return false;
+Survey SurveyOf(const Tables& t) {
+  Survey survey;
+  if (t.steps.empty()) return survey;
   const unsigned unmatched = t.first_step_unmatched.mask;
-  return std::none_of(t.bmp.begin(), t.bmp.end(),
-                      [&](const Info& info) { return info.longer & unmatched; }) &&
-         std::none_of(t.slots.begin(), t.slots.end(), [&](const Slot& slot) {
-           return slot.parent == kRoot && slot.info.length == 1 && (slot.info.longer & unmatched);
-         });
+  unsigned middle = 0;
+  for (const Group& step : MiddleSteps(t)) middle |= step.mask;
+  survey.fast = std::none_of(t.bmp.begin(), t.bmp.end(),
+                             [&](const Info& info) { return info.longer & unmatched; });
+  survey.question_mark = (t.bmp[U'?'].is_key | t.bmp[U'?'].longer) != 0;
+  if (middle != 0) survey.reach = 1;
+  for (const Slot& slot : t.slots) {
+    if (slot.info.length == 0) continue;
+    if (slot.parent == kRoot && slot.info.length == 1 && (slot.info.longer & unmatched))
+      survey.fast = false;
+    if (slot.last == U'?') survey.question_mark = true;
+    if (slot.info.is_key & middle)
+      survey.reach = std::max<std::size_t>(survey.reach, slot.info.length);
+  }
+  return survey;
 }
 
 }  // namespace
 
 class PhraseMatcher::Plan {
  public:
-  Plan(const Tables& t, const CharacterStops& stops, std::vector<std::uint8_t> watched, bool strict)
+  Plan(const Tables& t, const Survey& survey, const CharacterStops& stops,
+       std::vector<std::uint8_t> watched, bool strict)
       : stops_(stops),
         watched_(std::move(watched)),
         strict_(strict),
-        runs_(!MiddleSteps(t).empty()),
         ascii_inert_(t.ascii_inert),
-        reach_(MiddleReach(t)) {
+        reach_(survey.reach) {
     if (strict_)
       for (char32_t c = 0xD800; c < 0xE000; ++c) stops_.Add(c);
     for (char32_t c = t.ascii_inert ? 0x80 : 0; c < 0x10000; ++c) chars_[c] = Entry(t, c);
@@ -1125,7 +1133,7 @@ class PhraseMatcher::Plan {
   bool ascii_inert() const { return ascii_inert_; }
   // Whether a character that starts no phrase of the segmentation is converted with the ones
   // after it, up to the next phrase, as a middle step may join them.
-  bool runs() const { return runs_; }
+  bool runs() const { return reach_ != 0; }
   // The longest key of a middle step, in characters.
   std::size_t reach() const { return reach_; }
   const std::vector<std::uint8_t>* watched() const {
@@ -1178,7 +1186,6 @@ class PhraseMatcher::Plan {
   CharacterStops stops_;
   std::vector<std::uint8_t> watched_;
   bool strict_;
-  bool runs_;
   bool ascii_inert_;
   std::size_t reach_;
 };
@@ -1204,6 +1211,20 @@ bool DecodeWindow(const Plan& plan, std::string_view text, std::size_t* pos, std
   return false;
 }
 
+// The segmentation's match at character `k` of `w.text`, decoding more of the text, from `end`,
+// while a longer key might match beyond the `window` characters decoded so far.
+Match LongestInWindow(const Tables& t, const Plan& plan, std::string_view text, std::size_t k,
+                      std::size_t& end, std::size_t& window, Workspace& w) {
+  bool cut = false;
+  Match match = t.Longest(w.text.data() + k, w.text.size() - k, t.segmentation, &cut);
+  while (cut && w.text.size() == window) {
+    window *= 2;
+    DecodeWindow(plan, text, &end, window, w);
+    match = t.Longest(w.text.data() + k, w.text.size() - k, t.segmentation, &cut);
+  }
+  return match;
+}
+
 // How many characters of `w.text`, from its first, which starts no phrase of the segmentation,
 // go on to the next that does or to where the decoding stops: OpenCC's segment of characters
 // that start none. `end` is where the decoded bytes end, `window` how many were asked for.
@@ -1219,13 +1240,7 @@ std::size_t UnmatchedRun(const Tables& t, const Plan& plan, std::string_view tex
       DecodeWindow(plan, text, &end, window, w);
     }
     if (k >= w.text.size()) return k;
-    bool cut = false;
-    Match match = t.Longest(w.text.data() + k, w.text.size() - k, t.segmentation, &cut);
-    while (cut && w.text.size() == window) {
-      window *= 2;
-      DecodeWindow(plan, text, &end, window, w);
-      match = t.Longest(w.text.data() + k, w.text.size() - k, t.segmentation, &cut);
-    }
+    const Match match = LongestInWindow(t, plan, text, k, end, window, w);
     if (match.length != 0 || quiet >= plan.reach()) return k;
     const char32_t c = w.text[k];
     quiet = c < 0x10000 && (plan[c].tag & 3) != 0 ? quiet + 1 : 0;
@@ -1250,13 +1265,7 @@ std::size_t SlowSegment(const Tables& t, const Plan& plan, std::string_view text
     ConvertRun(t, w, source, general);
     return end;
   }
-  bool cut = false;
-  Match match = t.Longest(w.text.data(), w.text.size(), t.segmentation, &cut);
-  while (cut && w.text.size() == window) {
-    window *= 2;
-    DecodeWindow(plan, text, &end, window, w);
-    match = t.Longest(w.text.data(), w.text.size(), t.segmentation, &cut);
-  }
+  const Match match = LongestInWindow(t, plan, text, 0, end, window, w);
   std::size_t length = match.length;
   if (length == 0) length = plan.runs() ? UnmatchedRun(t, plan, text, end, window, w) : 1;
   const Span segment{w.text.data(), length};
@@ -1323,9 +1332,10 @@ PhraseMatcher::PhraseMatcher(std::unique_ptr<const Tables> tables) : tables_(std
 // pays for this one.
 const PhraseMatcher::Plan* PhraseMatcher::DefaultPlan() const {
   std::call_once(plan_built_, [this] {
-    if (TakesFastPath(*tables_))
-      plan_ = std::make_unique<const Plan>(*tables_, CharacterStops{}, std::vector<std::uint8_t>{},
-                                           false);
+    const Survey survey = SurveyOf(*tables_);
+    if (survey.fast)
+      plan_ = std::make_unique<const Plan>(*tables_, survey, CharacterStops{},
+                                           std::vector<std::uint8_t>{}, false);
   });
   return plan_.get();
 }
@@ -1375,17 +1385,12 @@ std::string PhraseMatcher::Convert(std::string_view utf8) const {
   return converted;
 }
 
-// Whether some key holds "?", which a stop must stand for.
-bool KeysHoldQuestionMark(const Tables& t) {
-  return ((t.bmp[U'?'].is_key | t.bmp[U'?'].longer) != 0) ||
-         std::any_of(t.slots.begin(), t.slots.end(),
-                     [](const Slot& slot) { return slot.info.length != 0 && slot.last == U'?'; });
-}
-
+// A stop stands for "?", so no key may hold one.
 std::shared_ptr<const PhraseMatcher::Plan> PhraseMatcher::PlanFor(
     const CharacterStops& stops, std::vector<std::uint8_t> watched) const {
-  if (!TakesFastPath(*tables_) || KeysHoldQuestionMark(*tables_)) return nullptr;
-  return std::make_shared<const Plan>(*tables_, stops, std::move(watched), true);
+  const Survey survey = SurveyOf(*tables_);
+  if (!survey.fast || survey.question_mark) return nullptr;
+  return std::make_shared<const Plan>(*tables_, survey, stops, std::move(watched), true);
 }
 
 PhraseMatcher::Stop PhraseMatcher::ConvertUntilStop(std::string_view utf8, std::string& out,
