@@ -82,14 +82,14 @@ class HeldCharacters {
 // goes through the matcher: what the codec says character by character, laid out ahead.
 class RawTranscoder {
  public:
-  explicit RawTranscoder(const CharCodec& codec) : codec_(codec) {
+  explicit RawTranscoder(const CharCodec& codec) {
     for (std::size_t code = 0; code < 0x10000; ++code) {
       const char bytes[] = {static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)};
-      pairs_[code] = Read(std::string_view(bytes, 2), 2);
+      pairs_[code] = Read(codec, std::string_view(bytes, 2));
     }
     for (std::size_t byte = 0; byte < 256; ++byte) {
       const char single = static_cast<char>(byte);
-      singles_[byte] = Read(std::string_view(&single, 1), 1);
+      singles_[byte] = Read(codec, std::string_view(&single, 1));
     }
     for (char32_t c = 0; c < 0x10000; ++c) {
       const EncodedChar encoded = codec.Encode(c);
@@ -160,21 +160,20 @@ class RawTranscoder {
     std::uint8_t size = 0;  // 0 where the encoding lacks the character
   };
 
-  // A character of `length` bytes that decodes and encodes back to those bytes.
-  Decoded Read(std::string_view bytes, std::size_t length) const {
+  // `bytes` as one character that decodes and encodes back to them; none where it is not one.
+  static Decoded Read(const CharCodec& codec, std::string_view bytes) {
     Decoded decoded;
-    const CharCodec::Char c = codec_.CharAt(bytes, 0);
-    if (c.length != length || c.code_point >= 0x10000) return decoded;
-    const EncodedChar back = codec_.Encode(c.code_point);
+    const CharCodec::Char c = codec.CharAt(bytes, 0);
+    if (c.length != bytes.size() || c.code_point >= 0x10000) return decoded;
+    const EncodedChar back = codec.Encode(c.code_point);
     if (!back.held || back.view() != bytes) return decoded;
     std::size_t size = 0;
     U8_APPEND_UNSAFE(decoded.utf8.data(), size, c.code_point);
     decoded.size = static_cast<std::uint8_t>(size);
-    decoded.source = static_cast<std::uint8_t>(length);
+    decoded.source = static_cast<std::uint8_t>(bytes.size());
     return decoded;
   }
 
-  const CharCodec& codec_;
   std::vector<Decoded> pairs_ = std::vector<Decoded>(0x10000);
   std::array<Decoded, 256> singles_{};
   std::vector<Encoded> bmp_ = std::vector<Encoded>(0x10000);
@@ -285,22 +284,21 @@ void ChineseTextConversion::ConvertHeld(std::string_view text, std::string& out)
 }
 
 void ChineseTextConversion::ConvertBytes(std::string_view bytes, std::string& out) const {
+  if (!matcher_ || !ConvertBytesOnMatcher(bytes, out)) out += ByMode(bytes);
+}
+
+// The bytes as UTF-8 through the matcher and back; false, having appended nothing, where a
+// character does not read back as its own bytes or a converted one is not held: only the mode
+// knows what becomes of those.
+bool ChineseTextConversion::ConvertBytesOnMatcher(std::string_view bytes, std::string& out) const {
   std::string utf8;
   if (const RawTranscoder* raw = Raw()) {
+    if (!raw->Decode(bytes, utf8)) return false;
     std::string converted;
-    if (matcher_ && raw->Decode(bytes, utf8)) {
-      matcher_->ConvertTo(utf8, converted);
-      if (raw->Encode(converted, out)) return;
-    }
-    out += detail::ConvertChineseWith(bytes, reporter_, routine_, StandardMapper(config_, user_),
-                                      encoding_);
-    return;
+    matcher_->ConvertTo(utf8, converted);
+    return raw->Encode(converted, out);
   }
-  if (!matcher_ || !DecodesCleanly(bytes, utf8)) {
-    out += detail::ConvertChineseWith(bytes, reporter_, routine_, StandardMapper(config_, user_),
-                                      encoding_);
-    return;
-  }
+  if (!DecodesCleanly(bytes, utf8)) return false;
   const std::string converted = matcher_->Convert(utf8);
   const std::size_t start = out.size();
   out.reserve(start + bytes.size() + bytes.size() / 8);
@@ -313,14 +311,19 @@ void ChineseTextConversion::ConvertBytes(std::string_view bytes, std::string& ou
     UChar32 c = 0;
     U8_NEXT_UNSAFE(data, pos, c);  // the matcher writes well-formed UTF-8
     const EncodedChar encoded = codec_->Encode(static_cast<char32_t>(c));
-    if (!encoded.held) {  // a converted character keeps its source: only the mode knows which
+    if (!encoded.held) {
       out.resize(start);
-      out += detail::ConvertChineseWith(bytes, reporter_, routine_, StandardMapper(config_, user_),
-                                        encoding_);
-      return;
+      return false;
     }
     out.append(encoded.bytes.data(), encoded.size);
   }
+  return true;
+}
+
+// The mode itself, which keeps the bytes it cannot read and the characters it cannot write.
+AnsiText ChineseTextConversion::ByMode(std::string_view bytes) const {
+  return detail::ConvertChineseWith(bytes, reporter_, routine_, StandardMapper(config_, user_),
+                                    encoding_);
 }
 
 // Built at the first --raw block: text never needs it. None for the encodings with characters
@@ -383,9 +386,7 @@ bool ChineseTextConversion::Substitute(std::string_view utf8, std::size_t offset
 // Through the working encoding, as the mode itself converts.
 void ChineseTextConversion::ConvertExactly(std::string_view utf8, std::string& out) const {
   const AnsiText bytes = Utf8TextToAnsi(utf8, LineBreaks::AsIs, encoding_).text;
-  const AnsiText converted = detail::ConvertChineseWith(bytes, reporter_, routine_,
-                                                        StandardMapper(config_, user_), encoding_);
-  out += AnsiToUtf8Text(converted, LineBreaks::AsIs, encoding_);
+  out += AnsiToUtf8Text(ByMode(bytes), LineBreaks::AsIs, encoding_);
 }
 
 }  // namespace tessaly

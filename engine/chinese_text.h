@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/ansi_text.h"
 #include "engine/encodings.h"
 #include "engine/fault_reporter.h"
 #include "engine/loss_report.h"
@@ -46,6 +47,8 @@ class ChineseTextConversion {
  private:
   std::optional<bool> ConvertPlanned(std::string_view utf8, std::size_t offset, std::string& out,
                                      LossReport& losses) const;
+  bool ConvertBytesOnMatcher(std::string_view bytes, std::string& out) const;
+  AnsiText ByMode(std::string_view bytes) const;
   const RawTranscoder* Raw() const;
   bool DecodesCleanly(std::string_view bytes, std::string& utf8) const;
   void ConvertHeld(std::string_view text, std::string& out) const;
