@@ -140,6 +140,23 @@ std::string Hex(std::uint64_t value) {
   return hex;
 }
 
+// The tables in an entry's bytes, when they carry this key and arrive intact.
+std::optional<std::string_view> TablesIn(std::string_view bytes, std::string_view key) {
+  if (!bytes.starts_with(kMagic)) return std::nullopt;
+  std::string_view in = bytes.substr(kMagic.size());
+  std::uint64_t key_size = 0, size = 0, checksum = 0;
+  if (!TakeNumber(in, key_size) || key_size != key.size() || !in.starts_with(key))
+    return std::nullopt;
+  in.remove_prefix(key.size());
+  if (!TakeNumber(in, size) || !TakeNumber(in, checksum)) return std::nullopt;
+  const std::size_t header = bytes.size() - in.size();
+  const std::size_t start = (header + kTablesAlign - 1) / kTablesAlign * kTablesAlign;
+  if (start > bytes.size() || bytes.size() - start != size) return std::nullopt;
+  in = bytes.substr(start);
+  if (Checksum(in) != checksum) return std::nullopt;
+  return in;
+}
+
 }  // namespace
 
 fs::path PhraseCacheDirectory() {
@@ -166,23 +183,6 @@ CachedTables::CachedTables(void* base, std::size_t length, std::string_view tabl
 
 CachedTables::~CachedTables() {
   ::munmap(base_, length_);
-}
-
-// The tables in an entry's bytes, when they carry this key and arrive intact.
-static std::optional<std::string_view> TablesIn(std::string_view bytes, std::string_view key) {
-  if (!bytes.starts_with(kMagic)) return std::nullopt;
-  std::string_view in = bytes.substr(kMagic.size());
-  std::uint64_t key_size = 0, size = 0, checksum = 0;
-  if (!TakeNumber(in, key_size) || key_size != key.size() || !in.starts_with(key))
-    return std::nullopt;
-  in.remove_prefix(key.size());
-  if (!TakeNumber(in, size) || !TakeNumber(in, checksum)) return std::nullopt;
-  const std::size_t header = bytes.size() - in.size();
-  const std::size_t start = (header + kTablesAlign - 1) / kTablesAlign * kTablesAlign;
-  if (start > bytes.size() || bytes.size() - start != size) return std::nullopt;
-  in = bytes.substr(start);
-  if (Checksum(in) != checksum) return std::nullopt;
-  return in;
 }
 
 // Mapped rather than read: the pages come from the page cache as they are, with no copy and no
