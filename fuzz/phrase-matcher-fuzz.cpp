@@ -3,6 +3,7 @@
 // whether the rest is raw bytes or a list of the configuration's own phrases. Raw bytes are first
 // brought into what OpenCC reads defined: no zero byte (it stops there) and no last character
 // running past the end (it reads beyond the text).
+#include <unicode/utf8.h>
 #include <opencc/Config.hpp>
 #include <opencc/Conversion.hpp>
 #include <opencc/ConversionChain.hpp>
@@ -113,27 +114,6 @@ std::string PhraseText(const std::uint8_t* data, std::size_t size,
   return text;
 }
 
-// The length of the well-formed UTF-8 character at the start of `text`, 0 where there is none,
-// and its code point.
-std::size_t WellFormed(std::string_view text, char32_t& cp) {
-  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-  const std::size_t length = p[0] < 0x80   ? 1
-                             : p[0] < 0xC2 ? 0
-                             : p[0] < 0xE0 ? 2
-                             : p[0] < 0xF0 ? 3
-                             : p[0] < 0xF5 ? 4
-                                           : 0;
-  if (length == 0 || length > text.size()) return 0;
-  cp = length == 1 ? p[0] : p[0] & (0x7F >> length);
-  for (std::size_t i = 1; i < length; ++i) {
-    if ((p[i] & 0xC0) != 0x80) return 0;
-    cp = cp << 6 | (p[i] & 0x3F);
-  }
-  constexpr char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
-  if (cp < kLeast[length] || cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000)) return 0;
-  return length;
-}
-
 // The fast path with stops at some characters: what it gives, with "?" at each stop, is what
 // OpenCC gives for the text with "?" there, up to the first byte that is not UTF-8.
 void CheckStops(const PhraseMatcher& matcher, const PhraseMatcher::Plan* plan,
@@ -146,13 +126,16 @@ void CheckStops(const PhraseMatcher& matcher, const PhraseMatcher::Plan* plan,
     const std::size_t at = matcher.ConvertUntilStop(rest, converted, *plan).at;
     marked.append(rest.substr(0, at));
     pos += at;
-    char32_t cp = 0;
-    const std::size_t length = pos < text.size() ? WellFormed(text.substr(pos), cp) : 0;
-    if (length == 0) break;
-    Require(stops.Stops(cp));
+    if (pos == text.size()) break;
+    const auto* data = reinterpret_cast<const std::uint8_t*>(text.data());
+    std::size_t next = pos;
+    UChar32 cp = 0;
+    U8_NEXT(data, next, text.size(), cp);
+    if (cp < 0) break;  // not UTF-8: the text ends there
+    Require(stops.Stops(static_cast<char32_t>(cp)));
     marked += '?';
     converted += '?';
-    pos += length;
+    pos = next;
   }
   Require(converted == converter.Convert(marked));
 }
