@@ -2,11 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
 #include <random>
 
 #include "engine/modes.h"
 #include "engine/pipeline.h"
 #include "engine/text_boundary.h"
+#include "engine/user_phrases.h"
 #include "tests/test_support.h"
 
 namespace tessaly {
@@ -17,6 +22,7 @@ namespace {
 constexpr const char* kPieces[] = {
     "头发", "干燥", "软件", "鼠标", "里面", "為什麼", "網路", "藝術", "中华人民共和国", "发", "干",
     "\n", "\r\n", " ", "a", "\0", "😀", "한", "ก", "𠮷", "简体", "繁體", "着", "C:\\~", "カタカナ",
+    "?",
     // Held in GBK, with a converted form GBK lacks: 䰾, 䴉, 𠇹, 𫫇.
     "鲃", "朱鹮", "俓", "二噁英"};
 
@@ -38,14 +44,15 @@ class ChineseTextTest : public ::testing::TestWithParam<Case> {};
 
 // The matcher on the UTF-8 itself gives what the mode gives through the working encoding, losses
 // included, whatever the cut into blocks at line breaks.
-TEST_P(ChineseTextTest, MatchesTheModeThroughTheEncoding) {
-  const ModeInfo& mode = *FindMode(GetParam().mode);
-  const Encoding encoding = GetParam().encoding;
+void ExpectTheModesResult(const ModeInfo& mode, Encoding encoding,
+                          const std::shared_ptr<const UserPhrases>& user, unsigned seed) {
   testing::RecordingReporter reporter;
   ConversionContext context{reporter};
   context.encoding = encoding;
-  const ChineseTextConversion conversion(mode.opencc_config, mode.routine, encoding, reporter);
-  std::mt19937 random(static_cast<unsigned>(mode.id) * 7 + static_cast<unsigned>(encoding));
+  context.user_phrases = user;
+  const ChineseTextConversion conversion(mode.opencc_config, mode.routine, encoding, reporter,
+                                         user);
+  std::mt19937 random(seed);
   for (int round = 0; round < 400; ++round) {
     const std::string text = RandomText(random);
     const AnsiInput input = Utf8TextToAnsi(text, LineBreaks::AsIs, encoding);
@@ -68,6 +75,45 @@ TEST_P(ChineseTextTest, MatchesTheModeThroughTheEncoding) {
     }
   }
   EXPECT_TRUE(reporter.faults.empty());
+}
+
+TEST_P(ChineseTextTest, MatchesTheModeThroughTheEncoding) {
+  const Encoding encoding = GetParam().encoding;
+  ExpectTheModesResult(
+      *FindMode(GetParam().mode), encoding, nullptr,
+      static_cast<unsigned>(GetParam().mode) * 7 + static_cast<unsigned>(encoding));
+}
+
+// User phrases with ASCII and "?" in their keys: a character the encoding lacks becomes a "?"
+// that such a phrase may take in, so it cannot simply split the text there.
+TEST_P(ChineseTextTest, UserPhrasesHoldingQuestionMarksMatchTheMode) {
+  const auto user = ParseUserPhrases("a?\t甲\n?头发\t乙\n鼠标a\t丙\n", "mine.txt");
+  const Encoding encoding = GetParam().encoding;
+  ExpectTheModesResult(
+      *FindMode(GetParam().mode), encoding, user,
+      static_cast<unsigned>(GetParam().mode) * 5 + static_cast<unsigned>(encoding));
+}
+
+// A configuration with a key that holds "?": a character the encoding lacks becomes a "?" that
+// the key takes in, as it does through the mode, rather than a stop that splits the text there.
+TEST(ChineseTextConversion, AKeyHoldingAQuestionMarkTakesInALackingCharacter) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::temp_directory_path() / ("tessaly-question-" + std::to_string(getpid()));
+  fs::create_directories(dir);
+  std::ofstream(dir / "mine.txt") << "甲\t乙\n甲?\t丙\n";
+  std::ofstream(dir / "mine.json") << R"({"segmentation": {"type": "mmseg",
+      "dict": {"type": "text", "file": "mine.txt"}},
+    "conversion_chain": [{"dict": {"type": "text", "file": "mine.txt"}}]})";
+  testing::RecordingReporter reporter;
+  const ChineseTextConversion conversion((dir / "mine.json").string(), "MINE", Encoding::Gbk,
+                                         reporter);
+  std::string out;
+  LossReport losses;
+  EXPECT_EQ(conversion.Convert("甲ก甲", 0, out, losses), std::nullopt);
+  EXPECT_EQ(out, "丙乙");
+  EXPECT_EQ(losses[LossKind::Unmappable].count, 1u);
+  EXPECT_TRUE(reporter.faults.empty());
+  fs::remove_all(dir);
 }
 
 // A byte that is not UTF-8 stops the block where the reference check stops, whether or not the
