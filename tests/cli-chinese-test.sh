@@ -84,6 +84,19 @@ if [ "$code" = 1 ] && grep -q "not valid UTF-8 (byte offset $first_bad)" "$tmp/e
 else
   fail "threads-first-invalid-byte: status $code, $(cat "$tmp/err") (want byte offset $first_bad)"
 fi
+
+# The same text through the batches and pieces and through the whole-input path (--newlines
+# crlf changes nothing for text without CR): the same bytes, and the same loss report, counted
+# over every piece and first found in the first.
+awk 'BEGIN { for (i = 0; i < 120000; ++i) printf "头发干燥%s，干部 %d\n", (i > 70000 && i % 997 == 5 ? "ก" : ""), i }' >"$tmp/text"
+"$cli" -m s2t "$tmp/text" >"$tmp/pieces" 2>"$tmp/pieces.err"
+"$cli" -m s2t --newlines crlf "$tmp/text" >"$tmp/whole" 2>"$tmp/whole.err"
+if cmp -s "$tmp/pieces" "$tmp/whole" && cmp -s "$tmp/pieces.err" "$tmp/whole.err" &&
+   grep -q "50 character(s) have no GBK form" "$tmp/pieces.err"; then
+  pass
+else
+  fail "pieces-as-whole: $(cat "$tmp/pieces.err") / $(cat "$tmp/whole.err")"
+fi
 rm -rf "$tmp"
 
 finish
