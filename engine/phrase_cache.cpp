@@ -1,17 +1,21 @@
 #include "engine/phrase_cache.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <random>
 #include <vector>
+
+#include "engine/opencc_data.h"
 
 namespace tessaly {
 namespace {
@@ -24,11 +28,10 @@ constexpr std::string_view kMagic = "tessaly phrase tables 2\n";
 constexpr std::size_t kTablesAlign = 8;
 constexpr std::string_view kSuffix = ".tables";
 
-// Where OpenCC's library looks for configurations and dictionaries after the working directory.
-const fs::path& DataDirectory() {
-  static const fs::path directory = TESSALY_OPENCC_DATA_DIR;
-  return directory;
-}
+// An entry larger than this is no entry of ours.
+constexpr std::size_t kMaxEntry = std::size_t{1} << 30;
+// A temporary file this old was left by a run that died while writing it.
+constexpr auto kStaleTemporary = std::chrono::hours(1);
 
 // Path, size, modification time and inode of a file, or nothing when there is no such file.
 std::optional<std::string> Identity(const fs::path& path) {
@@ -39,67 +42,19 @@ std::optional<std::string> Identity(const fs::path& path) {
          std::to_string(info.st_dev) + ':' + std::to_string(info.st_ino) + '\n';
 }
 
-std::optional<fs::path> FindConfig(std::string_view config) {
-  const std::string name(config);
-  for (const fs::path& candidate :
-       {fs::path(name), DataDirectory() / name, DataDirectory() / (name + ".json")}) {
-    if (Identity(candidate)) return candidate;
-  }
-  return std::nullopt;
-}
-
-// The "file" strings of a configuration, read plainly: a name with an escape in it means no
-// caching, since the name OpenCC reads would not be this one.
-std::optional<std::vector<std::string>> FileNames(std::string_view json) {
-  std::vector<std::string> names;
-  constexpr std::string_view kKey = "\"file\"";
-  constexpr std::string_view kSpace = " \t\r\n";
-  for (std::size_t pos = json.find(kKey); pos != std::string_view::npos;
-       pos = json.find(kKey, pos)) {
-    pos = json.find_first_not_of(kSpace, pos + kKey.size());
-    if (pos == std::string_view::npos || json[pos] != ':') continue;
-    pos = json.find_first_not_of(kSpace, pos + 1);
-    if (pos == std::string_view::npos || json[pos] != '"') continue;
-    const std::size_t end = json.find('"', pos + 1);
-    if (end == std::string_view::npos) return std::nullopt;
-    const std::string_view name = json.substr(pos + 1, end - pos - 1);
-    if (name.find('\\') != std::string_view::npos) return std::nullopt;
-    names.emplace_back(name);
-    pos = end + 1;
-  }
-  return names;
-}
-
-std::optional<std::string> ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary | std::ios::ate);
-  if (!in) return std::nullopt;
-  const std::streamoff size = in.tellg();
-  if (size < 0) return std::nullopt;
-  std::string bytes(static_cast<std::size_t>(size), '\0');
-  in.seekg(0);
-  if (!in.read(bytes.data(), size)) return std::nullopt;
-  return bytes;
-}
-
-// The key: the layout, then the identity of the configuration and of every place OpenCC may
-// find each of its dictionaries (the working directory, the configuration's, its data
-// directory), so that a file appearing in an earlier place makes the entry stale too.
+// The key: the layout, then the identity of the configuration and of each of its dictionaries,
+// which are read from the configuration's folder and nowhere else.
 std::optional<std::string> KeyOf(const fs::path& config, std::string_view layout) {
-  const std::optional<std::string> json = ReadFile(config);
+  const std::optional<std::string> json = ReadConfiguration(config);
   const std::optional<std::string> config_identity = Identity(config);
   if (!json || !config_identity) return std::nullopt;
-  const std::optional<std::vector<std::string>> names = FileNames(*json);
+  const std::optional<std::vector<std::string>> names = DictionaryNames(*json);
   if (!names) return std::nullopt;
   std::string key = std::string(layout) + '\n' + *config_identity;
   for (const std::string& name : *names) {
-    bool found = false;
-    for (const fs::path& candidate :
-         {fs::path(name), config.parent_path() / name, DataDirectory() / name}) {
-      const std::optional<std::string> identity = Identity(candidate);
-      if (identity) key += *identity;
-      found = found || identity.has_value();
-    }
-    if (!found) return std::nullopt;
+    const std::optional<std::string> identity = Identity(config.parent_path() / name);
+    if (!identity) return std::nullopt;
+    key += *identity;
   }
   return key;
 }
@@ -170,7 +125,7 @@ fs::path PhraseCacheDirectory() {
 PhraseCache::PhraseCache(const fs::path& directory, std::string_view config,
                          std::string_view layout) {
   if (directory.empty()) return;
-  const std::optional<fs::path> found = FindConfig(config);
+  const std::optional<fs::path> found = FindConfiguration(config);
   if (!found) return;
   std::optional<std::string> key = KeyOf(*found, layout);
   if (!key) return;
@@ -178,35 +133,105 @@ PhraseCache::PhraseCache(const fs::path& directory, std::string_view config,
   file_ = directory / (found->stem().string() + '-' + Hex(Checksum(key_)) + std::string(kSuffix));
 }
 
-CachedTables::CachedTables(void* base, std::size_t length, std::string_view tables)
-    : base_(base), length_(length), tables_(tables) {}
+CachedTables::CachedTables(std::vector<std::uint64_t> words, std::size_t start, std::size_t size)
+    : words_(std::move(words)),
+      tables_(reinterpret_cast<const char*>(words_.data()) + start, size) {}
 
-CachedTables::~CachedTables() {
-  ::munmap(base_, length_);
-}
-
-// Mapped rather than read: the pages come from the page cache as they are, with no copy and no
-// fresh memory to fault in. Entries are only ever replaced by renaming, never written in place.
+// Read into memory of our own rather than mapped: a mapped file cut short by another process
+// would raise SIGBUS, and one rewritten in place would change under the checks made on it. The
+// file must be a regular one (opened without blocking, so a FIFO in its place cannot hold the
+// run) and read whole at the size it had when opened.
 std::shared_ptr<const CachedTables> PhraseCache::Read() const {
   if (file_.empty()) return nullptr;
-  const int fd = ::open(file_.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = ::open(file_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return nullptr;
   struct stat info {};
-  void* base = MAP_FAILED;
-  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0)
-    base = ::mmap(nullptr, static_cast<std::size_t>(info.st_size), PROT_READ,
-                  MAP_PRIVATE | MAP_POPULATE, fd, 0);
-  ::close(fd);
-  if (base == MAP_FAILED) return nullptr;
-  const auto length = static_cast<std::size_t>(info.st_size);
-  const std::optional<std::string_view> tables =
-      TablesIn(std::string_view(static_cast<const char*>(base), length), key_);
-  if (!tables) {
-    ::munmap(base, length);
-    return nullptr;
+  std::vector<std::uint64_t> words;
+  std::size_t length = 0;
+  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0 &&
+      static_cast<std::size_t>(info.st_size) <= kMaxEntry) {
+    length = static_cast<std::size_t>(info.st_size);
+    words.resize((length + 7) / 8);
+    std::size_t used = 0;
+    while (used < length) {
+      const ssize_t got = ::read(fd, reinterpret_cast<char*>(words.data()) + used, length - used);
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) break;
+      used += static_cast<std::size_t>(got);
+    }
+    if (used != length) length = 0;
   }
-  return std::make_shared<const CachedTables>(base, length, *tables);
+  ::close(fd);
+  if (length == 0) return nullptr;
+  const std::string_view bytes(reinterpret_cast<const char*>(words.data()), length);
+  const std::optional<std::string_view> tables = TablesIn(bytes, key_);
+  if (!tables) return nullptr;
+  const auto start = static_cast<std::size_t>(tables->data() - bytes.data());
+  const std::size_t size = tables->size();
+  return std::make_shared<const CachedTables>(std::move(words), start, size);
 }
+
+namespace {
+
+// Writes all of `bytes`; false on any failure, a file-size limit's EFBIG included.
+bool WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t put = ::write(fd, bytes.data(), bytes.size());
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) return false;
+    bytes.remove_prefix(static_cast<std::size_t>(put));
+  }
+  return true;
+}
+
+// Whether a temporary file of this cache was left by a run that is gone: its process no longer
+// exists, or it is older than any write takes.
+bool Abandoned(const fs::directory_entry& entry) {
+  const std::string name = entry.path().filename().string();
+  const std::size_t mark = name.find(".tmp-");
+  if (mark == std::string::npos) return false;
+  std::error_code error;
+  const auto age = fs::file_time_type::clock::now() - entry.last_write_time(error);
+  if (!error && age > kStaleTemporary) return true;
+  const long pid = std::strtol(name.c_str() + mark + 5, nullptr, 10);
+  return pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+}
+
+// Removes the entries of the same configuration under other keys, which are stale, and the
+// temporary files of runs that died while writing.
+void Tidy(const fs::path& directory, const fs::path& file) {
+  const std::string stem = file.stem().string();
+  const std::string prefix = stem.substr(0, stem.rfind('-') + 1);
+  std::error_code error;
+  for (const fs::directory_entry& entry : fs::directory_iterator(directory, error)) {
+    const std::string name = entry.path().filename().string();
+    const bool stale = name.size() == prefix.size() + 16 + kSuffix.size() &&
+                       name.starts_with(prefix) && name.ends_with(kSuffix) && entry.path() != file;
+    if (stale || Abandoned(entry)) fs::remove(entry.path(), error);
+  }
+}
+
+}  // namespace
+
+namespace detail {
+
+std::optional<std::size_t> ResealEntry(std::string& entry) {
+  std::string_view in(entry);
+  if (!in.starts_with(kMagic)) return std::nullopt;
+  in.remove_prefix(kMagic.size());
+  std::uint64_t key_size = 0, size = 0, checksum = 0;
+  if (!TakeNumber(in, key_size) || key_size > in.size()) return std::nullopt;
+  in.remove_prefix(key_size);
+  if (!TakeNumber(in, size) || !TakeNumber(in, checksum) || size > entry.size())
+    return std::nullopt;
+  const std::size_t start = entry.size() - size;
+  checksum = Checksum(std::string_view(entry).substr(start));
+  std::memcpy(entry.data() + (entry.size() - in.size() - sizeof checksum), &checksum,
+              sizeof checksum);
+  return start;
+}
+
+}  // namespace detail
 
 void PhraseCache::Write(std::string_view tables) const {
   if (file_.empty()) return;
@@ -215,16 +240,14 @@ void PhraseCache::Write(std::string_view tables) const {
   if (fs::create_directories(directory, error))
     fs::permissions(directory, fs::perms::owner_all, error);
   if (error) return;
-  // Entries of the same configuration under other keys are stale.
-  const std::string stem = file_.stem().string();
-  const std::string prefix = stem.substr(0, stem.rfind('-') + 1);
-  for (const fs::directory_entry& entry : fs::directory_iterator(directory, error)) {
-    const std::string name = entry.path().filename().string();
-    if (name.size() == prefix.size() + 16 + kSuffix.size() && name.starts_with(prefix) &&
-        name.ends_with(kSuffix) && entry.path() != file_)
-      fs::remove(entry.path(), error);
-  }
+  Tidy(directory, file_);
   std::string header(kMagic);
+  // Past a file-size limit a write raises SIGXFSZ, which ends the run: such an entry is not
+  // written at all.
+  if (struct rlimit limit {}; ::getrlimit(RLIMIT_FSIZE, &limit) == 0 &&
+                              limit.rlim_cur != RLIM_INFINITY &&
+                              limit.rlim_cur < header.size() + key_.size() + 64 + tables.size())
+    return;
   PutNumber(header, key_.size());
   header += key_;
   PutNumber(header, tables.size());
@@ -233,15 +256,12 @@ void PhraseCache::Write(std::string_view tables) const {
   // A file of its own first, renamed over the entry: a reader never sees half of one.
   const fs::path temporary = file_.string() + ".tmp-" + std::to_string(getpid()) + '-' +
                              Hex(std::random_device()());
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out.write(header.data(), static_cast<std::streamsize>(header.size()));
-    out.write(tables.data(), static_cast<std::streamsize>(tables.size()));
-    if (!out.flush()) {
-      out.close();
-      fs::remove(temporary, error);
-      return;
-    }
+  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd < 0) return;
+  const bool written = WriteAll(fd, header) && WriteAll(fd, tables);
+  if (::close(fd) != 0 || !written) {
+    fs::remove(temporary, error);
+    return;
   }
   fs::rename(temporary, file_, error);
   if (error) fs::remove(temporary, error);

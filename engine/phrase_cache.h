@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tessaly {
 
@@ -13,11 +14,11 @@ namespace tessaly {
 /// ~/.cache/tessaly; empty when neither variable is set.
 std::filesystem::path PhraseCacheDirectory();
 
-/// The tables of a cache entry as read: its file mapped into memory, starting 8-byte aligned.
+/// The tables of a cache entry as read: a copy of its file, the tables starting 8-byte aligned.
 class CachedTables {
  public:
-  CachedTables(void* base, std::size_t length, std::string_view tables);
-  ~CachedTables();
+  /// `words` holds the file; the tables are its `size` bytes from `start`.
+  CachedTables(std::vector<std::uint64_t> words, std::size_t start, std::size_t size);
   CachedTables(const CachedTables&) = delete;
   CachedTables& operator=(const CachedTables&) = delete;
 
@@ -25,19 +26,18 @@ class CachedTables {
   std::string_view bytes() const { return tables_; }
 
  private:
-  void* base_;
-  std::size_t length_;
+  std::vector<std::uint64_t> words_;
   std::string_view tables_;
 };
 
 /// One OpenCC configuration's compiled tables kept in a cache directory, under a key made of the
 /// tables' layout and the identity (path, size, time, inode) of the configuration file and of
-/// every dictionary file it may name, wherever OpenCC may look for it: a package upgrade or an
-/// edited dictionary makes the entry stale. The cache only saves time: nothing it does is
-/// reported, and anything unusual means building the tables again.
+/// every dictionary file it names, in its folder: a package upgrade or an edited dictionary makes
+/// the entry stale. The cache only saves time: nothing it does is reported, and anything unusual
+/// (a damaged or foreign file, a file-size limit, a full disk) means building the tables again.
 class PhraseCache {
  public:
-  /// The entry of `config` (a path, or a bare name looked up in OpenCC's data directory) in
+  /// The entry of `config` (an absolute path, or a bare name in OpenCC's data folder) in
   /// `directory`; an entry never read nor written when `directory` is empty or the configuration
   /// cannot be found. `layout` describes the tables' format.
   PhraseCache(const std::filesystem::path& directory, std::string_view config,
@@ -58,4 +58,12 @@ class PhraseCache {
   std::string key_;
 };
 
+namespace detail {
+
+/// Makes an entry's checksum match its tables again after they were changed in place, as a
+/// faulty disk or writer could leave them; returns where the tables start, none when the header
+/// cannot be read. For the tests and the fuzz target of the cache's checks.
+std::optional<std::size_t> ResealEntry(std::string& entry);
+
+}  // namespace detail
 }  // namespace tessaly

@@ -11,6 +11,7 @@
 #include <opencc/MaxMatchSegmentation.hpp>
 #include <opencc/TextDict.hpp>
 
+#include "engine/opencc_data.h"
 #include "engine/phrase_cache.h"
 
 #include <algorithm>
@@ -36,6 +37,8 @@
 // prefixes, values in one pool; runs of ASCII, when no key holds any, are copied as they are.
 namespace tessaly {
 namespace {
+
+namespace fs = std::filesystem;
 
 constexpr std::size_t kMaxDicts = 8;
 // Characters OpenCC steps over that are not well-formed UTF-8 carry an index to their bytes
@@ -120,6 +123,7 @@ struct Info {
   std::uint8_t is_key = 0;   // bit d: dictionary d has this key
   std::uint8_t longer = 0;   // bit d: dictionary d has a longer key starting with this one
   std::uint8_t length = 0;   // in characters; 0 for an empty slot
+  std::uint8_t unused = 0;   // written as zero, so that a cache entry's bytes are all defined
 };
 
 // A key or prefix of two or more characters, or of one beyond the BMP, in an open-addressing
@@ -141,6 +145,7 @@ struct Value {
   std::uint16_t cp_length = 0;
   std::uint16_t utf8_length = 0;
   std::uint16_t folded_length = 0;
+  std::uint16_t unused = 0;  // written as zero, so that a cache entry's bytes are all defined
 };
 
 // Dictionaries tried in order; the first with any match gives its longest one, as OpenCC's
@@ -150,6 +155,7 @@ struct Group {
   std::uint8_t size = 0;
   std::array<std::uint8_t, kMaxDicts> order{};
   std::array<std::uint8_t, 256> first{};
+  std::array<std::uint8_t, 6> unused{};  // written as zero, so that an entry's bytes are defined
   // Bit c: BMP character c starts a key of the group; 8 KiB, so a step whose dictionaries are
   // small passes over most characters without touching a larger table.
   std::array<std::uint64_t, 0x10000 / 64> starts{};
@@ -559,14 +565,33 @@ opencc::ConverterPtr WithUserPhrases(const opencc::ConverterPtr& converter,
       std::make_shared<opencc::ConversionChain>(conversions));
 }
 
+// OpenCC's library reads the configuration from the text given here, with every dictionary named
+// by its path in the configuration's folder: left to itself it would look in the working
+// directory first.
+opencc::ConverterPtr ReadConverter(const std::string& config) {
+  const std::optional<fs::path> path = FindConfiguration(config);
+  if (!path)
+    Unavailable(config, "no such configuration (a name in " + OpenCcDataDirectory().string() +
+                            ", or an absolute path)");
+  const std::optional<std::string> json = ReadConfiguration(*path);
+  if (!json) Unavailable(config, "not a readable configuration file of at most 1 MiB");
+  const std::optional<std::string> located = WithDictionariesIn(*json, path->parent_path());
+  if (!located) Unavailable(config, "a dictionary file is not named inside its folder");
+  return opencc::Config().NewFromString(*located, path->parent_path().string() + "/");
+}
+
 std::unique_ptr<const Tables> Compile(const std::string& config,
                                       const UserPhrases* user = nullptr) {
   opencc::ConverterPtr converter;
   try {
-    converter = opencc::Config().NewFromFile(config);
+    converter = ReadConverter(config);
     if (user != nullptr) converter = WithUserPhrases(converter, *user);
   } catch (const opencc::Exception& e) {  // not a std::exception
     Unavailable(config, e.what());
+  } catch (const ChineseMappingUnavailable&) {
+    throw;
+  } catch (const std::bad_alloc&) {
+    throw;
   } catch (const std::exception& e) {
     Unavailable(config, e.what());
   }
@@ -637,7 +662,13 @@ class TablesReader {
   template <typename T>
   void Plain(T& value) {
     if (!ok_ || bytes_.size() - pos_ < sizeof value) return Fail();
-    std::memcpy(&value, bytes_.data() + pos_, sizeof value);
+    if constexpr (std::is_same_v<T, bool>) {
+      const auto byte = static_cast<unsigned char>(bytes_[pos_]);
+      if (byte > 1) return Fail();  // any other byte is no bool
+      value = byte == 1;
+    } else {
+      std::memcpy(&value, bytes_.data() + pos_, sizeof value);
+    }
     pos_ += sizeof value;
   }
   template <typename View>
@@ -671,8 +702,84 @@ class TablesReader {
   bool ok_ = true;
 };
 
-// Whether every index in the tables stays inside them, so that no lookup can leave them whatever
-// the bytes were.
+static_assert(std::has_unique_object_representations_v<Info> &&
+                  std::has_unique_object_representations_v<Slot> &&
+                  std::has_unique_object_representations_v<Value> &&
+                  std::has_unique_object_representations_v<Group>,
+              "no padding: every byte the cache writes is a field's");
+
+// A group names dictionaries that exist, once each, and `first` gives for every set of them
+// found one of that set, which the lookup then reads.
+bool GroupFits(const Group& group) {
+  if (group.size > kMaxDicts) return false;
+  unsigned mask = 0;
+  for (std::size_t i = 0; i < group.size; ++i) {
+    if (group.order[i] >= kMaxDicts || (mask >> group.order[i] & 1)) return false;
+    mask |= 1u << group.order[i];
+  }
+  if (mask != group.mask) return false;
+  for (unsigned found = 1; found < 256; ++found)
+    if ((found & mask) == found && !(found >> group.first[found] & 1)) return false;
+  return true;
+}
+
+bool SameDictionaries(const Group& a, const Group& b) {
+  return a.mask == b.mask && a.size == b.size && a.order == b.order;
+}
+
+bool DerivedGroupsFit(const Tables& t) {
+  const Group& seg = t.segmentation;
+  const Group& first = t.steps.front();
+  const bool repeats = seg.size == 1 && first.order[0] == seg.order[0];
+  const Group unmatched = seg.size == 1 ? first.Without(seg.order[0]) : first;
+  return t.first_step_repeats_seg == repeats &&
+         SameDictionaries(t.first_step_unmatched, unmatched);
+}
+
+// A slot's length is its depth in the trie: one more than its parent's. A match's length is
+// read from there, and the text is stepped by it.
+bool SlotFits(const Tables& t, const Slot& slot) {
+  if (slot.info.length == 0) return true;
+  if ((slot.info.is_key | slot.info.longer) == 0) return false;
+  if (slot.parent == kRoot) return slot.info.length == 1 && slot.last >= 0x10000;
+  if (slot.parent < 0x10000) return slot.info.length == 2 && t.bmp[slot.parent].length == 1;
+  const std::size_t parent = slot.parent - 0x10000;
+  return parent < t.slots.size() && t.slots[parent].info.length + 1 == slot.info.length;
+}
+
+bool WellFormedUtf8(std::string_view text) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  for (std::size_t pos = 0; pos < text.size();) {
+    const std::size_t length = kLeadLength[p[pos]];
+    char32_t cp = 0;
+    if (length == 0 || length > 4 || pos + length > text.size() || !DecodeChar(p + pos, length, cp))
+      return false;
+    pos += length;
+  }
+  return true;
+}
+
+// A value's characters are Unicode scalar values, as decoding its UTF-8 gives them, so that no
+// later step reads one as an index, and what it writes is well-formed.
+bool ValueFits(const Tables& t, const Value& v) {
+  if (v.cps + std::size_t{v.cp_length} > t.cp_pool.size() ||
+      v.utf8 + std::size_t{v.utf8_length} > t.utf8_pool.size() ||
+      v.folded + std::size_t{v.folded_length} > t.utf8_pool.size())
+    return false;
+  const std::string_view utf8 = t.utf8_pool.substr(v.utf8, v.utf8_length);
+  if (!WellFormedUtf8(utf8) || !WellFormedUtf8(t.utf8_pool.substr(v.folded, v.folded_length)))
+    return false;
+  std::string encoded;
+  for (std::size_t i = 0; i < v.cp_length; ++i) {
+    const char32_t cp = t.cp_pool[v.cps + i];
+    if (cp == 0 || cp > 0x10FFFF) return false;
+    AppendUtf8(encoded, cp);
+  }
+  return encoded == utf8;
+}
+
+// Whether every index and length a lookup reads stays inside the tables and means what the
+// compiler meant by it, so that no lookup can leave them, whatever the bytes were.
 bool Consistent(const Tables& t) {
   const std::size_t slots = t.slots.size();
   if (t.bmp.size() != 0x10000 || t.pairs.size() != (1u << kPairBits) / 64 || slots < 2 ||
@@ -681,21 +788,23 @@ bool Consistent(const Tables& t) {
   const auto values_fit = [&](const Info& info) {
     return info.values + std::size_t{kBitCount[info.is_key]} <= t.values.size();
   };
-  const auto group_fits = [](const Group& group) { return group.size <= kMaxDicts; };
-  return std::all_of(t.bmp.begin(), t.bmp.end(), values_fit) &&
+  const auto bmp_fits = [&](const Info& info) {
+    return info.length == ((info.is_key | info.longer) != 0 ? 1 : 0) && values_fit(info);
+  };
+  // The chain has a step to fold when it folds one; what the compiler derived from the groups is
+  // what they give.
+  if (t.fold_last && t.steps.size() < 2) return false;
+  if (!t.steps.empty() && !DerivedGroupsFit(t)) return false;
+  return std::all_of(t.bmp.begin(), t.bmp.end(), bmp_fits) &&
          std::all_of(t.slots.begin(), t.slots.end(),
-                     [&](const Slot& slot) { return values_fit(slot.info); }) &&
+                     [&](const Slot& slot) { return values_fit(slot.info) && SlotFits(t, slot); }) &&
          std::all_of(t.values.begin(), t.values.end(),
-                     [&](const Value& v) {
-                       return v.cps + std::size_t{v.cp_length} <= t.cp_pool.size() &&
-                              v.utf8 + std::size_t{v.utf8_length} <= t.utf8_pool.size() &&
-                              v.folded + std::size_t{v.folded_length} <= t.utf8_pool.size();
-                     }) &&
+                     [&](const Value& v) { return ValueFits(t, v); }) &&
          // An empty slot ends every probe, so a full table would never end one.
          std::any_of(t.slots.begin(), t.slots.end(),
                      [](const Slot& slot) { return slot.info.length == 0; }) &&
-         group_fits(t.segmentation) && group_fits(t.first_step_unmatched) &&
-         std::all_of(t.steps.begin(), t.steps.end(), group_fits);
+         GroupFits(t.segmentation) && GroupFits(t.first_step_unmatched) &&
+         std::all_of(t.steps.begin(), t.steps.end(), GroupFits);
 }
 
 std::string WriteTables(const Tables& t) {
@@ -1427,6 +1536,48 @@ std::vector<std::uint8_t> PhraseMatcher::ValuesWith(
                  std::any_of(folded.begin(), folded.end(), flag);
   }
   return flagged;
+}
+
+PhraseMatcher::Segmented PhraseMatcher::Segment(std::string_view utf8, std::size_t from,
+                                                const CharacterStops& as_question_mark) const {
+  const Tables& t = *tables_;
+  std::u32string chars;
+  std::vector<std::size_t> starts;  // of each character in `utf8`
+  const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+  std::size_t pos = from;
+  for (char32_t cp = 0; pos < utf8.size(); pos += kLeadLength[p[pos]]) {
+    const std::size_t length = kLeadLength[p[pos]];
+    if (length == 0 || pos + length > utf8.size() || !DecodeChar(p + pos, length, cp)) break;
+    chars.push_back(as_question_mark.Stops(cp) ? U'?' : cp);
+    starts.push_back(pos);
+  }
+  starts.push_back(pos);
+  Segmented walked{std::string_view::npos, from};
+  for (std::size_t i = 0; i < chars.size();) {
+    bool cut = false;  // a longer key might match once more text comes
+    const Match match = t.Longest(chars.data() + i, chars.size() - i, t.segmentation, &cut);
+    if (cut) break;
+    if (match.length != 0) {
+      if (starts[i] != 0) walked.phrase_end = starts[i];
+      i += match.length;
+      walked.phrase_end = starts[i];
+    } else {
+      ++i;
+    }
+    walked.resume = starts[i];
+  }
+  return walked;
+}
+
+CharacterStops PhraseMatcher::KeyCharacters() const {
+  const Tables& t = *tables_;
+  CharacterStops held;
+  held.beyond_bmp = true;
+  for (char32_t c = 0; c < 0x10000; ++c)
+    if (t.bmp[c].length != 0) held.Add(c);
+  for (const Slot& slot : t.slots)
+    if (slot.info.length != 0 && slot.last < 0x10000) held.Add(slot.last);
+  return held;
 }
 
 void PhraseMatcher::Map(std::string_view utf8, const MappedPieceSink& sink) const {

@@ -83,6 +83,26 @@ class PhraseMatcher {
   /// Flags the dictionary values that hold a character for which `flag` holds, for ConvertTo.
   std::vector<std::uint8_t> ValuesWith(const std::function<bool(char32_t)>& flag) const;
 
+  /// The BMP characters that some key of some dictionary holds, anywhere in it; every character
+  /// beyond the BMP counts as held. No phrase reaches over any other character, so a text cut
+  /// before one converts as the whole text would.
+  CharacterStops KeyCharacters() const;
+
+  /// How far a text is segmented as the whole text would be: `phrase_end`, the last place in it
+  /// where a phrase of the segmentation ends or starts (no later step reaches over one, so the
+  /// text converts as two texts cut there would; npos when none), and `resume`, where a later
+  /// call over a longer text may start again.
+  struct Segmented {
+    std::size_t phrase_end = std::string_view::npos;
+    std::size_t resume = 0;
+  };
+
+  /// Walks the segmentation of `utf8` from `from`, a place a walk has reached before (or 0), up to
+  /// where the rest of the text could still change it: its end, or a byte that is not UTF-8.
+  /// Characters of `as_question_mark` are read as "?", as the caller's text will have them.
+  Segmented Segment(std::string_view utf8, std::size_t from,
+                    const CharacterStops& as_question_mark) const;
+
   /// Converts the text piece by piece, one piece per OpenCC segment: a dictionary phrase, or a run
   /// of characters that starts none; the pieces cover the whole text.
   void Map(std::string_view utf8, const MappedPieceSink& sink) const;

@@ -1,11 +1,16 @@
 #include "engine/phrase_cache.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <cstring>
 #include <fstream>
 #include <random>
+#include <tuple>
 
+#include "engine/errors.h"
 #include "engine/phrase_matcher.h"
 
 namespace tessaly {
@@ -149,6 +154,161 @@ TEST_P(CachedConfigTest, ConvertsAsCompiled) {
 INSTANTIATE_TEST_SUITE_P(Configurations, CachedConfigTest,
                          ::testing::Values("s2t.json", "t2s.json", "s2twp.json", "tw2sp.json",
                                            "s2hk.json", "jp2t.json"));
+
+// Where the fields of s2t's compiled tables lie in its cache entry, read the way the tables are
+// written: each array's length, then the array 8-byte aligned; plain fields as they are.
+struct EntryLayout {
+  static constexpr std::size_t kGroup = 8464;  // mask, size, order, first, unused, starts
+  std::size_t bmp = 0, slots = 0, slot_count = 0, values = 0, cp_pool = 0;
+  std::size_t end = 0;  // the three flags and, before them, the first step's unmatched group
+
+  static std::uint64_t Number(const std::string& entry, std::size_t at) {
+    std::uint64_t value = 0;
+    std::memcpy(&value, entry.data() + at, sizeof value);
+    return value;
+  }
+
+  EntryLayout(const std::string& entry, std::size_t start) : end(entry.size()) {
+    const auto align = [](std::size_t at) { return (at + 7) / 8 * 8; };
+    std::size_t at = start;
+    const auto array = [&](std::size_t item) {
+      const std::size_t count = Number(entry, at);
+      const std::size_t data = align(at + 8);
+      at = align(data + count * item);
+      return std::pair{data, count};
+    };
+    bmp = array(8).first;
+    array(8);  // the pair filter
+    std::tie(slots, slot_count) = array(16);
+    at += 4;  // shift
+    values = array(20).first;
+    cp_pool = array(4).first;
+  }
+
+  std::size_t unmatched_group() const { return end - 3 - kGroup; }
+};
+
+// An entry whose checksum is right but whose tables say what the compiler never would: each
+// is refused, the tables are compiled again and the entry replaced, so the next run is sound.
+struct Forgery {
+  const char* what;
+  std::size_t (*where)(const EntryLayout&, const std::string&);
+  int change;  // added to the byte there
+};
+
+std::size_t FirstSlotOfLength(const EntryLayout& at, const std::string& entry, int length) {
+  for (std::size_t i = 0; i < at.slot_count; ++i)
+    if (entry[at.slots + 16 * i + 14] == length) return at.slots + 16 * i + 14;
+  return at.slots + 14;
+}
+
+const Forgery kForgeries[] = {
+    {"a folded last step in a chain of one step",
+     [](const EntryLayout& at, const std::string&) { return at.end - 1; }, 1},
+    {"the first step's first dictionary said not to be the segmentation's, which it is",
+     [](const EntryLayout& at, const std::string&) { return at.end - 2; }, -1},
+    {"a flag that is neither true nor false",
+     [](const EntryLayout& at, const std::string&) { return at.end - 3; }, 2},
+    {"a group of more dictionaries than there are",
+     [](const EntryLayout& at, const std::string&) { return at.unmatched_group() + 1; }, 9},
+    {"a group naming a dictionary past the last",
+     [](const EntryLayout& at, const std::string&) { return at.unmatched_group() + 2; }, 9},
+    {"a group's mask unlike its dictionaries",
+     [](const EntryLayout& at, const std::string&) { return at.unmatched_group(); }, 4},
+    {"a group's first match naming a dictionary that did not match",
+     [](const EntryLayout& at, const std::string&) { return at.unmatched_group() + 10 + 2; }, -1},
+    {"a phrase longer than its depth in the trie",
+     [](const EntryLayout& at, const std::string& entry) {
+       return FirstSlotOfLength(at, entry, 2);
+     },
+     1},
+    {"a single character two long",
+     [](const EntryLayout& at, const std::string&) { return at.bmp + 8 * 0x5934 + 6; }, 1},
+    {"a character's values past the last",
+     [](const EntryLayout& at, const std::string&) { return at.bmp + 8 * 0x5934 + 3; }, 0x40},
+    {"a value one character longer than its text",
+     [](const EntryLayout& at, const std::string&) { return at.values + 12; }, 1},
+    {"a value's character beyond Unicode",
+     [](const EntryLayout& at, const std::string&) { return at.cp_pool + 3; }, 0x7F},
+};
+
+class ForgedEntryTest : public ::testing::TestWithParam<Forgery> {};
+
+TEST_P(ForgedEntryTest, IsCompiledAgainAndReplaced) {
+  const ScratchDirectory scratch("forged-entry");
+  const std::string text = "头发干燥，软件里面的鼠标。中华人民共和国 text\n着了";
+  const std::string expected = PhraseMatcher::Build("s2t.json", {})->Convert(text);
+  PhraseMatcher::Build("s2t.json", scratch.path());
+  const fs::path file = Entries(scratch.path()).at(0);
+  const std::string good = ReadBytes(file);
+  std::string forged = good;
+  const std::optional<std::size_t> start = detail::ResealEntry(forged);
+  ASSERT_TRUE(start);
+  const EntryLayout layout(forged, *start);
+  const std::size_t at = GetParam().where(layout, forged);
+  forged[at] = static_cast<char>(forged[at] + GetParam().change);
+  ASSERT_TRUE(detail::ResealEntry(forged));
+  WriteFile(file, forged);
+  EXPECT_EQ(PhraseMatcher::Build("s2t.json", scratch.path())->Convert(text), expected);
+  EXPECT_TRUE(ReadBytes(file) == good);  // not EXPECT_EQ: megabytes of tables to print
+}
+
+INSTANTIATE_TEST_SUITE_P(Forgeries, ForgedEntryTest, ::testing::ValuesIn(kForgeries));
+
+TEST(PhraseCacheFiles, EntriesAreTheSameBytesEachTimeTheyAreCompiled) {
+  const ScratchDirectory first("reproducible-1"), second("reproducible-2");
+  PhraseMatcher::Build("s2twp.json", first.path());
+  PhraseMatcher::Build("s2twp.json", second.path());
+  EXPECT_TRUE(ReadBytes(Entries(first.path()).at(0)) == ReadBytes(Entries(second.path()).at(0)));
+}
+
+TEST(PhraseCacheFiles, AnEntryCutShortAfterReadingChangesNothing) {
+  const ScratchDirectory scratch("cut-short");
+  const std::string text = "头发干燥，软件里面的鼠标";
+  PhraseMatcher::Build("s2t.json", scratch.path());
+  const auto matcher = PhraseMatcher::Build("s2t.json", scratch.path());
+  fs::resize_file(Entries(scratch.path()).at(0), 0);
+  EXPECT_EQ(matcher->Convert(text), PhraseMatcher::Build("s2t.json", {})->Convert(text));
+}
+
+TEST(PhraseCacheFiles, AFifoInPlaceOfTheEntryIsPassedOver) {
+  const ScratchDirectory scratch("fifo");
+  PhraseMatcher::Build("t2s.json", scratch.path());
+  const fs::path file = Entries(scratch.path()).at(0);
+  fs::remove(file);
+  ASSERT_EQ(mkfifo(file.c_str(), 0600), 0);
+  EXPECT_EQ(PhraseMatcher::Build("t2s.json", scratch.path())->Convert("頭髮"), "头发");
+  EXPECT_TRUE(fs::is_regular_file(file));  // compiled and written in its place
+}
+
+TEST(PhraseCacheFiles, TemporaryFilesOfDeadRunsAreRemoved) {
+  const ScratchDirectory scratch("temporaries");
+  const fs::path dead = scratch.path() / "s2t-0123456789abcdef.tables.tmp-999999999-1234";
+  const fs::path old = scratch.path() / "t2s-0123456789abcdef.tables.tmp-1-5678";
+  const fs::path live =
+      scratch.path() / ("s2t-0123456789abcdef.tables.tmp-" + std::to_string(getpid()) + "-9");
+  for (const fs::path& path : {dead, old, live}) WriteFile(path, "half an entry");
+  fs::last_write_time(old, fs::file_time_type::clock::now() - std::chrono::hours(2));
+  PhraseMatcher::Build("s2t.json", scratch.path());
+  EXPECT_FALSE(fs::exists(dead));
+  EXPECT_FALSE(fs::exists(old));
+  EXPECT_TRUE(fs::exists(live));
+}
+
+TEST(PhraseCacheFiles, ConfigurationsComeFromTheDataFolderOnly) {
+  const ScratchDirectory scratch("working-directory");
+  WriteFile(scratch.path() / "s2t.json", R"({"segmentation": {"type": "mmseg",
+      "dict": {"type": "text", "file": "x.txt"}},
+    "conversion_chain": [{"dict": {"type": "text", "file": "x.txt"}}]})");
+  WriteFile(scratch.path() / "x.txt", "头发\t假的\n");
+  WriteFile(scratch.path() / "STCharacters.ocd2", "not a dictionary");
+  const fs::path saved = fs::current_path();
+  fs::current_path(scratch.path());
+  const std::string converted = PhraseMatcher::Build("s2t.json", {})->Convert("头发");
+  EXPECT_THROW(PhraseMatcher::Build("./s2t.json", {}), ChineseMappingUnavailable);
+  fs::current_path(saved);
+  EXPECT_EQ(converted, "頭髮");
+}
 
 TEST(PhraseCacheDirectory, FollowsXdgThenHome) {
   const char* xdg = std::getenv("XDG_CACHE_HOME");
