@@ -219,17 +219,22 @@ struct Pieces {
   std::atomic<std::size_t> next{0};
 };
 
-// Cuts `lines` into up to Pieces::kCount runs of whole lines.
-void Cut(std::string_view lines, std::size_t offset, Pieces& pieces) {
+// Cuts `text`, which ends where a cut may be, into up to Pieces::kCount runs at places where a
+// cut may be: after a line break where one is near, else before a character no phrase holds.
+void Cut(const ChineseTextConversion& conversion, std::string_view text, std::size_t offset,
+         bool raw, Pieces& pieces) {
   pieces.count = 0;
-  const std::size_t target = std::max<std::size_t>(lines.size() / Pieces::kCount, 1 << 15);
-  for (std::size_t start = 0; start < lines.size();) {
-    std::size_t end = lines.size();
-    if (pieces.count + 1 < Pieces::kCount && start + target < lines.size()) {
-      const std::size_t cut = lines.find('\n', start + target);
-      if (cut != std::string_view::npos) end = cut + 1;
+  const std::size_t target = std::max<std::size_t>(text.size() / Pieces::kCount, 1 << 15);
+  for (std::size_t start = 0; start < text.size();) {
+    std::size_t end = text.size();
+    if (pieces.count + 1 < Pieces::kCount && start + target < text.size()) {
+      std::size_t cut = text.find('\n', start + target);
+      if (cut != std::string_view::npos) ++cut;
+      if (cut == std::string_view::npos || cut - start > 2 * target)
+        cut = std::min(cut, conversion.NextCut(text, start + target, raw));
+      if (cut != std::string_view::npos) end = cut;
     }
-    pieces.text[pieces.count] = lines.substr(start, end - start);
+    pieces.text[pieces.count] = text.substr(start, end - start);
     pieces.offset[pieces.count++] = offset + start;
     start = end;
   }
@@ -242,7 +247,7 @@ void Cut(std::string_view lines, std::size_t offset, Pieces& pieces) {
 void ConvertLines(const ChineseTextConversion& conversion, std::string_view lines,
                   std::size_t offset, bool raw, LossReport& losses, Pieces& pieces,
                   Output& output) {
-  Cut(lines, offset, pieces);
+  Cut(conversion, lines, offset, raw, pieces);
   const auto convert = [&](std::size_t k) {
     std::string& out = pieces.result[k];
     out.clear();
@@ -298,12 +303,26 @@ int ConvertChineseText(const Run& run, InputFile& file, Output& output, bool raw
     ConvertLines(conversion, batch, offset, raw, losses, pieces, output);
     offset += batch.size();
   };
-  while (file.AppendChunk(lines, kBlockSize)) {
+  // Each block is searched once for the last place a cut may be, and a batch is cut there once
+  // it is full; a text with no such place is cut where its segmentation puts a phrase, walked
+  // once. So a line of any length costs linear time and memory bounded by the batch.
+  std::size_t cut = std::string::npos;
+  std::size_t walked = 0;
+  for (std::size_t start = 0; file.AppendChunk(lines, kBlockSize); start = lines.size()) {
+    if (const std::size_t last = conversion.LastCut(std::string_view(lines).substr(start), raw);
+        last != std::string::npos)
+      cut = start + last;
     if (lines.size() < kBatch) continue;
-    const std::size_t end = lines.rfind('\n');
-    if (end == std::string::npos) continue;
-    convert(std::string_view(lines).substr(0, end + 1));
-    lines.erase(0, end + 1);
+    if ((cut == std::string::npos || cut == 0) && !raw) {
+      const auto segmented = conversion.SegmentedCut(lines, walked);
+      walked = segmented.resume;
+      cut = segmented.phrase_end;
+    }
+    if (cut == std::string::npos || cut == 0) continue;
+    convert(std::string_view(lines).substr(0, cut));
+    lines.erase(0, cut);
+    cut = std::string::npos;
+    walked = 0;
   }
   if (!lines.empty()) convert(lines);
   output.Commit();

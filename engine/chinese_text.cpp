@@ -96,13 +96,20 @@ class RawTranscoder {
       if (!encoded.held || encoded.size > 2) continue;
       bmp_[c] = {{encoded.bytes[0], encoded.bytes[1]}, encoded.size};
     }
+    // Shift_JIS's ICU table swaps three control codes, so ASCII is not always itself.
+    for (std::size_t c = 0; c < 0x80; ++c)
+      ascii_is_itself_ = ascii_is_itself_ && bmp_[c].size == 1 &&
+                         bmp_[c].bytes[0] == static_cast<char>(c) && singles_[c].size == 1 &&
+                         singles_[c].utf8[0] == static_cast<char>(c);
   }
 
   /// The text as UTF-8, when every character reads and writes back as its own bytes.
   bool Decode(std::string_view bytes, std::string& utf8) const {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const std::size_t n = bytes.size();
-    utf8.resize(n * 3 / 2 + 4);  // a pair is at most three bytes of UTF-8, a byte at most two
+    // A pair or a single byte is at most three bytes of UTF-8 (GBK's 0x80 is the euro sign,
+    // Shift_JIS's single bytes are half-width katakana), and each copy writes four.
+    utf8.resize(n * 3 + 4);
     char* out = utf8.data();
     // The step is a predicted branch with constant lengths, so the walk runs ahead of the
     // look-ups instead of waiting for each.
@@ -131,7 +138,7 @@ class RawTranscoder {
     char* dest = out.data() + start;
     const auto* p = reinterpret_cast<const std::uint8_t*>(utf8.data());
     for (std::size_t pos = 0; pos < utf8.size();) {
-      if (p[pos] < 0x80) {  // ASCII is itself in every encoding
+      if (p[pos] < 0x80 && ascii_is_itself_) {
         *dest++ = static_cast<char>(p[pos++]);
         continue;
       }
@@ -177,6 +184,7 @@ class RawTranscoder {
   std::vector<Decoded> pairs_ = std::vector<Decoded>(0x10000);
   std::array<Decoded, 256> singles_{};
   std::vector<Encoded> bmp_ = std::vector<Encoded>(0x10000);
+  bool ascii_is_itself_ = true;  // every ASCII byte reads and writes as its own character
 };
 
 ChineseTextConversion::ChineseTextConversion(std::string_view config, std::string_view routine,
@@ -191,14 +199,16 @@ ChineseTextConversion::ChineseTextConversion(std::string_view config, std::strin
     held_ = HeldCharacters::For(encoding);
     codec_ = CharCodec::For(encoding);
     matcher_ = PhraseMatcher::Load(config_, user_);
-    CharacterStops stops;
     if (held_) {
       lacking_values_ = matcher_->ValuesWith([this](char32_t c) { return !held_->Holds(c); });
       for (char32_t c = 0x80; c < 0x10000; ++c)
-        if (!held_->HoldsBmp(c)) stops.Add(c);
-      stops.beyond_bmp = true;  // the caller asks the codec
+        if (!held_->HoldsBmp(c)) lacking_.Add(c);
+      lacking_.beyond_bmp = true;  // the caller asks the codec
     }
-    plan_ = matcher_->PlanFor(stops, lacking_values_);
+    plan_ = matcher_->PlanFor(lacking_, lacking_values_);
+    const CharacterStops in_keys = matcher_->KeyCharacters();
+    for (char32_t c = 0; c < 0x10000; ++c)
+      if (!in_keys.Stops(c) && (!held_ || held_->HoldsBmp(c))) cuts_.Add(c);
   } catch (...) {
     matcher_.reset();
     reporter_.ReportFault(std::string(routine_) + " 出错", "出错");
@@ -355,6 +365,40 @@ bool ChineseTextConversion::DecodesCleanly(std::string_view bytes, std::string& 
     pos += c.length;
   }
   return true;
+}
+
+// A line feed always cuts: no dictionary key holds one. A byte below 0x30 starts a character of
+// its own in every working encoding (no trail byte, nor GB18030's digits, is one).
+bool ChineseTextConversion::CutsBefore(std::string_view text, std::size_t pos, bool raw) const {
+  const auto* p = reinterpret_cast<const std::uint8_t*>(text.data());
+  const std::uint8_t byte = p[pos];
+  if (byte == '\n') return true;
+  if (!matcher_) return false;
+  if (byte < 0x80) return (!raw || byte < 0x30) && cuts_.Stops(byte);
+  if (raw || byte < 0xC2 || byte > 0xEF) return false;  // only BMP characters of UTF-8 text
+  std::size_t next = pos;
+  UChar32 c = 0;
+  U8_NEXT(p, next, text.size(), c);
+  return c >= 0 && cuts_.Stops(static_cast<char32_t>(c));
+}
+
+std::size_t ChineseTextConversion::LastCut(std::string_view text, bool raw) const {
+  for (std::size_t pos = text.size(); pos-- > 0;)
+    if (CutsBefore(text, pos, raw)) return pos;
+  return std::string_view::npos;
+}
+
+std::size_t ChineseTextConversion::NextCut(std::string_view text, std::size_t from,
+                                           bool raw) const {
+  for (std::size_t pos = from; pos < text.size(); ++pos)
+    if (CutsBefore(text, pos, raw)) return pos;
+  return std::string_view::npos;
+}
+
+PhraseMatcher::Segmented ChineseTextConversion::SegmentedCut(std::string_view utf8,
+                                                             std::size_t walked) const {
+  if (!matcher_) return {std::string_view::npos, walked};
+  return matcher_->Segment(utf8, walked, lacking_);
 }
 
 // Characters the encoding lacks become "?", as they do on the way into the encoding; false at a

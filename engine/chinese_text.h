@@ -44,7 +44,21 @@ class ChineseTextConversion {
   /// mode itself, which keeps the bytes it cannot read.
   void ConvertBytes(std::string_view bytes, std::string& out) const;
 
+  /// The last place in `text` where it may be cut so that both parts convert as the whole would:
+  /// before a line feed or another character that no phrase holds (for `raw` bytes, a control or
+  /// ASCII punctuation byte, which no double-byte character holds either); npos when none is.
+  std::size_t LastCut(std::string_view text, bool raw) const;
+
+  /// The first such place at or after `from`; npos when none is.
+  std::size_t NextCut(std::string_view text, std::size_t from, bool raw) const;
+
+  /// For UTF-8 text without such a place: where a phrase starts or ends as the whole text would
+  /// be segmented, walking on from `walked` (0 at first, then the `resume` of the last call).
+  PhraseMatcher::Segmented SegmentedCut(std::string_view utf8, std::size_t walked) const;
+
  private:
+  bool CutsBefore(std::string_view text, std::size_t pos, bool raw) const;
+
   std::optional<bool> ConvertPlanned(std::string_view utf8, std::size_t offset, std::string& out,
                                      LossReport& losses) const;
   bool ConvertBytesOnMatcher(std::string_view bytes, std::string& out) const;
@@ -66,6 +80,8 @@ class ChineseTextConversion {
   std::vector<std::uint8_t> lacking_values_;  // the matcher's values with a character it lacks
   std::shared_ptr<const CharCodec> codec_;
   std::shared_ptr<const UserPhrases> user_;
+  CharacterStops cuts_;     // characters held, and in no key: a text may be cut before them
+  CharacterStops lacking_;  // characters the encoding lacks, which become "?"
   mutable std::once_flag raw_built_;
   mutable std::unique_ptr<const RawTranscoder> raw_;  // for --raw blocks in a double-byte encoding
 };
