@@ -10,6 +10,7 @@
 #include "engine/char_codec.h"
 #include "engine/chinese_mapping.h"
 #include "engine/detail/chinese_routines.h"
+#include "engine/errors.h"
 #include "engine/phrase_matcher.h"
 #include "engine/text_boundary.h"
 
@@ -199,7 +200,7 @@ ChineseTextConversion::ChineseTextConversion(std::string_view config, std::strin
       stops.beyond_bmp = true;  // the caller asks the codec
     }
     plan_ = matcher_->PlanFor(stops, lacking_values_);
-  } catch (...) {
+  } catch (const Error&) {
     matcher_.reset();
     reporter_.ReportFault(std::string(routine_) + " 出错", "出错");
   }

@@ -21,6 +21,7 @@
 #include <list>
 #include <map>
 #include <mutex>
+#include <new>
 #include <span>
 #include <stdexcept>
 #include <tuple>
@@ -567,6 +568,8 @@ std::unique_ptr<const Tables> Compile(const std::string& config,
     if (user != nullptr) converter = WithUserPhrases(converter, *user);
   } catch (const opencc::Exception& e) {  // not a std::exception
     Unavailable(config, e.what());
+  } catch (const std::bad_alloc&) {
+    throw;
   } catch (const std::exception& e) {
     Unavailable(config, e.what());
   }
