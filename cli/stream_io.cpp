@@ -136,12 +136,15 @@ std::string FollowLinks(const std::string& path) {
 
 Output::Output(std::string path) : path_(std::move(path)), fd_(STDOUT_FILENO) {
   if (path_ == "-") return;
-  target_ = FollowLinks(path_);
+  // What is no regular file is opened by its own name: links such as /dev/stdout to a pipe lead
+  // to no name that could be opened.
   struct stat old {};
-  const bool exists = ::stat(target_.c_str(), &old) == 0;
+  const bool exists = ::stat(path_.c_str(), &old) == 0;
   if (exists && !S_ISREG(old.st_mode)) {
+    target_ = path_;
     OpenInPlace();
   } else {
+    target_ = FollowLinks(path_);
     OpenTemporary(exists ? &old : nullptr);
   }
 }

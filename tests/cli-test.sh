@@ -139,6 +139,8 @@ wait
 [ "$code" = 0 ] && [ -p "$out_dir/fifo" ] && [ "$(cat "$out_dir/read")" = 6162 ] &&
   only_result fifo read result && pass || fail "output-fifo-in-place: status $code"
 rm -f "$out_dir/fifo" "$out_dir/read"
+out=$(printf 'ab' | "$cli" -m hex-encode -o /dev/stdout | cat)
+[ "$out" = 6162 ] && pass || fail "output-stdout-pipe: '$out'"
 if [ "$(id -u)" = 0 ]; then  # only root could replace a device node
   err=$(printf 'ab' | "$cli" -m hex-encode -o /dev/full 2>&1)
   code=$?
