@@ -21,6 +21,7 @@
 #include "engine/chinese_text.h"
 #include "engine/chunked_conversion.h"
 #include "engine/conversion.h"
+#include "engine/errors.h"
 #include "engine/modes.h"
 #include "engine/text_boundary.h"
 
@@ -191,7 +192,6 @@ int ConvertInChunks(const Run& run, InputFile& file, Output& output, bool strict
   out.clear();
   conversion.Finish(out);
   output.Write(out);
-  output.Commit();
   const bool lost = ReportLosses(conversion.losses(), *run.mode, run.working, run.working,
                                  run.mode->reads == ModeReads::Listing, strict);
   return reporter.faulted() || (strict && lost) ? kExitFailure : 0;
@@ -325,7 +325,6 @@ int ConvertChineseText(const Run& run, InputFile& file, Output& output, bool raw
     walked = 0;
   }
   if (!lines.empty()) convert(lines);
-  output.Commit();
   const bool lost = ReportLosses(losses, *run.mode, run.working, run.working, !raw, strict);
   return reporter.faulted() || (strict && lost) ? kExitFailure : 0;
 }
@@ -339,19 +338,8 @@ bool RunsOnText(const Run& run, bool raw) {
           run.request.style == SeparatorStyle::Unselected);
 }
 
-int Convert(const Arguments& arguments) {
-  Run run = Prepare(arguments);
-  Output output(arguments.output);
-  if (run.mode->reads == ModeReads::Nothing) {  // nothing to wait for on standard input
-    run.request.input.clear();
-  } else {
-    InputFile file(arguments.file);
-    if (arguments.raw && run.mode->stream != nullptr)
-      return ConvertInChunks(run, file, output, arguments.strict);
-    if (RunsOnText(run, arguments.raw))
-      return ConvertChineseText(run, file, output, arguments.raw, arguments.strict);
-    run.request.input = file.ReadAll();
-  }
+// The whole input at once, through the working encoding when it is text.
+int ConvertWhole(const Arguments& arguments, Run& run, Output& output) {
   LossReport losses;
   const std::string utf8_input = arguments.raw ? std::string() : std::move(run.request.input);
   if (!arguments.raw) run.request.input = CheckedTextToEngine(utf8_input, run, losses);
@@ -376,11 +364,34 @@ int Convert(const Arguments& arguments) {
   output.Write(arguments.raw
                    ? result.text
                    : EngineToText(result.text, *run.mode, run.breaks, result_encoding, losses));
-  output.Commit();
   const bool chars = !arguments.raw || run.mode->reads == ModeReads::Listing;
   const bool lost =
       ReportLosses(losses, *run.mode, run.working, result_encoding, chars, arguments.strict);
   return reporter.faulted() || (arguments.strict && lost) ? kExitFailure : 0;
+}
+
+int ConvertInto(const Arguments& arguments, Run& run, Output& output) {
+  if (run.mode->reads == ModeReads::Nothing) {  // nothing to wait for on standard input
+    run.request.input.clear();
+  } else {
+    InputFile file(arguments.file);
+    if (arguments.raw && run.mode->stream != nullptr)
+      return ConvertInChunks(run, file, output, arguments.strict);
+    if (RunsOnText(run, arguments.raw))
+      return ConvertChineseText(run, file, output, arguments.raw, arguments.strict);
+    run.request.input = file.ReadAll();
+  }
+  return ConvertWhole(arguments, run, output);
+}
+
+// An output file is put in place only when the run succeeds: a fault or, with --strict, a loss
+// leaves the old one as it was.
+int Convert(const Arguments& arguments) {
+  Run run = Prepare(arguments);
+  Output output(arguments.output);
+  const int status = ConvertInto(arguments, run, output);
+  if (status == 0) output.Commit();
+  return status;
 }
 
 std::string ModeList() {
@@ -438,7 +449,8 @@ void DefineOptions(CLI::App& app, Arguments& arguments) {
   app.add_option("--seed", arguments.seed,
                  "seed for 'random' (0 to 4294967295) instead of the clock");
   app.add_option("-o,--output", arguments.output,
-                 "write the result to FILE (replaced whole, only on success)")
+                 "write the result to FILE (replaced whole, only on success; a device or FIFO "
+                 "is written in place)")
       ->type_name("FILE");
   app.add_option("FILE", arguments.file, "input file; standard input when absent or '-'")
       ->type_name("");
@@ -452,6 +464,7 @@ void DefineOptions(CLI::App& app, Arguments& arguments) {
 int main(int argc, char** argv) {
   using namespace tessaly::cli;
   std::signal(SIGPIPE, SIG_IGN);  // a closed output pipe shows up as EPIPE, handled quietly
+  std::signal(SIGXFSZ, SIG_IGN);  // past a file-size limit a write fails with EFBIG, reported
   // Blocks of a few MiB are allocated and freed batch after batch: kept in the heap, their pages
   // are touched once, where fresh mappings would fault every page in again each time.
   mallopt(M_MMAP_THRESHOLD, 32 << 20);
@@ -486,6 +499,12 @@ int main(int argc, char** argv) {
     return kExitFailure;
   } catch (const std::bad_alloc&) {
     PrintError("not enough memory for this input");
+    return kExitFailure;
+  } catch (const tessaly::Error& e) {
+    PrintError(e.what());
+    return kExitFailure;
+  } catch (const std::exception& e) {
+    PrintError(e.what());
     return kExitFailure;
   }
 }

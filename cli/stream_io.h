@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstddef>
 #include <stdexcept>
 #include <string>
@@ -37,11 +39,15 @@ class InputFile {
   int fd_;
 };
 
-/// Where the result goes: standard output, or a file that appears whole or not at all.
+/// Where the result goes: standard output, a regular file that appears whole or not at all, or
+/// anything else (a device, a FIFO, a terminal) written in place.
 class Output {
  public:
-  /// Standard output for "-"; else a temporary file beside `path`, renamed onto it by Commit, so a
-  /// failure never leaves a half-written file and the old file survives. Throws IoError.
+  /// Standard output for "-". For a regular file or a new one: a temporary file beside it (beside
+  /// the target when `path` is a symbolic link), with the old file's permissions, renamed onto it
+  /// by Commit, so a failure never leaves a half-written file and the old file survives; the
+  /// temporary is removed also on SIGINT, SIGTERM and SIGHUP. Anything else is opened and written
+  /// directly. Throws IoError.
   explicit Output(std::string path);
   ~Output();
   Output(const Output&) = delete;
@@ -49,12 +55,17 @@ class Output {
 
   /// Writes all bytes; throws IoError when it cannot.
   void Write(std::string_view bytes);
-  /// Puts the file in place; throws IoError when it cannot.
+  /// Puts the file in place; throws IoError when it cannot. Without it the old file stays.
   void Commit();
 
  private:
-  std::string path_;
-  std::string temporary_;
+  void OpenInPlace();
+  void OpenTemporary(const struct stat* old);
+  [[noreturn]] void Fail(int error) const;
+
+  std::string path_;    // as given, for messages
+  std::string target_;  // what is replaced: `path_` with its symbolic links followed
+  bool temporary_ = false;
   int fd_;
 };
 

@@ -16,6 +16,7 @@
 #include <functional>
 #include <future>
 #include <map>
+#include <new>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -44,6 +45,8 @@ std::shared_ptr<const OpenCcMapper::Loaded> OpenCcMapper::LoadedFor(
       loaded_[index] = std::make_shared<const Loaded>(Loaded{config.NewFromFile(configs_[index])});
     } catch (const opencc::Exception& e) {  // not a std::exception
       throw ChineseMappingUnavailable("cannot load " + configs_[index] + ": " + e.what());
+    } catch (const std::bad_alloc&) {
+      throw;
     } catch (const std::exception& e) {
       throw ChineseMappingUnavailable("cannot load " + configs_[index] + ": " + e.what());
     }
@@ -58,10 +61,16 @@ using MappedPieces = std::vector<std::pair<std::size_t, std::string>>;
 // The segmentation and the conversion chain are run apart, rather than through one Convert call,
 // because their segments say which source phrase became which mapped phrase.
 MappedPieces MapBlock(const opencc::Converter& converter, std::string_view block) {
-  const opencc::SegmentsPtr source = converter.GetSegmentation()->Segment(std::string(block));
-  const opencc::SegmentsPtr mapped = converter.GetConversionChain()->Convert(source);
+  opencc::SegmentsPtr source;
+  opencc::SegmentsPtr mapped;
+  try {
+    source = converter.GetSegmentation()->Segment(std::string(block));
+    mapped = converter.GetConversionChain()->Convert(source);
+  } catch (const opencc::Exception& e) {  // not a std::exception
+    throw MappingMismatch(std::string("OpenCC cannot map the text: ") + e.what());
+  }
   if (mapped->Length() != source->Length())
-    throw std::logic_error("OpenCC returned a different number of segments");
+    throw MappingMismatch("OpenCC returned a different number of segments");
   MappedPieces pieces;
   pieces.reserve(source->Length());
   for (std::size_t i = 0; i < source->Length(); ++i)

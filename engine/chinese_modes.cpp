@@ -23,15 +23,16 @@ void ReportRoutineFault(FaultReporter& reporter, std::string_view routine) {
   reporter.ReportFault(std::string(routine) + " 出错", kChineseFaultCaption);
 }
 
-// Runs a routine's conversion steps. Any fault inside them, whatever its kind, is reported once
-// under the routine's name, and the text comes back as it was given.
+// Runs a routine's conversion steps. An engine error inside them is reported once under the
+// routine's name, and the text comes back as it was given. Anything else, std::bad_alloc first,
+// goes on to the front end: an input passed off as its conversion would hide it.
 template <typename Steps>
 AnsiText Guarded(std::string_view text, std::string_view routine, FaultReporter& reporter,
                  Steps steps) {
   if (text.empty()) return {};
   try {
     return steps(text);
-  } catch (...) {
+  } catch (const Error&) {
   }
   ReportRoutineFault(reporter, routine);
   return AnsiText(text);
@@ -285,7 +286,7 @@ ChunkedRecoding::ChunkedRecoding(RecodingRoutine routine, FaultReporter& reporte
     : routine_(RoutineName(routine)), reporter_(reporter) {
   try {
     recoder_ = CodePageRecoder::For(source, target);
-  } catch (...) {
+  } catch (const Error&) {
     ReportRoutineFault(reporter_, routine_);
   }
 }
@@ -306,7 +307,7 @@ void ChunkedRecoding::Recode(std::string_view chunk, bool more, AnsiText& out) {
     try {
       RecodeWithPending(chunk, more, out);
       return;
-    } catch (...) {
+    } catch (const Error&) {
       out.resize(before);
       recoder_.reset();
       losses_ = {};
@@ -355,7 +356,7 @@ AnsiText ConvertChineseStandard(std::string_view input, FaultReporter& reporter,
   const ChineseMapper* mapper = nullptr;
   try {
     mapper = &StandardMapper(config, user);
-  } catch (...) {
+  } catch (const Error&) {
     if (input.empty()) return {};
     reporter.ReportFault(std::string(routine) + " 出错", kChineseFaultCaption);
     return AnsiText(input);

@@ -10,6 +10,7 @@
 #include "engine/char_codec.h"
 #include "engine/chinese_mapping.h"
 #include "engine/detail/chinese_routines.h"
+#include "engine/errors.h"
 #include "engine/phrase_matcher.h"
 #include "engine/text_boundary.h"
 
@@ -209,7 +210,7 @@ ChineseTextConversion::ChineseTextConversion(std::string_view config, std::strin
     const CharacterStops in_keys = matcher_->KeyCharacters();
     for (char32_t c = 0; c < 0x10000; ++c)
       if (!in_keys.Stops(c) && (!held_ || held_->HoldsBmp(c))) cuts_.Add(c);
-  } catch (...) {
+  } catch (const Error&) {
     matcher_.reset();
     reporter_.ReportFault(std::string(routine_) + " 出错", "出错");
   }

@@ -22,6 +22,7 @@
 #include <list>
 #include <map>
 #include <mutex>
+#include <new>
 #include <span>
 #include <stdexcept>
 #include <tuple>

@@ -493,23 +493,11 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         FaultCase{"GbkToBig5SourceFails",
                   WithPages(detail::GbkToBig5With, kIcuFailure, Big5CodePage()), "GBK2BIG5 出错"},
-        FaultCase{"GbkToBig5TargetOutOfMemory",
-                  WithPages(detail::GbkToBig5With, GbkCodePage(), kOutOfMemory), "GBK2BIG5 出错"},
-        FaultCase{"Big5ToGbkSourceOddThrow",
-                  WithPages(detail::Big5ToGbkWith, kOddThrow, GbkCodePage()), "BIG52GBK 出错"},
         FaultCase{"Big5ToGbkTargetFails",
                   WithPages(detail::Big5ToGbkWith, Big5CodePage(), kIcuFailure), "BIG52GBK 出错"},
         FaultCase{"S2tCodePageFails",
                   WithGbk(detail::SimplifiedToTraditionalWith, DefaultChineseMapper(), kIcuFailure),
                   "GB2GBK 出错"},
-        FaultCase{
-            "T2sCodePageOutOfMemory",
-            WithGbk(detail::TraditionalToSimplifiedWith, DefaultChineseMapper(), kOutOfMemory),
-            "GBK2GB 出错"},
-        FaultCase{"S2tMapperOutOfMemory",
-                  WithGbk(detail::SimplifiedToTraditionalWith, kMapperOutOfMemory), "GB2GBK 出错"},
-        FaultCase{"T2sMapperOddThrow",
-                  WithGbk(detail::TraditionalToSimplifiedWith, kMapperOddThrow), "GBK2GB 出错"},
         FaultCase{"S2tNoDictionaries",
                   WithGbk(detail::SimplifiedToTraditionalWith, kNoDictionaries), "GB2GBK 出错"},
         FaultCase{"T2sNoDictionaries",
@@ -522,6 +510,72 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"T2sPieceBeyondText",
                   WithGbk(detail::TraditionalToSimplifiedWith, kPieceBeyondText), "GBK2GB 出错"}),
     [](const ::testing::TestParamInfo<FaultCase>& info) { return std::string(info.param.name); });
+
+// Running out of memory is no fault of the routine, and neither is an exception from outside the
+// engine: it reaches the caller, with nothing reported, rather than the text coming back as if
+// converted.
+struct ForeignCase {
+  const char* name;
+  Routine routine;
+  bool out_of_memory;  // else InjectedError
+};
+
+void PrintTo(const ForeignCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class ForeignExceptionTest : public ::testing::TestWithParam<ForeignCase> {};
+
+TEST_P(ForeignExceptionTest, ReachesTheCallerUnreported) {
+  const ForeignCase& c = GetParam();
+  RecordingReporter reporter;
+  if (c.out_of_memory) {
+    EXPECT_THROW(c.routine(Gbk("中国"), reporter), std::bad_alloc);
+  } else {
+    EXPECT_THROW(c.routine(Gbk("中国"), reporter), InjectedError);
+  }
+  EXPECT_TRUE(reporter.faults.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Foreign, ForeignExceptionTest,
+    ::testing::Values(
+        ForeignCase{"GbkToBig5TargetOutOfMemory",
+                    WithPages(detail::GbkToBig5With, GbkCodePage(), kOutOfMemory), true},
+        ForeignCase{"Big5ToGbkSourceOddThrow",
+                    WithPages(detail::Big5ToGbkWith, kOddThrow, GbkCodePage()), false},
+        ForeignCase{
+            "T2sCodePageOutOfMemory",
+            WithGbk(detail::TraditionalToSimplifiedWith, DefaultChineseMapper(), kOutOfMemory),
+            true},
+        ForeignCase{"S2tMapperOutOfMemory",
+                    WithGbk(detail::SimplifiedToTraditionalWith, kMapperOutOfMemory), true},
+        ForeignCase{"T2sMapperOddThrow",
+                    WithGbk(detail::TraditionalToSimplifiedWith, kMapperOddThrow), false},
+        ForeignCase{"StandardMapperOutOfMemory",
+                    [](std::string_view text, FaultReporter& r) {
+                      return detail::ConvertChineseWith(text, r, "S2TW", kMapperOutOfMemory,
+                                                        Encoding::Gbk);
+                    },
+                    true}),
+    [](const ::testing::TestParamInfo<ForeignCase>& info) { return std::string(info.param.name); });
+
+// The chunked modes read their tables first: running out of memory there is no fault either, and
+// no chunk passes through unconverted.
+TEST(ChunkedRecoding, OutOfMemoryReachesTheCaller) {
+  RecordingReporter reporter;
+  AnsiText out;
+  EXPECT_THROW(
+      {
+        detail::ChunkedRecoding recoding(detail::RecodingRoutine::GbkToBig5, reporter,
+                                         GbkCodePage(), kOutOfMemory);
+        recoding.Convert(Bytes("D6D0"), out);
+        recoding.Finish(out);
+      },
+      std::bad_alloc);
+  EXPECT_TRUE(reporter.faults.empty());
+  EXPECT_EQ(out, "");
+}
 
 // The chunked modes build their tables before the first chunk: a fault there is reported once and
 // the text passes as it was given, as the whole-text mode gives it.

@@ -46,6 +46,12 @@ check user-phrases-general-path "-m s2t -d spaces --phrases $phrases" '软件 �
 printf '软件\n' >"$phrases"
 check user-phrases-malformed "-m s2t --phrases $phrases" 'x' '' 2 ":1: no tab"
 check user-phrases-other-mode "-m hex-encode --phrases $phrases" 'x' '' 2 'simplified/traditional'
+printf '\xEF\xBB\xBF软件\t软体\n' >"$phrases"
+check user-phrases-byte-order-mark "-m s2t --phrases $phrases" '软件' "$(utf8hex '软体')" 0
+awk 'BEGIN { printf "软件\t软体\n"; for (i = 0; i < 256; ++i) printf "软"; printf "\tx\n" }' >"$phrases"
+check user-phrases-long-phrase "-m s2t --phrases $phrases" 'x' '' 2 "$phrases:2: the phrase is longer than 255"
+check user-phrases-directory "-m s2t --phrases ${phrases%/*}" 'x' '' 2 "${phrases%/*}: a directory, not a phrase file"
+check user-phrases-endless "-m s2t --phrases /dev/zero" 'x' '' 2 '/dev/zero: not a regular file'
 rm -f "$phrases"
 
 # Raw mode: the bytes as they are.

@@ -111,6 +111,60 @@ printf 'old' >"$out_dir/result"
 "$cli" -m hex-encode -o "$out_dir/result" "$out_dir/missing" 2>/dev/null
 [ "$(cat "$out_dir/result")" = old ] && [ -z "$(ls "$out_dir" | grep -v '^result$')" ] && pass ||
   fail "output-file-kept-on-failure: $(cat "$out_dir/result")"
+# only_result NAME...: the folder holds these names and nothing else, no temporary left behind.
+only_result() { [ "$(ls -A "$out_dir" | sort | tr '\n' ' ')" = "$* " ]; }
+printf 'old' >"$out_dir/result"
+printf 'ZZ41' | "$cli" -m hex-decode --strict -o "$out_dir/result" 2>/dev/null
+code=$?
+[ "$code" = 1 ] && [ "$(cat "$out_dir/result")" = old ] && only_result result && pass ||
+  fail "output-file-kept-on-strict-loss: status $code, $(cat "$out_dir/result")"
+# Through a symbolic link (relative, and one to a file not there yet) the target is written and
+# the link stays; the target keeps its permissions.
+mkdir "$out_dir/sub" && ln -s ../result "$out_dir/sub/link" && chmod 600 "$out_dir/result"
+printf 'ab' | "$cli" -m hex-encode -o "$out_dir/sub/link" && [ -L "$out_dir/sub/link" ] &&
+  [ "$(cat "$out_dir/result")" = 6162 ] && [ "$(stat -c %a "$out_dir/result")" = 600 ] &&
+  [ "$(ls -A "$out_dir/sub")" = link ] && only_result result sub && pass ||
+  fail "output-through-link: $(ls -lA "$out_dir" "$out_dir/sub")"
+rm -rf "$out_dir/sub" && ln -s new "$out_dir/dangling"
+printf 'ab' | "$cli" -m hex-encode -o "$out_dir/dangling" && [ -L "$out_dir/dangling" ] &&
+  [ "$(cat "$out_dir/new")" = 6162 ] && only_result dangling new result && pass ||
+  fail "output-through-dangling-link: $(ls -lA "$out_dir")"
+rm -f "$out_dir/dangling" "$out_dir/new"
+# What is not a regular file is written where it is, never replaced.
+mkfifo "$out_dir/fifo"
+cat "$out_dir/fifo" >"$out_dir/read" &
+printf 'ab' | "$cli" -m hex-encode -o "$out_dir/fifo"
+code=$?
+wait
+[ "$code" = 0 ] && [ -p "$out_dir/fifo" ] && [ "$(cat "$out_dir/read")" = 6162 ] &&
+  only_result fifo read result && pass || fail "output-fifo-in-place: status $code"
+rm -f "$out_dir/fifo" "$out_dir/read"
+out=$(printf 'ab' | "$cli" -m hex-encode -o /dev/stdout | cat)
+[ "$out" = 6162 ] && pass || fail "output-stdout-pipe: '$out'"
+if [ "$(id -u)" = 0 ]; then  # only root could replace a device node
+  err=$(printf 'ab' | "$cli" -m hex-encode -o /dev/full 2>&1)
+  code=$?
+  [ "$code" = 1 ] && [ -c /dev/full ] && [[ $err == *"No space left"* ]] && pass ||
+    fail "output-device-in-place: status $code, $err, $(ls -l /dev/full)"
+fi
+# A signal while the input is still coming removes the temporary and ends the run by that signal.
+for signal in INT TERM HUP; do
+  printf 'old' >"$out_dir/result"
+  mkfifo "$out_dir/in"
+  exec 4<>"$out_dir/in"
+  env --default-signal "$cli" -m hex-encode -o "$out_dir/result" <"$out_dir/in" &
+  pid=$!
+  started=no
+  for _ in $(seq 50); do ls "$out_dir"/result.* >/dev/null 2>&1 && started=yes && break; sleep 0.1; done
+  kill -s "$signal" "$pid"
+  { wait "$pid"; } 2>/dev/null
+  code=$?
+  exec 4>&-
+  rm -f "$out_dir/in"
+  [ "$started" = yes ] && [ "$code" = $((128 + $(kill -l "$signal"))) ] &&
+    [ "$(cat "$out_dir/result")" = old ] &&
+    only_result result && pass || fail "output-signal-$signal: status $code, $(ls -A "$out_dir")"
+done
 rm -rf "$out_dir"
 never_ends=$(mktemp -u) && mkfifo "$never_ends" && exec 3<>"$never_ends"
 if timeout 5 "$cli" -m random --seed 1 <&3 >/dev/null; then pass; else fail "random-reads-nothing"; fi
@@ -166,6 +220,14 @@ if [ "$code" = 1 ] && [ ! -s "$tmpdir/err" ]; then pass; else
 if [ "$sanitized" != ON ]; then  # sanitizers reserve more address space than the limit allows
   head -c 64000000 /dev/zero | tr '\0' A >"$tmpdir/big"
   expect memory-limit 1 'not enough memory' sh -c "ulimit -v 120000; exec '$cli' --raw -m utf16-decode '$tmpdir/big'"
+  # Out of memory inside a Chinese mode is no fault of the mode, whose input would pass for its
+  # result: the same message, and an output file left as it was.
+  printf 'old' >"$tmpdir/result"
+  err=$(ulimit -v 250000; "$cli" --raw -m s2t -s space -o "$tmpdir/result" "$tmpdir/big" 2>&1)
+  code=$?
+  [ "$code" = 1 ] && [ "$err" = "tessaly-cli: not enough memory for this input" ] &&
+    [ "$(cat "$tmpdir/result")" = old ] && [ -z "$(ls "$tmpdir" | grep '^result\.')" ] && pass ||
+    fail "memory-limit-output: status $code, $err"
 fi
 rm -rf "$tmpdir"
 
