@@ -2,7 +2,10 @@
 # End-to-end runs of tessaly-cli's Chinese modes: each case gives arguments, input (printf
 # format), the expected standard output as hex bytes, and the expected exit status.
 set -u
-cli=${1:?usage: cli-chinese-test.sh path/to/tessaly-cli}
+cli=${1:?usage: cli-chinese-test.sh path/to/tessaly-cli [sanitized]}
+sanitized=${2:-OFF}
+max_kb=60000
+[ "$sanitized" = ON ] && max_kb=1000000  # the sanitizers' shadow memory is no measure
 # shellcheck source=tests/cli_check.sh
 . "$(dirname "$0")/cli_check.sh"
 
@@ -103,6 +106,60 @@ if cmp -s "$tmp/pieces" "$tmp/whole" && cmp -s "$tmp/pieces.err" "$tmp/whole.err
 else
   fail "pieces-as-whole: $(cat "$tmp/pieces.err") / $(cat "$tmp/whole.err")"
 fi
+# --raw on double-byte encodings: a byte that is three bytes of UTF-8 (GBK's euro sign, Shift_JIS's
+# half-width katakana), control codes an encoding's table swaps: the bytes the mode keeps come
+# back as they were, in a short input and in a long one (the buffer overflowed under ASan).
+check raw-gbk-euro '--raw -m s2t' '\x80\x80\x80\xCD\xB7' 808080ee5e 0
+check raw-sjis-katakana '-e shift_jis --raw -m s2t' '\xB1\xB2\xB3' b1b2b3 0
+check raw-sjis-controls '-e shift_jis --raw -m s2t' '\x1A\x1C\x7F' 1a1c7f 0
+check raw-uhc-single '-e euc-kr --raw -m t2s' '\x80\x80\x80a' 80808061 0
+head -c 3000000 /dev/zero | tr '\0' '\200' >"$tmp/euro"
+if [ "$("$cli" --raw -m s2t "$tmp/euro" | cmp - "$tmp/euro" && echo same)" = same ]; then pass; else
+  fail "raw-gbk-euro-long: the euro signs did not come back as they were"
+fi
+
+# A line of any length converts as the whole-input path converts it, in memory bounded by the
+# batch: cut before a character no phrase holds, or where the segmentation puts a phrase.
+awk 'BEGIN { for (i = 0; i < 400000; ++i) printf "头发干燥，干部%d", i % 10 }' >"$tmp/line"
+awk 'BEGIN { for (i = 0; i < 2000000; ++i) printf "发" }' >"$tmp/dense"
+for mode in s2t s2twp; do
+  for file in line dense; do
+    /usr/bin/time -f %M -o "$tmp/kb" "$cli" -m "$mode" "$tmp/$file" >"$tmp/stream"
+    "$cli" -m "$mode" --newlines crlf "$tmp/$file" >"$tmp/whole"
+    if cmp -s "$tmp/stream" "$tmp/whole" && [ "$(cat "$tmp/kb")" -lt "$max_kb" ]; then pass; else
+      fail "long-line-$mode-$file: differs from the whole-input path or took $(cat "$tmp/kb") KB"
+    fi
+  done
+done
+
+# Configurations and dictionaries come from the data folder, never from the working directory.
+mkdir "$tmp/cwd"
+printf '{"segmentation": {"type": "mmseg", "dict": {"type": "text", "file": "x.txt"}},
+  "conversion_chain": [{"dict": {"type": "text", "file": "x.txt"}}]}' >"$tmp/cwd/s2t.json"
+printf '头发\t假的\n' >"$tmp/cwd/x.txt"
+printf 'garbage' >"$tmp/cwd/STPhrases.ocd2"
+printf 'garbage' >"$tmp/cwd/TSCharacters.ocd2"
+for args in '-m s2t' '-m t2s'; do
+  # shellcheck disable=SC2086
+  out=$(cd "$tmp/cwd" && printf '头发頭髮' | XDG_CACHE_HOME="$tmp/cwd-cache" "$cli" $args 2>&1)
+  case "$out" in 頭髮頭髮 | 头发头发) pass ;; *) fail "working-directory ($args): $out" ;; esac
+done
+
+# A file-size limit leaves the run whole and no temporary file in the cache; the next run caches.
+cache="$tmp/limited-cache"
+out=$(ulimit -f 64 && printf '头发' | XDG_CACHE_HOME="$cache" "$cli" -m s2t 2>&1)
+code=$?
+if [ "$code" = 0 ] && [ "$out" = 頭髮 ] && [ -z "$(ls -A "$cache/tessaly" 2>/dev/null)" ]; then pass; else
+  fail "file-size-limit: status $code, $out, cache: $(ls "$cache/tessaly" 2>/dev/null)"
+fi
+printf '头发' | XDG_CACHE_HOME="$cache" "$cli" -m s2t >/dev/null
+if ls "$cache"/tessaly/s2t-*.tables >/dev/null 2>&1; then pass; else fail "file-size-limit: no entry after"; fi
+
+# An entry replaced by a FIFO neither blocks the run nor stays in the way.
+entry=$(ls "$cache"/tessaly/s2t-*.tables)
+rm "$entry" && mkfifo "$entry"
+out=$(printf '头发' | XDG_CACHE_HOME="$cache" timeout 20 "$cli" -m s2t 2>&1)
+if [ "$out" = 頭髮 ] && [ -f "$entry" ]; then pass; else fail "fifo-entry: $out"; fi
 rm -rf "$tmp"
 
 finish
