@@ -1463,14 +1463,21 @@ std::shared_ptr<const PhraseMatcher> PhraseMatcher::Load(std::string_view config
   return matcher;
 }
 
-std::shared_ptr<const PhraseMatcher> PhraseMatcher::Build(std::string_view config,
-                                                          const std::filesystem::path& cache) {
-  const std::string name(config);
-  const PhraseCache entry(cache, name, Layout());
+std::shared_ptr<const PhraseMatcher> PhraseMatcher::FromCache(std::string_view config,
+                                                              const std::filesystem::path& cache) {
+  const PhraseCache entry(cache, config, Layout());
   if (std::shared_ptr<const CachedTables> bytes = entry.Read()) {
     if (auto tables = ReadTables(std::move(bytes)))
       return std::make_shared<const PhraseMatcher>(std::move(tables));
   }
+  return nullptr;
+}
+
+std::shared_ptr<const PhraseMatcher> PhraseMatcher::Build(std::string_view config,
+                                                          const std::filesystem::path& cache) {
+  if (auto cached = FromCache(config, cache)) return cached;
+  const std::string name(config);
+  const PhraseCache entry(cache, name, Layout());
   auto tables = Compile(name);
   entry.Write(WriteTables(*tables));
   return std::make_shared<const PhraseMatcher>(std::move(tables));

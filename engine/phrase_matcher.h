@@ -44,6 +44,11 @@ class PhraseMatcher {
   static std::shared_ptr<const PhraseMatcher> Build(std::string_view config,
                                                     const std::filesystem::path& cache);
 
+  /// The matcher of the tables cached for `config` in `cache`, when they were compiled from the
+  /// same files and pass every check; none otherwise (nothing is compiled).
+  static std::shared_ptr<const PhraseMatcher> FromCache(std::string_view config,
+                                                        const std::filesystem::path& cache);
+
   /// The same with a user's phrases tried before the configuration's dictionaries, in its
   /// segmentation and its first conversion step, longest match winning as usual; loaded once
   /// per process and phrase list.
