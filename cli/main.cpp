@@ -317,6 +317,8 @@ int ConvertChineseText(const Run& run, InputFile& file, Output& output, bool raw
       const auto segmented = conversion.SegmentedCut(lines, walked);
       walked = segmented.resume;
       cut = segmented.phrase_end;
+      // The conversion will stop at that byte and say so: nothing after it need be kept.
+      if (segmented.invalid) cut = lines.size();
     }
     if (cut == std::string::npos || cut == 0) continue;
     convert(std::string_view(lines).substr(0, cut));

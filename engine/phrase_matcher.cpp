@@ -1560,7 +1560,10 @@ PhraseMatcher::Segmented PhraseMatcher::Segment(std::string_view utf8, std::size
     starts.push_back(pos);
   }
   starts.push_back(pos);
-  Segmented walked{std::string_view::npos, from};
+  // A character cut off by the end of the text may still be completed by what comes.
+  const bool invalid = pos < utf8.size() && (kLeadLength[p[pos]] == 0 || kLeadLength[p[pos]] > 4 ||
+                                             pos + kLeadLength[p[pos]] <= utf8.size());
+  Segmented walked{std::string_view::npos, from, invalid};
   for (std::size_t i = 0; i < chars.size();) {
     bool cut = false;  // a longer key might match once more text comes
     const Match match = t.Longest(chars.data() + i, chars.size() - i, t.segmentation, &cut);

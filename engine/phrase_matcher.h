@@ -100,6 +100,7 @@ class PhraseMatcher {
   struct Segmented {
     std::size_t phrase_end = std::string_view::npos;
     std::size_t resume = 0;
+    bool invalid = false;  // the walk stopped at a byte that is not UTF-8
   };
 
   /// Walks the segmentation of `utf8` from `from`, a place a walk has reached before (or 0), up to

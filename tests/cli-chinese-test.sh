@@ -132,6 +132,16 @@ for mode in s2t s2twp; do
   done
 done
 
+# A long line with a byte that is not UTF-8 fails at that byte without holding the rest.
+{ head -c 3000000 "$tmp/dense"; printf '\xFF'; cat "$tmp/dense" "$tmp/dense"; } >"$tmp/bad"
+/usr/bin/time -f %M -o "$tmp/kb" "$cli" -m s2t "$tmp/bad" >/dev/null 2>"$tmp/err"
+code=$?
+if [ "$code" = 1 ] && grep -q "byte offset 3000000)" "$tmp/err" && [ "$(tail -1 "$tmp/kb")" -lt "$max_kb" ]; then
+  pass
+else
+  fail "long-line-invalid: status $code, $(cat "$tmp/err"), $(cat "$tmp/kb") KB"
+fi
+
 # Configurations and dictionaries come from the data folder, never from the working directory.
 mkdir "$tmp/cwd"
 printf '{"segmentation": {"type": "mmseg", "dict": {"type": "text", "file": "x.txt"}},
