@@ -12,6 +12,7 @@
 #include <future>
 #include <iostream>
 #include <new>
+#include <optional>
 #include <string>
 #include <system_error>
 
@@ -91,17 +92,20 @@ std::string DescribeChar(std::string_view utf8) {
   return "'" + std::string(utf8) + "' " + hex;
 }
 
-// One line per kind of loss; true when there was any. `chars`: the lost pieces are characters
-// (UTF-8), not bytes of the working encoding.
-bool ReportLosses(const LossReport& losses, const ModeInfo& mode, Encoding working, Encoding result,
-                  bool chars, bool strict) {
-  const std::string target(mode.output_encoding.empty() ? InfoOf(working).label
-                                                        : mode.output_encoding);
+// The encoding a mode's characters must exist in: its own output's, else the working one.
+std::string_view LossTarget(const ModeInfo& mode, Encoding working) {
+  return mode.output_encoding.empty() ? InfoOf(working).label : mode.output_encoding;
+}
+
+// One line per kind of loss; true when there was any. `target`: the encoding whose lacking
+// characters became "?"; `chars`: the lost pieces are characters (UTF-8), not bytes.
+bool ReportLosses(const LossReport& losses, std::string_view target, Encoding result, bool chars,
+                  bool strict) {
   const std::string kind = strict ? "error: " : "warning: ";
   const auto at = [](std::size_t offset) { return " (first at byte " + std::to_string(offset); };
   if (const LossRecord& r = losses[LossKind::Unmappable]; r.count != 0) {
-    PrintError(kind + std::to_string(r.count) + " character(s) have no " + target +
-               " form and became '?'" + at(r.first_offset) + ": " +
+    PrintError(kind + std::to_string(r.count) + " character(s) have no " + std::string(target) +
+               std::string(" form and became '?'") + at(r.first_offset) + ": " +
                (chars ? DescribeChar(r.first_piece) : DescribeBytes(r.first_piece)) + ")");
   }
   if (const LossRecord& r = losses[LossKind::EmptyHexPiece]; r.count != 0) {
@@ -128,6 +132,7 @@ struct Run {
   LineBreaks breaks;
   Encoding working;  // what --raw bytes are, and what the losses name
   Encoding engine;   // what the engine's text is: UTF-8 for any Unicode text out of a terminal
+  std::optional<Encoding> text_out;  // what the result is, when the mode writes another encoding
   TickSource ticks = MonotonicTickCount;
   std::shared_ptr<const UserPhrases> phrases;
 
@@ -150,6 +155,19 @@ void CheckRecodingText(const ModeInfo& mode, Encoding working, bool raw) {
                    std::string(InfoOf(working).name) + " use --raw");
 }
 
+// As text, the two BIG5 modes read the text in the encoding they read and show the result in the
+// one they write, so that each side is readable; --raw keeps the bytes.
+void SetTextRecoding(Run& run, bool raw) {
+  if (raw) return;
+  if (run.mode->id == ConversionMode::GbkToBig5) {
+    run.engine = Encoding::Gbk;
+    run.text_out = Encoding::Big5;
+  } else if (run.mode->id == ConversionMode::Big5ToGbk) {
+    run.engine = Encoding::Big5;
+    run.text_out = Encoding::Gbk;
+  }
+}
+
 Run Prepare(const Arguments& arguments) {
   Run run;
   run.request.mode = ParseMode(arguments.mode);
@@ -157,6 +175,7 @@ Run Prepare(const Arguments& arguments) {
   run.working = ParseEncoding(arguments.encoding);
   run.engine = arguments.raw ? run.working : EngineEncoding(*run.mode, run.working);
   CheckRecodingText(*run.mode, run.working, arguments.raw);
+  SetTextRecoding(run, arguments.raw);
   run.request.style = ParseSeparator(arguments.separator);
   run.request.deletion =
       arguments.deletion.empty() ? DefaultDeletion(*run.mode) : ParseDeletion(arguments.deletion);
@@ -192,8 +211,8 @@ int ConvertInChunks(const Run& run, InputFile& file, Output& output, bool strict
   conversion.Finish(out);
   output.Write(out);
   output.Commit();
-  const bool lost = ReportLosses(conversion.losses(), *run.mode, run.working, run.working,
-                                 run.mode->reads == ModeReads::Listing, strict);
+  const bool lost = ReportLosses(conversion.losses(), LossTarget(*run.mode, run.working),
+                                 run.working, run.mode->reads == ModeReads::Listing, strict);
   return reporter.faulted() || (strict && lost) ? kExitFailure : 0;
 }
 
@@ -307,7 +326,8 @@ int ConvertChineseText(const Run& run, InputFile& file, Output& output, bool raw
   }
   if (!lines.empty()) convert(lines);
   output.Commit();
-  const bool lost = ReportLosses(losses, *run.mode, run.working, run.working, !raw, strict);
+  const bool lost =
+      ReportLosses(losses, LossTarget(*run.mode, run.working), run.working, !raw, strict);
   return reporter.faulted() || (strict && lost) ? kExitFailure : 0;
 }
 
@@ -334,8 +354,9 @@ int Convert(const Arguments& arguments) {
     run.request.input = file.ReadAll();
   }
   LossReport losses;
+  LossReport input_losses;  // what the text lost on its way into the engine's encoding
   const std::string utf8_input = arguments.raw ? std::string() : std::move(run.request.input);
-  if (!arguments.raw) run.request.input = CheckedTextToEngine(utf8_input, run, losses);
+  if (!arguments.raw) run.request.input = CheckedTextToEngine(utf8_input, run, input_losses);
 
   StderrReporter reporter;
   ConversionResult result = RunConversion(run.request, run.Context(reporter, arguments.raw));
@@ -353,14 +374,23 @@ int Convert(const Arguments& arguments) {
     }
   }
   losses.Merge(result.losses);
-  const Encoding result_encoding = result.encoding.value_or(run.engine);
+  const Encoding result_encoding = result.encoding.value_or(run.text_out.value_or(run.engine));
   output.Write(arguments.raw
                    ? result.text
                    : EngineToText(result.text, *run.mode, run.breaks, result_encoding, losses));
   output.Commit();
   const bool chars = !arguments.raw || run.mode->reads == ModeReads::Listing;
-  const bool lost =
-      ReportLosses(losses, *run.mode, run.working, result_encoding, chars, arguments.strict);
+  bool lost = false;
+  if (run.text_out) {
+    // Characters the text's own encoding lacks are named after it, not after the result's.
+    lost = ReportLosses(input_losses, InfoOf(run.engine).label, result_encoding, chars,
+                        arguments.strict);
+  } else {
+    losses.Merge(input_losses);
+  }
+  lost = ReportLosses(losses, LossTarget(*run.mode, run.working), result_encoding, chars,
+                      arguments.strict) ||
+         lost;
   return reporter.faulted() || (arguments.strict && lost) ? kExitFailure : 0;
 }
 

@@ -21,6 +21,13 @@ check s2t-keeps-every-byte '-m s2t' '头发, 干燥.\n第二行 text\n' "$(utf8h
 ')" 0
 check s2t-zero-is-a-character '--raw -m s2t' '\xCD\xB7\0\xB7\xA2' ee5e00b06c 0
 check gbk-to-big5-text-unmappable '-m gbk-to-big5' '简a' 3f61 0 "no BIG5 form.*byte 0: '简' U+7B80"
+# As text, each side of the BIG5 modes is read and written in its own encoding.
+check gbk-to-big5-text '-m gbk-to-big5' '中华人民共和国' "$(utf8hex '中?人民共和?')" 0 "2 character(s) have no BIG5 form.*byte 3: '华'"
+check gbk-to-big5-text-traditional '-m gbk-to-big5' '中華人民共和國' "$(utf8hex 中華人民共和國)" 0
+check gbk-to-big5-text-gbk-lacks '-m gbk-to-big5' 'a😀' 613f 0 "1 character(s) have no GBK form.*'😀'"
+check big5-to-gbk-text '-m big5-to-gbk' '中華人民共和國' "$(utf8hex 中華人民共和國)" 0
+check big5-to-gbk-text-big5-lacks '-m big5-to-gbk' '简a' 3f61 0 "no BIG5 form.*byte 0: '简' U+7B80"
+check big5-to-gbk-text-strict '-m big5-to-gbk --strict' '简' 3f 1 "error: 1 character(s) have no BIG5 form"
 
 # Every regional standard, as OpenCC's own converter gives it (-e utf-8 holds every character).
 check s2tw-as-opencc '-e utf-8 -m s2tw' '软件 鼠标 頭髮 著 里面 網路 為什麼 藝術 芸術' "$(utf8hex '軟件 鼠標 頭髮 著 裡面 網路 為什麼 藝術 芸術')" 0
