@@ -16,6 +16,7 @@
 #include <string>
 #include <system_error>
 
+#include "cli/hex_prefixes.h"
 #include "cli/options.h"
 #include "cli/stream_io.h"
 #include "cli/text_mode.h"
@@ -113,6 +114,12 @@ bool ReportLosses(const LossReport& losses, std::string_view target, Encoding re
                " hex piece(s) held no value and repeated the byte before" + at(r.first_offset) +
                ": '" + r.first_piece + "')");
   }
+  if (const LossRecord& r = losses[LossKind::OddDigit]; r.count != 0) {
+    std::string digit = r.first_piece;
+    for (char& c : digit) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    PrintError(kind + "the listing has an odd number of digits; the last piece '" + r.first_piece +
+               "' was read as 0" + digit);
+  }
   if (const LossRecord& r = losses[LossKind::CutAtZero]; r.count != 0) {
     PrintError(kind + "the decoded data ends at its first zero, at byte " +
                std::to_string(r.first_offset) + " of the input; what follows was dropped");
@@ -135,6 +142,7 @@ struct Run {
   std::optional<Encoding> text_out;  // what the result is, when the mode writes another encoding
   TickSource ticks = MonotonicTickCount;
   std::shared_ptr<const UserPhrases> phrases;
+  std::optional<char> prefix_blank;  // what "0x" prefixes of a listing become (hex_prefixes.h)
 
   ConversionContext Context(FaultReporter& reporter, bool raw) const {
     ConversionContext context{reporter, ticks};
@@ -180,6 +188,7 @@ Run Prepare(const Arguments& arguments) {
   run.request.deletion =
       arguments.deletion.empty() ? DefaultDeletion(*run.mode) : ParseDeletion(arguments.deletion);
   run.breaks = ParseNewlines(arguments.newlines);
+  run.prefix_blank = PrefixBlank(*run.mode, run.request.deletion);
   if (!arguments.seed.empty()) run.ticks = [seed = ParseSeed(arguments.seed)] { return seed; };
   if (!arguments.phrases.empty()) {
     if (run.mode->opencc_config.empty())
@@ -200,12 +209,29 @@ int ConvertInChunks(const Run& run, InputFile& file, Output& output, bool strict
   StderrReporter reporter;
   ChunkedConversion conversion(run.request.mode, run.request.deletion, run.request.style,
                                run.Context(reporter, true));
+  std::optional<HexPrefixBlanker> blanker;
+  if (run.prefix_blank) blanker.emplace(*run.prefix_blank);
   std::string chunk;
+  std::string blanked;
   AnsiText out;
-  while (file.ReadChunk(chunk, kBlockSize)) {
+  const auto convert = [&](std::string_view bytes) {
     out.clear();
-    conversion.Convert(chunk, out);
+    conversion.Convert(bytes, out);
     output.Write(out);
+  };
+  while (file.ReadChunk(chunk, kBlockSize)) {
+    if (!blanker) {
+      convert(chunk);
+      continue;
+    }
+    blanked.clear();
+    blanker->Blank(chunk, blanked);
+    convert(blanked);
+  }
+  if (blanker) {
+    blanked.clear();
+    blanker->Finish(blanked);
+    convert(blanked);
   }
   out.clear();
   conversion.Finish(out);
@@ -352,6 +378,8 @@ int Convert(const Arguments& arguments) {
     if (RunsOnText(run, arguments.raw))
       return ConvertChineseText(run, file, output, arguments.raw, arguments.strict);
     run.request.input = file.ReadAll();
+    if (run.prefix_blank)
+      run.request.input = BlankHexPrefixes(run.request.input, *run.prefix_blank);
   }
   LossReport losses;
   LossReport input_losses;  // what the text lost on its way into the engine's encoding
@@ -362,7 +390,8 @@ int Convert(const Arguments& arguments) {
   ConversionResult result = RunConversion(run.request, run.Context(reporter, arguments.raw));
   if (!arguments.raw) {
     // The engine counts in its own bytes; the user counts in the text given.
-    for (const auto kind : {LossKind::EmptyHexPiece, LossKind::CutAtZero, LossKind::Unmappable}) {
+    for (const auto kind :
+         {LossKind::EmptyHexPiece, LossKind::CutAtZero, LossKind::Unmappable, LossKind::OddDigit}) {
       LossRecord& record = result.losses[kind];
       if (record.count != 0)
         record.first_offset = Utf8OffsetOf(utf8_input, record.first_offset, run.breaks, run.engine);

@@ -132,6 +132,8 @@ void HexPairReader::Finish(AnsiText& out) {
   if (!odd_byte) return;
   if (const auto value = ReadHexPiece(std::string_view(&*odd_byte, 1))) {
     cell_ = *value;
+    // The byte is as the piece rule gives it, but a digit was most likely lost on the way.
+    if (losses_ != nullptr) losses_->Add(LossKind::OddDigit, offset_, {&*odd_byte, 1});
   } else {
     Repeated(&*odd_byte, 1);
   }

@@ -157,6 +157,25 @@ INSTANTIATE_TEST_SUITE_P(
                       CharArrayCase{Bytes("C4E3"),
                                     "{'" + Bytes("C4") + "','" + Bytes("E3") + "','\\0'};"}));
 
+// A last digit alone is read as the piece rule says, and told as a loss of its own.
+TEST(ParseHexPairs, ReportsALastDigitAlone) {
+  struct Case {
+    std::string text, expected, piece;
+    std::size_t count, offset;
+  };
+  for (const Case& c :
+       {Case{"414", "A" + Bytes("04"), "4", 1, 2}, Case{"a", Bytes("0A"), "a", 1, 0},
+        Case{"41x", "AA", "", 0, 0}, Case{"4142", "AB", "", 0, 0}}) {
+    LossReport losses;
+    EXPECT_EQ(ParseHexPairs(c.text, &losses), c.expected) << c.text;
+    const LossRecord& odd = losses[LossKind::OddDigit];
+    EXPECT_EQ(odd.count, c.count) << c.text;
+    if (c.count == 0) continue;
+    EXPECT_EQ(odd.first_piece, c.piece);
+    EXPECT_EQ(odd.first_offset, c.offset);
+  }
+}
+
 TEST(FormatOnly, ReturnsInputByteForByte) {
   const std::string text = "a" + Bytes("C4E3") + std::string(1, '\0') + "z";
   EXPECT_EQ(FormatOnly(text), text);

@@ -27,7 +27,20 @@ check hex-decode-strict '-m hex-decode --strict' 'ZZ41' 0041 1 "error: 1 hex pie
 check hex-decode-invalid-output '-m hex-decode' '4181' 41efbfbd 0 "not valid GBK.*byte 1 of the result: 81.*--raw"
 check hex-decode-invalid-output-strict '-m hex-decode --strict' '4181' 41efbfbd 1 'error: 1 byte sequence'
 check hex-decode-prefix '-m hex-decode' '310x32' "$(utf8hex 112)" 0 "byte 2: '0x'"
-check hex-decode-odd '--raw -m hex-decode' '313' 3103 0
+check hex-decode-odd '--raw -m hex-decode' '313' 3103 0 "warning: the listing has an odd number of digits; the last piece '3' was read as 03"
+check hex-decode-odd-text '-m hex-decode' '414' 4104 0 "the last piece '4' was read as 04"
+check hex-decode-odd-letter '-m hex-decode' '41 a' 410a 0 "the last piece 'a' was read as 0A"
+check hex-decode-odd-strict '-m hex-decode --strict' '414' 4104 1 "error: the listing has an odd number of digits"
+check utf16-decode-odd-digit '-m utf16-decode' '41004' 4104 0 "the last piece '4' was read as 04"
+check hex-decode-odd-non-digit-is-no-odd-digit '-m hex-decode' '41x' 4141 0 "byte 2: 'x'"
+# "0x" prefixes are separators where a listing is decoded: C arrays and the 0x style read back.
+check hex-decode-c-array '-m hex-decode' '0x41, 0X42,0x43' "$(utf8hex ABC)" 0
+check hex-decode-prefix-after-digit-is-a-piece '-m hex-decode' '410x42' 414142 0 "byte 2: '0x'"
+check hex-decode-lone-prefix '-m hex-decode' '41,0x' 4141 0 "byte 3: '0x'"
+check hex-decode-prefix-needs-a-deletion '-m hex-decode -d none' '0x41' 0041 0 "byte 0: '0x'"
+check hex-decode-prefix-tabs-only '-m hex-decode -d tabs' '0x41	0x42' "$(utf8hex AB)" 0
+check format-keeps-prefixes '-m format' '0x41, 0x42' "$(utf8hex 0x410x42)$nl" 0
+check raw-prefix-blanked '--raw -m hex-decode' '0xC4,0xE3' c4e3 0
 check hex-decode-minus-one '--raw -m hex-decode' '\x2d1' ff 0
 check hex-decode-zero-kept '-m hex-decode' '41004243' 41004243 0
 check hex-decode-crlf-as-is '-m hex-decode' '410D0A42' 410d0a42 0
@@ -131,12 +144,23 @@ fi
 big=$(mktemp)
 head -c 2621441 /dev/urandom >"$big"
 if "$cli" --raw -d none -m hex-encode "$big" | "$cli" --raw -d none -m hex-decode | cmp -s - "$big" &&
+   "$cli" --raw -d none -m hex-encode -s 0x "$big" | "$cli" --raw -m hex-decode | cmp -s - "$big" &&
    [ "$("$cli" --raw -d none -m char-array "$big" | wc -c)" -eq $((4 * 2621441 + 7)) ]; then
   pass
 else
-  fail "raw-blocks: hex round trip or char-array length differs"
+  fail "raw-blocks: hex round trips or char-array length differ"
 fi
 rm -f "$big"
+
+# Every style hex-encode writes decodes back, for the three listing pairs.
+for pair in hex utf16 utf8; do
+  text='a0x 1,2.\t你好'
+  [ $pair = hex ] || text="$text😀"
+  for style in none space comma dot 0x; do
+    back=$(printf '%s' "$text" | "$cli" -m $pair-encode -s $style | "$cli" -m $pair-decode 2>&1)
+    [ "$back" = "$text" ] && pass || fail "round-trip $pair $style: '$back'"
+  done
+done
 
 # Hostile surroundings: clear messages and the contract's exit codes, never a crash.
 # expect NAME STATUS STDERR_PATTERN COMMAND...: runs the command, checks its status and message.

@@ -14,7 +14,8 @@ namespace tessaly::detail {
 /// ParseHexPairs over a text that arrives in chunks; the value cell lives across them.
 class HexPairReader {
  public:
-  /// `losses`, when given, hears of every piece that held no value.
+  /// `losses`, when given, hears of every piece that held no value and of a last piece that was
+  /// one digit alone.
   explicit HexPairReader(LossReport* losses = nullptr) : losses_(losses) {}
 
   /// Appends the bytes of the chunk's whole pieces; an odd byte left over waits for the next one.
