@@ -148,6 +148,7 @@ struct Run {
     ConversionContext context{reporter, ticks};
     context.encoding = engine;
     context.unicode_result = !raw;
+    context.c_escapes = true;  // a character array on the command line is meant for a compiler
     context.user_phrases = phrases;
     return context;
   }

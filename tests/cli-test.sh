@@ -59,6 +59,12 @@ check utf8-decode-malformed '-m utf8-decode' '41E4BD' "$(utf8hex A?)" 0 'byte 2:
 check utf8-encode '-m utf8-encode' '123你好' "$(utf8hex 313233E4BDA0E5A5BD)$nl" 0
 check utf8-decode '-m utf8-decode' '313233E4BDA0E5A5BD' "$(utf8hex 123你好)" 0
 check char-array '-m char-array' 'ab' "$(utf8hex "{'a','b','\\0'};")$nl" 0
+# Every element a C character constant: quote and backslash escaped, other bytes as \xNN.
+check char-array-quote '-m char-array' "it's" "$(utf8hex "{'i','t','\\'','s','\\0'};")$nl" 0
+check char-array-backslash '-m char-array' 'a\\b' "$(utf8hex "{'a','\\\\','b','\\0'};")$nl" 0
+check char-array-line-break '-m char-array' 'a\r\n' "$(utf8hex "{'a','\\x0D','\\x0A','\\0'};")$nl" 0
+check char-array-chinese-text '-m char-array' '你' "$(utf8hex "{'\\xC4','\\xE3','\\0'};")$nl" 0
+check char-array-big5-text '-e big5 -m char-array' '台' "$(utf8hex "{'\\xA5','x','\\0'};")$nl" 0
 check delete-subset '-d spaces,commas' '1 2,3.4' "$(utf8hex 123.4)$nl" 0
 check delete-none '-d none' ' a ' "$(utf8hex ' a ')$nl" 0
 check unmappable-warns '-m hex-encode' 'aกb' "$(utf8hex 613F62)$nl" 0 "warning: 1 character(s) have no GBK form.*byte 1: 'ก' U+0E01"
@@ -143,9 +149,14 @@ fi
 # Raw input larger than one block is converted block by block; the bytes must survive the trip.
 big=$(mktemp)
 head -c 2621441 /dev/urandom >"$big"
+# A char-array element is 3 bytes around a printable byte, 4 around an escaped quote or
+# backslash, 6 around \xNN, each with its comma.
+plain=$(tr -cd '\040-\046\050-\133\135-\176' <"$big" | wc -c)
+quoted=$(tr -cd "\047\134" <"$big" | wc -c)
 if "$cli" --raw -d none -m hex-encode "$big" | "$cli" --raw -d none -m hex-decode | cmp -s - "$big" &&
    "$cli" --raw -d none -m hex-encode -s 0x "$big" | "$cli" --raw -m hex-decode | cmp -s - "$big" &&
-   [ "$("$cli" --raw -d none -m char-array "$big" | wc -c)" -eq $((4 * 2621441 + 7)) ]; then
+   [ "$("$cli" --raw -d none -m char-array "$big" | wc -c)" -eq \
+     $((4 * plain + 5 * quoted + 7 * (2621441 - plain - quoted) + 7)) ]; then
   pass
 else
   fail "raw-blocks: hex round trips or char-array length differ"
@@ -161,6 +172,36 @@ for pair in hex utf16 utf8; do
     [ "$back" = "$text" ] && pass || fail "round-trip $pair $style: '$back'"
   done
 done
+
+# The character array of all 256 byte values compiles and holds them, as the system compiler reads
+# it; a text's array holds its working-encoding bytes.
+if cc=$(command -v cc || command -v gcc); then
+  c_dir=$(mktemp -d)
+  { printf 'static const char all[] = '
+    head -c 256 <(for i in $(seq 0 255); do printf "\\$(printf %03o "$i")"; done) |
+      "$cli" --raw -d none -m char-array
+    printf '\nstatic const char text[] = '
+    printf "it's a \\\\ 你\n" | "$cli" -m char-array
+    cat <<'C'
+int main(void) {
+  static const unsigned char gbk[] = {'i', 't', 0x27, 's', ' ', 'a', ' ', 0x5C, ' ', 0xC4, 0xE3, 0x0A, 0};
+  if (sizeof all != 257 || all[256] != 0) return 1;
+  for (int i = 0; i < 256; ++i)
+    if ((unsigned char)all[i] != i) return 2;
+  if (sizeof text != sizeof gbk) return 3;
+  for (unsigned i = 0; i < sizeof gbk; ++i)
+    if ((unsigned char)text[i] != gbk[i]) return 4;
+  return 0;
+}
+C
+  } >"$c_dir/array.c"
+  if "$cc" -std=c99 -Wall -Werror -o "$c_dir/array" "$c_dir/array.c" 2>"$c_dir/err" && "$c_dir/array"; then
+    pass
+  else
+    fail "char-array-compiles: status $?"; sed 's/^/  /' "$c_dir/err"
+  fi
+  rm -rf "$c_dir"
+fi
 
 # Hostile surroundings: clear messages and the contract's exit codes, never a crash.
 # expect NAME STATUS STDERR_PATTERN COMMAND...: runs the command, checks its status and message.

@@ -51,6 +51,10 @@ void AppendHex(std::string_view bytes, AnsiText& out);
 /// Appends one quoted character-array element per byte, without the braces.
 void AppendCharArrayElements(std::string_view bytes, AnsiText& out);
 
+/// One C character constant and a comma per byte: printable ASCII as itself, \' and \\ for the
+/// quote and backslash, \xNN for every other byte.
+void AppendEscapedCharArrayElements(std::string_view bytes, AnsiText& out);
+
 /// What opens and closes a character-array initialiser.
 inline constexpr std::string_view kCharArrayOpening = "{";
 inline constexpr std::string_view kCharArrayClosing = "'\\0'};";
