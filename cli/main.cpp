@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "cli/hex_prefixes.h"
 #include "cli/options.h"
@@ -195,10 +196,12 @@ Run Prepare(const Arguments& arguments) {
     if (run.mode->opencc_config.empty())
       throw UsageError("--phrases goes with the simplified/traditional modes, not '" +
                        std::string(run.mode->cli_name) + "'");
+    // A file the run reads is the input's kind of failure, whatever is wrong with it: usage
+    // errors are for the command line's own words.
     try {
       run.phrases = ReadUserPhrases(arguments.phrases);
     } catch (const UserPhrasesError& e) {
-      throw UsageError(e.what());
+      throw IoError(e.what());
     }
   }
   return run;
@@ -445,7 +448,9 @@ Examples:
 Text mode reads and writes UTF-8, line breaks as they are; a listing result ends with one line
 feed. Losses (characters GBK lacks, hex pieces without a value, data cut at a zero, bytes the
 output cannot show) are reported on standard error; with --strict they fail the run.
-Exit status: 0 success, 1 input/output error, fault or (with --strict) loss, 2 usage error.
+Exit status: 0 success; 1 a file that cannot be read (the input or --phrases), malformed
+input or phrases, an output error, a fault or (with --strict) a loss; 2 a usage error (an
+unknown option or value, or options that do not go together).
 )";
 
 void DefineOptions(CLI::App& app, Arguments& arguments) {
@@ -484,7 +489,16 @@ void DefineOptions(CLI::App& app, Arguments& arguments) {
   app.add_option("FILE", arguments.file, "input file; standard input when absent or '-'")
       ->type_name("");
   app.set_version_flag("-V,--version", std::string(kProgram) + " " TESSALY_VERSION);
+  // Left-over words are reported by main in the order given (CLI11's message reverses them).
+  app.allow_extras();
   app.footer(ModeList() + std::string(kExamples));
+}
+
+std::string UnexpectedArguments(const std::vector<std::string>& extras) {
+  std::string message = extras.size() == 1 ? "the following argument was not expected:"
+                                           : "the following arguments were not expected:";
+  for (const std::string& word : extras) message += " " + word;
+  return message;
 }
 
 }  // namespace
@@ -515,6 +529,10 @@ int main(int argc, char** argv) {
     std::string message = e.what();
     if (!message.empty()) message[0] = static_cast<char>(std::tolower(message[0]));
     PrintUsageError(message);
+    return kExitUsage;
+  }
+  if (const std::vector<std::string> extras = app.remaining(); !extras.empty()) {
+    PrintUsageError(UnexpectedArguments(extras));
     return kExitUsage;
   }
   try {

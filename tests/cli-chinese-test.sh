@@ -45,13 +45,15 @@ check jp2t-as-opencc '-e utf-8 -m jp2t' '软件 鼠标 頭髮 著 里面 網路 
 check s2twp-gbk '-m s2twp' '软件' "$(utf8hex 軟體)" 0
 check s2hk-gbk '-m s2hk' '里面' "$(utf8hex 裏面)" 0
 
-# User phrases win over the standard's; a malformed file is a usage error naming its line.
+# User phrases win over the standard's; a phrases file that is missing or malformed fails the run
+# as an unreadable input does (status 1), naming the file and line.
 phrases=$(mktemp)
 printf '# mine\n软件\t软体 软件\n' >"$phrases"
 check user-phrases "-m s2t --phrases $phrases" '软件 头发' "$(utf8hex '软体 頭髮')" 0
 check user-phrases-general-path "-m s2t -d spaces --phrases $phrases" '软件 头发' "$(utf8hex '软体頭髮')" 0
 printf '软件\n' >"$phrases"
-check user-phrases-malformed "-m s2t --phrases $phrases" 'x' '' 2 ":1: no tab"
+check user-phrases-malformed "-m s2t --phrases $phrases" 'x' '' 1 ":1: no tab"
+check user-phrases-missing "-m s2t --phrases $phrases.missing" 'x' '' 1 "$phrases.missing"
 check user-phrases-other-mode "-m hex-encode --phrases $phrases" 'x' '' 2 'simplified/traditional'
 rm -f "$phrases"
 

@@ -117,6 +117,7 @@ check bad-deletion '-d spaces,foo' 'x' '' 2 "'foo'.*newlines"
 check bad-seed-negative '--seed -1' 'x' '' 2 "'-1'"
 check bad-seed-too-big '--seed 4294967296' 'x' '' 2 "4294967296"
 check unknown-option '--frobnicate' 'x' '' 2 'frobnicate'
+check unknown-arguments-in-order '-c -i novel.txt extra.txt' 'x' '' 2 'arguments were not expected: -c -i extra.txt$'
 check usage-error-hint '-m bogus' 'x' '' 2 "Try 'tessaly-cli --help' for more information."
 check bad-newlines '--newlines lf' 'x' '' 2 "'lf'.*crlf"
 
