@@ -234,6 +234,65 @@ class MainDialogTest : public QObject {
     QVERIFY(!notice.isVisible());
   }
 
+  // Characters the ticked boxes delete from a text are told under the output box, with a loss on
+  // a line of its own; the listing modes, built to be reshaped, say nothing; the next conversion
+  // that deletes nothing takes the notice away.
+  void deletionNotice_data() {
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<QString>("notice");
+    QTest::newRow("prose") << QStringLiteral("头发, 干燥.\n第二行 is here.")
+                           << "modeSimplifiedToTraditional"
+                           << QStringLiteral("頭髮乾燥第二行ishere")
+                           << QStringLiteral(
+                                  "已删除 1 个换行、1 个逗号、2 个句点、3 个空格;取消勾选即可保留");
+    QTest::newRow("hex of words") << QStringLiteral("hello world") << "modeHexEncode"
+                                  << QStringLiteral("68656C6C6F776F726C64")
+                                  << QStringLiteral("已删除 1 个空格;取消勾选即可保留");
+    QTest::newRow("CR LF and tab")
+        << QStringLiteral("a\r\nb\tc") << "modeUtf8Encode" << QStringLiteral("616263")
+        << QStringLiteral("已删除 1 个换行、1 个制表符;取消勾选即可保留");
+    QTest::newRow("with a loss") << QStringLiteral("a 😀") << "modeHexEncode"
+                                 << QStringLiteral("613F")
+                                 << QStringLiteral(
+                                        "1 个字符 GBK 没有,已变为“?”\n"
+                                        "已删除 1 个空格;取消勾选即可保留");
+    QTest::newRow("listing") << QStringLiteral("41 42,\n43") << "modeHexDecode"
+                             << QStringLiteral("ABC") << QString();
+    QTest::newRow("format") << QStringLiteral("11, 22") << "modeFormatOnly"
+                            << QStringLiteral("1122") << QString();
+    QTest::newRow("nothing deleted")
+        << QStringLiteral("ab") << "modeHexEncode" << QStringLiteral("6162") << QString();
+  }
+
+  void deletionNotice() {
+    QFETCH(QString, input);
+    QFETCH(QString, mode);
+    QFETCH(QString, output);
+    QFETCH(QString, notice);
+    auto& label = Child<QLabel>("lossNotice");
+    QCOMPARE(Convert(input, qPrintable(mode)), output);
+    QCOMPARE(label.isVisible(), !notice.isEmpty());
+    if (!notice.isEmpty()) {
+      QCOMPARE(label.text(), notice);
+      const QRect box(Output().mapTo(dialog_.get(), QPoint()), Output().size());
+      QVERIFY(box.contains(QRect(label.mapTo(dialog_.get(), QPoint()), label.size())));
+    }
+    Click(qPrintable(mode));  // a help text takes the notice away
+    QVERIFY(!label.isVisible());
+    if (notice.isEmpty()) return;
+    Click("convertButton");
+    QVERIFY(label.isVisible());
+    for (const char* name :
+         {"deleteSpaces", "deleteDots", "deleteCommas", "deleteTabs", "deleteLineBreaks"}) {
+      Child<QCheckBox>(name).setChecked(false);
+    }
+    Click("convertButton");
+    QCOMPARE(label.isVisible(), notice.contains(QStringLiteral("GBK")));
+    if (label.isVisible()) QVERIFY(!label.text().contains(QStringLiteral("已删除")));
+  }
+
   void lossNoticeText_data() {
     QTest::addColumn<int>("kind");
     QTest::addColumn<int>("count");

@@ -326,7 +326,7 @@ void MainDialog::Convert() {
     } else {
       ShowInOutputBox(outcome.text);
     }
-    loss_notice_->Show(outcome.losses, outcome.shown);
+    loss_notice_->Show(outcome.losses, outcome.shown, outcome.deleted);
   } catch (const std::bad_alloc&) {
     ui.outputBox->clear();
     ReportProblem(tr("内存不足,无法完成转换"));
@@ -341,6 +341,10 @@ MainDialog::Outcome MainDialog::ConvertText(ConversionRequest request, const QSt
                                                   static_cast<std::size_t>(input.size())),
                               context.encoding);
   outcome.losses.Add(LossKind::Unmappable, 0, {}, ansi.substituted);
+  // Deleting reshapes a listing; from a text it takes what the user may want kept, so it is told.
+  const ModeInfo* info = FindMode(request.mode);
+  if (info != nullptr && (info->reads == ModeReads::Text || info->reads == ModeReads::AnyText))
+    outcome.deleted = CountDeletions(input, request.deletion);
   request.input = std::move(ansi.text);
   ConversionResult result = converter_(request, context);
   request.input = AnsiText();

@@ -68,6 +68,7 @@ class MainDialog : public QDialog {
     LossReport losses;
     Encoding shown = Encoding::Gbk;
     std::optional<PreparedText> prepared;  ///< the text laid out already, instead of `text`
+    DeletionCounts deleted;                ///< what the deletions took from a text
   };
   Outcome ConvertText(ConversionRequest request, const QString& input,
                       const ConversionContext& context) const;

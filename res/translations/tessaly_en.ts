@@ -251,6 +251,34 @@ C4 E3 BA C3 = 你好</translation>
         <translation>the decoded result ends at its first zero byte</translation>
     </message>
     <message>
+        <source>%1 个换行</source>
+        <translation>%1 line breaks</translation>
+    </message>
+    <message>
+        <source>%1 个逗号</source>
+        <translation>%1 commas</translation>
+    </message>
+    <message>
+        <source>%1 个句点</source>
+        <translation>%1 full stops</translation>
+    </message>
+    <message>
+        <source>%1 个空格</source>
+        <translation>%1 spaces</translation>
+    </message>
+    <message>
+        <source>%1 个制表符</source>
+        <translation>%1 tabs</translation>
+    </message>
+    <message>
+        <source>、</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>已删除 %1;取消勾选即可保留</source>
+        <translation>Deleted %1; untick to keep them</translation>
+    </message>
+    <message>
         <source>%1 处字节不是有效的 %2,显示为 �</source>
         <translation>%1 places hold bytes that are not valid %2, shown as �</translation>
     </message>
