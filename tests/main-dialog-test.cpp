@@ -351,10 +351,13 @@ class MainDialogTest : public QObject {
     }
   }
 
+  // The template's order, with each radio group one stop on its selected radio: the separators
+  // between the boxes, the modes after the deletion boxes.
   void tabMovesFocusInTemplateOrder() {
-    const QStringList expected = {"outputBox",        "clearButton", "convertButton", "webButton",
-                                  "deleteSpaces",     "deleteDots",  "deleteCommas",  "deleteTabs",
-                                  "deleteLineBreaks", "inputBox"};
+    const QStringList expected = {"separatorNone",    "outputBox",      "clearButton",
+                                  "convertButton",    "webButton",      "deleteSpaces",
+                                  "deleteDots",       "deleteCommas",   "deleteTabs",
+                                  "deleteLineBreaks", "modeFormatOnly", "inputBox"};
     QStringList visited;
     for (qsizetype i = 0; i < expected.size(); ++i) {
       QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -363,6 +366,25 @@ class MainDialogTest : public QObject {
     QCOMPARE(visited, expected);
     QVERIFY(Input().toPlainText().isEmpty());
     QVERIFY(Output().toPlainText().isEmpty());
+  }
+
+  // A keyboard alone chooses a separator: Tab reaches the group, the arrows choose (and convert),
+  // and the group's stop moves to the radio chosen; Shift+Tab comes back to it.
+  void separatorGroupReachedByTab() {
+    Input().setPlainText(QStringLiteral("1 2"));
+    QTest::keyClick(&Input(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), &Child<QRadioButton>("separatorNone"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+    QVERIFY(Child<QRadioButton>("separatorSpace").isChecked());
+    QCOMPARE(Output().toPlainText(), QStringLiteral("12 "));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), &Output());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    QCOMPARE(QApplication::focusWidget(), &Child<QRadioButton>("separatorSpace"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    QCOMPARE(QApplication::focusWidget(), &Input());
+    for (const char* name : {"separatorNone", "separatorComma", "modeHexEncode"})
+      QVERIFY2(!(Child<QRadioButton>(name).focusPolicy() & Qt::TabFocus), name);
   }
 
   void helpTexts_data() {

@@ -129,10 +129,31 @@ void MainDialog::SetUpKeyboard() {
   for (QShortcut* shortcut : {&convert_key_, &convert_ctrl_return_, &convert_ctrl_enter_}) {
     connect(shortcut, &QShortcut::activated, this, [this] { Convert(); });
   }
+  SetUpRadioTabStops();
   ui.convertButton->setToolTip(tr("转换 (F5;焦点不在文本框时也可按 Ctrl+Enter)"));
   ui.inputBox->setAccessibleName(tr("要转换的文本"));
   ui.outputBox->setAccessibleName(tr("转换结果"));
   ui.webButton->setAccessibleName(tr("打开官网"));
+}
+
+// Each radio group is one Tab stop, on its selected radio, and the arrow keys move within it, as
+// Qt users expect: the separator group between the boxes, the mode group after the deletion
+// boxes, the rest of the order as the form gives it.
+void MainDialog::SetUpRadioTabStops() {
+  for (QButtonGroup* group : {ui.modeGroup, ui.separatorGroup}) {
+    connect(group, &QButtonGroup::buttonToggled, this, [](QAbstractButton* button, bool checked) {
+      button->setFocusPolicy(checked ? Qt::StrongFocus : Qt::ClickFocus);
+    });
+  }
+  const auto place_after = [](QWidget* previous, const QList<QAbstractButton*>& radios) {
+    for (QAbstractButton* radio : radios) {
+      setTabOrder(previous, radio);
+      previous = radio;
+    }
+    return previous;
+  };
+  setTabOrder(place_after(ui.inputBox, ui.separatorGroup->buttons()), ui.outputBox);
+  place_after(ui.deleteLineBreaks, ui.modeGroup->buttons());
 }
 
 void MainDialog::showEvent(QShowEvent* event) {

@@ -76,6 +76,7 @@ class MainDialog : public QDialog {
                            const ConversionContext& context);
   void PlaceOnScreen();
   void SetUpKeyboard();
+  void SetUpRadioTabStops();
   void ShowHelpText(int mode_id);
   void ShowInOutputBox(std::string_view ansi, Encoding encoding = Encoding::Gbk);
   void ShowInOutputBox(const QString& text);
