@@ -1062,6 +1062,15 @@ class MainDialogTest : public QObject {
     QCOMPARE(catcher.opened, QList<QUrl>{address});
     QVERIFY(Output().toPlainText().isEmpty());
   }
+
+  // Offscreen no browser can open anything: the user is told so, with the address.
+  void webButtonWithoutABrowserSaysSo() {
+    MessageBoxCloser closer;
+    Click("webButton");
+    QTRY_COMPARE(closer.seen, QStringList{QStringLiteral("出错: 没有能打开网址的浏览器:%1")
+                                              .arg(Utf8(tessaly::product::kWebAddress))});
+    QVERIFY(dialog_->isVisible());
+  }
 };
 
 int main(int argc, char** argv) {

@@ -215,9 +215,7 @@ void MainDialog::ConnectControls() {
     connect(box, &DialogTextEdit::PasteRefused, this,
             [this](const QString& message) { ReportProblem(message); });
   }
-  // The desktop's answer is not examined: nothing is shown when no browser opens.
-  connect(ui.webButton, &QPushButton::clicked, this,
-          [] { QDesktopServices::openUrl(QUrl(WebAddress())); });
+  connect(ui.webButton, &QPushButton::clicked, this, &MainDialog::OpenWebAddress);
 
   // No system menu to extend on this desktop: the About entry lives in the window's context
   // menu and on F1.
@@ -448,6 +446,13 @@ bool MainDialog::ConfirmExit() {
                   QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, this);
   box.setDefaultButton(QMessageBox::Yes);
   return box.exec() == QMessageBox::Yes;
+}
+
+// Without a browser the desktop only writes a line on standard error, which a window user never
+// sees.
+void MainDialog::OpenWebAddress() {
+  if (!QDesktopServices::openUrl(QUrl(WebAddress())))
+    ReportProblem(tr("没有能打开网址的浏览器:%1").arg(WebAddress()));
 }
 
 void MainDialog::ShowAbout() {

@@ -85,6 +85,7 @@ class MainDialog : public QDialog {
   void ReportProblem(const QString& message);
   bool ConfirmExit();
   void ShowAbout();
+  void OpenWebAddress();
 
   Ui::MainDialog ui;
   QAction about_action_;

@@ -338,6 +338,10 @@ C4 E3 BA C3 = 你好</translation>
         <translation>Not enough memory to complete the conversion</translation>
     </message>
     <message>
+        <source>没有能打开网址的浏览器:%1</source>
+        <translation>No browser could open the address: %1</translation>
+    </message>
+    <message>
         <source>正在转换...</source>
         <translation>Converting...</translation>
     </message>
