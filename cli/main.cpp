@@ -33,6 +33,7 @@ namespace {
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 constexpr std::string_view kProgram = "tessaly-cli";
+constexpr std::string_view kVersion = "tessaly-cli " TESSALY_VERSION "\nLicence: " TESSALY_LICENSE;
 
 void PrintError(std::string_view message) {
   std::cerr << kProgram << ": " << message << '\n';
@@ -488,7 +489,7 @@ void DefineOptions(CLI::App& app, Arguments& arguments) {
       ->type_name("FILE");
   app.add_option("FILE", arguments.file, "input file; standard input when absent or '-'")
       ->type_name("");
-  app.set_version_flag("-V,--version", std::string(kProgram) + " " TESSALY_VERSION);
+  app.set_version_flag("-V,--version", std::string(kVersion));
   // Left-over words are reported by main in the order given (CLI11's message reverses them).
   app.allow_extras();
   app.footer(ModeList() + std::string(kExamples));
@@ -522,7 +523,7 @@ int main(int argc, char** argv) {
   } catch (const CLI::CallForHelp& e) {
     return app.exit(e);
   } catch (const CLI::CallForVersion&) {
-    std::cout << kProgram << " " TESSALY_VERSION "\n";
+    std::cout << kVersion << "\n";
     return 0;
   } catch (const CLI::ParseError& e) {
     // The parser's messages start with a capital; the program's own do not.

@@ -977,7 +977,7 @@ class MainDialogTest : public QObject {
   void aboutBox() {
     QFETCH(QString, opener);
     QFETCH(QString, closer);
-    QString line, caption;
+    QString line, licence, caption;
     bool has_icon = false;
     QWidget* owner = nullptr;
     QStringList button_texts;
@@ -990,8 +990,9 @@ class MainDialogTest : public QObject {
       const auto labels = box.findChildren<QLabel*>();
       for (const QLabel* label : labels) {
         if (!label->pixmap().isNull()) has_icon = true;
-        if (!label->text().isEmpty()) line = label->text();
       }
+      line = box.findChild<QLabel*>(QStringLiteral("makerLabel"))->text();
+      licence = box.findChild<QLabel*>(QStringLiteral("licenceLabel"))->text();
       if (closer == QLatin1String("Enter")) {
         QTest::keyClick(&box, Qt::Key_Return);
       } else if (closer == QLatin1String("Escape")) {
@@ -1027,6 +1028,9 @@ class MainDialogTest : public QObject {
     QVERIFY(has_icon);
     QCOMPARE(line, QStringLiteral("%1 %2 ").arg(Utf8(tessaly::product::kMakerName),
                                                 Utf8(tessaly::product::kHostName)));
+    QCOMPARE(
+        licence,
+        QStringLiteral("版本 %1,Apache-2.0 许可").arg(Utf8(tessaly::product::kPackageVersion)));
     QCOMPARE(QApplication::activeModalWidget(), nullptr);
     QVERIFY(dialog_->isVisible());
   }

@@ -224,6 +224,10 @@ C4 E3 BA C3 = 你好</translation>
         <source>关于 %1(&amp;A)...</source>
         <translation>&amp;About %1...</translation>
     </message>
+    <message>
+        <source>版本 %1,%2 许可</source>
+        <translation>Version %1, licensed under %2</translation>
+    </message>
 </context>
 <context>
     <name>tessaly::ui::DialogTextEdit</name>
