@@ -12,9 +12,12 @@
 #include <future>
 #include <iostream>
 #include <new>
+#include <optional>
 #include <string>
 #include <system_error>
+#include <vector>
 
+#include "cli/hex_prefixes.h"
 #include "cli/options.h"
 #include "cli/stream_io.h"
 #include "cli/text_mode.h"
@@ -31,6 +34,7 @@ namespace {
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 constexpr std::string_view kProgram = "tessaly-cli";
+constexpr std::string_view kVersion = "tessaly-cli " TESSALY_VERSION "\nLicence: " TESSALY_LICENSE;
 
 void PrintError(std::string_view message) {
   std::cerr << kProgram << ": " << message << '\n';
@@ -92,23 +96,32 @@ std::string DescribeChar(std::string_view utf8) {
   return "'" + std::string(utf8) + "' " + hex;
 }
 
-// One line per kind of loss; true when there was any. `chars`: the lost pieces are characters
-// (UTF-8), not bytes of the working encoding.
-bool ReportLosses(const LossReport& losses, const ModeInfo& mode, Encoding working, Encoding result,
-                  bool chars, bool strict) {
-  const std::string target(mode.output_encoding.empty() ? InfoOf(working).label
-                                                        : mode.output_encoding);
+// The encoding a mode's characters must exist in: its own output's, else the working one.
+std::string_view LossTarget(const ModeInfo& mode, Encoding working) {
+  return mode.output_encoding.empty() ? InfoOf(working).label : mode.output_encoding;
+}
+
+// One line per kind of loss; true when there was any. `target`: the encoding whose lacking
+// characters became "?"; `chars`: the lost pieces are characters (UTF-8), not bytes.
+bool ReportLosses(const LossReport& losses, std::string_view target, Encoding result, bool chars,
+                  bool strict) {
   const std::string kind = strict ? "error: " : "warning: ";
   const auto at = [](std::size_t offset) { return " (first at byte " + std::to_string(offset); };
   if (const LossRecord& r = losses[LossKind::Unmappable]; r.count != 0) {
-    PrintError(kind + std::to_string(r.count) + " character(s) have no " + target +
-               " form and became '?'" + at(r.first_offset) + ": " +
+    PrintError(kind + std::to_string(r.count) + " character(s) have no " + std::string(target) +
+               std::string(" form and became '?'") + at(r.first_offset) + ": " +
                (chars ? DescribeChar(r.first_piece) : DescribeBytes(r.first_piece)) + ")");
   }
   if (const LossRecord& r = losses[LossKind::EmptyHexPiece]; r.count != 0) {
     PrintError(kind + std::to_string(r.count) +
                " hex piece(s) held no value and repeated the byte before" + at(r.first_offset) +
                ": '" + r.first_piece + "')");
+  }
+  if (const LossRecord& r = losses[LossKind::OddDigit]; r.count != 0) {
+    std::string digit = r.first_piece;
+    for (char& c : digit) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    PrintError(kind + "the listing has an odd number of digits; the last piece '" + r.first_piece +
+               "' was read as 0" + digit);
   }
   if (const LossRecord& r = losses[LossKind::CutAtZero]; r.count != 0) {
     PrintError(kind + "the decoded data ends at its first zero, at byte " +
@@ -129,13 +142,16 @@ struct Run {
   LineBreaks breaks;
   Encoding working;  // what --raw bytes are, and what the losses name
   Encoding engine;   // what the engine's text is: UTF-8 for any Unicode text out of a terminal
+  std::optional<Encoding> text_out;  // what the result is, when the mode writes another encoding
   TickSource ticks = MonotonicTickCount;
   std::shared_ptr<const UserPhrases> phrases;
+  std::optional<char> prefix_blank;  // what "0x" prefixes of a listing become (hex_prefixes.h)
 
   ConversionContext Context(FaultReporter& reporter, bool raw) const {
     ConversionContext context{reporter, ticks};
     context.encoding = engine;
     context.unicode_result = !raw;
+    context.c_escapes = true;  // a character array on the command line is meant for a compiler
     context.user_phrases = phrases;
     return context;
   }
@@ -151,6 +167,19 @@ void CheckRecodingText(const ModeInfo& mode, Encoding working, bool raw) {
                    std::string(InfoOf(working).name) + " use --raw");
 }
 
+// As text, the two BIG5 modes read the text in the encoding they read and show the result in the
+// one they write, so that each side is readable; --raw keeps the bytes.
+void SetTextRecoding(Run& run, bool raw) {
+  if (raw) return;
+  if (run.mode->id == ConversionMode::GbkToBig5) {
+    run.engine = Encoding::Gbk;
+    run.text_out = Encoding::Big5;
+  } else if (run.mode->id == ConversionMode::Big5ToGbk) {
+    run.engine = Encoding::Big5;
+    run.text_out = Encoding::Gbk;
+  }
+}
+
 Run Prepare(const Arguments& arguments) {
   Run run;
   run.request.mode = ParseMode(arguments.mode);
@@ -158,19 +187,23 @@ Run Prepare(const Arguments& arguments) {
   run.working = ParseEncoding(arguments.encoding);
   run.engine = arguments.raw ? run.working : EngineEncoding(*run.mode, run.working);
   CheckRecodingText(*run.mode, run.working, arguments.raw);
+  SetTextRecoding(run, arguments.raw);
   run.request.style = ParseSeparator(arguments.separator);
   run.request.deletion =
       arguments.deletion.empty() ? DefaultDeletion(*run.mode) : ParseDeletion(arguments.deletion);
   run.breaks = ParseNewlines(arguments.newlines);
+  run.prefix_blank = PrefixBlank(*run.mode, run.request.deletion);
   if (!arguments.seed.empty()) run.ticks = [seed = ParseSeed(arguments.seed)] { return seed; };
   if (!arguments.phrases.empty()) {
     if (run.mode->opencc_config.empty())
       throw UsageError("--phrases goes with the simplified/traditional modes, not '" +
                        std::string(run.mode->cli_name) + "'");
+    // A file the run reads is the input's kind of failure, whatever is wrong with it: usage
+    // errors are for the command line's own words.
     try {
       run.phrases = ReadUserPhrases(arguments.phrases);
     } catch (const UserPhrasesError& e) {
-      throw UsageError(e.what());
+      throw IoError(e.what());
     }
   }
   return run;
@@ -182,18 +215,35 @@ int ConvertInChunks(const Run& run, InputFile& file, Output& output, bool strict
   StderrReporter reporter;
   ChunkedConversion conversion(run.request.mode, run.request.deletion, run.request.style,
                                run.Context(reporter, true));
+  std::optional<HexPrefixBlanker> blanker;
+  if (run.prefix_blank) blanker.emplace(*run.prefix_blank);
   std::string chunk;
+  std::string blanked;
   AnsiText out;
-  while (file.ReadChunk(chunk, kBlockSize)) {
+  const auto convert = [&](std::string_view bytes) {
     out.clear();
-    conversion.Convert(chunk, out);
+    conversion.Convert(bytes, out);
     output.Write(out);
+  };
+  while (file.ReadChunk(chunk, kBlockSize)) {
+    if (!blanker) {
+      convert(chunk);
+      continue;
+    }
+    blanked.clear();
+    blanker->Blank(chunk, blanked);
+    convert(blanked);
+  }
+  if (blanker) {
+    blanked.clear();
+    blanker->Finish(blanked);
+    convert(blanked);
   }
   out.clear();
   conversion.Finish(out);
   output.Write(out);
-  const bool lost = ReportLosses(conversion.losses(), *run.mode, run.working, run.working,
-                                 run.mode->reads == ModeReads::Listing, strict);
+  const bool lost = ReportLosses(conversion.losses(), LossTarget(*run.mode, run.working),
+                                 run.working, run.mode->reads == ModeReads::Listing, strict);
   return reporter.faulted() || (strict && lost) ? kExitFailure : 0;
 }
 
@@ -327,7 +377,8 @@ int ConvertChineseText(const Run& run, InputFile& file, Output& output, bool raw
     walked = 0;
   }
   if (!lines.empty()) convert(lines);
-  const bool lost = ReportLosses(losses, *run.mode, run.working, run.working, !raw, strict);
+  const bool lost =
+      ReportLosses(losses, LossTarget(*run.mode, run.working), run.working, !raw, strict);
   return reporter.faulted() || (strict && lost) ? kExitFailure : 0;
 }
 
@@ -343,14 +394,16 @@ bool RunsOnText(const Run& run, bool raw) {
 // The whole input at once, through the working encoding when it is text.
 int ConvertWhole(const Arguments& arguments, Run& run, Output& output) {
   LossReport losses;
+  LossReport input_losses;  // what the text lost on its way into the engine's encoding
   const std::string utf8_input = arguments.raw ? std::string() : std::move(run.request.input);
-  if (!arguments.raw) run.request.input = CheckedTextToEngine(utf8_input, run, losses);
+  if (!arguments.raw) run.request.input = CheckedTextToEngine(utf8_input, run, input_losses);
 
   StderrReporter reporter;
   ConversionResult result = RunConversion(run.request, run.Context(reporter, arguments.raw));
   if (!arguments.raw) {
     // The engine counts in its own bytes; the user counts in the text given.
-    for (const auto kind : {LossKind::EmptyHexPiece, LossKind::CutAtZero, LossKind::Unmappable}) {
+    for (const auto kind :
+         {LossKind::EmptyHexPiece, LossKind::CutAtZero, LossKind::Unmappable, LossKind::OddDigit}) {
       LossRecord& record = result.losses[kind];
       if (record.count != 0)
         record.first_offset = Utf8OffsetOf(utf8_input, record.first_offset, run.breaks, run.engine);
@@ -362,13 +415,22 @@ int ConvertWhole(const Arguments& arguments, Run& run, Output& output) {
     }
   }
   losses.Merge(result.losses);
-  const Encoding result_encoding = result.encoding.value_or(run.engine);
+  const Encoding result_encoding = result.encoding.value_or(run.text_out.value_or(run.engine));
   output.Write(arguments.raw
                    ? result.text
                    : EngineToText(result.text, *run.mode, run.breaks, result_encoding, losses));
   const bool chars = !arguments.raw || run.mode->reads == ModeReads::Listing;
-  const bool lost =
-      ReportLosses(losses, *run.mode, run.working, result_encoding, chars, arguments.strict);
+  bool lost = false;
+  if (run.text_out) {
+    // Characters the text's own encoding lacks are named after it, not after the result's.
+    lost = ReportLosses(input_losses, InfoOf(run.engine).label, result_encoding, chars,
+                        arguments.strict);
+  } else {
+    losses.Merge(input_losses);
+  }
+  lost = ReportLosses(losses, LossTarget(*run.mode, run.working), result_encoding, chars,
+                      arguments.strict) ||
+         lost;
   return reporter.faulted() || (arguments.strict && lost) ? kExitFailure : 0;
 }
 
@@ -382,6 +444,8 @@ int ConvertInto(const Arguments& arguments, Run& run, Output& output) {
     if (RunsOnText(run, arguments.raw))
       return ConvertChineseText(run, file, output, arguments.raw, arguments.strict);
     run.request.input = file.ReadAll();
+    if (run.prefix_blank)
+      run.request.input = BlankHexPrefixes(run.request.input, *run.prefix_blank);
   }
   return ConvertWhole(arguments, run, output);
 }
@@ -417,7 +481,9 @@ Examples:
 Text mode reads and writes UTF-8, line breaks as they are; a listing result ends with one line
 feed. Losses (characters GBK lacks, hex pieces without a value, data cut at a zero, bytes the
 output cannot show) are reported on standard error; with --strict they fail the run.
-Exit status: 0 success, 1 input/output error, fault or (with --strict) loss, 2 usage error.
+Exit status: 0 success; 1 a file that cannot be read (the input or --phrases), malformed
+input or phrases, an output error, a fault or (with --strict) a loss; 2 a usage error (an
+unknown option or value, or options that do not go together).
 )";
 
 void DefineOptions(CLI::App& app, Arguments& arguments) {
@@ -456,8 +522,17 @@ void DefineOptions(CLI::App& app, Arguments& arguments) {
       ->type_name("FILE");
   app.add_option("FILE", arguments.file, "input file; standard input when absent or '-'")
       ->type_name("");
-  app.set_version_flag("-V,--version", std::string(kProgram) + " " TESSALY_VERSION);
+  app.set_version_flag("-V,--version", std::string(kVersion));
+  // Left-over words are reported by main in the order given (CLI11's message reverses them).
+  app.allow_extras();
   app.footer(ModeList() + std::string(kExamples));
+}
+
+std::string UnexpectedArguments(const std::vector<std::string>& extras) {
+  std::string message = extras.size() == 1 ? "the following argument was not expected:"
+                                           : "the following arguments were not expected:";
+  for (const std::string& word : extras) message += " " + word;
+  return message;
 }
 
 }  // namespace
@@ -482,13 +557,17 @@ int main(int argc, char** argv) {
   } catch (const CLI::CallForHelp& e) {
     return app.exit(e);
   } catch (const CLI::CallForVersion&) {
-    std::cout << kProgram << " " TESSALY_VERSION "\n";
+    std::cout << kVersion << "\n";
     return 0;
   } catch (const CLI::ParseError& e) {
     // The parser's messages start with a capital; the program's own do not.
     std::string message = e.what();
     if (!message.empty()) message[0] = static_cast<char>(std::tolower(message[0]));
     PrintUsageError(message);
+    return kExitUsage;
+  }
+  if (const std::vector<std::string> extras = app.remaining(); !extras.empty()) {
+    PrintUsageError(UnexpectedArguments(extras));
     return kExitUsage;
   }
   try {

@@ -132,6 +132,8 @@ void HexPairReader::Finish(AnsiText& out) {
   if (!odd_byte) return;
   if (const auto value = ReadHexPiece(std::string_view(&*odd_byte, 1))) {
     cell_ = *value;
+    // The byte is as the piece rule gives it, but a digit was most likely lost on the way.
+    if (losses_ != nullptr) losses_->Add(LossKind::OddDigit, offset_, {&*odd_byte, 1});
   } else {
     Repeated(&*odd_byte, 1);
   }
@@ -231,11 +233,36 @@ void detail::AppendCharArrayElements(std::string_view bytes, AnsiText& out) {
   }
 }
 
+void detail::AppendEscapedCharArrayElements(std::string_view bytes, AnsiText& out) {
+  out.reserve(out.size() + 7 * bytes.size());
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    out += '\'';
+    if (c == '\'' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (byte >= 0x20 && byte < 0x7F) {
+      out += c;
+    } else {
+      out += "\\x";
+      out.append(&kHexPairs[2 * byte], 2);
+    }
+    out += "',";
+  }
+}
+
 AnsiText CharArray(std::string_view input) {
   AnsiText out;
   out.reserve(4 * input.size() + 7);
   out += detail::kCharArrayOpening;
   detail::AppendCharArrayElements(input, out);
+  out += detail::kCharArrayClosing;
+  return out;
+}
+
+AnsiText EscapedCharArray(std::string_view input) {
+  AnsiText out(detail::kCharArrayOpening);
+  detail::AppendEscapedCharArrayElements(input, out);
   out += detail::kCharArrayClosing;
   return out;
 }
@@ -254,6 +281,11 @@ std::unique_ptr<ModeStream> HexDecodeStream() {
 
 std::unique_ptr<ModeStream> CharArrayStream() {
   return std::make_unique<StatelessStream<detail::AppendCharArrayElements>>(
+      detail::kCharArrayOpening, detail::kCharArrayClosing);
+}
+
+std::unique_ptr<ModeStream> EscapedCharArrayStream() {
+  return std::make_unique<StatelessStream<detail::AppendEscapedCharArrayElements>>(
       detail::kCharArrayOpening, detail::kCharArrayClosing);
 }
 

@@ -26,6 +26,10 @@ AnsiText RandomBytes(std::string_view input, const TickSource& ticks);
 /// A C character-array initialiser with one quoted element per byte.
 AnsiText CharArray(std::string_view input);
 
+/// A C character-array initialiser that compiles: one character constant per byte, printable
+/// ASCII as itself, \' and \\ for the quote and backslash, \xNN for every other byte.
+AnsiText EscapedCharArray(std::string_view input);
+
 /// The input unchanged.
 AnsiText FormatOnly(std::string_view input);
 
@@ -35,6 +39,8 @@ std::unique_ptr<ModeStream> HexEncodeStream();
 std::unique_ptr<ModeStream> HexDecodeStream();
 /// CharArray block by block.
 std::unique_ptr<ModeStream> CharArrayStream();
+/// EscapedCharArray block by block.
+std::unique_ptr<ModeStream> EscapedCharArrayStream();
 /// FormatOnly block by block.
 std::unique_ptr<ModeStream> FormatOnlyStream();
 

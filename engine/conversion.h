@@ -93,6 +93,9 @@ struct ConversionContext {
   /// The caller can show a UTF-8 result: a decoded character the encoding lacks stays itself
   /// (the whole result is then UTF-8) instead of becoming "?".
   bool unicode_result = false;
+  /// The caller wants a character array that compiles as C (EscapedCharArray) instead of the
+  /// window's form, which quotes every byte as it is.
+  bool c_escapes = false;
   /// Phrases the user wants converted their own way by the simplified/traditional modes.
   std::shared_ptr<const UserPhrases> user_phrases = {};
 };

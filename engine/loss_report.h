@@ -13,9 +13,10 @@ enum class LossKind {
   EmptyHexPiece,  ///< hex pieces that held no value and repeated the previous byte
   CutAtZero,      ///< decoded data cut at its first zero unit or byte
   InvalidOutput,  ///< result bytes the output encoding cannot show, each now U+FFFD
+  OddDigit,       ///< a listing's last piece was one digit alone, read as 0 and that digit
 };
 
-inline constexpr std::size_t kLossKindCount = 4;
+inline constexpr std::size_t kLossKindCount = 5;
 
 /// How often one kind of loss happened and where first.
 struct LossRecord {

@@ -67,6 +67,15 @@ ConversionResult ChineseStandard(const ModeInfo& mode, std::string_view input,
           {}};
 }
 
+ConversionResult CharArrayOf(const ModeInfo&, std::string_view input,
+                             const ConversionContext& context) {
+  return {context.c_escapes ? EscapedCharArray(input) : CharArray(input), {}};
+}
+
+std::unique_ptr<ModeStream> CharArrayStreamOf(const ConversionContext& context) {
+  return context.c_escapes ? EscapedCharArrayStream() : CharArrayStream();
+}
+
 ConversionResult Random(const ModeInfo&, std::string_view input, const ConversionContext& context) {
   return {RandomBytes(input, context.ticks), {}};
 }
@@ -129,8 +138,8 @@ const std::array kModes = {
              Reporting<Big5ToGbk>, ReportingStream<Big5ToGbkStream>, "modeBig5ToGbk",
              "BIG5转繁(BIG5->GBK)", "说明:\n{}=中華人民共和國", HelpExample::Big5Phrase},
     ModeInfo{Mode::CharArray, "char-array", "a C character-array initialiser, one element a byte",
-             kRead, kListing, Lossless<CharArray>, Stream<CharArrayStream>, "modeCharArray",
-             "加,''拆分字符串", "说明:\n{}", HelpExample::WebAddressArray},
+             kRead, kListing, CharArrayOf, CharArrayStreamOf, "modeCharArray", "加,''拆分字符串",
+             "说明:\n{}", HelpExample::WebAddressArray},
     ModeInfo{Mode::Utf8Encode, "utf8-encode", "text to a hex listing of its UTF-8 bytes", kAnyText,
              kListing, Encoded<Utf8Encode>, EncodedStream<Utf8EncodeStream>, "modeUtf8Encode",
              "字符串转UTF8", "说明:\n123你好=313233E4BDA0E5A5BD"},

@@ -7,3 +7,5 @@ set(TESSALY_WEB_ADDRESS "https://tessaly.example.org")
 string(REGEX REPLACE "^[A-Za-z][A-Za-z0-9+.-]*://" "" TESSALY_HOST_NAME "${TESSALY_WEB_ADDRESS}")
 # The version the window's title shows; it is fixed text, independent of the package version.
 set(TESSALY_TITLE_VERSION "1.2")
+# The licence the sources are under (SPDX), named by both --version outputs and the About box.
+set(TESSALY_LICENSE "Apache-2.0")

@@ -157,6 +157,55 @@ INSTANTIATE_TEST_SUITE_P(
                       CharArrayCase{Bytes("C4E3"),
                                     "{'" + Bytes("C4") + "','" + Bytes("E3") + "','\\0'};"}));
 
+class EscapedCharArrayTest : public ::testing::TestWithParam<CharArrayCase> {};
+
+TEST_P(EscapedCharArrayTest, WritesCharacterConstants) {
+  EXPECT_EQ(EscapedCharArray(GetParam().input), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, EscapedCharArrayTest,
+    ::testing::Values(CharArrayCase{"", "{'\\0'};"}, CharArrayCase{" ~", "{' ','~','\\0'};"},
+                      CharArrayCase{"it's", "{'i','t','\\'','s','\\0'};"},
+                      CharArrayCase{"\\", "{'\\\\','\\0'};"},
+                      CharArrayCase{"\"?", "{'\"','?','\\0'};"},
+                      CharArrayCase{std::string("\0\n\x1F\x7F", 4),
+                                    "{'\\x00','\\x0A','\\x1F','\\x7F','\\0'};"},
+                      CharArrayCase{Bytes("C4E3"), "{'\\xC4','\\xE3','\\0'};"}));
+
+// Block by block gives the whole-text array, wherever the blocks are cut.
+TEST(EscapedCharArray, StreamMatchesWholeText) {
+  std::string all;
+  for (int byte = 0; byte < 256; ++byte) all += static_cast<char>(byte);
+  for (std::size_t cut : {0, 1, 39, 255, 256}) {
+    auto stream = EscapedCharArrayStream();
+    AnsiText out;
+    stream->Convert(std::string_view(all).substr(0, cut), out);
+    stream->Convert(std::string_view(all).substr(cut), out);
+    stream->Finish(out);
+    EXPECT_EQ(out, EscapedCharArray(all)) << cut;
+  }
+}
+
+// A last digit alone is read as the piece rule says, and told as a loss of its own.
+TEST(ParseHexPairs, ReportsALastDigitAlone) {
+  struct Case {
+    std::string text, expected, piece;
+    std::size_t count, offset;
+  };
+  for (const Case& c :
+       {Case{"414", "A" + Bytes("04"), "4", 1, 2}, Case{"a", Bytes("0A"), "a", 1, 0},
+        Case{"41x", "AA", "", 0, 0}, Case{"4142", "AB", "", 0, 0}}) {
+    LossReport losses;
+    EXPECT_EQ(ParseHexPairs(c.text, &losses), c.expected) << c.text;
+    const LossRecord& odd = losses[LossKind::OddDigit];
+    EXPECT_EQ(odd.count, c.count) << c.text;
+    if (c.count == 0) continue;
+    EXPECT_EQ(odd.first_piece, c.piece);
+    EXPECT_EQ(odd.first_offset, c.offset);
+  }
+}
+
 TEST(FormatOnly, ReturnsInputByteForByte) {
   const std::string text = "a" + Bytes("C4E3") + std::string(1, '\0') + "z";
   EXPECT_EQ(FormatOnly(text), text);

@@ -24,6 +24,13 @@ check s2t-keeps-every-byte '-m s2t' '头发, 干燥.\n第二行 text\n' "$(utf8h
 ')" 0
 check s2t-zero-is-a-character '--raw -m s2t' '\xCD\xB7\0\xB7\xA2' ee5e00b06c 0
 check gbk-to-big5-text-unmappable '-m gbk-to-big5' '简a' 3f61 0 "no BIG5 form.*byte 0: '简' U+7B80"
+# As text, each side of the BIG5 modes is read and written in its own encoding.
+check gbk-to-big5-text '-m gbk-to-big5' '中华人民共和国' "$(utf8hex '中?人民共和?')" 0 "2 character(s) have no BIG5 form.*byte 3: '华'"
+check gbk-to-big5-text-traditional '-m gbk-to-big5' '中華人民共和國' "$(utf8hex 中華人民共和國)" 0
+check gbk-to-big5-text-gbk-lacks '-m gbk-to-big5' 'a😀' 613f 0 "1 character(s) have no GBK form.*'😀'"
+check big5-to-gbk-text '-m big5-to-gbk' '中華人民共和國' "$(utf8hex 中華人民共和國)" 0
+check big5-to-gbk-text-big5-lacks '-m big5-to-gbk' '简a' 3f61 0 "no BIG5 form.*byte 0: '简' U+7B80"
+check big5-to-gbk-text-strict '-m big5-to-gbk --strict' '简' 3f 1 "error: 1 character(s) have no BIG5 form"
 
 # Every regional standard, as OpenCC's own converter gives it (-e utf-8 holds every character).
 check s2tw-as-opencc '-e utf-8 -m s2tw' '软件 鼠标 頭髮 著 里面 網路 為什麼 藝術 芸術' "$(utf8hex '軟件 鼠標 頭髮 著 裡面 網路 為什麼 藝術 芸術')" 0
@@ -41,20 +48,22 @@ check jp2t-as-opencc '-e utf-8 -m jp2t' '软件 鼠标 頭髮 著 里面 網路 
 check s2twp-gbk '-m s2twp' '软件' "$(utf8hex 軟體)" 0
 check s2hk-gbk '-m s2hk' '里面' "$(utf8hex 裏面)" 0
 
-# User phrases win over the standard's; a malformed file is a usage error naming its line.
+# User phrases win over the standard's; a phrases file that is missing or malformed fails the run
+# as an unreadable input does (status 1), naming the file and line.
 phrases=$(mktemp)
 printf '# mine\n软件\t软体 软件\n' >"$phrases"
 check user-phrases "-m s2t --phrases $phrases" '软件 头发' "$(utf8hex '软体 頭髮')" 0
 check user-phrases-general-path "-m s2t -d spaces --phrases $phrases" '软件 头发' "$(utf8hex '软体頭髮')" 0
 printf '软件\n' >"$phrases"
-check user-phrases-malformed "-m s2t --phrases $phrases" 'x' '' 2 ":1: no tab"
+check user-phrases-malformed "-m s2t --phrases $phrases" 'x' '' 1 ":1: no tab"
+check user-phrases-missing "-m s2t --phrases $phrases.missing" 'x' '' 1 "$phrases.missing"
 check user-phrases-other-mode "-m hex-encode --phrases $phrases" 'x' '' 2 'simplified/traditional'
 printf '\xEF\xBB\xBF软件\t软体\n' >"$phrases"
 check user-phrases-byte-order-mark "-m s2t --phrases $phrases" '软件' "$(utf8hex '软体')" 0
 awk 'BEGIN { printf "软件\t软体\n"; for (i = 0; i < 256; ++i) printf "软"; printf "\tx\n" }' >"$phrases"
-check user-phrases-long-phrase "-m s2t --phrases $phrases" 'x' '' 2 "$phrases:2: the phrase is longer than 255"
-check user-phrases-directory "-m s2t --phrases ${phrases%/*}" 'x' '' 2 "${phrases%/*}: a directory, not a phrase file"
-check user-phrases-endless "-m s2t --phrases /dev/zero" 'x' '' 2 '/dev/zero: not a regular file'
+check user-phrases-long-phrase "-m s2t --phrases $phrases" 'x' '' 1 "$phrases:2: the phrase is longer than 255"
+check user-phrases-directory "-m s2t --phrases ${phrases%/*}" 'x' '' 1 "${phrases%/*}: a directory, not a phrase file"
+check user-phrases-endless "-m s2t --phrases /dev/zero" 'x' '' 1 '/dev/zero: not a regular file'
 rm -f "$phrases"
 
 # Raw mode: the bytes as they are.

@@ -27,7 +27,20 @@ check hex-decode-strict '-m hex-decode --strict' 'ZZ41' 0041 1 "error: 1 hex pie
 check hex-decode-invalid-output '-m hex-decode' '4181' 41efbfbd 0 "not valid GBK.*byte 1 of the result: 81.*--raw"
 check hex-decode-invalid-output-strict '-m hex-decode --strict' '4181' 41efbfbd 1 'error: 1 byte sequence'
 check hex-decode-prefix '-m hex-decode' '310x32' "$(utf8hex 112)" 0 "byte 2: '0x'"
-check hex-decode-odd '--raw -m hex-decode' '313' 3103 0
+check hex-decode-odd '--raw -m hex-decode' '313' 3103 0 "warning: the listing has an odd number of digits; the last piece '3' was read as 03"
+check hex-decode-odd-text '-m hex-decode' '414' 4104 0 "the last piece '4' was read as 04"
+check hex-decode-odd-letter '-m hex-decode' '41 a' 410a 0 "the last piece 'a' was read as 0A"
+check hex-decode-odd-strict '-m hex-decode --strict' '414' 4104 1 "error: the listing has an odd number of digits"
+check utf16-decode-odd-digit '-m utf16-decode' '41004' 4104 0 "the last piece '4' was read as 04"
+check hex-decode-odd-non-digit-is-no-odd-digit '-m hex-decode' '41x' 4141 0 "byte 2: 'x'"
+# "0x" prefixes are separators where a listing is decoded: C arrays and the 0x style read back.
+check hex-decode-c-array '-m hex-decode' '0x41, 0X42,0x43' "$(utf8hex ABC)" 0
+check hex-decode-prefix-after-digit-is-a-piece '-m hex-decode' '410x42' 414142 0 "byte 2: '0x'"
+check hex-decode-lone-prefix '-m hex-decode' '41,0x' 4141 0 "byte 3: '0x'"
+check hex-decode-prefix-needs-a-deletion '-m hex-decode -d none' '0x41' 0041 0 "byte 0: '0x'"
+check hex-decode-prefix-tabs-only '-m hex-decode -d tabs' '0x41	0x42' "$(utf8hex AB)" 0
+check format-keeps-prefixes '-m format' '0x41, 0x42' "$(utf8hex 0x410x42)$nl" 0
+check raw-prefix-blanked '--raw -m hex-decode' '0xC4,0xE3' c4e3 0
 check hex-decode-minus-one '--raw -m hex-decode' '\x2d1' ff 0
 check hex-decode-zero-kept '-m hex-decode' '41004243' 41004243 0
 check hex-decode-crlf-as-is '-m hex-decode' '410D0A42' 410d0a42 0
@@ -46,6 +59,12 @@ check utf8-decode-malformed '-m utf8-decode' '41E4BD' "$(utf8hex A?)" 0 'byte 2:
 check utf8-encode '-m utf8-encode' '123你好' "$(utf8hex 313233E4BDA0E5A5BD)$nl" 0
 check utf8-decode '-m utf8-decode' '313233E4BDA0E5A5BD' "$(utf8hex 123你好)" 0
 check char-array '-m char-array' 'ab' "$(utf8hex "{'a','b','\\0'};")$nl" 0
+# Every element a C character constant: quote and backslash escaped, other bytes as \xNN.
+check char-array-quote '-m char-array' "it's" "$(utf8hex "{'i','t','\\'','s','\\0'};")$nl" 0
+check char-array-backslash '-m char-array' 'a\\b' "$(utf8hex "{'a','\\\\','b','\\0'};")$nl" 0
+check char-array-line-break '-m char-array' 'a\r\n' "$(utf8hex "{'a','\\x0D','\\x0A','\\0'};")$nl" 0
+check char-array-chinese-text '-m char-array' '你' "$(utf8hex "{'\\xC4','\\xE3','\\0'};")$nl" 0
+check char-array-big5-text '-e big5 -m char-array' '台' "$(utf8hex "{'\\xA5','x','\\0'};")$nl" 0
 check delete-subset '-d spaces,commas' '1 2,3.4' "$(utf8hex 123.4)$nl" 0
 check delete-none '-d none' ' a ' "$(utf8hex ' a ')$nl" 0
 check unmappable-warns '-m hex-encode' 'aกb' "$(utf8hex 613F62)$nl" 0 "warning: 1 character(s) have no GBK form.*byte 1: 'ก' U+0E01"
@@ -67,7 +86,8 @@ check raw-hex-decode-strict '--raw -m hex-decode --strict' 'ZZ41' 0041 1 'error:
 check raw-zero-is-a-character '--raw -m gbk-to-big5' 'a\0b' 610062 0
 check raw-zero-utf8-encode '--raw -m utf8-encode' 'a\0b' "$(utf8hex 610062)" 0
 check raw-unmappable-bytes '--raw -m big5-to-gbk' '\xa4\x40\x80' d2bb3f 0 'byte 2: 80'
-check version-short '-V' '' "$(utf8hex "tessaly-cli $("$cli" --version | cut -d' ' -f2)")$nl" 0
+check version-short '-V' '' "$(utf8hex "tessaly-cli $("$cli" --version | head -n1 | cut -d' ' -f2)
+Licence: Apache-2.0")$nl" 0
 
 # Working encodings, and the Unicode modes beyond any of them.
 check emoji-utf8-encode '-m utf8-encode' '😀' "$(utf8hex F09F9880)$nl" 0
@@ -98,6 +118,7 @@ check bad-deletion '-d spaces,foo' 'x' '' 2 "'foo'.*newlines"
 check bad-seed-negative '--seed -1' 'x' '' 2 "'-1'"
 check bad-seed-too-big '--seed 4294967296' 'x' '' 2 "4294967296"
 check unknown-option '--frobnicate' 'x' '' 2 'frobnicate'
+check unknown-arguments-in-order '-c -i novel.txt extra.txt' 'x' '' 2 'arguments were not expected: -c -i extra.txt$'
 check usage-error-hint '-m bogus' 'x' '' 2 "Try 'tessaly-cli --help' for more information."
 check bad-newlines '--newlines lf' 'x' '' 2 "'lf'.*crlf"
 
@@ -184,13 +205,59 @@ fi
 # Raw input larger than one block is converted block by block; the bytes must survive the trip.
 big=$(mktemp)
 head -c 2621441 /dev/urandom >"$big"
+# A char-array element is 3 bytes around a printable byte, 4 around an escaped quote or
+# backslash, 6 around \xNN, each with its comma.
+plain=$(tr -cd '\040-\046\050-\133\135-\176' <"$big" | wc -c)
+quoted=$(tr -cd "\047\134" <"$big" | wc -c)
 if "$cli" --raw -d none -m hex-encode "$big" | "$cli" --raw -d none -m hex-decode | cmp -s - "$big" &&
-   [ "$("$cli" --raw -d none -m char-array "$big" | wc -c)" -eq $((4 * 2621441 + 7)) ]; then
+   "$cli" --raw -d none -m hex-encode -s 0x "$big" | "$cli" --raw -m hex-decode | cmp -s - "$big" &&
+   [ "$("$cli" --raw -d none -m char-array "$big" | wc -c)" -eq \
+     $((4 * plain + 5 * quoted + 7 * (2621441 - plain - quoted) + 7)) ]; then
   pass
 else
-  fail "raw-blocks: hex round trip or char-array length differs"
+  fail "raw-blocks: hex round trips or char-array length differ"
 fi
 rm -f "$big"
+
+# Every style hex-encode writes decodes back, for the three listing pairs.
+for pair in hex utf16 utf8; do
+  text='a0x 1,2.\t你好'
+  [ $pair = hex ] || text="$text😀"
+  for style in none space comma dot 0x; do
+    back=$(printf '%s' "$text" | "$cli" -m $pair-encode -s $style | "$cli" -m $pair-decode 2>&1)
+    [ "$back" = "$text" ] && pass || fail "round-trip $pair $style: '$back'"
+  done
+done
+
+# The character array of all 256 byte values compiles and holds them, as the system compiler reads
+# it; a text's array holds its working-encoding bytes.
+if cc=$(command -v cc || command -v gcc); then
+  c_dir=$(mktemp -d)
+  { printf 'static const char all[] = '
+    head -c 256 <(for i in $(seq 0 255); do printf "\\$(printf %03o "$i")"; done) |
+      "$cli" --raw -d none -m char-array
+    printf '\nstatic const char text[] = '
+    printf "it's a \\\\ 你\n" | "$cli" -m char-array
+    cat <<'C'
+int main(void) {
+  static const unsigned char gbk[] = {'i', 't', 0x27, 's', ' ', 'a', ' ', 0x5C, ' ', 0xC4, 0xE3, 0x0A, 0};
+  if (sizeof all != 257 || all[256] != 0) return 1;
+  for (int i = 0; i < 256; ++i)
+    if ((unsigned char)all[i] != i) return 2;
+  if (sizeof text != sizeof gbk) return 3;
+  for (unsigned i = 0; i < sizeof gbk; ++i)
+    if ((unsigned char)text[i] != gbk[i]) return 4;
+  return 0;
+}
+C
+  } >"$c_dir/array.c"
+  if "$cc" -std=c99 -Wall -Werror -o "$c_dir/array" "$c_dir/array.c" 2>"$c_dir/err" && "$c_dir/array"; then
+    pass
+  else
+    fail "char-array-compiles: status $?"; sed 's/^/  /' "$c_dir/err"
+  fi
+  rm -rf "$c_dir"
+fi
 
 # Hostile surroundings: clear messages and the contract's exit codes, never a crash.
 # expect NAME STATUS STDERR_PATTERN COMMAND...: runs the command, checks its status and message.

@@ -234,6 +234,65 @@ class MainDialogTest : public QObject {
     QVERIFY(!notice.isVisible());
   }
 
+  // Characters the ticked boxes delete from a text are told under the output box, with a loss on
+  // a line of its own; the listing modes, built to be reshaped, say nothing; the next conversion
+  // that deletes nothing takes the notice away.
+  void deletionNotice_data() {
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<QString>("notice");
+    QTest::newRow("prose") << QStringLiteral("头发, 干燥.\n第二行 is here.")
+                           << "modeSimplifiedToTraditional"
+                           << QStringLiteral("頭髮乾燥第二行ishere")
+                           << QStringLiteral(
+                                  "已删除 1 个换行、1 个逗号、2 个句点、3 个空格;取消勾选即可保留");
+    QTest::newRow("hex of words") << QStringLiteral("hello world") << "modeHexEncode"
+                                  << QStringLiteral("68656C6C6F776F726C64")
+                                  << QStringLiteral("已删除 1 个空格;取消勾选即可保留");
+    QTest::newRow("CR LF and tab")
+        << QStringLiteral("a\r\nb\tc") << "modeUtf8Encode" << QStringLiteral("616263")
+        << QStringLiteral("已删除 1 个换行、1 个制表符;取消勾选即可保留");
+    QTest::newRow("with a loss") << QStringLiteral("a 😀") << "modeHexEncode"
+                                 << QStringLiteral("613F")
+                                 << QStringLiteral(
+                                        "1 个字符 GBK 没有,已变为“?”\n"
+                                        "已删除 1 个空格;取消勾选即可保留");
+    QTest::newRow("listing") << QStringLiteral("41 42,\n43") << "modeHexDecode"
+                             << QStringLiteral("ABC") << QString();
+    QTest::newRow("format") << QStringLiteral("11, 22") << "modeFormatOnly"
+                            << QStringLiteral("1122") << QString();
+    QTest::newRow("nothing deleted")
+        << QStringLiteral("ab") << "modeHexEncode" << QStringLiteral("6162") << QString();
+  }
+
+  void deletionNotice() {
+    QFETCH(QString, input);
+    QFETCH(QString, mode);
+    QFETCH(QString, output);
+    QFETCH(QString, notice);
+    auto& label = Child<QLabel>("lossNotice");
+    QCOMPARE(Convert(input, qPrintable(mode)), output);
+    QCOMPARE(label.isVisible(), !notice.isEmpty());
+    if (!notice.isEmpty()) {
+      QCOMPARE(label.text(), notice);
+      const QRect box(Output().mapTo(dialog_.get(), QPoint()), Output().size());
+      QVERIFY(box.contains(QRect(label.mapTo(dialog_.get(), QPoint()), label.size())));
+    }
+    Click(qPrintable(mode));  // a help text takes the notice away
+    QVERIFY(!label.isVisible());
+    if (notice.isEmpty()) return;
+    Click("convertButton");
+    QVERIFY(label.isVisible());
+    for (const char* name :
+         {"deleteSpaces", "deleteDots", "deleteCommas", "deleteTabs", "deleteLineBreaks"}) {
+      Child<QCheckBox>(name).setChecked(false);
+    }
+    Click("convertButton");
+    QCOMPARE(label.isVisible(), notice.contains(QStringLiteral("GBK")));
+    if (label.isVisible()) QVERIFY(!label.text().contains(QStringLiteral("已删除")));
+  }
+
   void lossNoticeText_data() {
     QTest::addColumn<int>("kind");
     QTest::addColumn<int>("count");
@@ -292,10 +351,13 @@ class MainDialogTest : public QObject {
     }
   }
 
+  // The template's order, with each radio group one stop on its selected radio: the separators
+  // between the boxes, the modes after the deletion boxes.
   void tabMovesFocusInTemplateOrder() {
-    const QStringList expected = {"outputBox",        "clearButton", "convertButton", "webButton",
-                                  "deleteSpaces",     "deleteDots",  "deleteCommas",  "deleteTabs",
-                                  "deleteLineBreaks", "inputBox"};
+    const QStringList expected = {"separatorNone",    "outputBox",      "clearButton",
+                                  "convertButton",    "webButton",      "deleteSpaces",
+                                  "deleteDots",       "deleteCommas",   "deleteTabs",
+                                  "deleteLineBreaks", "modeFormatOnly", "inputBox"};
     QStringList visited;
     for (qsizetype i = 0; i < expected.size(); ++i) {
       QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -304,6 +366,25 @@ class MainDialogTest : public QObject {
     QCOMPARE(visited, expected);
     QVERIFY(Input().toPlainText().isEmpty());
     QVERIFY(Output().toPlainText().isEmpty());
+  }
+
+  // A keyboard alone chooses a separator: Tab reaches the group, the arrows choose (and convert),
+  // and the group's stop moves to the radio chosen; Shift+Tab comes back to it.
+  void separatorGroupReachedByTab() {
+    Input().setPlainText(QStringLiteral("1 2"));
+    QTest::keyClick(&Input(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), &Child<QRadioButton>("separatorNone"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+    QVERIFY(Child<QRadioButton>("separatorSpace").isChecked());
+    QCOMPARE(Output().toPlainText(), QStringLiteral("12 "));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), &Output());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    QCOMPARE(QApplication::focusWidget(), &Child<QRadioButton>("separatorSpace"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    QCOMPARE(QApplication::focusWidget(), &Input());
+    for (const char* name : {"separatorNone", "separatorComma", "modeHexEncode"})
+      QVERIFY2(!(Child<QRadioButton>(name).focusPolicy() & Qt::TabFocus), name);
   }
 
   void helpTexts_data() {
@@ -896,7 +977,7 @@ class MainDialogTest : public QObject {
   void aboutBox() {
     QFETCH(QString, opener);
     QFETCH(QString, closer);
-    QString line, caption;
+    QString line, licence, caption;
     bool has_icon = false;
     QWidget* owner = nullptr;
     QStringList button_texts;
@@ -909,8 +990,9 @@ class MainDialogTest : public QObject {
       const auto labels = box.findChildren<QLabel*>();
       for (const QLabel* label : labels) {
         if (!label->pixmap().isNull()) has_icon = true;
-        if (!label->text().isEmpty()) line = label->text();
       }
+      line = box.findChild<QLabel*>(QStringLiteral("makerLabel"))->text();
+      licence = box.findChild<QLabel*>(QStringLiteral("licenceLabel"))->text();
       if (closer == QLatin1String("Enter")) {
         QTest::keyClick(&box, Qt::Key_Return);
       } else if (closer == QLatin1String("Escape")) {
@@ -946,6 +1028,9 @@ class MainDialogTest : public QObject {
     QVERIFY(has_icon);
     QCOMPARE(line, QStringLiteral("%1 %2 ").arg(Utf8(tessaly::product::kMakerName),
                                                 Utf8(tessaly::product::kHostName)));
+    QCOMPARE(
+        licence,
+        QStringLiteral("版本 %1,Apache-2.0 许可").arg(Utf8(tessaly::product::kPackageVersion)));
     QCOMPARE(QApplication::activeModalWidget(), nullptr);
     QVERIFY(dialog_->isVisible());
   }
@@ -980,6 +1065,15 @@ class MainDialogTest : public QObject {
     QDesktopServices::unsetUrlHandler(address.scheme());
     QCOMPARE(catcher.opened, QList<QUrl>{address});
     QVERIFY(Output().toPlainText().isEmpty());
+  }
+
+  // Offscreen no browser can open anything: the user is told so, with the address.
+  void webButtonWithoutABrowserSaysSo() {
+    MessageBoxCloser closer;
+    Click("webButton");
+    QTRY_COMPARE(closer.seen, QStringList{QStringLiteral("出错: 没有能打开网址的浏览器:%1")
+                                              .arg(Utf8(tessaly::product::kWebAddress))});
+    QVERIFY(dialog_->isVisible());
   }
 };
 

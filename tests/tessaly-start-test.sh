@@ -18,10 +18,13 @@ status=$?
 [ $status -eq 0 ] && grep -q -- '--version' <<<"$out" && [ ! -s "$err" ] ||
   fail "--help: status $status, output '$out', stderr '$(cat "$err")'"
 
-out=$("${no_display[@]}" "$bin" --version 2>"$err")
-status=$?
-[ $status -eq 0 ] && grep -qx 'tessaly [0-9][0-9.]*' <<<"$out" && [ ! -s "$err" ] ||
-  fail "--version: status $status, output '$out', stderr '$(cat "$err")'"
+for flag in --version -v -V; do
+  out=$("${no_display[@]}" "$bin" $flag 2>"$err")
+  status=$?
+  [ $status -eq 0 ] && grep -qx 'tessaly [0-9][0-9.]*' <<<"$out" &&
+    grep -qx 'Licence: Apache-2.0' <<<"$out" && [ ! -s "$err" ] ||
+    fail "$flag: status $status, output '$out', stderr '$(cat "$err")'"
+done
 
 for args in '' '-reverse'; do
   # shellcheck disable=SC2086

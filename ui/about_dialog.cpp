@@ -13,6 +13,7 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
   setWindowIcon(AppIcon());
   ui.iconLabel->setPixmap(AppIcon().pixmap(kAppIconSize));
   ui.makerLabel->setText(AboutLine());
+  ui.licenceLabel->setText(LicenceLine());
   ui.aboutLayout->setContentsMargins(DialogUnitMargins(fontMetrics(), 7, 7));
 }
 

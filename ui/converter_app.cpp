@@ -60,8 +60,9 @@ std::optional<int> ConverterApp::ExitBeforeWindow(int argc, char** argv) {
       "same conversions without a display."));
   const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                 QStringLiteral("Print this help and exit."));
-  const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
-                                   QStringLiteral("Print the version and exit."));
+  const QCommandLineOption version(
+      {QStringLiteral("v"), QStringLiteral("V"), QStringLiteral("version")},
+      QStringLiteral("Print the version and exit."));
   parser.addOption(help);
   parser.addOption(version);
   parser.parse(core.arguments());  // unknown options are Qt's, for the application object
@@ -70,8 +71,9 @@ std::optional<int> ConverterApp::ExitBeforeWindow(int argc, char** argv) {
     return 0;
   }
   if (parser.isSet(version)) {
-    std::printf("tessaly %.*s\n", static_cast<int>(product::kPackageVersion.size()),
-                product::kPackageVersion.data());
+    std::printf("tessaly %.*s\nLicence: %.*s\n", static_cast<int>(product::kPackageVersion.size()),
+                product::kPackageVersion.data(), static_cast<int>(product::kLicense.size()),
+                product::kLicense.data());
     return 0;
   }
   if (!CanOpenDisplay(core.arguments())) {

@@ -129,10 +129,31 @@ void MainDialog::SetUpKeyboard() {
   for (QShortcut* shortcut : {&convert_key_, &convert_ctrl_return_, &convert_ctrl_enter_}) {
     connect(shortcut, &QShortcut::activated, this, [this] { Convert(); });
   }
+  SetUpRadioTabStops();
   ui.convertButton->setToolTip(tr("转换 (F5;焦点不在文本框时也可按 Ctrl+Enter)"));
   ui.inputBox->setAccessibleName(tr("要转换的文本"));
   ui.outputBox->setAccessibleName(tr("转换结果"));
   ui.webButton->setAccessibleName(tr("打开官网"));
+}
+
+// Each radio group is one Tab stop, on its selected radio, and the arrow keys move within it, as
+// Qt users expect: the separator group between the boxes, the mode group after the deletion
+// boxes, the rest of the order as the form gives it.
+void MainDialog::SetUpRadioTabStops() {
+  for (QButtonGroup* group : {ui.modeGroup, ui.separatorGroup}) {
+    connect(group, &QButtonGroup::buttonToggled, this, [](QAbstractButton* button, bool checked) {
+      button->setFocusPolicy(checked ? Qt::StrongFocus : Qt::ClickFocus);
+    });
+  }
+  const auto place_after = [](QWidget* previous, const QList<QAbstractButton*>& radios) {
+    for (QAbstractButton* radio : radios) {
+      setTabOrder(previous, radio);
+      previous = radio;
+    }
+    return previous;
+  };
+  setTabOrder(place_after(ui.inputBox, ui.separatorGroup->buttons()), ui.outputBox);
+  place_after(ui.deleteLineBreaks, ui.modeGroup->buttons());
 }
 
 void MainDialog::showEvent(QShowEvent* event) {
@@ -194,9 +215,7 @@ void MainDialog::ConnectControls() {
     connect(box, &DialogTextEdit::PasteRefused, this,
             [this](const QString& message) { ReportProblem(message); });
   }
-  // The desktop's answer is not examined: nothing is shown when no browser opens.
-  connect(ui.webButton, &QPushButton::clicked, this,
-          [] { QDesktopServices::openUrl(QUrl(WebAddress())); });
+  connect(ui.webButton, &QPushButton::clicked, this, &MainDialog::OpenWebAddress);
 
   // No system menu to extend on this desktop: the About entry lives in the window's context
   // menu and on F1.
@@ -326,7 +345,7 @@ void MainDialog::Convert() {
     } else {
       ShowInOutputBox(outcome.text);
     }
-    loss_notice_->Show(outcome.losses, outcome.shown);
+    loss_notice_->Show(outcome.losses, outcome.shown, outcome.deleted);
   } catch (const std::bad_alloc&) {
     ui.outputBox->clear();
     ReportProblem(tr("内存不足,无法完成转换"));
@@ -341,6 +360,10 @@ MainDialog::Outcome MainDialog::ConvertText(ConversionRequest request, const QSt
                                                   static_cast<std::size_t>(input.size())),
                               context.encoding);
   outcome.losses.Add(LossKind::Unmappable, 0, {}, ansi.substituted);
+  // Deleting reshapes a listing; from a text it takes what the user may want kept, so it is told.
+  const ModeInfo* info = FindMode(request.mode);
+  if (info != nullptr && (info->reads == ModeReads::Text || info->reads == ModeReads::AnyText))
+    outcome.deleted = CountDeletions(input, request.deletion);
   request.input = std::move(ansi.text);
   ConversionResult result = converter_(request, context);
   request.input = AnsiText();
@@ -423,6 +446,13 @@ bool MainDialog::ConfirmExit() {
                   QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, this);
   box.setDefaultButton(QMessageBox::Yes);
   return box.exec() == QMessageBox::Yes;
+}
+
+// Without a browser the desktop only writes a line on standard error, which a window user never
+// sees.
+void MainDialog::OpenWebAddress() {
+  if (!QDesktopServices::openUrl(QUrl(WebAddress())))
+    ReportProblem(tr("没有能打开网址的浏览器:%1").arg(WebAddress()));
 }
 
 void MainDialog::ShowAbout() {

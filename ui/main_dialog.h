@@ -68,6 +68,7 @@ class MainDialog : public QDialog {
     LossReport losses;
     Encoding shown = Encoding::Gbk;
     std::optional<PreparedText> prepared;  ///< the text laid out already, instead of `text`
+    DeletionCounts deleted;                ///< what the deletions took from a text
   };
   Outcome ConvertText(ConversionRequest request, const QString& input,
                       const ConversionContext& context) const;
@@ -75,6 +76,7 @@ class MainDialog : public QDialog {
                            const ConversionContext& context);
   void PlaceOnScreen();
   void SetUpKeyboard();
+  void SetUpRadioTabStops();
   void ShowHelpText(int mode_id);
   void ShowInOutputBox(std::string_view ansi, Encoding encoding = Encoding::Gbk);
   void ShowInOutputBox(const QString& text);
@@ -83,6 +85,7 @@ class MainDialog : public QDialog {
   void ReportProblem(const QString& message);
   bool ConfirmExit();
   void ShowAbout();
+  void OpenWebAddress();
 
   Ui::MainDialog ui;
   QAction about_action_;

@@ -22,6 +22,11 @@ QString AboutLine() {
   return QStringLiteral("%1 %2 ").arg(FromUtf8(product::kMakerName), FromUtf8(product::kHostName));
 }
 
+QString LicenceLine() {
+  return QCoreApplication::translate("ProductText", "版本 %1,%2 许可")
+      .arg(FromUtf8(product::kPackageVersion), FromUtf8(product::kLicense));
+}
+
 QString WebAddress() {
   return FromUtf8(product::kWebAddress);
 }

@@ -13,6 +13,9 @@ QString AboutEntryText();
 /// "<maker> <host> ", the About box's text line.
 QString AboutLine();
 
+/// "版本 <package version>,<licence> 许可", the About box's second line.
+QString LicenceLine();
+
 /// The maker's full web address, which the web button opens.
 QString WebAddress();
 

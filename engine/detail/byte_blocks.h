@@ -14,7 +14,8 @@ namespace tessaly::detail {
 /// ParseHexPairs over a text that arrives in chunks; the value cell lives across them.
 class HexPairReader {
  public:
-  /// `losses`, when given, hears of every piece that held no value.
+  /// `losses`, when given, hears of every piece that held no value and of a last piece that was
+  /// one digit alone.
   explicit HexPairReader(LossReport* losses = nullptr) : losses_(losses) {}
 
   /// Appends the bytes of the chunk's whole pieces; an odd byte left over waits for the next one.
@@ -49,6 +50,10 @@ void AppendHex(std::string_view bytes, AnsiText& out);
 
 /// Appends one quoted character-array element per byte, without the braces.
 void AppendCharArrayElements(std::string_view bytes, AnsiText& out);
+
+/// One C character constant and a comma per byte: printable ASCII as itself, \' and \\ for the
+/// quote and backslash, \xNN for every other byte.
+void AppendEscapedCharArrayElements(std::string_view bytes, AnsiText& out);
 
 /// What opens and closes a character-array initialiser.
 inline constexpr std::string_view kCharArrayOpening = "{";

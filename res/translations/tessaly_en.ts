@@ -224,6 +224,10 @@ C4 E3 BA C3 = 你好</translation>
         <source>关于 %1(&amp;A)...</source>
         <translation>&amp;About %1...</translation>
     </message>
+    <message>
+        <source>版本 %1,%2 许可</source>
+        <translation>Version %1, licensed under %2</translation>
+    </message>
 </context>
 <context>
     <name>tessaly::ui::DialogTextEdit</name>
@@ -249,6 +253,34 @@ C4 E3 BA C3 = 你好</translation>
     <message>
         <source>解码结果在第一个零处截断</source>
         <translation>the decoded result ends at its first zero byte</translation>
+    </message>
+    <message>
+        <source>%1 个换行</source>
+        <translation>%1 line breaks</translation>
+    </message>
+    <message>
+        <source>%1 个逗号</source>
+        <translation>%1 commas</translation>
+    </message>
+    <message>
+        <source>%1 个句点</source>
+        <translation>%1 full stops</translation>
+    </message>
+    <message>
+        <source>%1 个空格</source>
+        <translation>%1 spaces</translation>
+    </message>
+    <message>
+        <source>%1 个制表符</source>
+        <translation>%1 tabs</translation>
+    </message>
+    <message>
+        <source>、</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>已删除 %1;取消勾选即可保留</source>
+        <translation>Deleted %1; untick to keep them</translation>
     </message>
     <message>
         <source>%1 处字节不是有效的 %2,显示为 �</source>
@@ -308,6 +340,10 @@ C4 E3 BA C3 = 你好</translation>
     <message>
         <source>内存不足,无法完成转换</source>
         <translation>Not enough memory to complete the conversion</translation>
+    </message>
+    <message>
+        <source>没有能打开网址的浏览器:%1</source>
+        <translation>No browser could open the address: %1</translation>
     </message>
     <message>
         <source>正在转换...</source>
