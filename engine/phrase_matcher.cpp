@@ -1013,6 +1013,22 @@ std::size_t AsciiEnd(std::string_view text, std::size_t pos) {
   return pos;
 }
 
+// Where a run of unmatched characters from `from` may end for `out`: at `end`, or, for an `out`
+// that wants runs apart (PieceOut), before the first character after it that no key holds and
+// that follows one some key holds. No phrase reaches over such a character, so the run converts
+// the same either way.
+template <typename Out>
+std::size_t UnmatchedEnd(const Out& out, const char32_t* s, std::size_t from, std::size_t end) {
+  if constexpr (Out::kSplitsRuns) {
+    std::size_t i = from;
+    while (i < end && out.Free(s[i])) ++i;
+    while (i < end && !out.Free(s[i])) ++i;
+    return i;
+  } else {
+    return end;
+  }
+}
+
 // Segments a decoded run as OpenCC's MaxMatchSegmentation does: a dictionary phrase is a
 // segment, and a run of characters that start none is one. `source` is where the run's bytes
 // start in the text.
@@ -1023,11 +1039,15 @@ void ConvertRun(const Tables& t, Workspace& w, const char* source, Out& out) {
   std::size_t unmatched = 0;
   const char* unmatched_source = source;
   auto flush_unmatched = [&](std::size_t end) {
-    if (unmatched == end) return;
-    const Span span{s + unmatched, end - unmatched};
-    out.Unmatched(static_cast<std::size_t>(source - unmatched_source), [&](std::string& into) {
-      ConvertSegment(t, span, nullptr, w, into, unmatched_source);
-    });
+    for (std::size_t from = unmatched; from < end;) {
+      const std::size_t to = UnmatchedEnd(out, s, from, end);
+      const Span span{s + from, to - from};
+      const char* const start = unmatched_source;
+      unmatched_source += SourceLength(span.data, span.size, w);
+      out.Unmatched(static_cast<std::size_t>(unmatched_source - start), span,
+                    [&](std::string& into) { ConvertSegment(t, span, nullptr, w, into, start); });
+      from = to;
+    }
   };
   for (std::size_t i = 0; i < n;) {
     const Match match = t.Longest(s + i, n - i, t.segmentation);
@@ -1072,34 +1092,45 @@ bool Run(const Tables& t, std::string_view text, Out& out,
 
 class TextOut {
  public:
+  static constexpr bool kSplitsRuns = false;
   explicit TextOut(std::string& out) : out_(out) {}
   void Inert(std::string_view bytes) { out_.append(bytes); }
   template <typename Fill>
-  void Unmatched(std::size_t, Fill&& fill) {
+  void Unmatched(std::size_t, Span, Fill&& fill) {
     fill(out_);
   }
   template <typename Fill>
   void Matched(std::size_t, Fill&& fill) {
     fill(out_);
   }
+  bool Free(char32_t) const { return false; }
 
  private:
   std::string& out_;
 };
 
 // Unmatched characters, inert ones included, gather into one piece until a phrase comes, as they
-// gather into one segment in OpenCC.
+// gather into one segment in OpenCC; except that a character no key holds, after one some key
+// holds, starts a piece of its own. The caller puts each piece back into its encoding whole
+// where its characters' count changed: a piece that reached over such a character would make
+// the result of the characters before it depend on those after it, and a text cut there convert
+// otherwise than the whole.
 class PieceOut {
  public:
-  explicit PieceOut(const MappedPieceSink& sink) : sink_(sink) {}
+  static constexpr bool kSplitsRuns = true;
+  PieceOut(const MappedPieceSink& sink, const CharacterStops& in_keys)
+      : sink_(sink), in_keys_(in_keys) {}
   void Inert(std::string_view bytes) {
+    if (after_held_) Flush();
     pending_bytes_ += bytes.size();
     pending_.append(bytes);
   }
   template <typename Fill>
-  void Unmatched(std::size_t source_bytes, Fill&& fill) {
+  void Unmatched(std::size_t source_bytes, Span span, Fill&& fill) {
+    if (after_held_ && Free(span.data[0])) Flush();
     pending_bytes_ += source_bytes;
     fill(pending_);
+    after_held_ = !Free(span.data[span.size - 1]);
   }
   template <typename Fill>
   void Matched(std::size_t source_bytes, Fill&& fill) {
@@ -1109,17 +1140,22 @@ class PieceOut {
     sink_(source_bytes, phrase_);
   }
   void Flush() {
+    after_held_ = false;
     if (pending_bytes_ == 0) return;
     sink_(pending_bytes_, pending_);
     pending_bytes_ = 0;
     pending_.clear();
   }
+  // Characters read from bytes that are not UTF-8 (kRawBase on) count as held.
+  bool Free(char32_t c) const { return c < 0x10000 && !in_keys_.Stops(c); }
 
  private:
   const MappedPieceSink& sink_;
+  const CharacterStops& in_keys_;
   std::size_t pending_bytes_ = 0;
   std::string pending_;
   std::string phrase_;
+  bool after_held_ = false;  // the pending piece ends with a character some key holds
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -1592,7 +1628,8 @@ CharacterStops PhraseMatcher::KeyCharacters() const {
 }
 
 void PhraseMatcher::Map(std::string_view utf8, const MappedPieceSink& sink) const {
-  PieceOut out(sink);
+  std::call_once(key_characters_built_, [this] { key_characters_ = KeyCharacters(); });
+  PieceOut out(sink, key_characters_);
   Run(*tables_, utf8, out);
   out.Flush();
 }

@@ -110,7 +110,8 @@ class PhraseMatcher {
                     const CharacterStops& as_question_mark) const;
 
   /// Converts the text piece by piece, one piece per OpenCC segment: a dictionary phrase, or a run
-  /// of characters that starts none; the pieces cover the whole text.
+  /// of characters that starts none, cut before a character no key holds where one some key holds
+  /// comes before it; the pieces cover the whole text.
   void Map(std::string_view utf8, const MappedPieceSink& sink) const;
 
   explicit PhraseMatcher(std::unique_ptr<const Tables> tables);
@@ -124,6 +125,8 @@ class PhraseMatcher {
   std::unique_ptr<const Tables> tables_;
   mutable std::once_flag plan_built_;
   mutable std::unique_ptr<const Plan> plan_;  // for Convert; none when there is no fast path
+  mutable std::once_flag key_characters_built_;
+  mutable CharacterStops key_characters_;  // for Map
 };
 
 }  // namespace tessaly
