@@ -1014,24 +1014,21 @@ std::size_t AsciiEnd(std::string_view text, std::size_t pos) {
 }
 
 // Where a run of unmatched characters from `from` may end for `out`: at `end`, or, for an `out`
-// that wants runs apart (PieceOut), before the first character after it that no key holds and
-// that follows one some key holds. No phrase reaches over such a character, so the run converts
-// the same either way.
+// that wants runs apart (PieceOut), where characters no key holds give way to ones some key
+// holds or the other way round. No phrase reaches over a character no key holds, so the run
+// converts the same either way.
 template <typename Out>
 std::size_t UnmatchedEnd(const Out& out, const char32_t* s, std::size_t from, std::size_t end) {
   if constexpr (Out::kSplitsRuns) {
-    std::size_t i = from;
-    while (i < end && out.Free(s[i])) ++i;
-    while (i < end && !out.Free(s[i])) ++i;
+    const bool free = out.Free(s[from]);
+    std::size_t i = from + 1;
+    while (i < end && out.Free(s[i]) == free) ++i;
     return i;
   } else {
     return end;
   }
 }
 
-// Segments a decoded run as OpenCC's MaxMatchSegmentation does: a dictionary phrase is a
-// segment, and a run of characters that start none is one. `source` is where the run's bytes
-// start in the text.
 template <typename Out>
 void ConvertRun(const Tables& t, Workspace& w, const char* source, Out& out) {
   const char32_t* s = w.text.data();
@@ -1110,27 +1107,27 @@ class TextOut {
 };
 
 // Unmatched characters, inert ones included, gather into one piece until a phrase comes, as they
-// gather into one segment in OpenCC; except that a character no key holds, after one some key
-// holds, starts a piece of its own. The caller puts each piece back into its encoding whole
-// where its characters' count changed: a piece that reached over such a character would make
-// the result of the characters before it depend on those after it, and a text cut there convert
-// otherwise than the whole.
+// gather into one segment in OpenCC; except that characters no key holds and characters some key
+// holds go into pieces apart. The caller puts a piece back into its encoding whole where its
+// characters' count changed, keeping all of its source when one character cannot be put back:
+// a piece that mixed the two would make the result of some characters depend on others no phrase
+// joins them to, and a text cut before a character no key holds convert otherwise than the whole.
+// A piece of characters no key holds is itself, character for character.
 class PieceOut {
  public:
   static constexpr bool kSplitsRuns = true;
   PieceOut(const MappedPieceSink& sink, const CharacterStops& in_keys)
       : sink_(sink), in_keys_(in_keys) {}
   void Inert(std::string_view bytes) {
-    if (after_held_) Flush();
+    Take(Kind::Free);
     pending_bytes_ += bytes.size();
     pending_.append(bytes);
   }
   template <typename Fill>
   void Unmatched(std::size_t source_bytes, Span span, Fill&& fill) {
-    if (after_held_ && Free(span.data[0])) Flush();
+    Take(Free(span.data[0]) ? Kind::Free : Kind::Held);
     pending_bytes_ += source_bytes;
     fill(pending_);
-    after_held_ = !Free(span.data[span.size - 1]);
   }
   template <typename Fill>
   void Matched(std::size_t source_bytes, Fill&& fill) {
@@ -1140,7 +1137,7 @@ class PieceOut {
     sink_(source_bytes, phrase_);
   }
   void Flush() {
-    after_held_ = false;
+    kind_ = Kind::None;
     if (pending_bytes_ == 0) return;
     sink_(pending_bytes_, pending_);
     pending_bytes_ = 0;
@@ -1150,12 +1147,20 @@ class PieceOut {
   bool Free(char32_t c) const { return c < 0x10000 && !in_keys_.Stops(c); }
 
  private:
+  enum class Kind { None, Free, Held };
+
+  // The pending piece goes first when it is of the other kind.
+  void Take(Kind kind) {
+    if (kind_ != kind && kind_ != Kind::None) Flush();
+    kind_ = kind;
+  }
+
   const MappedPieceSink& sink_;
   const CharacterStops& in_keys_;
   std::size_t pending_bytes_ = 0;
   std::string pending_;
   std::string phrase_;
-  bool after_held_ = false;  // the pending piece ends with a character some key holds
+  Kind kind_ = Kind::None;  // of what the pending piece holds
 };
 
 // ---------------------------------------------------------------------------------------------

@@ -110,8 +110,8 @@ class PhraseMatcher {
                     const CharacterStops& as_question_mark) const;
 
   /// Converts the text piece by piece, one piece per OpenCC segment: a dictionary phrase, or a run
-  /// of characters that starts none, cut before a character no key holds where one some key holds
-  /// comes before it; the pieces cover the whole text.
+  /// of characters that starts none, cut where characters no key holds give way to ones some key
+  /// holds or the other way round; the pieces cover the whole text.
   void Map(std::string_view utf8, const MappedPieceSink& sink) const;
 
   explicit PhraseMatcher(std::unique_ptr<const Tables> tables);
