@@ -21,9 +21,18 @@ awk -F '\t' '
     gsub(/\047/, quote_escape == "fish" ? "\\\047" : "\047\\\047\047", text)
     return "\047" text "\047"
   }
+  # Names in bold for the manual, parenthesised and separated by commas: ".RB ( a ," ".BR b )".
+  function add_roff_name(key, name) {
+    gsub(/-/, "\\-", name)
+    count[key]++
+    value[key] = count[key] == 1 ? ".RB ( " name : value[key] " ,\n.BR " name
+  }
   FNR == NR {
     if ($1 == "mode") {
       add("MODE_NAMES", $2)
+      if ($3 == "listing") add_roff_name("LISTING_READERS", $2)
+      if ($3 == "listing" && $4 == "text") add_roff_name("LISTING_DECODERS", $2)
+      if ($4 == "listing") add_roff_name("LISTING_WRITERS", $2)
       add_line("ZSH_MODES", "  " single_quoted($2 ":" $5, "sh"))
       add_line("FISH_MODES", "  printf \047%s\\t%s\\n\047 " single_quoted($2, "fish") " " \
                            single_quoted($5, "fish"))
@@ -42,6 +51,9 @@ awk -F '\t' '
       exit 1
     }
     next
+  }
+  FNR == 1 {
+    for (key in count) value[key] = value[key] " )"
   }
   {
     line = $0
