@@ -34,6 +34,13 @@ std::string ValidNames(const Table& table) {
 }
 
 template <typename Table>
+std::vector<std::string_view> Names(const Table& table) {
+  std::vector<std::string_view> names;
+  for (const auto& [name, value] : table) names.push_back(name);
+  return names;
+}
+
+template <typename Table>
 auto Lookup(const Table& table, std::string_view word, std::string_view what) {
   for (const auto& [name, value] : table)
     if (name == word) return value;
@@ -90,6 +97,20 @@ std::uint32_t ParseSeed(std::string_view word) {
     throw UsageError("bad seed '" + std::string(word) +
                      "'; valid: a whole number from 0 to 4294967295");
   return seed;
+}
+
+std::vector<std::string_view> SeparatorWords() {
+  return Names(kSeparators);
+}
+
+std::vector<std::string_view> DeletionWords() {
+  std::vector<std::string_view> words = {"all", "none"};
+  for (const std::string_view name : Names(kDeletionClasses)) words.push_back(name);
+  return words;
+}
+
+std::vector<std::string_view> NewlinesWords() {
+  return Names(kNewlines);
 }
 
 }  // namespace tessaly::cli

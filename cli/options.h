@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/conversion.h"
 #include "engine/text_boundary.h"
@@ -33,5 +34,14 @@ Encoding ParseEncoding(std::string_view word);
 
 /// A seed from 0 to 4294967295.
 std::uint32_t ParseSeed(std::string_view word);
+
+/// The words -s takes, in the order --help gives them.
+std::vector<std::string_view> SeparatorWords();
+
+/// The words -d takes: `all`, `none` and each deletion class.
+std::vector<std::string_view> DeletionWords();
+
+/// The words --newlines takes.
+std::vector<std::string_view> NewlinesWords();
 
 }  // namespace tessaly::cli

@@ -87,25 +87,56 @@ constexpr auto kListing = ModeWrites::Listing;
 constexpr auto kText = ModeWrites::Text;
 
 const std::array kModes = {
-    ModeInfo{Mode::HexEncode, "hex-encode", "text to a hex listing of its bytes", kRead, kListing,
-             Lossless<HexEncode>, Stream<HexEncodeStream>, "modeHexEncode", "字符串转16进制",
-             "说明:\n12345 = 31 32 33 34 35 \n你好 = C4 E3 BA C3 "},
-    ModeInfo{Mode::HexDecode, "hex-decode", "a hex listing of bytes back to text", kList, kText,
-             Lossy<HexDecode>, Stream<HexDecodeStream>, "modeHexDecode", "16进制转字符串",
+    ModeInfo{Mode::HexEncode, "hex-encode", "text to a hex listing of its bytes",
+             "Text to a hex listing of its bytes in the working encoding.",
+             "$ printf '你好' | tessaly-cli -m hex-encode -s space\n"
+             "C4 E3 BA C3",
+             kRead, kListing, Lossless<HexEncode>, Stream<HexEncodeStream>, "modeHexEncode",
+             "字符串转16进制", "说明:\n12345 = 31 32 33 34 35 \n你好 = C4 E3 BA C3 "},
+    ModeInfo{Mode::HexDecode,
+             "hex-decode",
+             "a hex listing of bytes back to text",
+             {},
+             "$ printf 'C4E3BAC3' | tessaly-cli -m hex-decode\n"
+             "你好",
+             kList,
+             kText,
+             Lossy<HexDecode>,
+             Stream<HexDecodeStream>,
+             "modeHexDecode",
+             "16进制转字符串",
              "说明:\n31 32 33 34 35 = 12345 \nC4 E3 BA C3 = 你好"},
-    ModeInfo{Mode::Utf16Encode, "utf16-encode", "text to a hex listing of its UTF-16LE bytes",
-             kAnyText, kListing, Encoded<Utf16Encode>, EncodedStream<Utf16EncodeStream>,
-             "modeUtf16Encode", "字符串转Unicode",
+    ModeInfo{Mode::Utf16Encode,
+             "utf16-encode",
+             "text to a hex listing of its UTF-16LE bytes",
+             {},
+             "$ printf '你好' | tessaly-cli -m utf16-encode -s 0x\n"
+             "0x60,0x4F,0x7D,0x59",
+             kAnyText,
+             kListing,
+             Encoded<Utf16Encode>,
+             EncodedStream<Utf16EncodeStream>,
+             "modeUtf16Encode",
+             "字符串转Unicode",
              "说明:\n12345 = 31 00 32 00 33 00 34 00 35 00 \n你好 = 60 4F 7D 59 "},
     ModeInfo{Mode::Utf16Decode, "utf16-decode", "a hex listing of UTF-16LE bytes back to text",
+             "A hex listing of UTF\\-16LE bytes back to text (deletes all by default).\n"
+             "The decoded data ends at its first zero unit, with a warning.",
+             "$ printf '60 4F 7D 59' | tessaly-cli -m utf16-decode\n"
+             "你好",
              kList, kText, Decoded<Utf16Decode>, nullptr, "modeUtf16Decode", "Unicode转字符串",
              "说明:\n31 00 32 00 33 00 34 00 35 00 = 12345 \n60 4F 7D 59 = 你好"},
     ModeInfo{Mode::RandomBytes, "random", "256 distinct random byte values as a hex listing",
-             ModeReads::Nothing, kListing, Random, nullptr, "modeRandomBytes", "生成256个随意值",
+             "256 distinct random byte values as a hex listing; the input is not read.",
+             "$ tessaly-cli -m random --seed 1 -s space", ModeReads::Nothing, kListing, Random,
+             nullptr, "modeRandomBytes", "生成256个随意值",
              "说明:\n点转换会直接生成256个不重复的随机值"},
     ModeInfo{Mode::SimplifiedToTraditional,
              "s2t",
              "simplified Chinese to traditional",
+             {},
+             "$ printf '头发' | tessaly-cli -m s2t\n"
+             "頭髮",
              kRead,
              kText,
              ChineseStandard,
@@ -120,6 +151,9 @@ const std::array kModes = {
     ModeInfo{Mode::TraditionalToSimplified,
              "t2s",
              "traditional Chinese to simplified",
+             {},
+             "$ printf '頭髮' | tessaly-cli -m t2s\n"
+             "头发",
              kRead,
              kText,
              ChineseStandard,
@@ -131,28 +165,84 @@ const std::array kModes = {
              {},
              "t2s.json",
              "GBK2GB"},
-    ModeInfo{Mode::GbkToBig5, "gbk-to-big5", "GBK bytes re-encoded as BIG5", kRead, kText,
-             Reporting<GbkToBig5>, ReportingStream<GbkToBig5Stream>, "modeGbkToBig5",
+    ModeInfo{Mode::GbkToBig5, "gbk-to-big5", "GBK bytes re-encoded as BIG5",
+             "GBK bytes re\\-encoded as BIG5. As text, the input is read through GBK and the "
+             "result shown as\n"
+             "the characters its BIG5 bytes hold (characters BIG5 lacks are\n"
+             ".BR ? );\n"
+             "with\n"
+             ".B \\-\\-raw\n"
+             "the bytes themselves.",
+             "$ printf '中华' | tessaly-cli -m gbk-to-big5\n"
+             "中?\n"
+             "$ printf '你好' | iconv -t gbk | tessaly-cli --raw -m gbk-to-big5 | xxd -p\n"
+             "a741a66e",
+             kRead, kText, Reporting<GbkToBig5>, ReportingStream<GbkToBig5Stream>, "modeGbkToBig5",
              "繁转BIG5(GBK->BIG5)", "说明:\n中華人民共和國={}", HelpExample::Big5Phrase, "BIG5"},
-    ModeInfo{Mode::Big5ToGbk, "big5-to-gbk", "BIG5 bytes re-encoded as GBK", kRead, kText,
-             Reporting<Big5ToGbk>, ReportingStream<Big5ToGbkStream>, "modeBig5ToGbk",
+    ModeInfo{Mode::Big5ToGbk, "big5-to-gbk", "BIG5 bytes re-encoded as GBK",
+             "BIG5 bytes re\\-encoded as GBK. As text, the input is read through BIG5 and the "
+             "result shown as\n"
+             "the characters its GBK bytes hold; with\n"
+             ".B \\-\\-raw\n"
+             "the bytes themselves.",
+             "$ printf '中華' | tessaly-cli -m big5-to-gbk\n"
+             "中華\n"
+             "$ tessaly-cli --raw -m big5-to-gbk old.txt | iconv -f gbk",
+             kRead, kText, Reporting<Big5ToGbk>, ReportingStream<Big5ToGbkStream>, "modeBig5ToGbk",
              "BIG5转繁(BIG5->GBK)", "说明:\n{}=中華人民共和國", HelpExample::Big5Phrase},
     ModeInfo{Mode::CharArray, "char-array", "a C character-array initialiser, one element a byte",
+             "A C character\\-array initialiser, one element a byte, each a valid C character "
+             "constant:\n"
+             "printable ASCII as itself,\n"
+             ".B \\e\\(aq\n"
+             "and\n"
+             ".B \\e\\e\n"
+             "for the quote and the backslash,\n"
+             ".BI \\ex NN\n"
+             "for every other byte (so a text loses nothing).",
+             "$ printf 'it\\'s 你' | tessaly-cli -m char-array\n"
+             "{'i','t','\\'','s',' ','\\xC4','\\xE3','\\0'};",
              kRead, kListing, CharArrayOf, CharArrayStreamOf, "modeCharArray", "加,''拆分字符串",
              "说明:\n{}", HelpExample::WebAddressArray},
-    ModeInfo{Mode::Utf8Encode, "utf8-encode", "text to a hex listing of its UTF-8 bytes", kAnyText,
-             kListing, Encoded<Utf8Encode>, EncodedStream<Utf8EncodeStream>, "modeUtf8Encode",
-             "字符串转UTF8", "说明:\n123你好=313233E4BDA0E5A5BD"},
-    ModeInfo{Mode::Utf8Decode, "utf8-decode", "a hex listing of UTF-8 bytes back to text", kList,
-             kText, Decoded<Utf8Decode>, nullptr, "modeUtf8Decode", "UTF8转字符串",
+    ModeInfo{Mode::Utf8Encode,
+             "utf8-encode",
+             "text to a hex listing of its UTF-8 bytes",
+             {},
+             "$ printf '你好' | tessaly-cli -m utf8-encode -s comma\n"
+             "E4,BD,A0,E5,A5,BD,",
+             kAnyText,
+             kListing,
+             Encoded<Utf8Encode>,
+             EncodedStream<Utf8EncodeStream>,
+             "modeUtf8Encode",
+             "字符串转UTF8",
+             "说明:\n123你好=313233E4BDA0E5A5BD"},
+    ModeInfo{Mode::Utf8Decode, "utf8-decode", "a hex listing of UTF-8 bytes back to text",
+             "A hex listing of UTF\\-8 bytes back to text (deletes all by default).\n"
+             "The decoded data ends at its first zero byte, with a warning.",
+             "$ printf 'E4BDA0E5A5BD' | tessaly-cli -m utf8-decode\n"
+             "你好",
+             kList, kText, Decoded<Utf8Decode>, nullptr, "modeUtf8Decode", "UTF8转字符串",
              "说明:\n313233E4BDA0E5A5BD=123你好"},
-    ModeInfo{Mode::FormatOnly, "format",
-             "no conversion: delete the chosen characters and re-join the bytes", kList, kListing,
-             Lossless<FormatOnly>, Stream<FormatOnlyStream>, "modeFormatOnly", "不转换只格式化",
+    ModeInfo{Mode::FormatOnly,
+             "format",
+             "no conversion: delete the chosen characters and re-join the bytes",
+             {},
+             "$ printf 'C4 E3,BA.C3\\n' | tessaly-cli -m format -s space\n"
+             "C4 E3 BA C3",
+             kList,
+             kListing,
+             Lossless<FormatOnly>,
+             Stream<FormatOnlyStream>,
+             "modeFormatOnly",
+             "不转换只格式化",
              "说明:\n11,22.33 44\n55,66.77 88 = 1122334455667788"},
     ModeInfo{Mode::S2tw,
              "s2tw",
              "simplified Chinese to traditional, Taiwan's standard characters",
+             {},
+             "$ printf '为' | tessaly-cli -m s2tw\n"
+             "為",
              kRead,
              kText,
              ChineseStandard,
@@ -167,6 +257,9 @@ const std::array kModes = {
     ModeInfo{Mode::S2twp,
              "s2twp",
              "simplified Chinese to traditional, Taiwan's characters and phrases",
+             {},
+             "$ printf '鼠标软件' | tessaly-cli -m s2twp\n"
+             "滑鼠軟體",
              kRead,
              kText,
              ChineseStandard,
@@ -181,6 +274,9 @@ const std::array kModes = {
     ModeInfo{Mode::S2hk,
              "s2hk",
              "simplified Chinese to traditional, Hong Kong's standard characters",
+             {},
+             "$ printf '头发' | tessaly-cli -m s2hk\n"
+             "頭髮",
              kRead,
              kText,
              ChineseStandard,
@@ -195,6 +291,9 @@ const std::array kModes = {
     ModeInfo{Mode::Tw2s,
              "tw2s",
              "traditional Chinese (Taiwan) to simplified",
+             {},
+             "$ printf '頭髮' | tessaly-cli -m tw2s\n"
+             "头发",
              kRead,
              kText,
              ChineseStandard,
@@ -209,6 +308,9 @@ const std::array kModes = {
     ModeInfo{Mode::Tw2sp,
              "tw2sp",
              "traditional Chinese (Taiwan) to simplified, mainland phrases",
+             "Traditional Chinese (Taiwan) to simplified, with mainland phrases.",
+             "$ printf '滑鼠軟體' | tessaly-cli -m tw2sp\n"
+             "鼠标软件",
              kRead,
              kText,
              ChineseStandard,
@@ -223,6 +325,9 @@ const std::array kModes = {
     ModeInfo{Mode::Hk2s,
              "hk2s",
              "traditional Chinese (Hong Kong) to simplified",
+             {},
+             "$ printf '頭髮' | tessaly-cli -m hk2s\n"
+             "头发",
              kRead,
              kText,
              ChineseStandard,
@@ -237,6 +342,9 @@ const std::array kModes = {
     ModeInfo{Mode::T2tw,
              "t2tw",
              "traditional Chinese (OpenCC's standard) to Taiwan's",
+             {},
+             "$ printf '裏' | tessaly-cli -m t2tw\n"
+             "裡",
              kRead,
              kText,
              ChineseStandard,
@@ -251,6 +359,9 @@ const std::array kModes = {
     ModeInfo{Mode::Tw2t,
              "tw2t",
              "traditional Chinese (Taiwan) to OpenCC's standard",
+             {},
+             "$ printf '裡' | tessaly-cli -m tw2t\n"
+             "裏",
              kRead,
              kText,
              ChineseStandard,
@@ -265,6 +376,8 @@ const std::array kModes = {
     ModeInfo{Mode::T2hk,
              "t2hk",
              "traditional Chinese (OpenCC's standard) to Hong Kong's",
+             {},
+             "$ tessaly-cli -m t2hk -o notice-hk.txt notice.txt",
              kRead,
              kText,
              ChineseStandard,
@@ -279,6 +392,8 @@ const std::array kModes = {
     ModeInfo{Mode::Hk2t,
              "hk2t",
              "traditional Chinese (Hong Kong) to OpenCC's standard",
+             {},
+             "$ tessaly-cli -m hk2t -o notice.txt notice-hk.txt",
              kRead,
              kText,
              ChineseStandard,
@@ -293,6 +408,9 @@ const std::array kModes = {
     ModeInfo{Mode::T2jp,
              "t2jp",
              "traditional Chinese characters to Japanese shinjitai",
+             {},
+             "$ printf '體' | tessaly-cli -m t2jp -e utf-8\n"
+             "体",
              kRead,
              kText,
              ChineseStandard,
@@ -307,6 +425,9 @@ const std::array kModes = {
     ModeInfo{Mode::Jp2t,
              "jp2t",
              "Japanese shinjitai to traditional Chinese characters",
+             {},
+             "$ printf '体' | tessaly-cli -m jp2t -e utf-8\n"
+             "體",
              kRead,
              kText,
              ChineseStandard,

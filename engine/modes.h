@@ -34,7 +34,11 @@ enum class HelpExample {
 struct ModeInfo {
   ConversionMode id;
   std::string_view cli_name;     ///< `tessaly-cli -m NAME`
-  std::string_view description;  ///< one line for --help and the manual
+  std::string_view description;  ///< one line for --help, the completions and the manual
+  /// The manual's text on the mode, in roff, when it says more than the description does.
+  std::string_view manual;
+  /// The manual's example as a terminal shows it: "$ " and a command, then what it prints.
+  std::string_view manual_example;
   ModeReads reads;
   ModeWrites writes;
   /// The whole-text conversion; it is handed its own row.

@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
-# The bash completion offers what tessaly-cli takes: its mode candidates are exactly the modes
-# `--help` lists, and each option's values complete from a prefix.
+# The shell completions offer what tessaly-cli takes: bash's, zsh's and fish's mode candidates are
+# exactly the modes `--help` lists, and bash completes each option's values from a prefix.
 set -u
-cli=${1:?usage: completion-test.sh path/to/tessaly-cli path/to/tessaly-cli.bash}
-script=${2:?usage: completion-test.sh path/to/tessaly-cli path/to/tessaly-cli.bash}
+cli=${1:?usage: completion-test.sh path/to/tessaly-cli path/to/completions}
+completions=${2:?usage: completion-test.sh path/to/tessaly-cli path/to/completions}
+script=$completions/tessaly-cli.bash
 failures=0
 fail() {
   echo "FAIL $*"
   failures=$((failures + 1))
 }
 
-# shellcheck source=res/completions/tessaly-cli.bash
+# shellcheck source=/dev/null
 . "$script"
 
 # complete WORDS...: the candidates for the last word, sorted, one line, as bash would offer them.
@@ -44,6 +45,15 @@ expect deletion-after-comma 'spaces,tabs' -d spaces,t
 expect encodings 'big5 euc-kr gb18030 gbk shift_jis utf-8' -e ''
 expect newlines 'as-is crlf' --newlines ''
 expect long-options '--newlines' --new
+
+# zsh's `modes` array holds 'name:description' lines; fish's mode function prints name and
+# description, one printf a mode.
+zsh_modes=$(sed -n "/^modes=(/,/^)/s/^  '\([^:']*\):.*/\1/p" "$completions/_tessaly-cli" |
+  sort | paste -sd ' ')
+[ "$zsh_modes" = "$help_modes" ] || fail "zsh modes: got '$zsh_modes', want '$help_modes'"
+fish_modes=$(sed -n "s/^  printf '[^']*' '\([^']*\)' .*/\1/p" "$completions/tessaly-cli.fish" |
+  sort | paste -sd ' ')
+[ "$fish_modes" = "$help_modes" ] || fail "fish modes: got '$fish_modes', want '$help_modes'"
 
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The manual page keeps up with the program: every long option and every mode `--help` lists is
-# in tessaly-cli(1), each mode under MODES with an example, and groff finds nothing to warn about.
+# in tessaly-cli(1), each mode under MODES with an example, the modes that read a listing where -d's
+# default is told, and groff finds nothing to warn about.
 set -u
 cli=${1:?usage: man-page-test.sh path/to/tessaly-cli path/to/tessaly-cli.1}
 page=${2:?usage: man-page-test.sh path/to/tessaly-cli path/to/tessaly-cli.1}
@@ -35,6 +36,14 @@ for mode in $modes; do
     fail "mode $mode has no example"
   fi
 done
+
+# The modes -d deletes all for by default are those --help marks so.
+help_readers=$(sed -n '/^Modes:/,/^$/{/(deletes all by default)/s/^  \([^ ]*\).*/\1/p}' <<<"$help" |
+  sort | paste -sd ' ')
+page_readers=$(awk '/^for the modes that read a listing$/ { on = 1; next }
+  on && /^\.B?R/ { print $(NF - 1); if ($NF == ")") exit }' <<<"$source" | sort | paste -sd ' ')
+[ -n "$help_readers" ] && [ "$page_readers" = "$help_readers" ] ||
+  fail "-d's default: the page names '$page_readers', --help '$help_readers'"
 
 if command -v man >/dev/null; then
   warnings=$(man --warnings -l "$page" 2>&1 >/dev/null)
