@@ -67,7 +67,7 @@ class HeldCharacters {
     // GB18030 and UTF-8 hold every character.
     if (encoding == Encoding::Gb18030 || encoding == Encoding::Utf8) return nullptr;
     static std::mutex mutex;
-    static std::array<std::shared_ptr<const HeldCharacters>, 6> sets;
+    static std::array<std::shared_ptr<const HeldCharacters>, kEncodingCount> sets;
     const std::lock_guard lock(mutex);
     auto& set = sets[static_cast<std::size_t>(encoding)];
     if (!set) set = std::make_shared<const HeldCharacters>(encoding);
