@@ -13,6 +13,7 @@
 
 #include "engine/opencc_data.h"
 #include "engine/phrase_cache.h"
+#include "engine/detail/utf8.h"
 
 #include <algorithm>
 #include <array>
@@ -41,82 +42,18 @@ namespace {
 
 namespace fs = std::filesystem;
 
+using detail::AppendUtf8;
+using detail::AsciiEnd;
+using detail::IsContinuation;
+using detail::kOpenCcLeadLength;
+using detail::OpenCcCharAt;
+using detail::Utf8Length;
+
 constexpr std::size_t kMaxDicts = 8;
 // Characters OpenCC steps over that are not well-formed UTF-8 carry an index to their bytes
 // from here on; no key holds one.
 constexpr char32_t kRawBase = 0x80000000;
 constexpr int kPairBits = 20;
-
-// OpenCC's length of a character from its first byte; 0 where OpenCC throws.
-constexpr std::array<std::uint8_t, 256> kLeadLength = [] {
-  std::array<std::uint8_t, 256> table{};
-  for (int b = 0; b < 256; ++b) {
-    table[b] = b < 0x80   ? 1
-               : b < 0xC0 ? 0
-               : b < 0xE0 ? 2
-               : b < 0xF0 ? 3
-               : b < 0xF8 ? 4
-               : b < 0xFC ? 5
-               : b < 0xFE ? 6
-                          : 0;
-  }
-  return table;
-}();
-
-bool Continues(unsigned char byte) {
-  return (byte & 0xC0) == 0x80;
-}
-
-// Decodes one shortest-form character of `length` bytes; false for anything else, which then
-// matches no key since every key is well-formed.
-bool DecodeChar(const unsigned char* p, std::size_t length, char32_t& cp) {
-  switch (length) {
-    case 1:
-      cp = p[0];
-      return true;
-    case 2:
-      if (!Continues(p[1])) return false;
-      cp = (char32_t{p[0] & 0x1Fu} << 6) | (p[1] & 0x3Fu);
-      return cp >= 0x80;
-    case 3:
-      if (!Continues(p[1]) || !Continues(p[2])) return false;
-      cp = (char32_t{p[0] & 0x0Fu} << 12) | (char32_t{p[1] & 0x3Fu} << 6) | (p[2] & 0x3Fu);
-      return cp >= 0x800;
-    case 4:
-      if (!Continues(p[1]) || !Continues(p[2]) || !Continues(p[3])) return false;
-      cp = (char32_t{p[0] & 0x07u} << 18) | (char32_t{p[1] & 0x3Fu} << 12) |
-           (char32_t{p[2] & 0x3Fu} << 6) | (p[3] & 0x3Fu);
-      return cp >= 0x10000 && cp <= 0x10FFFF;
-    default:
-      return false;
-  }
-}
-
-// Written by hand rather than with ICU's macros: surrogates must round-trip as the bytes they
-// were read from.
-void AppendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out.push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    const char bytes[] = {static_cast<char>(0xC0 | (cp >> 6)),
-                          static_cast<char>(0x80 | (cp & 0x3F))};
-    out.append(bytes, 2);
-  } else if (cp < 0x10000) {
-    const char bytes[] = {static_cast<char>(0xE0 | (cp >> 12)),
-                          static_cast<char>(0x80 | ((cp >> 6) & 0x3F)),
-                          static_cast<char>(0x80 | (cp & 0x3F))};
-    out.append(bytes, 3);
-  } else {
-    const char bytes[] = {
-        static_cast<char>(0xF0 | (cp >> 18)), static_cast<char>(0x80 | ((cp >> 12) & 0x3F)),
-        static_cast<char>(0x80 | ((cp >> 6) & 0x3F)), static_cast<char>(0x80 | (cp & 0x3F))};
-    out.append(bytes, 4);
-  }
-}
-
-std::size_t Utf8Length(char32_t cp) {
-  return cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4;
-}
 
 // What a key, or a proper prefix of one, says; kept inline in the tables that are probed.
 struct Info {
@@ -324,9 +261,9 @@ std::u32string StrictDecode(const std::string& config, const std::string& text) 
   std::u32string cps;
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
   for (std::size_t pos = 0; pos < text.size();) {
-    const std::size_t length = kLeadLength[p[pos]];
     char32_t cp = 0;
-    if (length == 0 || pos + length > text.size() || !DecodeChar(p + pos, length, cp) || cp == 0)
+    const std::size_t length = OpenCcCharAt(p, pos, text.size(), cp);
+    if (length == 0 || cp == 0)
       Unavailable(config, "a dictionary holds text that is not UTF-8: " + text);
     cps.push_back(cp);
     pos += length;
@@ -748,13 +685,13 @@ bool SlotFits(const Tables& t, const Slot& slot) {
   return parent < t.slots.size() && t.slots[parent].info.length + 1 == slot.info.length;
 }
 
+// UTF-8 as the compiler writes it; surrogates pass, as they do in a dictionary.
 bool WellFormedUtf8(std::string_view text) {
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
   for (std::size_t pos = 0; pos < text.size();) {
-    const std::size_t length = kLeadLength[p[pos]];
     char32_t cp = 0;
-    if (length == 0 || length > 4 || pos + length > text.size() || !DecodeChar(p + pos, length, cp))
-      return false;
+    const std::size_t length = OpenCcCharAt(p, pos, text.size(), cp);
+    if (length == 0) return false;
     pos += length;
   }
   return true;
@@ -984,11 +921,11 @@ std::size_t Decode(const Tables& t, std::string_view text, std::size_t pos, Work
       ++pos;
       continue;
     }
-    const std::size_t length = kLeadLength[lead];
+    const std::size_t length = kOpenCcLeadLength[lead];
     if (length == 0)
       throw std::invalid_argument("invalid UTF-8: no character starts with this byte");
     char32_t cp = 0;
-    if (pos + length <= text.size() && DecodeChar(p + pos, length, cp)) {
+    if (pos + length <= text.size() && detail::DecodeOpenCcChar(p + pos, length, cp)) {
       pos += length;
     } else {
       const std::size_t taken = std::min(length, text.size() - pos);
@@ -998,18 +935,6 @@ std::size_t Decode(const Tables& t, std::string_view text, std::size_t pos, Work
     }
     w.text.push_back(cp);
   }
-  return pos;
-}
-
-std::size_t AsciiEnd(std::string_view text, std::size_t pos) {
-  constexpr std::uint64_t kHighBits = 0x8080808080808080u;
-  while (pos + 8 <= text.size()) {
-    std::uint64_t word = 0;
-    std::memcpy(&word, text.data() + pos, 8);
-    if (word & kHighBits) break;
-    pos += 8;
-  }
-  while (pos < text.size() && static_cast<unsigned char>(text[pos]) < 0x80) ++pos;
   return pos;
 }
 
@@ -1179,10 +1104,8 @@ constexpr char32_t kNoChar = 0xFFFFFFFF;
 // no key holds any, and at bytes that are not plain UTF-8.
 char32_t PeekChar(const unsigned char* p, std::size_t i, std::size_t n, bool ascii_inert) {
   if (i >= n || (p[i] < 0x80 && ascii_inert)) return kNoChar;
-  const std::size_t length = kLeadLength[p[i]];
   char32_t cp = 0;
-  if (length == 0 || i + length > n || !DecodeChar(p + i, length, cp)) return kNoChar;
-  return cp;
+  return OpenCcCharAt(p, i, n, cp) == 0 ? kNoChar : cp;
 }
 
 // Output written through a pointer into a string grown ahead, since a call per character to
@@ -1346,10 +1269,9 @@ bool DecodeWindow(const Plan& plan, std::string_view text, std::size_t* pos, std
                   Workspace& w) {
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
   while (w.text.size() < limit && *pos < text.size() && (p[*pos] >= 0x80 || !plan.ascii_inert())) {
-    const std::size_t length = kLeadLength[p[*pos]];
     char32_t cp = 0;
-    if (length == 0 || *pos + length > text.size() || !DecodeChar(p + *pos, length, cp))
-      return true;
+    const std::size_t length = OpenCcCharAt(p, *pos, text.size(), cp);
+    if (length == 0) return true;
     if (plan.Stops(cp)) return false;
     w.text.push_back(cp);
     *pos += length;
@@ -1419,6 +1341,8 @@ std::size_t SlowSegment(const Tables& t, const Plan& plan, std::string_view text
   return pos + SourceLength(segment.data, segment.size, w);
 }
 
+// Characters of two and three bytes, nearly all of a Chinese text, are decoded inline: a call
+// per character costs more than the table lookup.
 PhraseMatcher::Stop RunFast(const Tables& t, const Plan& plan, std::string_view text,
                             std::string& out) {
   Workspace w;
@@ -1442,11 +1366,11 @@ PhraseMatcher::Stop RunFast(const Tables& t, const Plan& plan, std::string_view 
       cp = lead;
       length = 1;
     } else if (lead >= 0xE0 && lead < 0xF0) {
-      if (i + 2 < n && Continues(p[i + 1]) && Continues(p[i + 2])) {
+      if (i + 2 < n && IsContinuation(p[i + 1]) && IsContinuation(p[i + 2])) {
         cp = char32_t{lead & 0x0Fu} << 12 | char32_t{p[i + 1] & 0x3Fu} << 6 | (p[i + 2] & 0x3Fu);
         length = cp >= 0x800 ? 3 : 0;
       }
-    } else if (lead >= 0xC2 && lead < 0xE0 && i + 1 < n && Continues(p[i + 1])) {
+    } else if (lead >= 0xC2 && lead < 0xE0 && i + 1 < n && IsContinuation(p[i + 1])) {
       cp = char32_t{lead & 0x1Fu} << 6 | (p[i + 1] & 0x3Fu);
       length = 2;
     }
@@ -1589,16 +1513,16 @@ PhraseMatcher::Segmented PhraseMatcher::Segment(std::string_view utf8, std::size
   std::vector<std::size_t> starts;  // of each character in `utf8`
   const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
   std::size_t pos = from;
-  for (char32_t cp = 0; pos < utf8.size(); pos += kLeadLength[p[pos]]) {
-    const std::size_t length = kLeadLength[p[pos]];
-    if (length == 0 || pos + length > utf8.size() || !DecodeChar(p + pos, length, cp)) break;
+  for (char32_t cp = 0; pos < utf8.size(); pos += kOpenCcLeadLength[p[pos]]) {
+    if (OpenCcCharAt(p, pos, utf8.size(), cp) == 0) break;
     chars.push_back(as_question_mark.Stops(cp) ? U'?' : cp);
     starts.push_back(pos);
   }
   starts.push_back(pos);
   // A character cut off by the end of the text may still be completed by what comes.
-  const bool invalid = pos < utf8.size() && (kLeadLength[p[pos]] == 0 || kLeadLength[p[pos]] > 4 ||
-                                             pos + kLeadLength[p[pos]] <= utf8.size());
+  const std::size_t lead_length = pos < utf8.size() ? kOpenCcLeadLength[p[pos]] : 0;
+  const bool invalid = pos < utf8.size() &&
+                       (lead_length == 0 || lead_length > 4 || pos + lead_length <= utf8.size());
   Segmented walked{std::string_view::npos, from, invalid};
   for (std::size_t i = 0; i < chars.size();) {
     bool cut = false;  // a longer key might match once more text comes
