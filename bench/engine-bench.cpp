@@ -11,11 +11,11 @@
 #include <random>
 
 #include "engine/byte_modes.h"
-#include "engine/chinese_mapping.h"
+#include "engine/chinese/chinese_mapping.h"
 #include "engine/chinese_modes.h"
 #include "engine/conversion.h"
 #include "engine/detail/chinese_routines.h"
-#include "engine/phrase_matcher.h"
+#include "engine/chinese/phrase_matcher.h"
 #include "engine/pipeline.h"
 #include "engine/unicode_modes.h"
 

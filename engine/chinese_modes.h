@@ -8,7 +8,7 @@
 #include "engine/fault_reporter.h"
 #include "engine/loss_report.h"
 #include "engine/mode_stream.h"
-#include "engine/user_phrases.h"
+#include "engine/chinese/user_phrases.h"
 
 namespace tessaly {
 

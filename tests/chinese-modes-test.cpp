@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "engine/byte_modes.h"
-#include "engine/chinese_mapping.h"
+#include "engine/chinese/chinese_mapping.h"
 #include "engine/chinese_modes.h"
 #include "engine/chunked_conversion.h"
 #include "engine/code_page.h"

@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "engine/ansi_text.h"
-#include "engine/chinese_mapping.h"
+#include "engine/chinese/chinese_mapping.h"
 #include "engine/code_page.h"
 #include "engine/encodings.h"
 #include "engine/fault_reporter.h"

@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "engine/errors.h"
-#include "engine/user_phrases.h"
+#include "engine/chinese/user_phrases.h"
 
 namespace tessaly {
 

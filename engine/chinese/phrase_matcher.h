@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/chinese_mapping.h"
-#include "engine/user_phrases.h"
+#include "engine/chinese/chinese_mapping.h"
+#include "engine/chinese/user_phrases.h"
 
 namespace tessaly {
 

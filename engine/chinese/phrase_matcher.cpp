@@ -1,4 +1,4 @@
-#include "engine/phrase_matcher.h"
+#include "engine/chinese/phrase_matcher.h"
 
 #include <opencc/Config.hpp>
 #include <opencc/Conversion.hpp>
@@ -11,8 +11,8 @@
 #include <opencc/MaxMatchSegmentation.hpp>
 #include <opencc/TextDict.hpp>
 
-#include "engine/opencc_data.h"
-#include "engine/phrase_cache.h"
+#include "engine/chinese/opencc_data.h"
+#include "engine/chinese/phrase_cache.h"
 #include "engine/detail/utf8.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
-#include "engine/chinese_mapping.h"
+#include "engine/chinese/chinese_mapping.h"
 
-#include "engine/phrase_matcher.h"
+#include "engine/chinese/phrase_matcher.h"
 
 #include <opencc/Config.hpp>
 #include <opencc/ConversionChain.hpp>

@@ -1,4 +1,4 @@
-#include "engine/chinese_text.h"
+#include "engine/chinese/chinese_text.h"
 
 #include <unicode/utf8.h>
 
@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "engine/char_codec.h"
-#include "engine/chinese_mapping.h"
+#include "engine/chinese/chinese_mapping.h"
 #include "engine/detail/chinese_routines.h"
 #include "engine/detail/utf8.h"
 #include "engine/errors.h"
-#include "engine/phrase_matcher.h"
+#include "engine/chinese/phrase_matcher.h"
 #include "engine/text_boundary.h"
 
 namespace tessaly {
