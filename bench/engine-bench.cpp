@@ -11,13 +11,14 @@
 #include <random>
 
 #include "engine/byte_modes.h"
-#include "engine/chinese_mapping.h"
+#include "engine/chinese/chinese_mapping.h"
 #include "engine/chinese_modes.h"
 #include "engine/conversion.h"
 #include "engine/detail/chinese_routines.h"
-#include "engine/phrase_matcher.h"
+#include "engine/chinese/phrase_matcher.h"
 #include "engine/pipeline.h"
 #include "engine/unicode_modes.h"
+#include "tests/support/opencc_mapper.h"
 
 namespace tessaly {
 namespace {
@@ -144,8 +145,8 @@ TESSALY_PHRASE_BENCHMARK(s2twp);
 
 // The simplified-to-traditional routine on the phrase matcher and on OpenCC's converter.
 void BM_SimplifiedToTraditionalRoutine(benchmark::State& state, bool opencc) {
-  static const OpenCcMapper opencc_mapper("s2t.json", "t2s.json");
-  const ChineseMapper& mapper = opencc ? opencc_mapper : DefaultChineseMapper();
+  static const OpenCcMapper opencc_mapper("s2t.json");
+  const ChineseMapper& mapper = opencc ? opencc_mapper : StandardMapper("s2t.json");
   NoFaults reporter;
   Measure(state, Input(ConversionMode::SimplifiedToTraditional, state.range(0)),
           [&](std::string_view text) {

@@ -7,7 +7,7 @@
 #include <iterator>
 #include <string>
 
-#include "engine/phrase_matcher.h"
+#include "engine/chinese/phrase_matcher.h"
 
 int main(int argc, char** argv) {
   if (argc != 4) {

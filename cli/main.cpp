@@ -21,7 +21,7 @@
 #include "cli/options.h"
 #include "cli/stream_io.h"
 #include "cli/text_mode.h"
-#include "engine/chinese_text.h"
+#include "engine/chinese/chinese_text.h"
 #include "engine/chunked_conversion.h"
 #include "engine/conversion.h"
 #include "engine/errors.h"

@@ -105,7 +105,7 @@ std::shared_ptr<const CharCodec> CharCodec::ForDoubleByte(const CodePage& code_p
 
 std::shared_ptr<const CharCodec> CharCodec::For(Encoding encoding) {
   static std::mutex mutex;
-  static std::array<std::shared_ptr<const CharCodec>, 6> codecs;
+  static std::array<std::shared_ptr<const CharCodec>, kEncodingCount> codecs;
   const std::lock_guard lock(mutex);
   auto& codec = codecs[static_cast<std::size_t>(encoding)];
   if (!codec) codec = Make(encoding);

@@ -191,24 +191,21 @@ class GbkJoiner {
   AnsiText out_;
 };
 
-AnsiText MapRun(std::string_view text, ChineseDirection direction, const ChineseMapper& mapper,
-                const CharCodec& codec) {
+AnsiText MapRun(std::string_view text, const ChineseMapper& mapper, const CharCodec& codec) {
   GbkJoiner joiner(text, codec);
-  mapper.Map(GbkToUtf8(text, codec), direction,
-             [&joiner](std::size_t source_bytes, std::string_view mapped) {
-               joiner.Add(source_bytes, mapped);
-             });
+  mapper.Map(GbkToUtf8(text, codec), [&joiner](std::size_t source_bytes, std::string_view mapped) {
+    joiner.Add(source_bytes, mapped);
+  });
   return std::move(joiner).Finish();
 }
 
 // A zero byte is a character no phrase holds, and mappers read C strings: the runs between zero
 // bytes are mapped apart and the zero bytes kept.
-AnsiText MapChinese(std::string_view text, ChineseDirection direction, const ChineseMapper& mapper,
-                    const CharCodec& codec) {
+AnsiText MapChinese(std::string_view text, const ChineseMapper& mapper, const CharCodec& codec) {
   AnsiText out;
   for (;;) {
     const std::size_t zero = text.find('\0');
-    out += MapRun(text.substr(0, zero), direction, mapper, codec);
+    out += MapRun(text.substr(0, zero), mapper, codec);
     if (zero == std::string_view::npos) return out;
     out += '\0';
     text.remove_prefix(zero + 1);
@@ -242,8 +239,7 @@ AnsiText SimplifiedToTraditionalWith(std::string_view text, FaultReporter& repor
                                      const ChineseMapper& mapper, const CodePage& gbk,
                                      Encoding encoding) {
   return Guarded(text, "GB2GBK", reporter, [&](std::string_view source) {
-    return MapChinese(source, ChineseDirection::SimplifiedToTraditional, mapper,
-                      *CodecOf(gbk, encoding));
+    return MapChinese(source, mapper, *CodecOf(gbk, encoding));
   });
 }
 
@@ -251,8 +247,7 @@ AnsiText TraditionalToSimplifiedWith(std::string_view text, FaultReporter& repor
                                      const ChineseMapper& mapper, const CodePage& gbk,
                                      Encoding encoding) {
   return Guarded(text, "GBK2GB", reporter, [&](std::string_view source) {
-    return MapChinese(source, ChineseDirection::TraditionalToSimplified, mapper,
-                      *CodecOf(gbk, encoding));
+    return MapChinese(source, mapper, *CodecOf(gbk, encoding));
   });
 }
 
@@ -266,13 +261,11 @@ AnsiText Big5ToGbkWith(std::string_view text, FaultReporter& reporter, const Cod
   return RecodeGuarded(text, RecodingRoutine::Big5ToGbk, reporter, big5, gbk, losses);
 }
 
-// A standard's mapper maps the same way whatever the direction asked.
 AnsiText ConvertChineseWith(std::string_view text, FaultReporter& reporter,
                             std::string_view routine, const ChineseMapper& mapper,
                             Encoding encoding) {
   return Guarded(text, routine, reporter, [&](std::string_view source) {
-    return MapChinese(source, ChineseDirection::SimplifiedToTraditional, mapper,
-                      *CharCodec::For(encoding));
+    return MapChinese(source, mapper, *CharCodec::For(encoding));
   });
 }
 
@@ -336,18 +329,6 @@ void ChunkedRecoding::RecodeWithPending(std::string_view chunk, bool more, AnsiT
 }
 
 }  // namespace detail
-
-AnsiText SimplifiedToTraditional(std::string_view input, FaultReporter& reporter,
-                                 Encoding encoding) {
-  return detail::SimplifiedToTraditionalWith(input, reporter, DefaultChineseMapper(),
-                                             CodePageOf(encoding), encoding);
-}
-
-AnsiText TraditionalToSimplified(std::string_view input, FaultReporter& reporter,
-                                 Encoding encoding) {
-  return detail::TraditionalToSimplifiedWith(input, reporter, DefaultChineseMapper(),
-                                             CodePageOf(encoding), encoding);
-}
 
 // A mapper that cannot be loaded is a fault of the routine like any other.
 AnsiText ConvertChineseStandard(std::string_view input, FaultReporter& reporter, Encoding encoding,

@@ -8,26 +8,16 @@
 #include "engine/fault_reporter.h"
 #include "engine/loss_report.h"
 #include "engine/mode_stream.h"
-#include "engine/user_phrases.h"
+#include "engine/chinese/user_phrases.h"
 
 namespace tessaly {
 
 /// Caption of the box that reports a fault of the Chinese modes.
 inline constexpr std::string_view kChineseFaultCaption = "出错";
 
-/// Simplified characters of text in `encoding` replaced, phrase by phrase, by their traditional
-/// forms; a character whose new form the encoding cannot hold keeps its old one. On a fault,
-/// `reporter` hears "GB2GBK 出错" and the text comes back as given.
-AnsiText SimplifiedToTraditional(std::string_view input, FaultReporter& reporter,
-                                 Encoding encoding = Encoding::Gbk);
-
-/// The same from traditional to simplified; its fault text is "GBK2GB 出错".
-AnsiText TraditionalToSimplified(std::string_view input, FaultReporter& reporter,
-                                 Encoding encoding = Encoding::Gbk);
-
-/// Chinese text in `encoding` converted by one OpenCC standard (`s2tw.json`, ...), with the
-/// keep-the-original fallback of SimplifiedToTraditional; on a fault, `reporter` hears
-/// "`routine` 出错" and the text comes back as given.
+/// Chinese text in `encoding` converted by one OpenCC standard (`s2t.json`, `s2tw.json`, ...),
+/// phrase by phrase; a character whose new form the encoding cannot hold keeps its old one. On a
+/// fault, `reporter` hears "`routine` 出错" and the text comes back as given.
 AnsiText ConvertChineseStandard(std::string_view input, FaultReporter& reporter, Encoding encoding,
                                 std::string_view config, std::string_view routine,
                                 const std::shared_ptr<const UserPhrases>& user = {});

@@ -11,7 +11,7 @@
 #include "engine/encodings.h"
 #include "engine/fault_reporter.h"
 #include "engine/loss_report.h"
-#include "engine/user_phrases.h"
+#include "engine/chinese/user_phrases.h"
 
 namespace tessaly {
 

@@ -32,6 +32,14 @@ constexpr std::array kEncodings = {
                  LeadBytes::Cjk},
 };
 
+// InfoOf reads the table by index, and arrays indexed by Encoding are kEncodingCount long.
+static_assert(kEncodings.size() == kEncodingCount);
+static_assert([] {
+  for (std::size_t i = 0; i < kEncodings.size(); ++i)
+    if (static_cast<std::size_t>(kEncodings[i].id) != i) return false;
+  return true;
+}());
+
 bool SameName(std::string_view a, std::string_view b) {
   return std::ranges::equal(a, b, [](char x, char y) {
     return std::tolower(static_cast<unsigned char>(x)) ==

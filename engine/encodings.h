@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <optional>
 #include <span>
@@ -11,6 +12,10 @@ namespace tessaly {
 
 /// The working encodings: what the engine's text is made of.
 enum class Encoding { Gbk, Gb18030, Big5, Utf8, ShiftJis, EucKr };
+
+/// How many working encodings there are, for arrays indexed by Encoding; encodings.cpp checks it
+/// against the table of them.
+inline constexpr std::size_t kEncodingCount = static_cast<std::size_t>(Encoding::EucKr) + 1;
 
 /// Which bytes start a character of two or more bytes when a byte follows them.
 enum class LeadBytes {

@@ -6,6 +6,7 @@
 
 #include "engine/char_codec.h"
 #include "engine/code_page.h"
+#include "engine/detail/utf8.h"
 
 namespace tessaly {
 namespace {
@@ -144,37 +145,11 @@ std::size_t Utf8OffsetOf(std::string_view utf8, std::size_t ansi_offset, LineBre
   return pos;
 }
 
-// Whole texts pass through here before anything else: ASCII eight bytes at a time, and the
-// three-byte characters of CJK checked inline; ICU's macro for the rest.
+// Whole texts pass through here before anything else.
 std::optional<std::size_t> FindInvalidUtf8(std::string_view bytes) {
-  const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
-  const auto length = static_cast<int64_t>(bytes.size());
-  for (int64_t offset = 0; offset < length;) {
-    if (offset + 8 <= length) {
-      std::uint64_t word;
-      std::memcpy(&word, data + offset, 8);
-      if ((word & 0x8080808080808080u) == 0) {
-        offset += 8;
-        continue;
-      }
-    }
-    const std::uint8_t lead = data[offset];
-    if (lead < 0x80) {
-      ++offset;
-      continue;
-    }
-    // E1 to EC and EE to EF take any continuation bytes; E0 and ED have narrower second bytes.
-    if (lead >= 0xE1 && lead <= 0xEF && lead != 0xED && offset + 2 < length &&
-        (data[offset + 1] & 0xC0) == 0x80 && (data[offset + 2] & 0xC0) == 0x80) {
-      offset += 3;
-      continue;
-    }
-    const int64_t start = offset;
-    UChar32 code_point = 0;
-    U8_NEXT(data, offset, length, code_point);
-    if (code_point < 0) return static_cast<std::size_t>(start);
-  }
-  return std::nullopt;
+  const std::size_t at = detail::FindUtf8Stop(bytes, 0, [](char32_t) { return true; });
+  if (at == std::string_view::npos) return std::nullopt;
+  return at;
 }
 
 }  // namespace tessaly

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/phrase_cache.h"
-#include "engine/phrase_matcher.h"
+#include "engine/chinese/phrase_cache.h"
+#include "engine/chinese/phrase_matcher.h"
 
 namespace tessaly {
 namespace {

@@ -27,7 +27,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/phrase_matcher.h"
+#include "engine/chinese/phrase_matcher.h"
 
 namespace tessaly {
 namespace {

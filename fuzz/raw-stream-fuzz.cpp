@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "engine/chinese_mapping.h"
-#include "engine/chinese_text.h"
+#include "engine/chinese/chinese_mapping.h"
+#include "engine/chinese/chinese_text.h"
 #include "engine/detail/chinese_routines.h"
 #include "engine/encodings.h"
 

@@ -11,12 +11,13 @@
 #include <vector>
 
 #include "engine/byte_modes.h"
-#include "engine/chinese_mapping.h"
+#include "engine/chinese/chinese_mapping.h"
 #include "engine/chinese_modes.h"
 #include "engine/chunked_conversion.h"
 #include "engine/code_page.h"
 #include "engine/conversion.h"
 #include "engine/detail/chinese_routines.h"
+#include "tests/support/opencc_mapper.h"
 #include "tests/test_support.h"
 
 namespace tessaly {
@@ -354,7 +355,7 @@ class ScriptedMapper final : public ChineseMapper {
  public:
   explicit ScriptedMapper(std::vector<std::pair<std::size_t, std::string>> pieces)
       : pieces_(std::move(pieces)) {}
-  void Map(std::string_view, ChineseDirection, const MappedPieceSink& sink) const override {
+  void Map(std::string_view, const MappedPieceSink& sink) const override {
     for (const auto& [source_bytes, mapped] : pieces_) sink(source_bytes, mapped);
   }
 
@@ -425,7 +426,7 @@ struct InjectedError {};
 class ThrowingMapper final : public ChineseMapper {
  public:
   explicit ThrowingMapper(std::function<void()> fail) : fail_(std::move(fail)) {}
-  void Map(std::string_view, ChineseDirection, const MappedPieceSink&) const override { fail_(); }
+  void Map(std::string_view, const MappedPieceSink&) const override { fail_(); }
 
  private:
   std::function<void()> fail_;
@@ -439,7 +440,7 @@ struct FailingIcu : CodePageError {
 const ThrowingCodePage<FailingIcu> kIcuFailure;
 const ThrowingMapper kMapperOutOfMemory([] { throw std::bad_alloc(); });
 const ThrowingMapper kMapperOddThrow([] { throw InjectedError(); });
-const OpenCcMapper kNoDictionaries("/nonexistent/s2t.json", "/nonexistent/t2s.json");
+const OpenCcMapper kNoDictionaries("/nonexistent/s2t.json");
 const ScriptedMapper kShortPieces({{3, "中"}});
 const ScriptedMapper kPieceInsideCharacter({{2, "中"}, {4, "国"}});
 const ScriptedMapper kPieceBeyondText({{9, "中国人"}});
@@ -496,7 +497,7 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"Big5ToGbkTargetFails",
                   WithPages(detail::Big5ToGbkWith, Big5CodePage(), kIcuFailure), "BIG52GBK 出错"},
         FaultCase{"S2tCodePageFails",
-                  WithGbk(detail::SimplifiedToTraditionalWith, DefaultChineseMapper(), kIcuFailure),
+                  WithGbk(detail::SimplifiedToTraditionalWith, StandardMapper("s2t.json"), kIcuFailure),
                   "GB2GBK 出错"},
         FaultCase{"S2tNoDictionaries",
                   WithGbk(detail::SimplifiedToTraditionalWith, kNoDictionaries), "GB2GBK 出错"},
@@ -546,7 +547,7 @@ INSTANTIATE_TEST_SUITE_P(
                     WithPages(detail::Big5ToGbkWith, kOddThrow, GbkCodePage()), false},
         ForeignCase{
             "T2sCodePageOutOfMemory",
-            WithGbk(detail::TraditionalToSimplifiedWith, DefaultChineseMapper(), kOutOfMemory),
+            WithGbk(detail::TraditionalToSimplifiedWith, StandardMapper("t2s.json"), kOutOfMemory),
             true},
         ForeignCase{"S2tMapperOutOfMemory",
                     WithGbk(detail::SimplifiedToTraditionalWith, kMapperOutOfMemory), true},
@@ -617,42 +618,50 @@ TEST(ChunkedRecoding, ChunkedConversionMatchesTheWholeRun) {
 }
 
 TEST(OpenCcMapper, MissingDictionariesAreReportedAsUnavailable) {
-  EXPECT_THROW(kNoDictionaries.Map("头发", ChineseDirection::SimplifiedToTraditional,
-                                   [](std::size_t, std::string_view) {}),
+  EXPECT_THROW(kNoDictionaries.Map("头发", [](std::size_t, std::string_view) {}),
                ChineseMappingUnavailable);
 }
 
-TEST(OpenCcMapper, PiecesCoverTheText) {
+// The engine's mapper and OpenCC's, which the tests and benchmarks hold it against.
+std::vector<std::pair<const char*, const ChineseMapper*>> S2tMappers() {
+  static const OpenCcMapper opencc("s2t.json");
+  return {{"StandardMapper", &StandardMapper("s2t.json")}, {"OpenCcMapper", &opencc}};
+}
+
+TEST(ChineseMapper, PiecesCoverTheText) {
   const std::string text = "我的头发很干燥, abc";
-  std::size_t covered = 0;
-  std::string mapped;
-  DefaultChineseMapper().Map(text, ChineseDirection::SimplifiedToTraditional,
-                             [&](std::size_t source_bytes, std::string_view piece) {
-                               covered += source_bytes;
-                               mapped += piece;
-                             });
-  EXPECT_EQ(covered, text.size());
-  EXPECT_EQ(mapped, "我的頭髮很乾燥, abc");
+  for (const auto& [name, mapper] : S2tMappers()) {
+    std::size_t covered = 0;
+    std::string mapped;
+    mapper->Map(text, [&](std::size_t source_bytes, std::string_view piece) {
+      covered += source_bytes;
+      mapped += piece;
+    });
+    EXPECT_EQ(covered, text.size()) << name;
+    EXPECT_EQ(mapped, "我的頭髮很乾燥, abc") << name;
+  }
 }
 
 // A long text goes to OpenCC in blocks of whole lines; the result is that of each line alone,
 // also for a phrase right at a cut and for one line longer than a block.
-TEST(OpenCcMapper, LongTextsMapAsTheirLines) {
+TEST(ChineseMapper, LongTextsMapAsTheirLines) {
   std::vector<std::string> lines;
   for (int i = 0; i < 9000; ++i) lines.push_back(std::string(i % 7, 'x') + "头发干燥,干部\r\n");
   lines.push_back("");
   for (int i = 0; i < 20000; ++i) lines.back() += "干部头发";
-  std::string text;
-  std::string expected;
-  RecordingReporter reporter;
-  for (const std::string& line : lines) {
-    text += Gbk(line);
-    expected += detail::SimplifiedToTraditionalWith(Gbk(line), reporter);
+  for (const auto& [name, mapper] : S2tMappers()) {
+    std::string text;
+    std::string expected;
+    RecordingReporter reporter;
+    for (const std::string& line : lines) {
+      text += Gbk(line);
+      expected += detail::SimplifiedToTraditionalWith(Gbk(line), reporter, *mapper);
+    }
+    ASSERT_GT(text.size(), 4 * 64 * 1024u);
+    EXPECT_EQ(detail::SimplifiedToTraditionalWith(text, reporter, *mapper), expected) << name;
+    EXPECT_NE(expected, text) << name;
+    EXPECT_TRUE(reporter.faults.empty()) << name;
   }
-  ASSERT_GT(text.size(), 4 * 64 * 1024u);
-  EXPECT_EQ(detail::SimplifiedToTraditionalWith(text, reporter), expected);
-  EXPECT_NE(expected, text);
-  EXPECT_TRUE(reporter.faults.empty());
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "engine/chinese_text.h"
+#include "engine/chinese/chinese_text.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include "engine/modes.h"
 #include "engine/pipeline.h"
 #include "engine/text_boundary.h"
-#include "engine/user_phrases.h"
+#include "engine/chinese/user_phrases.h"
 #include "tests/test_support.h"
 
 namespace tessaly {

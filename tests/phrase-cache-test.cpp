@@ -1,4 +1,4 @@
-#include "engine/phrase_cache.h"
+#include "engine/chinese/phrase_cache.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -11,7 +11,7 @@
 #include <tuple>
 
 #include "engine/errors.h"
-#include "engine/phrase_matcher.h"
+#include "engine/chinese/phrase_matcher.h"
 
 namespace tessaly {
 namespace {

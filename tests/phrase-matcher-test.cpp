@@ -1,7 +1,7 @@
 // The phrase matcher against OpenCC's own converter, for every configuration Debian ships: on
 // text made of the dictionaries' own phrases, on the translations installed on this machine, and
 // on broken UTF-8.
-#include "engine/phrase_matcher.h"
+#include "engine/chinese/phrase_matcher.h"
 
 #include <gtest/gtest.h>
 #include <unicode/utf8.h>

@@ -1,4 +1,4 @@
-#include "engine/user_phrases.h"
+#include "engine/chinese/user_phrases.h"
 
 #include <gtest/gtest.h>
 #include <opencc/Config.hpp>
@@ -12,7 +12,7 @@
 #include <functional>
 #include <random>
 
-#include "engine/phrase_matcher.h"
+#include "engine/chinese/phrase_matcher.h"
 
 namespace tessaly {
 namespace {

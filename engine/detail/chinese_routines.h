@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "engine/ansi_text.h"
-#include "engine/chinese_mapping.h"
+#include "engine/chinese/chinese_mapping.h"
 #include "engine/code_page.h"
 #include "engine/encodings.h"
 #include "engine/fault_reporter.h"
@@ -18,15 +18,15 @@ class CodePageRecoder;
 
 namespace tessaly::detail {
 
-/// SimplifiedToTraditional on the given mapper and GBK.
+/// The s2t mode (fault text "GB2GBK 出错") on the given mapper, code page and encoding.
 AnsiText SimplifiedToTraditionalWith(std::string_view text, FaultReporter& reporter,
-                                     const ChineseMapper& mapper = DefaultChineseMapper(),
+                                     const ChineseMapper& mapper = StandardMapper("s2t.json"),
                                      const CodePage& gbk = GbkCodePage(),
                                      Encoding encoding = Encoding::Gbk);
 
-/// TraditionalToSimplified on the given mapper and GBK.
+/// The t2s mode (fault text "GBK2GB 出错") on the given mapper, code page and encoding.
 AnsiText TraditionalToSimplifiedWith(std::string_view text, FaultReporter& reporter,
-                                     const ChineseMapper& mapper = DefaultChineseMapper(),
+                                     const ChineseMapper& mapper = StandardMapper("t2s.json"),
                                      const CodePage& gbk = GbkCodePage(),
                                      Encoding encoding = Encoding::Gbk);
 

@@ -1,4 +1,4 @@
-#include "engine/phrase_cache.h"
+#include "engine/chinese/phrase_cache.h"
 
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -15,7 +15,7 @@
 #include <random>
 #include <vector>
 
-#include "engine/opencc_data.h"
+#include "engine/chinese/opencc_data.h"
 
 namespace tessaly {
 namespace {

@@ -1,4 +1,4 @@
-#include "engine/opencc_data.h"
+#include "engine/chinese/opencc_data.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

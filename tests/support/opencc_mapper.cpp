@@ -1,6 +1,4 @@
-#include "engine/chinese_mapping.h"
-
-#include "engine/phrase_matcher.h"
+#include "tests/support/opencc_mapper.h"
 
 #include <opencc/Config.hpp>
 #include <opencc/ConversionChain.hpp>
@@ -15,12 +13,13 @@
 #include <exception>
 #include <functional>
 #include <future>
-#include <map>
 #include <new>
 #include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
+
+#include "engine/errors.h"
 
 namespace tessaly {
 
@@ -28,30 +27,26 @@ struct OpenCcMapper::Loaded {
   opencc::ConverterPtr converter;
 };
 
-OpenCcMapper::OpenCcMapper(std::string simplified_to_traditional,
-                           std::string traditional_to_simplified)
-    : configs_{std::move(simplified_to_traditional), std::move(traditional_to_simplified)} {}
+OpenCcMapper::OpenCcMapper(std::string config) : config_(std::move(config)) {}
 
 OpenCcMapper::~OpenCcMapper() = default;
 
 // A failed load is not remembered, so a later call tries again.
-std::shared_ptr<const OpenCcMapper::Loaded> OpenCcMapper::LoadedFor(
-    ChineseDirection direction) const {
-  const auto index = static_cast<std::size_t>(direction);
+std::shared_ptr<const OpenCcMapper::Loaded> OpenCcMapper::LoadedOnce() const {
   const std::lock_guard lock(mutex_);
-  if (!loaded_[index]) {
+  if (!loaded_) {
     try {
       opencc::Config config;
-      loaded_[index] = std::make_shared<const Loaded>(Loaded{config.NewFromFile(configs_[index])});
+      loaded_ = std::make_shared<const Loaded>(Loaded{config.NewFromFile(config_)});
     } catch (const opencc::Exception& e) {  // not a std::exception
-      throw ChineseMappingUnavailable("cannot load " + configs_[index] + ": " + e.what());
+      throw ChineseMappingUnavailable("cannot load " + config_ + ": " + e.what());
     } catch (const std::bad_alloc&) {
       throw;
     } catch (const std::exception& e) {
-      throw ChineseMappingUnavailable("cannot load " + configs_[index] + ": " + e.what());
+      throw ChineseMappingUnavailable("cannot load " + config_ + ": " + e.what());
     }
   }
-  return loaded_[index];
+  return loaded_;
 }
 
 namespace {
@@ -108,9 +103,8 @@ std::future<MappedPieces> StartBlock(const opencc::Converter& converter, std::st
 // OpenCC keeps every segment as a string of its own, so a long text goes in blocks, which keeps
 // that small; its converters may be shared between threads, so the blocks are mapped on one
 // thread per core and handed on in order.
-void OpenCcMapper::Map(std::string_view utf8, ChineseDirection direction,
-                       const MappedPieceSink& sink) const {
-  const std::shared_ptr<const Loaded> loaded = LoadedFor(direction);
+void OpenCcMapper::Map(std::string_view utf8, const MappedPieceSink& sink) const {
+  const std::shared_ptr<const Loaded> loaded = LoadedOnce();
   const opencc::Converter& converter = *loaded->converter;
   const std::size_t workers = std::max(1u, std::thread::hardware_concurrency());
   std::deque<std::future<MappedPieces>> in_flight;
@@ -124,46 +118,4 @@ void OpenCcMapper::Map(std::string_view utf8, ChineseDirection direction,
   }
 }
 
-PhraseMapper::PhraseMapper(std::string simplified_to_traditional,
-                           std::string traditional_to_simplified)
-    : configs_{std::move(simplified_to_traditional), std::move(traditional_to_simplified)} {}
-
-void PhraseMapper::Map(std::string_view utf8, ChineseDirection direction,
-                       const MappedPieceSink& sink) const {
-  PhraseMatcher::Load(configs_[static_cast<std::size_t>(direction)])->Map(utf8, sink);
-}
-
-const ChineseMapper& DefaultChineseMapper() {
-  static const PhraseMapper mapper("s2t.json", "t2s.json");
-  return mapper;
-}
-
-namespace {
-
-// One configuration's matcher, whatever the direction asked.
-class MatcherMapper final : public ChineseMapper {
- public:
-  explicit MatcherMapper(std::shared_ptr<const PhraseMatcher> matcher)
-      : matcher_(std::move(matcher)) {}
-  void Map(std::string_view utf8, ChineseDirection, const MappedPieceSink& sink) const override {
-    matcher_->Map(utf8, sink);
-  }
-
- private:
-  std::shared_ptr<const PhraseMatcher> matcher_;
-};
-
-}  // namespace
-
-// A mapper that cannot load is not kept, so a later call tries again.
-const ChineseMapper& StandardMapper(std::string_view config,
-                                    const std::shared_ptr<const UserPhrases>& user) {
-  static std::mutex mutex;
-  static std::map<std::pair<std::string, const UserPhrases*>, std::unique_ptr<const MatcherMapper>>
-      mappers;
-  const std::lock_guard lock(mutex);
-  auto& mapper = mappers[{std::string(config), user.get()}];
-  if (!mapper) mapper = std::make_unique<const MatcherMapper>(PhraseMatcher::Load(config, user));
-  return *mapper;
-}
 }  // namespace tessaly

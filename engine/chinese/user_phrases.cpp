@@ -1,4 +1,4 @@
-#include "engine/user_phrases.h"
+#include "engine/chinese/user_phrases.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -10,10 +10,15 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/chinese_mapping.h"
-#include "engine/user_phrases.h"
+#include "engine/chinese/chinese_mapping.h"
+#include "engine/chinese/user_phrases.h"
 
 namespace tessaly {
+
+namespace detail {
+struct PhraseTables;
+class FastPlan;
+}  // namespace detail
 
 /// Characters at which PhraseMatcher::ConvertUntilStop hands the text back to its caller: a bit
 /// per BMP character, and every character beyond the BMP when `beyond_bmp` holds.
@@ -32,7 +37,8 @@ struct CharacterStops {
 /// A zero byte is an ordinary character here (OpenCC stops at it).
 class PhraseMatcher {
  public:
-  struct Tables;
+  /// The compiled tables (engine/chinese/tables.h).
+  using Tables = detail::PhraseTables;
 
   /// The matcher of a configuration file (a bare name is looked up in OpenCC's data directory),
   /// loaded once per process through the user's cache (PhraseCacheDirectory); throws
@@ -65,8 +71,9 @@ class PhraseMatcher {
                  const std::vector<std::uint8_t>* watched = nullptr) const;
 
   /// What ConvertUntilStop needs for one caller, built once and shared by any number of
-  /// threads: a table of what each character that starts no phrase becomes.
-  class Plan;
+  /// threads: a table of what each character that starts no phrase becomes
+  /// (engine/chinese/fast_path.h).
+  using Plan = detail::FastPlan;
 
   /// A plan for text: a byte that is not well-formed UTF-8 stops the conversion, and so does a
   /// character of `stops` (surrogates always do); writing a value that `watched` flags

@@ -1,4 +1,4 @@
-#include "engine/chinese_text.h"
+#include "engine/chinese/chinese_text.h"
 
 #include <unicode/utf8.h>
 
@@ -8,10 +8,11 @@
 #include <vector>
 
 #include "engine/char_codec.h"
-#include "engine/chinese_mapping.h"
+#include "engine/chinese/chinese_mapping.h"
 #include "engine/detail/chinese_routines.h"
+#include "engine/detail/utf8.h"
 #include "engine/errors.h"
-#include "engine/phrase_matcher.h"
+#include "engine/chinese/phrase_matcher.h"
 #include "engine/text_boundary.h"
 
 namespace tessaly {
@@ -28,46 +29,16 @@ class HeldCharacters {
   bool Holds(char32_t c) const { return c < 0x10000 ? HoldsBmp(c) : codec_->Encode(c).held; }
 
   /// The first character from `pos` that the encoding lacks or that is not UTF-8; npos if none.
-  /// Every byte of the input passes here once: ASCII eight bytes at a time, and the three-byte
-  /// characters of CJK decoded inline.
+  /// Every byte of the input passes here once.
   std::size_t FirstStop(std::string_view utf8, std::size_t pos = 0) const {
-    const auto* data = reinterpret_cast<const std::uint8_t*>(utf8.data());
-    const std::size_t length = utf8.size();
-    for (std::size_t i = pos; i < length;) {
-      if (i + 8 <= length) {
-        std::uint64_t word = 0;
-        std::memcpy(&word, data + i, 8);
-        if ((word & 0x8080808080808080u) == 0) {  // ASCII, which every working encoding holds
-          i += 8;
-          continue;
-        }
-      }
-      const std::uint8_t lead = data[i];
-      if (lead < 0x80) {
-        ++i;
-        continue;
-      }
-      // E1 to EC and EE to EF take any continuation bytes; E0 and ED have narrower second bytes.
-      if (lead >= 0xE1 && lead <= 0xEF && lead != 0xED && i + 2 < length &&
-          (data[i + 1] & 0xC0) == 0x80 && (data[i + 2] & 0xC0) == 0x80) {
-        const char32_t c = (lead & 0x0F) << 12 | (data[i + 1] & 0x3F) << 6 | (data[i + 2] & 0x3F);
-        if (!HoldsBmp(c)) return i;
-        i += 3;
-        continue;
-      }
-      const std::size_t start = i;
-      UChar32 c = 0;
-      U8_NEXT(data, i, length, c);
-      if (c < 0 || !Holds(static_cast<char32_t>(c))) return start;
-    }
-    return std::string_view::npos;
+    return detail::FindUtf8Stop(utf8, pos, [this](char32_t c) { return Holds(c); });
   }
 
   static std::shared_ptr<const HeldCharacters> For(Encoding encoding) {
     // GB18030 and UTF-8 hold every character.
     if (encoding == Encoding::Gb18030 || encoding == Encoding::Utf8) return nullptr;
     static std::mutex mutex;
-    static std::array<std::shared_ptr<const HeldCharacters>, 6> sets;
+    static std::array<std::shared_ptr<const HeldCharacters>, kEncodingCount> sets;
     const std::lock_guard lock(mutex);
     auto& set = sets[static_cast<std::size_t>(encoding)];
     if (!set) set = std::make_shared<const HeldCharacters>(encoding);

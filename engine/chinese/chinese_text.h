@@ -11,8 +11,8 @@
 #include "engine/encodings.h"
 #include "engine/fault_reporter.h"
 #include "engine/loss_report.h"
-#include "engine/phrase_matcher.h"
-#include "engine/user_phrases.h"
+#include "engine/chinese/phrase_matcher.h"
+#include "engine/chinese/user_phrases.h"
 
 namespace tessaly {
 

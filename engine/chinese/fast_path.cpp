@@ -1,0 +1,273 @@
+#include "engine/chinese/fast_path.h"
+
+#include <algorithm>
+#include <cstring>
+#include <span>
+#include <utility>
+
+#include "engine/chinese/general_path.h"
+#include "engine/detail/utf8.h"
+
+namespace tessaly::detail {
+namespace {
+
+constexpr char32_t kNoChar = 0xFFFFFFFF;
+
+// The character at `i`, or kNoChar where none that a key holds can be: at the end, at ASCII when
+// no key holds any, and at bytes that are not plain UTF-8.
+char32_t PeekChar(const unsigned char* p, std::size_t i, std::size_t n, bool ascii_inert) {
+  if (i >= n || (p[i] < 0x80 && ascii_inert)) return kNoChar;
+  char32_t cp = 0;
+  return OpenCcCharAt(p, i, n, cp) == 0 ? kNoChar : cp;
+}
+
+// Output written through a pointer into a string grown ahead, since a call per character to
+// std::string's append costs more than the lookup.
+class Sink {
+ public:
+  Sink(std::string& out, std::size_t expected) : out_(out), used_(out.size()) {
+    out_.reserve(used_ + expected + kSlack);
+  }
+  ~Sink() { out_.resize(used_); }
+  Sink(const Sink&) = delete;
+  Sink& operator=(const Sink&) = delete;
+
+  void Append(const char* bytes, std::size_t n) {
+    Need(n);
+    std::memcpy(out_.data() + used_, bytes, n);
+    used_ += n;
+  }
+  void Put(FastChar c) {
+    Need(sizeof c);
+    std::memcpy(out_.data() + used_, &c, sizeof c);
+    used_ += c.tag & 3;
+  }
+
+ private:
+  static constexpr std::size_t kSlack = 64;
+  static constexpr std::size_t kStep = 64 * 1024;  // what a resize writes zeros over, at most
+  void Need(std::size_t n) {
+    if (out_.size() - used_ >= n) return;
+    // Within what was reserved a step at a time, so that a short call fills little; beyond it
+    // the string grows as it would by appending.
+    out_.resize(std::max(used_ + n + kSlack, std::min(out_.capacity(), used_ + kStep)));
+  }
+  std::string& out_;
+  std::size_t used_;
+};
+
+// The steps between the first and the folded last one, if any: a character that starts none of
+// their keys passes them unchanged.
+std::span<const Group> MiddleSteps(const PhraseTables& t) {
+  const std::size_t end = t.steps.size() - (t.fold_last ? 1 : 0);
+  return end > 1 ? t.steps.subspan(1, end - 1) : std::span<const Group>();
+}
+
+}  // namespace
+
+Survey SurveyOf(const PhraseTables& t) {
+  Survey survey;
+  if (t.steps.empty()) return survey;
+  const unsigned unmatched = t.first_step_unmatched.mask;
+  unsigned middle = 0;
+  for (const Group& step : MiddleSteps(t)) middle |= step.mask;
+  survey.fast = std::none_of(t.bmp.begin(), t.bmp.end(),
+                             [&](const Info& info) { return info.longer & unmatched; });
+  survey.question_mark = (t.bmp[U'?'].is_key | t.bmp[U'?'].longer) != 0;
+  if (middle != 0) survey.reach = 1;
+  for (const Slot& slot : t.slots) {
+    if (slot.info.length == 0) continue;
+    if (slot.parent == kRoot && slot.info.length == 1 && (slot.info.longer & unmatched))
+      survey.fast = false;
+    if (slot.last == U'?') survey.question_mark = true;
+    if (slot.info.is_key & middle)
+      survey.reach = std::max<std::size_t>(survey.reach, slot.info.length);
+  }
+  return survey;
+}
+
+FastPlan::FastPlan(const PhraseTables& t, const Survey& survey, const CharacterStops& stops,
+                   std::vector<std::uint8_t> watched, bool strict)
+    : stops_(stops),
+      watched_(std::move(watched)),
+      strict_(strict),
+      ascii_inert_(t.ascii_inert),
+      reach_(survey.reach) {
+  if (strict_)
+    for (char32_t c = 0xD800; c < 0xE000; ++c) stops_.Add(c);
+  for (char32_t c = t.ascii_inert ? 0x80 : 0; c < 0x10000; ++c) chars_[c] = Entry(t, c);
+}
+
+FastChar FastPlan::Entry(const PhraseTables& t, char32_t c) const {
+  const Info& info = t.bmp[c];
+  if (stops_.Stops(c) || (info.is_key & t.segmentation.mask)) return {};
+  std::string bytes;
+  const Match match = t.Longest(&c, 1, t.first_step_unmatched);
+  // What the first step makes of it must start no key of a middle step, or a phrase there may
+  // begin with it and reach into the characters after it.
+  const std::u32string_view first =
+      match.length != 0
+          ? std::u32string_view(t.cp_pool.data() + match.value->cps, match.value->cp_length)
+          : std::u32string_view(&c, 1);
+  for (const Group& step : MiddleSteps(t))
+    if (std::any_of(first.begin(), first.end(), [&](char32_t cp) { return step.MayStart(cp); }))
+      return {};
+  const Match single =
+      t.fold_last && match.length == 0 ? t.Longest(&c, 1, t.steps.back()) : Match{};
+  if (match.length != 0) {
+    if (Watched(t, *match.value)) return {};
+    if (t.fold_last) {
+      bytes.assign(t.utf8_pool, match.value->folded, match.value->folded_length);
+    } else {
+      bytes.assign(t.utf8_pool, match.value->utf8, match.value->utf8_length);
+    }
+  } else if (single.length != 0) {
+    if (Watched(t, *single.value)) return {};
+    bytes.assign(t.utf8_pool, single.value->utf8, single.value->utf8_length);
+  } else {
+    AppendUtf8(bytes, c);
+  }
+  if (bytes.empty() || bytes.size() > 3) return {};
+  FastChar entry;
+  std::memcpy(entry.bytes.data(), bytes.data(), bytes.size());
+  entry.tag = static_cast<std::uint8_t>(bytes.size());
+  if (info.longer & t.segmentation.mask) entry.tag |= FastChar::kCheckPair;
+  return entry;
+}
+
+bool FastPlan::Watched(const PhraseTables& t, const Value& value) const {
+  return !watched_.empty() && watched_[static_cast<std::size_t>(&value - t.values.data())];
+}
+
+namespace {
+
+// Decodes into `w.text` from `*pos`, up to `limit` characters, stopping before ASCII, a stop or
+// bytes that are not plain UTF-8; returns whether it stopped at such bytes.
+bool DecodeWindow(const FastPlan& plan, std::string_view text, std::size_t* pos, std::size_t limit,
+                  Workspace& w) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  while (w.text.size() < limit && *pos < text.size() && (p[*pos] >= 0x80 || !plan.ascii_inert())) {
+    char32_t cp = 0;
+    const std::size_t length = OpenCcCharAt(p, *pos, text.size(), cp);
+    if (length == 0) return true;
+    if (plan.Stops(cp)) return false;
+    w.text.push_back(cp);
+    *pos += length;
+  }
+  return false;
+}
+
+// The segmentation's match at character `k` of `w.text`, decoding more of the text, from `end`,
+// while a longer key might match beyond the `window` characters decoded so far.
+Match LongestInWindow(const PhraseTables& t, const FastPlan& plan, std::string_view text,
+                      std::size_t k, std::size_t& end, std::size_t& window, Workspace& w) {
+  bool cut = false;
+  Match match = t.Longest(w.text.data() + k, w.text.size() - k, t.segmentation, &cut);
+  while (cut && w.text.size() == window) {
+    window *= 2;
+    DecodeWindow(plan, text, &end, window, w);
+    match = t.Longest(w.text.data() + k, w.text.size() - k, t.segmentation, &cut);
+  }
+  return match;
+}
+
+// How many characters of `w.text`, from its first, which starts no phrase of the segmentation,
+// go on to the next that does or to where the decoding stops: OpenCC's segment of characters
+// that start none. `end` is where the decoded bytes end, `window` how many were asked for.
+std::size_t UnmatchedRun(const PhraseTables& t, const FastPlan& plan, std::string_view text,
+                         std::size_t end, std::size_t window, Workspace& w) {
+  std::size_t k = 1;
+  // Characters in a row, just before k, of which a middle step's key starts none: once they are
+  // as many as its longest key, no key reaches from before them to k, and the run may end there.
+  std::size_t quiet = 0;
+  for (;; ++k) {
+    if (k + 4 > w.text.size() && w.text.size() == window) {
+      window = std::max(2 * window, k + 4);
+      DecodeWindow(plan, text, &end, window, w);
+    }
+    if (k >= w.text.size()) return k;
+    const Match match = LongestInWindow(t, plan, text, k, end, window, w);
+    if (match.length != 0 || quiet >= plan.reach()) return k;
+    const char32_t c = w.text[k];
+    quiet = c < 0x10000 && (plan[c].tag & 3) != 0 ? quiet + 1 : 0;
+  }
+}
+
+// One segment at `pos`, where the fast table could not say: a phrase of the segmentation, or a
+// single character that starts none. Returns where it ends; `pos` itself at a stop.
+std::size_t SlowSegment(const PhraseTables& t, const FastPlan& plan, std::string_view text,
+                        std::size_t pos, Workspace& w, std::string& scratch) {
+  std::size_t window = 4;  // longer phrases are rare: decode more only for them
+  w.text.clear();
+  std::size_t end = pos;
+  const bool odd = DecodeWindow(plan, text, &end, window, w);
+  scratch.clear();
+  if (w.text.empty()) {
+    if (!odd || plan.strict()) return pos;
+    // Bytes OpenCC reads its own way: the general path, up to the next ASCII character.
+    return ConvertRunAt(t, text, pos, w, scratch);
+  }
+  const Match match = LongestInWindow(t, plan, text, 0, end, window, w);
+  std::size_t length = match.length;
+  if (length == 0) length = plan.runs() ? UnmatchedRun(t, plan, text, end, window, w) : 1;
+  const Span segment{w.text.data(), length};
+  ConvertSegment(t, segment, match.value, w, scratch, text.data() + pos);
+  return pos + SourceLength(segment.data, segment.size, w);
+}
+
+}  // namespace
+
+// Characters of two and three bytes, nearly all of a Chinese text, are decoded inline: a call
+// per character costs more than the table lookup.
+PhraseMatcher::Stop RunFast(const PhraseTables& t, const FastPlan& plan, std::string_view text,
+                            std::string& out) {
+  Workspace w;
+  w.watched = plan.watched();
+  std::string scratch;
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t n = text.size();
+  Sink sink(out, n + n / 8);
+  std::size_t i = 0;
+  while (i < n) {
+    const unsigned char lead = p[i];
+    if (lead < 0x80 && t.ascii_inert) {
+      const std::size_t end = AsciiEnd(text, i);
+      sink.Append(text.data() + i, end - i);
+      i = end;
+      continue;
+    }
+    char32_t cp = 0;
+    std::size_t length = 0;
+    if (lead < 0x80) {
+      cp = lead;
+      length = 1;
+    } else if (lead >= 0xE0 && lead < 0xF0) {
+      if (i + 2 < n && IsContinuation(p[i + 1]) && IsContinuation(p[i + 2])) {
+        cp = char32_t{lead & 0x0Fu} << 12 | char32_t{p[i + 1] & 0x3Fu} << 6 | (p[i + 2] & 0x3Fu);
+        length = cp >= 0x800 ? 3 : 0;
+      }
+    } else if (lead >= 0xC2 && lead < 0xE0 && i + 1 < n && IsContinuation(p[i + 1])) {
+      cp = char32_t{lead & 0x1Fu} << 6 | (p[i + 1] & 0x3Fu);
+      length = 2;
+    }
+    if (length != 0) {
+      const FastChar c = plan[cp];
+      const auto phrase_may_start = [&] {
+        const char32_t next = PeekChar(p, i + length, n, t.ascii_inert);
+        return next != kNoChar && t.PairMayStart(cp, next);
+      };
+      if ((c.tag & 3) != 0 && (!(c.tag & FastChar::kCheckPair) || !phrase_may_start())) {
+        sink.Put(c);
+        i += length;
+        continue;
+      }
+    }
+    const std::size_t end = SlowSegment(t, plan, text, i, w, scratch);
+    if (end == i) return {i, w.wrote_watched};
+    sink.Append(scratch.data(), scratch.size());
+    i = end;
+  }
+  return {n, w.wrote_watched};
+}
+
+}  // namespace tessaly::detail

@@ -1,0 +1,84 @@
+#pragma once
+
+// The fast path of the phrase matcher: where the first step converts a character that starts no
+// phrase of the segmentation on its own, what such a character becomes through the whole chain
+// is looked up in one table (the plan); only the positions where a phrase may start, of the
+// segmentation or of a later step, take the trie.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/chinese/phrase_matcher.h"
+#include "engine/chinese/tables.h"
+
+namespace tessaly::detail {
+
+/// What a BMP character becomes when it starts no phrase: up to three bytes of UTF-8.
+struct FastChar {
+  std::array<char, 3> bytes{};
+  std::uint8_t tag = 0;  // bits 0-1: how many bytes (0: take the trie); bit 2: check the pair
+
+  static constexpr std::uint8_t kCheckPair = 4;
+};
+static_assert(sizeof(FastChar) == 4);
+
+/// What a plan needs to know of the tables, read in one pass over them.
+struct Survey {
+  // The first step converts every character that starts no phrase of the segmentation on its
+  // own; the later steps are looked at character by character (FastPlan).
+  bool fast = false;
+  bool question_mark = false;  // some key holds "?"
+  std::size_t reach = 0;       // the longest key of a middle step, in characters; 0: none
+};
+
+/// The survey of `t`.
+Survey SurveyOf(const PhraseTables& t);
+
+/// PhraseMatcher::Plan: what each BMP character that starts no phrase becomes, the stops and the
+/// watched values of one caller.
+class FastPlan {
+ public:
+  /// The plan for `t`, whose survey is `survey`; `strict` makes bytes that are not well-formed
+  /// UTF-8, and surrogates, stop the conversion.
+  FastPlan(const PhraseTables& t, const Survey& survey, const CharacterStops& stops,
+           std::vector<std::uint8_t> watched, bool strict);
+
+  /// What `c` becomes when it starts no phrase; a tag of length 0 says to take the trie.
+  const FastChar& operator[](char32_t c) const { return chars_[c]; }
+  /// Whether `c` stops the conversion.
+  bool Stops(char32_t c) const { return stops_.Stops(c); }
+  /// Whether bytes that are not well-formed UTF-8 stop the conversion.
+  bool strict() const { return strict_; }
+  /// Whether no key holds an ASCII character.
+  bool ascii_inert() const { return ascii_inert_; }
+  /// Whether a character that starts no phrase of the segmentation is converted with the ones
+  /// after it, up to the next phrase, as a middle step may join them.
+  bool runs() const { return reach_ != 0; }
+  /// The longest key of a middle step, in characters.
+  std::size_t reach() const { return reach_; }
+  /// The values to tell of, by index; none when nothing is watched.
+  const std::vector<std::uint8_t>* watched() const {
+    return watched_.empty() ? nullptr : &watched_;
+  }
+
+ private:
+  FastChar Entry(const PhraseTables& t, char32_t c) const;
+  bool Watched(const PhraseTables& t, const Value& value) const;
+
+  std::vector<FastChar> chars_ = std::vector<FastChar>(0x10000);
+  CharacterStops stops_;
+  std::vector<std::uint8_t> watched_;
+  bool strict_;
+  bool ascii_inert_;
+  std::size_t reach_;
+};
+
+/// Converts `text` up to its first stop, or all of it, onto `out`
+/// (PhraseMatcher::ConvertUntilStop).
+PhraseMatcher::Stop RunFast(const PhraseTables& t, const FastPlan& plan, std::string_view text,
+                            std::string& out);
+
+}  // namespace tessaly::detail

@@ -1,0 +1,188 @@
+#include "engine/chinese/phrase_matcher.h"
+
+#include <algorithm>
+#include <map>
+#include <mutex>
+#include <utility>
+
+#include "engine/chinese/compiler.h"
+#include "engine/chinese/fast_path.h"
+#include "engine/chinese/general_path.h"
+#include "engine/chinese/phrase_cache.h"
+#include "engine/chinese/table_format.h"
+#include "engine/chinese/tables.h"
+#include "engine/detail/utf8.h"
+
+// Hand-written because OpenCC's converter, the only packaged implementation of these rules, builds
+// a string for every segment and looks every position up in a general-purpose byte trie. The
+// parts: tables.h (the lookup tables), compiler.cpp (dictionaries into tables), table_format.cpp
+// (tables to and from the cache), general_path.cpp and fast_path.cpp (converting); here, the
+// matcher itself and the matchers each process keeps.
+namespace tessaly {
+
+using detail::FastPlan;
+using detail::Match;
+using detail::Slot;
+using detail::Value;
+
+PhraseMatcher::PhraseMatcher(std::unique_ptr<const Tables> tables) : tables_(std::move(tables)) {}
+
+// Built at the first Convert: a caller that only ever converts through a plan of its own never
+// pays for this one.
+const PhraseMatcher::Plan* PhraseMatcher::DefaultPlan() const {
+  std::call_once(plan_built_, [this] {
+    const detail::Survey survey = detail::SurveyOf(*tables_);
+    if (survey.fast)
+      plan_ = std::make_unique<const FastPlan>(*tables_, survey, CharacterStops{},
+                                               std::vector<std::uint8_t>{}, false);
+  });
+  return plan_.get();
+}
+
+PhraseMatcher::~PhraseMatcher() = default;
+
+// A failed load is not remembered, so a later call tries again.
+std::shared_ptr<const PhraseMatcher> PhraseMatcher::Load(std::string_view config) {
+  static std::mutex mutex;
+  static std::map<std::string, std::shared_ptr<const PhraseMatcher>, std::less<>> loaded;
+  const std::lock_guard lock(mutex);
+  if (const auto found = loaded.find(config); found != loaded.end()) return found->second;
+  auto matcher = Build(config, PhraseCacheDirectory());
+  loaded.emplace(std::string(config), matcher);
+  return matcher;
+}
+
+std::shared_ptr<const PhraseMatcher> PhraseMatcher::FromCache(std::string_view config,
+                                                              const std::filesystem::path& cache) {
+  const PhraseCache entry(cache, config, detail::Layout());
+  if (std::shared_ptr<const CachedTables> bytes = entry.Read()) {
+    if (auto tables = detail::ReadTables(std::move(bytes)))
+      return std::make_shared<const PhraseMatcher>(std::move(tables));
+  }
+  return nullptr;
+}
+
+std::shared_ptr<const PhraseMatcher> PhraseMatcher::Build(std::string_view config,
+                                                          const std::filesystem::path& cache) {
+  if (auto cached = FromCache(config, cache)) return cached;
+  const std::string name(config);
+  const PhraseCache entry(cache, name, detail::Layout());
+  auto tables = detail::Compile(name);
+  entry.Write(detail::WriteTables(*tables));
+  return std::make_shared<const PhraseMatcher>(std::move(tables));
+}
+
+std::shared_ptr<const PhraseMatcher> PhraseMatcher::Load(
+    std::string_view config, const std::shared_ptr<const UserPhrases>& user) {
+  if (!user) return Load(config);
+  static std::mutex mutex;
+  static std::map<std::pair<std::string, const UserPhrases*>, std::shared_ptr<const PhraseMatcher>>
+      loaded;
+  const std::lock_guard lock(mutex);
+  auto& matcher = loaded[{std::string(config), user.get()}];
+  if (!matcher)
+    matcher =
+        std::make_shared<const PhraseMatcher>(detail::Compile(std::string(config), user.get()));
+  return matcher;
+}
+
+std::string PhraseMatcher::Convert(std::string_view utf8) const {
+  std::string converted;
+  ConvertTo(utf8, converted);
+  return converted;
+}
+
+// A stop stands for "?", so no key may hold one.
+std::shared_ptr<const PhraseMatcher::Plan> PhraseMatcher::PlanFor(
+    const CharacterStops& stops, std::vector<std::uint8_t> watched) const {
+  const detail::Survey survey = detail::SurveyOf(*tables_);
+  if (!survey.fast || survey.question_mark) return nullptr;
+  return std::make_shared<const FastPlan>(*tables_, survey, stops, std::move(watched), true);
+}
+
+PhraseMatcher::Stop PhraseMatcher::ConvertUntilStop(std::string_view utf8, std::string& out,
+                                                    const Plan& plan) const {
+  return detail::RunFast(*tables_, plan, utf8, out);
+}
+
+bool PhraseMatcher::ConvertTo(std::string_view utf8, std::string& out,
+                              const std::vector<std::uint8_t>* watched) const {
+  if (watched == nullptr) {
+    if (const Plan* plan = DefaultPlan()) {
+      detail::RunFast(*tables_, *plan, utf8, out);
+      return false;
+    }
+  }
+  out.reserve(out.size() + utf8.size() + utf8.size() / 8);
+  return detail::ConvertText(*tables_, utf8, out, watched);
+}
+
+std::vector<std::uint8_t> PhraseMatcher::ValuesWith(
+    const std::function<bool(char32_t)>& flag) const {
+  const Tables& t = *tables_;
+  std::vector<std::uint8_t> flagged(t.values.size());
+  for (std::size_t v = 0; v < t.values.size(); ++v) {
+    const Value& value = t.values[v];
+    const auto* cps = t.cp_pool.data() + value.cps;
+    // A folded value is written in place of the value itself.
+    const std::u32string folded =
+        t.fold_last ? detail::DecodeDictionaryText(
+                          {}, std::string(t.utf8_pool.substr(value.folded, value.folded_length)))
+                    : std::u32string();
+    flagged[v] = std::any_of(cps, cps + value.cp_length, flag) ||
+                 std::any_of(folded.begin(), folded.end(), flag);
+  }
+  return flagged;
+}
+
+PhraseMatcher::Segmented PhraseMatcher::Segment(std::string_view utf8, std::size_t from,
+                                                const CharacterStops& as_question_mark) const {
+  const Tables& t = *tables_;
+  std::u32string chars;
+  std::vector<std::size_t> starts;  // of each character in `utf8`
+  const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+  std::size_t pos = from;
+  for (char32_t cp = 0; pos < utf8.size(); pos += detail::kOpenCcLeadLength[p[pos]]) {
+    if (detail::OpenCcCharAt(p, pos, utf8.size(), cp) == 0) break;
+    chars.push_back(as_question_mark.Stops(cp) ? U'?' : cp);
+    starts.push_back(pos);
+  }
+  starts.push_back(pos);
+  // A character cut off by the end of the text may still be completed by what comes.
+  const std::size_t lead_length = pos < utf8.size() ? detail::kOpenCcLeadLength[p[pos]] : 0;
+  const bool invalid = pos < utf8.size() &&
+                       (lead_length == 0 || lead_length > 4 || pos + lead_length <= utf8.size());
+  Segmented walked{std::string_view::npos, from, invalid};
+  for (std::size_t i = 0; i < chars.size();) {
+    bool cut = false;  // a longer key might match once more text comes
+    const Match match = t.Longest(chars.data() + i, chars.size() - i, t.segmentation, &cut);
+    if (cut) break;
+    if (match.length != 0) {
+      if (starts[i] != 0) walked.phrase_end = starts[i];
+      i += match.length;
+      walked.phrase_end = starts[i];
+    } else {
+      ++i;
+    }
+    walked.resume = starts[i];
+  }
+  return walked;
+}
+
+CharacterStops PhraseMatcher::KeyCharacters() const {
+  const Tables& t = *tables_;
+  CharacterStops held;
+  held.beyond_bmp = true;
+  for (char32_t c = 0; c < 0x10000; ++c)
+    if (t.bmp[c].length != 0) held.Add(c);
+  for (const Slot& slot : t.slots)
+    if (slot.info.length != 0 && slot.last < 0x10000) held.Add(slot.last);
+  return held;
+}
+
+void PhraseMatcher::Map(std::string_view utf8, const MappedPieceSink& sink) const {
+  std::call_once(key_characters_built_, [this] { key_characters_ = KeyCharacters(); });
+  detail::ConvertPieces(*tables_, utf8, sink, key_characters_);
+}
+
+}  // namespace tessaly

@@ -1,0 +1,236 @@
+#include "engine/chinese/table_format.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#include <type_traits>
+#include <utility>
+
+#include "engine/detail/utf8.h"
+
+// Compiled tables as bytes, for the cache: every field is plain data, listed once for both ways.
+namespace tessaly::detail {
+namespace {
+
+template <typename Io, typename T>
+void Fields(Io& io, T& t) {
+  io.Vector(t.bmp);
+  io.Vector(t.pairs);
+  io.Vector(t.slots);
+  io.Plain(t.shift);
+  io.Vector(t.values);
+  io.Vector(t.cp_pool);
+  io.Vector(t.utf8_pool);
+  io.Plain(t.segmentation);
+  io.Vector(t.steps);
+  io.Plain(t.first_step_unmatched);
+  io.Plain(t.ascii_inert);
+  io.Plain(t.first_step_repeats_seg);
+  io.Plain(t.fold_last);
+}
+
+// Arrays are laid out 8-byte aligned, as the cache file's tables start, so that the reader can
+// view them where they lie.
+constexpr std::size_t kAlign = 8;
+
+class TablesWriter {
+ public:
+  template <typename T>
+  void Plain(const T& value) {
+    static_assert(std::is_trivially_copyable_v<T>);
+    bytes_.append(reinterpret_cast<const char*>(&value), sizeof value);
+  }
+  template <typename C>
+  void Vector(const C& items) {
+    Plain(static_cast<std::uint64_t>(items.size()));
+    static_assert(std::is_trivially_copyable_v<typename C::value_type>);
+    Pad();
+    bytes_.append(reinterpret_cast<const char*>(items.data()),
+                  items.size() * sizeof(typename C::value_type));
+    Pad();
+  }
+  std::string Take() && { return std::move(bytes_); }
+
+ private:
+  void Pad() { bytes_.resize((bytes_.size() + kAlign - 1) / kAlign * kAlign, '\0'); }
+  std::string bytes_;
+};
+
+// Views the arrays in bytes that start 8-byte aligned; copies the plain fields.
+class TablesReader {
+ public:
+  explicit TablesReader(std::string_view bytes) : bytes_(bytes) {}
+  template <typename T>
+  void Plain(T& value) {
+    if (!ok_ || bytes_.size() - pos_ < sizeof value) return Fail();
+    if constexpr (std::is_same_v<T, bool>) {
+      const auto byte = static_cast<unsigned char>(bytes_[pos_]);
+      if (byte > 1) return Fail();  // any other byte is no bool
+      value = byte == 1;
+    } else {
+      std::memcpy(&value, bytes_.data() + pos_, sizeof value);
+    }
+    pos_ += sizeof value;
+  }
+  template <typename View>
+  void Vector(View& items) {
+    std::uint64_t size = 0;
+    Plain(size);
+    Skip();
+    using Item = std::remove_cv_t<typename View::value_type>;
+    const auto* start = bytes_.data() + pos_;
+    if (!ok_ || size > (bytes_.size() - pos_) / sizeof(Item) ||
+        reinterpret_cast<std::uintptr_t>(start) % alignof(Item) != 0)
+      return Fail();
+    items = View(reinterpret_cast<const Item*>(start), size);
+    pos_ += size * sizeof(Item);
+    Skip();
+  }
+  bool Finished() const { return ok_ && pos_ == bytes_.size(); }
+
+ private:
+  void Skip() {
+    const std::size_t next = (pos_ + kAlign - 1) / kAlign * kAlign;
+    if (next > bytes_.size()) return Fail();
+    pos_ = next;
+  }
+  void Fail() {
+    ok_ = false;
+    pos_ = bytes_.size();
+  }
+  std::string_view bytes_;
+  std::size_t pos_ = 0;
+  bool ok_ = true;
+};
+
+static_assert(std::has_unique_object_representations_v<Info> &&
+                  std::has_unique_object_representations_v<Slot> &&
+                  std::has_unique_object_representations_v<Value> &&
+                  std::has_unique_object_representations_v<Group>,
+              "no padding: every byte the cache writes is a field's");
+
+// A group names dictionaries that exist, once each, and `first` gives for every set of them
+// found one of that set, which the lookup then reads.
+bool GroupFits(const Group& group) {
+  if (group.size > kMaxDicts) return false;
+  unsigned mask = 0;
+  for (std::size_t i = 0; i < group.size; ++i) {
+    if (group.order[i] >= kMaxDicts || (mask >> group.order[i] & 1)) return false;
+    mask |= 1u << group.order[i];
+  }
+  if (mask != group.mask) return false;
+  for (unsigned found = 1; found < 256; ++found)
+    if ((found & mask) == found && !(found >> group.first[found] & 1)) return false;
+  return true;
+}
+
+bool SameDictionaries(const Group& a, const Group& b) {
+  return a.mask == b.mask && a.size == b.size && a.order == b.order;
+}
+
+bool DerivedGroupsFit(const PhraseTables& t) {
+  const Group& seg = t.segmentation;
+  const Group& first = t.steps.front();
+  const bool repeats = seg.size == 1 && first.order[0] == seg.order[0];
+  const Group unmatched = seg.size == 1 ? first.Without(seg.order[0]) : first;
+  return t.first_step_repeats_seg == repeats && SameDictionaries(t.first_step_unmatched, unmatched);
+}
+
+// A slot's length is its depth in the trie: one more than its parent's. A match's length is
+// read from there, and the text is stepped by it.
+bool SlotFits(const PhraseTables& t, const Slot& slot) {
+  if (slot.info.length == 0) return true;
+  if ((slot.info.is_key | slot.info.longer) == 0) return false;
+  if (slot.parent == kRoot) return slot.info.length == 1 && slot.last >= 0x10000;
+  if (slot.parent < 0x10000) return slot.info.length == 2 && t.bmp[slot.parent].length == 1;
+  const std::size_t parent = slot.parent - 0x10000;
+  return parent < t.slots.size() && t.slots[parent].info.length + 1 == slot.info.length;
+}
+
+// UTF-8 as the compiler writes it; surrogates pass, as they do in a dictionary.
+bool WellFormedUtf8(std::string_view text) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  for (std::size_t pos = 0; pos < text.size();) {
+    char32_t cp = 0;
+    const std::size_t length = OpenCcCharAt(p, pos, text.size(), cp);
+    if (length == 0) return false;
+    pos += length;
+  }
+  return true;
+}
+
+// A value's characters are Unicode scalar values, as decoding its UTF-8 gives them, so that no
+// later step reads one as an index, and what it writes is well-formed.
+bool ValueFits(const PhraseTables& t, const Value& v) {
+  if (v.cps + std::size_t{v.cp_length} > t.cp_pool.size() ||
+      v.utf8 + std::size_t{v.utf8_length} > t.utf8_pool.size() ||
+      v.folded + std::size_t{v.folded_length} > t.utf8_pool.size())
+    return false;
+  const std::string_view utf8 = t.utf8_pool.substr(v.utf8, v.utf8_length);
+  if (!WellFormedUtf8(utf8) || !WellFormedUtf8(t.utf8_pool.substr(v.folded, v.folded_length)))
+    return false;
+  std::string encoded;
+  for (std::size_t i = 0; i < v.cp_length; ++i) {
+    const char32_t cp = t.cp_pool[v.cps + i];
+    if (cp == 0 || cp > 0x10FFFF) return false;
+    AppendUtf8(encoded, cp);
+  }
+  return encoded == utf8;
+}
+
+// Whether every index and length a lookup reads stays inside the tables and means what the
+// compiler meant by it, so that no lookup can leave them, whatever the bytes were.
+bool Consistent(const PhraseTables& t) {
+  const std::size_t slots = t.slots.size();
+  if (t.bmp.size() != 0x10000 || t.pairs.size() != (1u << kPairBits) / 64 || slots < 2 ||
+      !std::has_single_bit(slots) || t.shift != 64 - std::countr_zero(slots))
+    return false;
+  const auto values_fit = [&](const Info& info) {
+    return info.values + std::size_t{kBitCount[info.is_key]} <= t.values.size();
+  };
+  const auto bmp_fits = [&](const Info& info) {
+    return info.length == ((info.is_key | info.longer) != 0 ? 1 : 0) && values_fit(info);
+  };
+  // The chain has a step to fold when it folds one; what the compiler derived from the groups is
+  // what they give.
+  if (t.fold_last && t.steps.size() < 2) return false;
+  if (!t.steps.empty() && !DerivedGroupsFit(t)) return false;
+  return std::all_of(t.bmp.begin(), t.bmp.end(), bmp_fits) &&
+         std::all_of(
+             t.slots.begin(), t.slots.end(),
+             [&](const Slot& slot) { return values_fit(slot.info) && SlotFits(t, slot); }) &&
+         std::all_of(t.values.begin(), t.values.end(),
+                     [&](const Value& v) { return ValueFits(t, v); }) &&
+         // An empty slot ends every probe, so a full table would never end one.
+         std::any_of(t.slots.begin(), t.slots.end(),
+                     [](const Slot& slot) { return slot.info.length == 0; }) &&
+         GroupFits(t.segmentation) && GroupFits(t.first_step_unmatched) &&
+         std::all_of(t.steps.begin(), t.steps.end(), GroupFits);
+}
+
+}  // namespace
+
+std::string Layout() {
+  return "tables 2, info " + std::to_string(sizeof(Info)) + ", slot " +
+         std::to_string(sizeof(Slot)) + ", value " + std::to_string(sizeof(Value)) + ", group " +
+         std::to_string(sizeof(Group)) + ", dictionaries " + std::to_string(kMaxDicts) +
+         ", pair bits " + std::to_string(kPairBits) + ", opencc " TESSALY_OPENCC_VERSION;
+}
+
+std::string WriteTables(const PhraseTables& t) {
+  TablesWriter writer;
+  Fields(writer, t);
+  return std::move(writer).Take();
+}
+
+std::unique_ptr<const PhraseTables> ReadTables(std::shared_ptr<const CachedTables> entry) {
+  auto tables = std::make_unique<PhraseTables>();
+  TablesReader reader(entry->bytes());
+  Fields(reader, *tables);
+  if (!reader.Finished() || !Consistent(*tables)) return nullptr;
+  tables->mapping = std::move(entry);
+  return tables;
+}
+
+}  // namespace tessaly::detail

@@ -1,0 +1,222 @@
+#pragma once
+
+// The phrase matcher's compiled tables: every dictionary of a configuration in one trie, and the
+// dictionary groups that its segmentation and each step of its conversion chain try.
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tessaly::detail {
+
+inline constexpr std::size_t kMaxDicts = 8;
+// Characters OpenCC steps over that are not well-formed UTF-8 carry an index to their bytes
+// from here on; no key holds one.
+inline constexpr char32_t kRawBase = 0x80000000;
+inline constexpr int kPairBits = 20;
+
+// What a key, or a proper prefix of one, says; kept inline in the tables that are probed.
+struct Info {
+  std::uint32_t values = 0;  // first of popcount(is_key) values, in dictionary order
+  std::uint8_t is_key = 0;   // bit d: dictionary d has this key
+  std::uint8_t longer = 0;   // bit d: dictionary d has a longer key starting with this one
+  std::uint8_t length = 0;   // in characters; 0 for an empty slot
+  std::uint8_t unused = 0;   // written as zero, so that a cache entry's bytes are all defined
+};
+
+// A key or prefix of two or more characters, or of one beyond the BMP, in an open-addressing
+// hash: its parent's id and its last character identify it, so a probe is one load and no string
+// compare. A BMP character's id is the character; a slot's is 0x10000 plus its position.
+struct Slot {
+  std::uint32_t parent = 0;
+  char32_t last = 0;
+  Info info;
+};
+
+inline constexpr std::uint32_t kRoot = 0xFFFFFFFF;  // the parent of single characters
+inline constexpr std::size_t kNoSlot = ~std::size_t{0};
+
+struct Value {
+  std::uint32_t cps = 0;
+  std::uint32_t utf8 = 0;
+  std::uint32_t folded = 0;  // UTF-8 after a last step of single characters, when it is folded in
+  std::uint16_t cp_length = 0;
+  std::uint16_t utf8_length = 0;
+  std::uint16_t folded_length = 0;
+  std::uint16_t unused = 0;  // written as zero, so that a cache entry's bytes are all defined
+};
+
+// Dictionaries tried in order; the first with any match gives its longest one, as OpenCC's
+// DictGroup does. `first[found]` is that first dictionary among those in `found`.
+struct Group {
+  std::uint8_t mask = 0;
+  std::uint8_t size = 0;
+  std::array<std::uint8_t, kMaxDicts> order{};
+  std::array<std::uint8_t, 256> first{};
+  std::array<std::uint8_t, 6> unused{};  // written as zero, so that an entry's bytes are defined
+  // Bit c: BMP character c starts a key of the group; 8 KiB, so a step whose dictionaries are
+  // small passes over most characters without touching a larger table.
+  std::array<std::uint64_t, 0x10000 / 64> starts{};
+
+  /// Whether `c` may start a key of the group (every character beyond the BMP may).
+  bool MayStart(char32_t c) const { return c >= 0x10000 || (starts[c / 64] >> (c % 64) & 1); }
+
+  /// Adds dictionary `dict` after those already in the group.
+  void Add(std::uint8_t dict) {
+    if (mask & (1u << dict)) return;  // a repeat is never reached
+    mask |= 1u << dict;
+    order[size++] = dict;
+    for (unsigned found = 1; found < 256; ++found)
+      if ((found >> dict & 1) && !(found & Before(dict))) first[found] = dict;
+  }
+
+  /// The dictionaries tried before `dict`.
+  unsigned Before(std::uint8_t dict) const {
+    unsigned before = 0;
+    for (std::size_t i = 0; i < size && order[i] != dict; ++i) before |= 1u << order[i];
+    return before;
+  }
+
+  /// The same group without dictionary `dict`.
+  Group Without(std::uint8_t dict) const {
+    Group group;
+    for (std::size_t i = 0; i < size; ++i)
+      if (order[i] != dict) group.Add(order[i]);
+    return group;
+  }
+};
+
+inline constexpr std::array<std::uint8_t, 256> kBitCount = [] {
+  std::array<std::uint8_t, 256> table{};
+  for (unsigned i = 1; i < 256; ++i) table[i] = static_cast<std::uint8_t>(table[i / 2] + (i & 1));
+  return table;
+}();
+
+struct Match {
+  std::uint32_t length = 0;
+  const Value* value = nullptr;
+};
+
+/// The hash of a trie node: its parent's id and its last character.
+inline std::uint64_t Mix(std::uint64_t a, std::uint64_t b) {
+  return ((a << 21) ^ b) * 0x9E3779B97F4A7C15u;
+}
+
+/// One configuration's compiled tables, as the compiler builds them or as a cache file holds them.
+struct PhraseTables {
+  // What lookups read: views of `owned` once compiled, or of a cache file mapped as it is, which
+  // then needs no copying and no fresh memory.
+  std::span<const Info> bmp;  // single BMP characters, 512 KiB
+  std::span<const std::uint64_t> pairs;
+  std::span<const Slot> slots;  // at most two thirds full
+  int shift = 64;
+  std::span<const Value> values;
+  std::span<const char32_t> cp_pool;
+  std::string_view utf8_pool;
+  Group segmentation;
+  std::span<const Group> steps;
+  // The first step for a run of characters that start no phrase of the segmentation's single
+  // dictionary, which then cannot match there either.
+  Group first_step_unmatched;
+  bool ascii_inert = true;              // no key holds an ASCII character
+  bool first_step_repeats_seg = false;  // the first step's first dictionary is the segmentation's
+  // The last step maps single characters only, so the step before it applies it as it writes:
+  // to its values ahead of time (Value::folded), and to the characters it leaves alone.
+  bool fold_last = false;
+
+  // The arrays themselves while they are compiled; empty when the views are of a mapped file.
+  struct Arrays {
+    std::vector<Info> bmp = std::vector<Info>(0x10000);
+    std::vector<std::uint64_t> pairs = std::vector<std::uint64_t>((1u << kPairBits) / 64);
+    std::vector<Slot> slots;
+    std::vector<Value> values;
+    std::u32string cp_pool;
+    std::string utf8_pool;
+    std::vector<Group> steps;
+  } owned;
+  std::shared_ptr<const void> mapping;  // keeps the mapped file, if any, for the views
+
+  /// Points the views at `owned`.
+  void Bind() {
+    bmp = owned.bmp;
+    pairs = owned.pairs;
+    slots = owned.slots;
+    values = owned.values;
+    cp_pool = owned.cp_pool;
+    utf8_pool = owned.utf8_pool;
+    steps = owned.steps;
+  }
+
+  /// The bit of the two-character prefix filter that stands for `a` followed by `b`.
+  static std::size_t PairBit(char32_t a, char32_t b) {
+    return static_cast<std::size_t>(Mix(a + 0x9E37u, b) >> (64 - kPairBits));
+  }
+
+  /// Whether some key may start with `a` followed by `b`.
+  bool PairMayStart(char32_t a, char32_t b) const {
+    const std::size_t bit = PairBit(a, b);
+    return (pairs[bit / 64] >> (bit % 64)) & 1;
+  }
+
+  /// The slot of the node with parent `parent` and last character `c`; kNoSlot when none.
+  std::size_t Find(std::uint32_t parent, char32_t c) const {
+    const std::size_t mask = slots.size() - 1;
+    for (std::size_t i = Mix(parent, c) >> shift;; i = (i + 1) & mask) {
+      const Slot& slot = slots[i];
+      if (slot.info.length == 0) return kNoSlot;
+      if (slot.parent == parent && slot.last == c) return i;
+    }
+  }
+
+  /// Dictionary `dict`'s value of the key `info` stands for.
+  const Value& ValueOf(const Info& info, unsigned dict) const {
+    return values[info.values + kBitCount[info.is_key & ((1u << dict) - 1)]];
+  }
+
+  /// The group's match at the start of `s`, OpenCC's DictGroup::MatchPrefix. `cut`, when given,
+  /// learns whether a longer key might have matched had `s` gone on.
+  Match Longest(const char32_t* s, std::size_t n, const Group& group, bool* cut = nullptr) const {
+    if (!group.MayStart(s[0])) return {};
+    const Info* info = nullptr;
+    std::uint32_t id = s[0];
+    if (s[0] < 0x10000) {
+      info = &bmp[s[0]];
+    } else {
+      const std::size_t slot = s[0] < 0x110000 ? Find(kRoot, s[0]) : kNoSlot;
+      if (slot == kNoSlot) return {};
+      info = &slots[slot].info;
+      id = static_cast<std::uint32_t>(0x10000 + slot);
+    }
+    unsigned found = info->is_key & group.mask;
+    if (!(info->longer & group.mask) || n == 1 || !PairMayStart(s[0], s[1])) {
+      if (cut != nullptr) *cut = n == 1 && (info->longer & group.mask);
+      if (found == 0) return {};
+      return {1, &ValueOf(*info, group.first[found])};
+    }
+    std::array<const Info*, kMaxDicts> best{};
+    for (unsigned m = found; m != 0; m &= m - 1) best[std::countr_zero(m)] = info;
+    std::size_t k = 1;
+    for (; k < n; ++k) {
+      const std::size_t slot = Find(id, s[k]);
+      if (slot == kNoSlot) break;
+      info = &slots[slot].info;
+      id = static_cast<std::uint32_t>(0x10000 + slot);
+      const unsigned here = info->is_key & group.mask;
+      for (unsigned m = here; m != 0; m &= m - 1) best[std::countr_zero(m)] = info;
+      found |= here;
+      if (!(info->longer & group.mask)) break;
+    }
+    if (cut != nullptr) *cut = k == n && (info->longer & group.mask);
+    if (found == 0) return {};
+    const unsigned dict = group.first[found];
+    return {best[dict]->length, &ValueOf(*best[dict], dict)};
+  }
+};
+
+}  // namespace tessaly::detail
