@@ -96,6 +96,12 @@ class ModeFacesTest : public QObject {
     QTest::addColumn<int>("separator");
     QTest::addColumn<QByteArray>("input");
     QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("Reserved1012") << 1012 << 1025 << QByteArray("abc") << QByteArray();
+    QTest::newRow("Reserved1018") << 1018 << 1029 << QByteArray("abc") << QByteArray("0x");
+    for (int id = 1012; id <= 1018; ++id) {
+      QTest::newRow(("EveryReservedId" + std::to_string(id)).c_str())
+          << id << 1028 << QByteArray("31 32") << QByteArray();
+    }
     QTest::newRow("NoRadio") << 0 << 0 << QByteArray("abc") << QByteArray();
     QTest::newRow("HexEncodeSpaced") << 1000 << 1026 << QByteArray("1 2") << QByteArray("31 32 ");
     QTest::newRow("FormatOnlyHexList")
