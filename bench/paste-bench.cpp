@@ -25,6 +25,7 @@
 #include "ui/dialog_text_edit.h"
 #include "ui/huge_pages.h"
 #include "ui/main_dialog.h"
+#include "ui/mode_faces.h"
 
 namespace {
 
@@ -123,7 +124,7 @@ void CompareWithEngine(QWidget& dialog, const tessaly::ui::DialogTextEdit& input
   tessaly::ConversionRequest request;
   request.input = tessaly::ui::BoxTextToAnsi(input.toPlainText());
   auto& radio = Child<QRadioButton>(dialog, options.mode);
-  request.mode = static_cast<tessaly::ConversionMode>(radio.group()->id(&radio));
+  request.mode = tessaly::ui::ModeOfRadio(radio.group()->id(&radio));
   request.deletion.DeleteLineBreaks = !options.keep_line_breaks;
   struct : tessaly::FaultReporter {
     void ReportFault(std::string_view, std::string_view) override {}

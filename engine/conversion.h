@@ -15,46 +15,45 @@
 
 namespace tessaly {
 
-/// Conversion modes; the values are the ids of the window's mode radio buttons.
-enum class ConversionMode : int {
-  Unselected = 0,
-  HexEncode = 1000,
-  HexDecode = 1001,
-  Utf16Encode = 1002,
-  Utf16Decode = 1003,
-  RandomBytes = 1004,
-  SimplifiedToTraditional = 1005,
-  TraditionalToSimplified = 1006,
-  GbkToBig5 = 1007,
-  Big5ToGbk = 1008,
-  CharArray = 1009,
-  Utf8Encode = 1010,
-  Utf8Decode = 1011,
-  // 1012 to 1018 are reserved: hidden radios that convert nothing.
-  FormatOnly = 1019,
-  // Regional simplified/traditional standards, beyond the window's radios.
-  S2tw = 1100,
-  S2twp = 1101,
-  S2hk = 1102,
-  Tw2s = 1103,
-  Tw2sp = 1104,
-  Hk2s = 1105,
-  T2tw = 1106,
-  Tw2t = 1107,
-  T2hk = 1108,
-  Hk2t = 1109,
-  T2jp = 1110,
-  Jp2t = 1111,
+/// Conversion modes. Unselected is no mode at all: the conversion's mode output stays empty.
+enum class ConversionMode {
+  Unselected,
+  HexEncode,
+  HexDecode,
+  Utf16Encode,
+  Utf16Decode,
+  RandomBytes,
+  SimplifiedToTraditional,
+  TraditionalToSimplified,
+  GbkToBig5,
+  Big5ToGbk,
+  CharArray,
+  Utf8Encode,
+  Utf8Decode,
+  FormatOnly,
+  // Regional simplified/traditional standards.
+  S2tw,
+  S2twp,
+  S2hk,
+  Tw2s,
+  Tw2sp,
+  Hk2s,
+  T2tw,
+  Tw2t,
+  T2hk,
+  Hk2t,
+  T2jp,
+  Jp2t,
 };
 
-/// Output separator styles; the values are the ids of the separator radio buttons.
-enum class SeparatorStyle : int {
-  Unselected = 0,
-  SeparatorNone = 1025,
-  SeparatorSpace = 1026,
-  SeparatorComma = 1027,
-  SeparatorDot = 1028,
-  SeparatorHexList = 1029,
+/// Output separator styles. Unselected joins nothing, as SeparatorNone does.
+enum class SeparatorStyle {
+  Unselected,
+  SeparatorNone,
+  SeparatorSpace,
+  SeparatorComma,
+  SeparatorDot,
+  SeparatorHexList,
 };
 
 /// Which characters to delete from the input before converting.
@@ -111,7 +110,7 @@ struct ConversionResult {
 /// offsets count in the request's input, before the deletions.
 ConversionResult RunConversion(const ConversionRequest& request, const ConversionContext& context);
 
-/// The mode output alone, before separators; empty for 0 and the reserved ids.
+/// The mode output alone, before separators; empty for Unselected.
 ConversionResult RunMode(ConversionMode mode, std::string_view input,
                          const ConversionContext& context);
 

@@ -23,14 +23,8 @@ enum class ModeWrites {
   Text,     ///< a text
 };
 
-/// Where a help text's "{}" comes from: bytes that only the mode itself can spell.
-enum class HelpExample {
-  None,
-  Big5Phrase,       ///< 中華人民共和國 in BIG5
-  WebAddressArray,  ///< the maker's web address, " = ", and its character array
-};
-
-/// Everything the front ends know about one mode; the one place a mode is described.
+/// Everything the engine and the command line know about one mode; how the window shows it
+/// lives with the window.
 struct ModeInfo {
   ConversionMode id;
   std::string_view cli_name;     ///< `tessaly-cli -m NAME`
@@ -46,10 +40,6 @@ struct ModeInfo {
                           const ConversionContext& context);
   /// The conversion block by block, or nullptr when the mode needs the whole text.
   std::unique_ptr<ModeStream> (*stream)(const ConversionContext& context) = nullptr;
-  std::string_view window_button = {};  ///< the radio's object name in the form; empty: none
-  std::string_view label = {};          ///< the radio's label (UTF-8)
-  std::string_view help = {};           ///< what a click on the radio shows (UTF-8, "\n" breaks)
-  HelpExample example = HelpExample::None;
   /// The encoding of the mode's output when it is not the working encoding (GBK).
   std::string_view output_encoding = {};
   /// For a simplified/traditional mode: OpenCC's configuration, and the name its faults go under,
@@ -58,10 +48,10 @@ struct ModeInfo {
   std::string_view routine = {};
 };
 
-/// Every mode, in the order of the window's ids.
+/// Every mode, in the order of ConversionMode.
 std::span<const ModeInfo> Modes();
 
-/// The mode with this id, or nullptr (0 and the reserved ids).
+/// The mode with this id, or nullptr for Unselected.
 const ModeInfo* FindMode(ConversionMode id);
 
 /// The mode with this command-line name, or nullptr.

@@ -13,7 +13,7 @@ std::uint32_t MonotonicTickCount() {
 ConversionResult RunMode(ConversionMode mode, std::string_view input,
                          const ConversionContext& context) {
   const ModeInfo* info = FindMode(mode);
-  if (info == nullptr) return {};  // 0 and the reserved ids 1012 to 1018
+  if (info == nullptr) return {};  // Unselected
   return info->run(*info, input, context);
 }
 

@@ -1,4 +1,4 @@
-// The whole conversion with any mode id, separator id, deletion flags, working encoding and input:
+// The whole conversion with any mode, separator style, deletion flags, working encoding and input:
 // the length laws hold, the chunked path agrees, and only the Chinese routines ever report a fault.
 #include <algorithm>
 #include <array>
@@ -24,8 +24,31 @@ void Require(bool condition) {
   if (!condition) std::abort();
 }
 
+using Mode = ConversionMode;
+
+// No mode, and every mode the window has a radio for.
+constexpr std::array kModes = {Mode::Unselected,
+                               Mode::HexEncode,
+                               Mode::HexDecode,
+                               Mode::Utf16Encode,
+                               Mode::Utf16Decode,
+                               Mode::RandomBytes,
+                               Mode::SimplifiedToTraditional,
+                               Mode::TraditionalToSimplified,
+                               Mode::GbkToBig5,
+                               Mode::Big5ToGbk,
+                               Mode::CharArray,
+                               Mode::Utf8Encode,
+                               Mode::Utf8Decode,
+                               Mode::FormatOnly};
+
+constexpr std::array kStyles = {SeparatorStyle::Unselected,     SeparatorStyle::SeparatorNone,
+                                SeparatorStyle::SeparatorSpace, SeparatorStyle::SeparatorComma,
+                                SeparatorStyle::SeparatorDot,   SeparatorStyle::SeparatorHexList};
+
 bool IsChineseMode(ConversionMode mode) {
-  return mode >= ConversionMode::SimplifiedToTraditional && mode <= ConversionMode::Big5ToGbk;
+  return mode == Mode::SimplifiedToTraditional || mode == Mode::TraditionalToSimplified ||
+         mode == Mode::GbkToBig5 || mode == Mode::Big5ToGbk;
 }
 
 void CheckModeLength(ConversionMode mode, std::size_t n, const AnsiText& out) {
@@ -49,10 +72,11 @@ void CheckModeLength(ConversionMode mode, std::size_t n, const AnsiText& out) {
       Require(std::adjacent_find(bytes.begin(), bytes.end()) == bytes.end());
       break;
     }
+    case ConversionMode::Unselected:
+      Require(out.empty());
+      break;
     default:
-      if (static_cast<int>(mode) == 0 ||
-          (static_cast<int>(mode) >= 1012 && static_cast<int>(mode) <= 1018))
-        Require(out.empty());
+      break;
   }
 }
 
@@ -78,10 +102,8 @@ void CheckSeparatedLength(SeparatorStyle style, std::size_t m, const AnsiText& o
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace tessaly;
   if (size < 4) return 0;
-  const int mode_id = data[0] % 21 == 0 ? 0 : 999 + data[0] % 21;  // 0 and 1000 to 1019
-  const auto mode = static_cast<ConversionMode>(mode_id);
-  constexpr std::array<int, 6> kStyles = {0, 1025, 1026, 1027, 1028, 1029};
-  const auto style = static_cast<SeparatorStyle>(kStyles[data[1] % kStyles.size()]);
+  const ConversionMode mode = kModes[data[0] % kModes.size()];
+  const SeparatorStyle style = kStyles[data[1] % kStyles.size()];
   const DeletionOptions deletion{bool(data[2] & 1), bool(data[2] & 2), bool(data[2] & 4),
                                  bool(data[2] & 8), bool(data[2] & 16)};
   const std::uint32_t ticks = data[3];

@@ -8,13 +8,13 @@
 #include <initializer_list>
 #include <memory>
 
-#include "engine/modes.h"
 #include "tests/ui-helpers.h"
 #include "ui/box_text.h"
 #include "ui/qt_text.h"
 #include "ui/converter_app.h"
 #include "ui/dialog_text_edit.h"
 #include "ui/main_dialog.h"
+#include "ui/mode_faces.h"
 
 using tessaly::ui::ConverterApp;
 using tessaly::ui::MainDialog;
@@ -143,14 +143,13 @@ class ConverterAppTest : public QObject {
   // Every mode's label and help text has its English, and Chinese gives the table's own bytes.
   void everyModeTextIsTranslated() {
     auto* app = qobject_cast<ConverterApp*>(qApp);
-    for (const tessaly::ModeInfo& mode : tessaly::Modes()) {
-      if (mode.window_button.empty()) continue;
+    for (const tessaly::ui::ModeFace& mode : tessaly::ui::ModeFaces()) {
       app->UseLanguages({QStringLiteral("en-US")});
       const QString label = tessaly::ui::ModeText(mode.label);
       const QString help = tessaly::ui::ModeText(mode.help);
       app->UseLanguages({QStringLiteral("zh-CN")});
-      QVERIFY2(label != tessaly::ui::FromUtf8(mode.label), mode.window_button.data());
-      QVERIFY2(help != tessaly::ui::FromUtf8(mode.help), mode.window_button.data());
+      QVERIFY2(label != tessaly::ui::FromUtf8(mode.label), mode.radio.data());
+      QVERIFY2(help != tessaly::ui::FromUtf8(mode.help), mode.radio.data());
       QCOMPARE(help.count(QStringLiteral("{}")),
                tessaly::ui::FromUtf8(mode.help).count(QStringLiteral("{}")));
       QCOMPARE(tessaly::ui::ToUtf8(tessaly::ui::ModeText(mode.label)), std::string(mode.label));

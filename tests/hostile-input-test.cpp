@@ -25,13 +25,27 @@ const std::string kHostile[] = {
     Bytes("D7AABBBBCAA7B0DC") + Bytes("8181818181"),
 };
 
-constexpr int kModeIds[] = {0,    1000, 1001, 1002, 1003, 1004, 1005, 1006, 1007,
-                            1008, 1009, 1010, 1011, 1012, 1015, 1018, 1019};
+using Mode = ConversionMode;
 
-class HostileInputTest : public ::testing::TestWithParam<int> {};
+constexpr Mode kModes[] = {Mode::Unselected,
+                           Mode::HexEncode,
+                           Mode::HexDecode,
+                           Mode::Utf16Encode,
+                           Mode::Utf16Decode,
+                           Mode::RandomBytes,
+                           Mode::SimplifiedToTraditional,
+                           Mode::TraditionalToSimplified,
+                           Mode::GbkToBig5,
+                           Mode::Big5ToGbk,
+                           Mode::CharArray,
+                           Mode::Utf8Encode,
+                           Mode::Utf8Decode,
+                           Mode::FormatOnly};
+
+class HostileInputTest : public ::testing::TestWithParam<Mode> {};
 
 TEST_P(HostileInputTest, EveryModeCopesWithBrokenGbk) {
-  const auto mode = static_cast<ConversionMode>(GetParam());
+  const Mode mode = GetParam();
   for (const std::string& input : kHostile) {
     for (const SeparatorStyle style :
          {SeparatorStyle::SeparatorNone, SeparatorStyle::SeparatorHexList}) {
@@ -40,7 +54,8 @@ TEST_P(HostileInputTest, EveryModeCopesWithBrokenGbk) {
       AnsiText result;
       ASSERT_NO_THROW(result =
                           RunConversion({input, mode, DeletionOptions{}, style}, context).text);
-      EXPECT_TRUE(reporter.faults.empty()) << "mode " << GetParam() << " reported a fault";
+      EXPECT_TRUE(reporter.faults.empty())
+          << "mode " << static_cast<int>(mode) << " reported a fault";
       const AnsiText mode_output = RunMode(mode, input, context).text;
       if (mode == ConversionMode::HexEncode) {
         EXPECT_EQ(mode_output.size(), 2 * input.size());
@@ -61,7 +76,7 @@ TEST_P(HostileInputTest, EveryModeCopesWithBrokenGbk) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryModeId, HostileInputTest, ::testing::ValuesIn(kModeIds));
+INSTANTIATE_TEST_SUITE_P(EveryMode, HostileInputTest, ::testing::ValuesIn(kModes));
 
 }  // namespace
 }  // namespace tessaly

@@ -20,6 +20,7 @@
 #include <memory>
 #include <new>
 #include <thread>
+#include <utility>
 
 #include <sys/resource.h>
 #include <unistd.h>
@@ -35,6 +36,7 @@
 #include "ui/dialog_text_edit.h"
 #include "ui/help_texts.h"
 #include "ui/main_dialog.h"
+#include "ui/mode_faces.h"
 #include "ui/qt_text.h"
 
 using tessaly::AnsiText;
@@ -385,6 +387,40 @@ class MainDialogTest : public QObject {
     QCOMPARE(QApplication::focusWidget(), &Input());
     for (const char* name : {"separatorNone", "separatorComma", "modeHexEncode"})
       QVERIFY2(!(Child<QRadioButton>(name).focusPolicy() & Qt::TabFocus), name);
+  }
+
+  void radioIds_data() {
+    QTest::addColumn<QString>("radio");
+    QTest::addColumn<int>("id");
+    const std::pair<const char*, int> radios[] = {
+        {"modeHexEncode", 1000},
+        {"modeHexDecode", 1001},
+        {"modeUtf16Encode", 1002},
+        {"modeUtf16Decode", 1003},
+        {"modeRandomBytes", 1004},
+        {"modeSimplifiedToTraditional", 1005},
+        {"modeTraditionalToSimplified", 1006},
+        {"modeGbkToBig5", 1007},
+        {"modeBig5ToGbk", 1008},
+        {"modeCharArray", 1009},
+        {"modeUtf8Encode", 1010},
+        {"modeUtf8Decode", 1011},
+        {"modeFormatOnly", 1019},
+        {"separatorNone", 1025},
+        {"separatorSpace", 1026},
+        {"separatorComma", 1027},
+        {"separatorDot", 1028},
+        {"separatorHexList", 1029},
+    };
+    for (const auto& [radio, id] : radios) QTest::newRow(radio) << QString::fromLatin1(radio) << id;
+  }
+
+  // Each radio carries its id in its group, whatever the engine calls its mode or style.
+  void radioIds() {
+    QFETCH(QString, radio);
+    QFETCH(int, id);
+    auto& button = Child<QRadioButton>(radio.toLatin1().constData());
+    QCOMPARE(button.group()->id(&button), id);
   }
 
   void helpTexts_data() {
@@ -784,7 +820,7 @@ class MainDialogTest : public QObject {
         separator_button->click();  // converts
         // The Unicode modes take the box's characters as UTF-8, the others its GBK bytes.
         tessaly::ConversionRequest request;
-        request.mode = static_cast<ConversionMode>(mode_button->group()->id(mode_button));
+        request.mode = tessaly::ui::ModeOfRadio(mode_button->group()->id(mode_button));
         FaultList faults;
         tessaly::ConversionContext context{faults};
         context.encoding =
@@ -792,7 +828,7 @@ class MainDialogTest : public QObject {
         context.unicode_result = true;
         request.input = tessaly::ui::BoxTextToAnsi(Input().toPlainText(), context.encoding);
         request.style =
-            static_cast<tessaly::SeparatorStyle>(separator_button->group()->id(separator_button));
+            tessaly::ui::SeparatorOfRadio(separator_button->group()->id(separator_button));
         const tessaly::ConversionResult expected = ConvertWithFixedSeed(request, context);
         const QString where = mode_button->objectName() + u' ' + separator_button->objectName();
         QVERIFY2(Output().toPlainText() ==

@@ -159,8 +159,6 @@ INSTANTIATE_TEST_SUITE_P(
                 "0x11,0x22,0x33,0x44,0x55,0x66,0x77,0x88"},
         RunCase{"NoMode", "abc", Mode::Unselected, Style::SeparatorNone, ""},
         RunCase{"NoModeHexList", "abc", Mode::Unselected, Style::SeparatorHexList, "0x"},
-        RunCase{"Reserved1012", "abc", static_cast<Mode>(1012), Style::SeparatorNone, ""},
-        RunCase{"Reserved1018", "abc", static_cast<Mode>(1018), Style::SeparatorHexList, "0x"},
         RunCase{"ZeroByteKept", "41004243", Mode::HexDecode, Style::SeparatorSpace,
                 std::string("A\0 BC ", 6)},
         RunCase{"SpacesGoneBeforeEncoding", "1 2", Mode::HexEncode, Style::SeparatorNone, "3132"},
@@ -168,12 +166,6 @@ INSTANTIATE_TEST_SUITE_P(
                 "31 00 32 00 33 00 34 00 35 00 "},
         RunCase{"EmptyUtf8DecodeIsNoFailure", "", Mode::Utf8Decode, Style::SeparatorSpace, ""}),
     [](const auto& info) { return info.param.name; });
-
-TEST(RunConversion, EveryReservedIdGivesEmptyOutput) {
-  for (int id = 1012; id <= 1018; ++id) {
-    EXPECT_EQ(RunRequest("31 32", static_cast<Mode>(id), Style::SeparatorDot), "") << id;
-  }
-}
 
 }  // namespace
 }  // namespace tessaly

@@ -3,10 +3,10 @@
 #include <string_view>
 
 #include "engine/byte_modes.h"
-#include "engine/modes.h"
 #include "engine/text_boundary.h"
 #include "res/product.h"
 #include "ui/box_text.h"
+#include "ui/mode_faces.h"
 #include "ui/qt_text.h"
 
 namespace tessaly::ui {
@@ -38,13 +38,13 @@ AnsiText Example(HelpExample example) {
 // The texts are box text: TextToAnsi turns each "\n" into the CR LF they carry. An example is
 // spliced in as bytes, after that conversion, since it may spell nothing in GBK.
 AnsiText HelpText(ConversionMode mode) {
-  const ModeInfo* info = FindMode(mode);
-  if (info == nullptr) return {};
-  const std::string help = ToUtf8(ModeText(info->help));
+  const ModeFace* face = FaceOf(mode);
+  if (face == nullptr) return {};
+  const std::string help = ToUtf8(ModeText(face->help));
   const std::string_view text(help);
   const std::size_t slot = text.find("{}");
   if (slot == std::string_view::npos) return Gbk(text);
-  return Gbk(text.substr(0, slot)) + Example(info->example) + Gbk(text.substr(slot + 2));
+  return Gbk(text.substr(0, slot)) + Example(face->example) + Gbk(text.substr(slot + 2));
 }
 
 }  // namespace tessaly::ui

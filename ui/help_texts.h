@@ -5,7 +5,8 @@
 
 namespace tessaly::ui {
 
-/// The help text a click on the mode's radio button writes, as GBK bytes; empty for other ids.
+/// The help text a click on the mode's radio button writes, as GBK bytes; empty for a mode
+/// without a radio.
 AnsiText HelpText(ConversionMode mode);
 
 }  // namespace tessaly::ui

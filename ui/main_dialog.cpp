@@ -32,6 +32,7 @@
 #include "ui/box_text.h"
 #include "ui/dialog_units.h"
 #include "ui/help_texts.h"
+#include "ui/mode_faces.h"
 #include "ui/product_text.h"
 #include "ui/qt_text.h"
 
@@ -185,21 +186,13 @@ void MainDialog::SetConverter(Converter converter) {
 }
 
 void MainDialog::AssignIds() {
-  for (const ModeInfo& mode : Modes()) {
-    if (mode.window_button.empty()) continue;
-    auto* button = findChild<QAbstractButton*>(FromUtf8(mode.window_button));
-    button->setText(ModeText(mode.label));
-    ui.modeGroup->setId(button, static_cast<int>(mode.id));
+  for (const ModeFace& face : ModeFaces()) {
+    auto* button = findChild<QAbstractButton*>(FromUtf8(face.radio));
+    button->setText(ModeText(face.label));
+    ui.modeGroup->setId(button, face.radio_id);
   }
-  const std::pair<QAbstractButton*, SeparatorStyle> styles[] = {
-      {ui.separatorNone, SeparatorStyle::SeparatorNone},
-      {ui.separatorSpace, SeparatorStyle::SeparatorSpace},
-      {ui.separatorComma, SeparatorStyle::SeparatorComma},
-      {ui.separatorDot, SeparatorStyle::SeparatorDot},
-      {ui.separatorHexList, SeparatorStyle::SeparatorHexList},
-  };
-  for (const auto& [button, style] : styles)
-    ui.separatorGroup->setId(button, static_cast<int>(style));
+  for (const SeparatorFace& face : SeparatorFaces())
+    ui.separatorGroup->setId(findChild<QAbstractButton*>(FromUtf8(face.radio)), face.radio_id);
 }
 
 void MainDialog::ConnectControls() {
@@ -313,11 +306,11 @@ void MainDialog::SetInitialState() {
 // Everything but the input, which the conversion adds in the working encoding.
 ConversionRequest MainDialog::BuildRequest() const {
   ConversionRequest request;
-  request.mode = EffectiveMode(static_cast<ConversionMode>(std::max(ui.modeGroup->checkedId(), 0)));
+  request.mode = EffectiveMode(ModeOfRadio(ui.modeGroup->checkedId()));
   request.deletion = {ui.deleteSpaces->isChecked(), ui.deleteDots->isChecked(),
                       ui.deleteCommas->isChecked(), ui.deleteTabs->isChecked(),
                       ui.deleteLineBreaks->isChecked()};
-  request.style = static_cast<SeparatorStyle>(std::max(ui.separatorGroup->checkedId(), 0));
+  request.style = SeparatorOfRadio(ui.separatorGroup->checkedId());
   return request;
 }
 
@@ -328,8 +321,7 @@ void MainDialog::Convert() {
   const QScopedValueRollback<bool> busy(converting_, true);
   try {
     // Any Unicode text goes to the Unicode modes whole, whatever the working encoding lacks.
-    const auto mode = static_cast<ConversionMode>(std::max(ui.modeGroup->checkedId(), 0));
-    const ModeInfo* info = FindMode(mode);
+    const ModeInfo* info = FindMode(ModeOfRadio(ui.modeGroup->checkedId()));
     ConversionContext context{reporter_};
     context.encoding = info != nullptr ? EngineEncoding(*info, encoding_) : encoding_;
     context.unicode_result = true;
@@ -409,9 +401,9 @@ MainDialog::Outcome MainDialog::ConvertOnAThread(const ConversionRequest& reques
   return result;
 }
 
-void MainDialog::ShowHelpText(int mode_id) {
+void MainDialog::ShowHelpText(int radio_id) {
   loss_notice_->hide();
-  ShowInOutputBox(HelpText(static_cast<ConversionMode>(mode_id)));
+  ShowInOutputBox(HelpText(ModeOfRadio(radio_id)));
 }
 
 void MainDialog::ShowInOutputBox(std::string_view ansi, Encoding encoding) {

@@ -77,7 +77,7 @@ class MainDialog : public QDialog {
   void PlaceOnScreen();
   void SetUpKeyboard();
   void SetUpRadioTabStops();
-  void ShowHelpText(int mode_id);
+  void ShowHelpText(int radio_id);
   void ShowInOutputBox(std::string_view ansi, Encoding encoding = Encoding::Gbk);
   void ShowInOutputBox(const QString& text);
   void ShowInOutputBox(PreparedText prepared);

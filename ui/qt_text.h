@@ -9,7 +9,7 @@ namespace tessaly::ui {
 /// UTF-8 text (a constant of this program) as a QString.
 QString FromUtf8(std::string_view utf8);
 
-/// A mode's label or help text from the engine's table (UTF-8), in the user's language; the
+/// A mode's label or help text from the window's table (UTF-8), in the user's language; the
 /// table's Chinese itself when no translation applies.
 QString ModeText(std::string_view utf8);
 
