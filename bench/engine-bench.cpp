@@ -10,6 +10,7 @@
 #include <iterator>
 #include <random>
 
+#include "engine/chinese/phrase_cache.h"
 #include "engine/byte_modes.h"
 #include "engine/chinese/chinese_mapping.h"
 #include "engine/chinese_modes.h"
@@ -196,6 +197,7 @@ int main(int argc, char** argv) {
   mallopt(M_MMAP_MAX, 0);
   mallopt(M_TRIM_THRESHOLD, 1 << 30);
   benchmark::Initialize(&argc, argv);
+  tessaly::UsePhraseCacheDirectory(tessaly::PhraseCacheDirectory());  // as the programs do
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

@@ -20,6 +20,8 @@
 #include <new>
 #include <string>
 
+#include "engine/chinese/phrase_cache.h"
+#include "engine/chinese/phrase_matcher.h"
 #include "engine/conversion.h"
 #include "ui/box_text.h"
 #include "ui/dialog_text_edit.h"
@@ -205,6 +207,7 @@ int main(int argc, char** argv) {
   // As the window's own program does; the setting is read before the restart clears it.
   const QByteArray tunables = qgetenv("GLIBC_TUNABLES");
   tessaly::ui::RequestHugePages(argv);
+  tessaly::UsePhraseCacheDirectory(tessaly::PhraseCacheDirectory());  // as the programs do
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   QCommandLineParser parser;

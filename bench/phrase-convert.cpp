@@ -7,6 +7,7 @@
 #include <iterator>
 #include <string>
 
+#include "engine/chinese/phrase_cache.h"
 #include "engine/chinese/phrase_matcher.h"
 
 int main(int argc, char** argv) {
@@ -15,6 +16,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   using Clock = std::chrono::steady_clock;
+  tessaly::UsePhraseCacheDirectory(tessaly::PhraseCacheDirectory());  // as the programs do
   std::ifstream in(argv[2], std::ios::binary);
   const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   const auto start = Clock::now();

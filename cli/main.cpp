@@ -22,6 +22,8 @@
 #include "cli/stream_io.h"
 #include "cli/text_mode.h"
 #include "engine/chinese/chinese_text.h"
+#include "engine/chinese/phrase_cache.h"
+#include "engine/chinese/phrase_matcher.h"
 #include "engine/chunked_conversion.h"
 #include "engine/conversion.h"
 #include "engine/errors.h"
@@ -542,6 +544,7 @@ int main(int argc, char** argv) {
   using namespace tessaly::cli;
   std::signal(SIGPIPE, SIG_IGN);  // a closed output pipe shows up as EPIPE, handled quietly
   std::signal(SIGXFSZ, SIG_IGN);  // past a file-size limit a write fails with EFBIG, reported
+  tessaly::UsePhraseCacheDirectory(tessaly::PhraseCacheDirectory());
   // Blocks of a few MiB are allocated and freed batch after batch: kept in the heap, their pages
   // are touched once, where fresh mappings would fault every page in again each time.
   mallopt(M_MMAP_THRESHOLD, 32 << 20);

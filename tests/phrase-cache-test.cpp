@@ -64,6 +64,7 @@ class PhraseCacheTest : public ::testing::Test {
   }
 
   fs::path config() const { return scratch_.path() / "mine.json"; }
+  fs::path scratch_path() const { return scratch_.path(); }
   fs::path dictionary() const { return scratch_.path() / "mine.txt"; }
   fs::path cache() const { return scratch_.path() / "cache"; }
   void WriteDictionary(std::string_view text) const { WriteFile(dictionary(), text); }
@@ -308,6 +309,24 @@ TEST(PhraseCacheFiles, ConfigurationsComeFromTheDataFolderOnly) {
   EXPECT_THROW(PhraseMatcher::Build("./s2t.json", {}), ChineseMappingUnavailable);
   fs::current_path(saved);
   EXPECT_EQ(converted, "頭髮");
+}
+
+// The engine writes no cache file unless the program names a directory for it.
+TEST_F(PhraseCacheTest, LoadWritesNothingUntilTheProgramNamesADirectory) {
+  const ScratchDirectory home("no-surprise-writes");
+  const char* xdg = std::getenv("XDG_CACHE_HOME");
+  const std::string saved = xdg != nullptr ? xdg : "";
+  setenv("XDG_CACHE_HOME", home.path().c_str(), 1);
+  EXPECT_EQ(PhraseMatcher::Load(config().string())->Convert("甲"), "乙");
+  EXPECT_TRUE(fs::is_empty(home.path()));
+  UsePhraseCacheDirectory(cache());
+  WriteFile(scratch_path() / "other.json", ReadBytes(config()));
+  EXPECT_EQ(PhraseMatcher::Load((scratch_path() / "other.json").string())->Convert("甲"), "乙");
+  UsePhraseCacheDirectory({});
+  EXPECT_EQ(Entries(cache()).size(), 1u);
+  EXPECT_TRUE(fs::is_empty(home.path()));
+  if (xdg != nullptr) setenv("XDG_CACHE_HOME", saved.c_str(), 1);
+  else unsetenv("XDG_CACHE_HOME");
 }
 
 TEST(PhraseCacheDirectory, FollowsXdgThenHome) {

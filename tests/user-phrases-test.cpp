@@ -177,5 +177,18 @@ TEST(UserPhrases, MatchOpenCcWithTheSamePhrasesFirst) {
   std::filesystem::remove_all(dir);
 }
 
+// A list of phrases is known by its content: a new list, wherever it lies in memory, gets the
+// tables of its own phrases, and an equal one the same tables.
+TEST(UserPhrases, ListsAreKnownByTheirContent) {
+  for (const char* conversion : {"软体", "软件软件", "x"}) {
+    auto phrases = ParseUserPhrases(std::string("软件\t") + conversion + "\n", "user.txt");
+    EXPECT_EQ(PhraseMatcher::Load("s2t.json", phrases)->Convert("软件"), conversion);
+    phrases.reset();  // its memory may hold the next list
+  }
+  const auto first = PhraseMatcher::Load("s2t.json", ParseUserPhrases("头\t头头\n", "a.txt"));
+  EXPECT_EQ(PhraseMatcher::Load("s2t.json", ParseUserPhrases("头\t头头\n", "b.txt")), first);
+  EXPECT_NE(PhraseMatcher::Load("t2s.json", ParseUserPhrases("头\t头头\n", "a.txt")), first);
+}
+
 }  // namespace
 }  // namespace tessaly

@@ -41,13 +41,41 @@ const PhraseMatcher::Plan* PhraseMatcher::DefaultPlan() const {
 
 PhraseMatcher::~PhraseMatcher() = default;
 
+namespace {
+
+std::mutex cache_directory_mutex;
+std::filesystem::path cache_directory;  // empty: none
+
+std::filesystem::path CacheDirectory() {
+  const std::lock_guard lock(cache_directory_mutex);
+  return cache_directory;
+}
+
+// What makes a list of user phrases the tables it gives: the phrases and their conversions.
+std::string ContentKey(const UserPhrases& user) {
+  std::string key;
+  for (const auto& [source, targets] : user.entries) {
+    key += source;
+    for (const std::string& target : targets) key += '\t' + target;
+    key += '\n';  // no phrase nor conversion holds a line break
+  }
+  return key;
+}
+
+}  // namespace
+
+void UsePhraseCacheDirectory(std::filesystem::path directory) {
+  const std::lock_guard lock(cache_directory_mutex);
+  cache_directory = std::move(directory);
+}
+
 // A failed load is not remembered, so a later call tries again.
 std::shared_ptr<const PhraseMatcher> PhraseMatcher::Load(std::string_view config) {
   static std::mutex mutex;
   static std::map<std::string, std::shared_ptr<const PhraseMatcher>, std::less<>> loaded;
   const std::lock_guard lock(mutex);
   if (const auto found = loaded.find(config); found != loaded.end()) return found->second;
-  auto matcher = Build(config, PhraseCacheDirectory());
+  auto matcher = Build(config, CacheDirectory());
   loaded.emplace(std::string(config), matcher);
   return matcher;
 }
@@ -76,10 +104,10 @@ std::shared_ptr<const PhraseMatcher> PhraseMatcher::Load(
     std::string_view config, const std::shared_ptr<const UserPhrases>& user) {
   if (!user) return Load(config);
   static std::mutex mutex;
-  static std::map<std::pair<std::string, const UserPhrases*>, std::shared_ptr<const PhraseMatcher>>
+  static std::map<std::pair<std::string, std::string>, std::shared_ptr<const PhraseMatcher>>
       loaded;
   const std::lock_guard lock(mutex);
-  auto& matcher = loaded[{std::string(config), user.get()}];
+  auto& matcher = loaded[{std::string(config), ContentKey(*user)}];
   if (!matcher)
     matcher =
         std::make_shared<const PhraseMatcher>(detail::Compile(std::string(config), user.get()));

@@ -34,6 +34,10 @@ struct CharacterStops {
 
 /// One OpenCC configuration's dictionaries compiled into lookup tables: the same maximum-match
 /// segmentation and conversion chain as OpenCC's converter, giving the same bytes, much faster.
+/// Where Load keeps compiled tables between runs from now on: a program's choice, typically
+/// PhraseCacheDirectory(). Empty, as a program starts: nowhere, and nothing is written.
+void UsePhraseCacheDirectory(std::filesystem::path directory);
+
 /// A zero byte is an ordinary character here (OpenCC stops at it).
 class PhraseMatcher {
  public:
@@ -41,8 +45,8 @@ class PhraseMatcher {
   using Tables = detail::PhraseTables;
 
   /// The matcher of a configuration file (a bare name is looked up in OpenCC's data directory),
-  /// loaded once per process through the user's cache (PhraseCacheDirectory); throws
-  /// ChineseMappingUnavailable when it cannot be loaded.
+  /// loaded once per process, through the cache directory the program chose
+  /// (UsePhraseCacheDirectory) if any; throws ChineseMappingUnavailable when it cannot be loaded.
   static std::shared_ptr<const PhraseMatcher> Load(std::string_view config);
 
   /// The same, not remembered: read from the tables cached in `cache` when they were compiled
@@ -57,7 +61,7 @@ class PhraseMatcher {
 
   /// The same with a user's phrases tried before the configuration's dictionaries, in its
   /// segmentation and its first conversion step, longest match winning as usual; loaded once
-  /// per process and phrase list.
+  /// per process and list of phrases (by their content), never cached in a file.
   static std::shared_ptr<const PhraseMatcher> Load(std::string_view config,
                                                    const std::shared_ptr<const UserPhrases>& user);
 
