@@ -9,6 +9,7 @@
 #include "engine/byte_modes.h"
 #include "engine/chunked_conversion.h"
 #include "engine/conversion.h"
+#include "engine/modes.h"
 #include "engine/pipeline.h"
 
 namespace tessaly {
@@ -26,21 +27,6 @@ void Require(bool condition) {
 
 using Mode = ConversionMode;
 
-// No mode, and every mode the window has a radio for.
-constexpr std::array kModes = {Mode::Unselected,
-                               Mode::HexEncode,
-                               Mode::HexDecode,
-                               Mode::Utf16Encode,
-                               Mode::Utf16Decode,
-                               Mode::RandomBytes,
-                               Mode::SimplifiedToTraditional,
-                               Mode::TraditionalToSimplified,
-                               Mode::GbkToBig5,
-                               Mode::Big5ToGbk,
-                               Mode::CharArray,
-                               Mode::Utf8Encode,
-                               Mode::Utf8Decode,
-                               Mode::FormatOnly};
 
 constexpr std::array kStyles = {SeparatorStyle::Unselected,     SeparatorStyle::SeparatorNone,
                                 SeparatorStyle::SeparatorSpace, SeparatorStyle::SeparatorComma,
@@ -102,7 +88,9 @@ void CheckSeparatedLength(SeparatorStyle style, std::size_t m, const AnsiText& o
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace tessaly;
   if (size < 4) return 0;
-  const ConversionMode mode = kModes[data[0] % kModes.size()];
+  // No mode, or any mode of the table.
+  const std::size_t pick = data[0] % (Modes().size() + 1);
+  const ConversionMode mode = pick == Modes().size() ? Mode::Unselected : Modes()[pick].id;
   const SeparatorStyle style = kStyles[data[1] % kStyles.size()];
   const DeletionOptions deletion{bool(data[2] & 1), bool(data[2] & 2), bool(data[2] & 4),
                                  bool(data[2] & 8), bool(data[2] & 16)};

@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <vector>
 
 #include "engine/conversion.h"
+#include "engine/modes.h"
 #include "engine/pipeline.h"
 #include "tests/test_support.h"
 
@@ -27,20 +29,12 @@ const std::string kHostile[] = {
 
 using Mode = ConversionMode;
 
-constexpr Mode kModes[] = {Mode::Unselected,
-                           Mode::HexEncode,
-                           Mode::HexDecode,
-                           Mode::Utf16Encode,
-                           Mode::Utf16Decode,
-                           Mode::RandomBytes,
-                           Mode::SimplifiedToTraditional,
-                           Mode::TraditionalToSimplified,
-                           Mode::GbkToBig5,
-                           Mode::Big5ToGbk,
-                           Mode::CharArray,
-                           Mode::Utf8Encode,
-                           Mode::Utf8Decode,
-                           Mode::FormatOnly};
+// No mode, and every mode of the table.
+std::vector<Mode> EveryMode() {
+  std::vector<Mode> modes = {Mode::Unselected};
+  for (const ModeInfo& mode : Modes()) modes.push_back(mode.id);
+  return modes;
+}
 
 class HostileInputTest : public ::testing::TestWithParam<Mode> {};
 
@@ -76,7 +70,7 @@ TEST_P(HostileInputTest, EveryModeCopesWithBrokenGbk) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryMode, HostileInputTest, ::testing::ValuesIn(kModes));
+INSTANTIATE_TEST_SUITE_P(EveryMode, HostileInputTest, ::testing::ValuesIn(EveryMode()));
 
 }  // namespace
 }  // namespace tessaly
