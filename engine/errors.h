@@ -29,4 +29,16 @@ class MappingMismatch : public Error {
   using Error::Error;
 };
 
+/// Text a conversion cannot read: a byte no UTF-8 character starts with, where OpenCC stops.
+class MalformedText : public Error {
+ public:
+  using Error::Error;
+};
+
+/// A call outside a function's contract, such as deleting a character that is not ASCII.
+class InvalidArgument : public Error {
+ public:
+  using Error::Error;
+};
+
 }  // namespace tessaly

@@ -1,11 +1,12 @@
 #include "engine/strip.h"
 
 #include <bit>
-#include <stdexcept>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
+
+#include "engine/errors.h"
 
 namespace tessaly {
 
@@ -27,7 +28,7 @@ CharStripper::CharStripper(const DeletionOptions& options, LeadBytes leads) : le
 // cannot do; no deletion class needs it.
 CharStripper::CharStripper(char target) : CharStripper(DeletionOptions{}) {
   if (static_cast<unsigned char>(target) >= 0x80)
-    throw std::invalid_argument("RemoveChar deletes ASCII characters only");
+    throw InvalidArgument("RemoveChar deletes ASCII characters only");
   Mark(target);
 }
 

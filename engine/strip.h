@@ -16,7 +16,7 @@
 namespace tessaly {
 
 /// Deletes every character that starts with `target`, an ASCII byte (the deletion classes are);
-/// two-byte GBK characters are never split. Throws std::invalid_argument for any other byte.
+/// two-byte GBK characters are never split. Throws InvalidArgument for any other byte.
 AnsiText RemoveChar(std::string_view text, char target);
 
 /// Deletes the characters the options select, as successive RemoveChar passes would; `leads` are

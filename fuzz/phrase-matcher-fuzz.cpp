@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "engine/chinese/phrase_matcher.h"
+#include "engine/errors.h"
 
 namespace tessaly {
 namespace {
@@ -141,15 +142,19 @@ void CheckStops(const PhraseMatcher& matcher, const PhraseMatcher::Plan* plan,
 }
 
 // Whether the character at `pos`, read as OpenCC steps (its first byte's length), is one no key
-// holds: a well-formed BMP character outside `in_keys`.
+// holds: a shortest-form BMP character (a surrogate too, which OpenCC reads as any other) outside
+// `in_keys`.
 bool FreeAt(std::string_view text, std::size_t pos, const CharacterStops& in_keys) {
   const std::size_t length = LeadLength(static_cast<unsigned char>(text[pos]));
-  const auto* p = reinterpret_cast<const std::uint8_t*>(text.data() + pos);
-  std::int32_t i = 0;
-  UChar32 c = 0;
-  U8_NEXT(p, i, static_cast<std::int32_t>(std::min(length, text.size() - pos)), c);
-  return c >= 0 && static_cast<std::size_t>(i) == length && c < 0x10000 &&
-         !in_keys.Stops(static_cast<char32_t>(c));
+  if (length == 0 || length > 3 || pos + length > text.size()) return false;
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[pos + i]); };
+  char32_t c = length == 1 ? byte(0) : byte(0) & (0x7F >> length);
+  for (std::size_t i = 1; i < length; ++i) {
+    if ((byte(i) & 0xC0) != 0x80) return false;
+    c = c << 6 | (byte(i) & 0x3F);
+  }
+  if ((length == 2 && c < 0x80) || (length == 3 && c < 0x800)) return false;
+  return !in_keys.Stops(c);
 }
 
 // The matcher's pieces are OpenCC's segments, cut further only where a character no key holds
@@ -206,7 +211,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } catch (const opencc::Exception&) {
     try {
       matcher->Convert(text);
-    } catch (const std::invalid_argument&) {
+    } catch (const MalformedText&) {
       return 0;
     }
     std::abort();  // OpenCC refused the text and the matcher did not

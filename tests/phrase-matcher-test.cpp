@@ -2,6 +2,7 @@
 // text made of the dictionaries' own phrases, on the translations installed on this machine, and
 // on broken UTF-8.
 #include "engine/chinese/phrase_matcher.h"
+#include "engine/errors.h"
 
 #include <gtest/gtest.h>
 #include <unicode/utf8.h>
@@ -272,7 +273,7 @@ TEST_P(MatcherVsOpenCc, BrokenUtf8AsOpenCcReadsIt) {
       opencc_threw = true;
     }
     if (opencc_threw) {
-      EXPECT_THROW(matcher->Convert(text), std::invalid_argument) << text;
+      EXPECT_THROW(matcher->Convert(text), MalformedText) << text;
     } else {
       EXPECT_EQ(matcher->Convert(text), expected) << text;
     }

@@ -1,3 +1,4 @@
+#include "engine/errors.h"
 #include "engine/pipeline.h"
 
 #include <gtest/gtest.h>
@@ -175,7 +176,7 @@ namespace {
 
 // A lead byte as target would have to take its trail byte along; the function serves ASCII only.
 TEST(RemoveChar, RefusesTargetsThatStartTwoByteCharacters) {
-  EXPECT_THROW(RemoveChar(testing::Bytes("C4E341"), '\xC4'), std::invalid_argument);
+  EXPECT_THROW(RemoveChar(testing::Bytes("C4E341"), '\xC4'), InvalidArgument);
   EXPECT_EQ(RemoveChar("a b", ' '), "ab");
 }
 

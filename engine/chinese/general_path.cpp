@@ -1,4 +1,5 @@
 #include "engine/chinese/general_path.h"
+#include "engine/errors.h"
 
 #include <algorithm>
 #include <stdexcept>
@@ -140,7 +141,7 @@ std::size_t Decode(const PhraseTables& t, std::string_view text, std::size_t pos
     }
     const std::size_t length = kOpenCcLeadLength[lead];
     if (length == 0)
-      throw std::invalid_argument("invalid UTF-8: no character starts with this byte");
+      throw MalformedText("invalid UTF-8: no character starts with this byte");
     char32_t cp = 0;
     if (pos + length <= text.size() && DecodeOpenCcChar(p + pos, length, cp)) {
       pos += length;

@@ -56,7 +56,7 @@ void ConvertSegment(const PhraseTables& t, Span segment, const Value* key_value,
                     std::string& out, const char* source);
 
 /// Decodes the text from `pos` up to the next ASCII character when ASCII is inert, or to its end,
-/// and converts that run onto `out`; returns where it stopped. Throws std::invalid_argument
+/// and converts that run onto `out`; returns where it stopped. Throws MalformedText
 /// where OpenCC throws on bad UTF-8.
 std::size_t ConvertRunAt(const PhraseTables& t, std::string_view text, std::size_t pos,
                          Workspace& w, std::string& out);

@@ -65,7 +65,7 @@ class PhraseMatcher {
   static std::shared_ptr<const PhraseMatcher> Load(std::string_view config,
                                                    const std::shared_ptr<const UserPhrases>& user);
 
-  /// Converts the whole text; throws std::invalid_argument where OpenCC throws on bad UTF-8 (a
+  /// Converts the whole text; throws MalformedText where OpenCC throws on bad UTF-8 (a
   /// byte that cannot start a character where one starts).
   std::string Convert(std::string_view utf8) const;
 
