@@ -365,8 +365,8 @@ int ConvertChineseText(const Run& run, InputFile& file, Output& output, bool raw
         last != std::string::npos)
       cut = start + last;
     if (lines.size() < kBatch) continue;
-    if ((cut == std::string::npos || cut == 0) && !raw) {
-      const auto segmented = conversion.SegmentedCut(lines, walked);
+    if (cut == std::string::npos || cut == 0) {
+      const auto segmented = conversion.SegmentedCut(lines, walked, raw);
       walked = segmented.resume;
       cut = segmented.phrase_end;
       // The conversion will stop at that byte and say so: nothing after it need be kept.

@@ -1,5 +1,6 @@
 // Simplified/traditional --raw as the command line runs it, block by block at the places the
-// conversion says a text may be cut, against the mode on the whole input, under every working
+// conversion says a text may be cut (before a character no phrase holds, or where the
+// segmentation puts a phrase), against the mode on the whole input, under every working
 // encoding: the same bytes. The first bytes pick the encoding, the configuration and the cuts.
 #include <algorithm>
 #include <array>
@@ -44,10 +45,19 @@ std::string Streamed(const ChineseTextConversion& conversion, std::string_view b
   while (start < bytes.size()) {
     seed = seed * 1103515245u + 12345u;
     const std::size_t target = start + 1 + (seed >> 16) % 64;
-    std::size_t cut = (seed & 1) != 0
-                          ? conversion.NextCut(bytes, std::min(target, bytes.size()), true)
-                          : conversion.LastCut(bytes.substr(0, std::min(target, bytes.size())),
-                                               true);
+    const std::string_view ahead = bytes.substr(0, std::min(target, bytes.size()));
+    std::size_t cut = std::string_view::npos;
+    switch (seed % 3) {
+      case 0:
+        cut = conversion.NextCut(bytes, ahead.size(), true);
+        break;
+      case 1:
+        cut = conversion.LastCut(ahead, true);
+        break;
+      default:  // where the segmentation of what has been read puts a phrase
+        cut = conversion.SegmentedCut(ahead, start, true).phrase_end;
+        break;
+    }
     if (cut == std::string_view::npos || cut <= start) cut = bytes.size();
     conversion.ConvertBytes(bytes.substr(start, cut - start), out);
     start = cut;

@@ -68,6 +68,8 @@ class RawTranscoder {
       if (!encoded.held || encoded.size > 2) continue;
       bmp_[c] = {{encoded.bytes[0], encoded.bytes[1]}, encoded.size};
     }
+    for (std::size_t code = 0; code < 0x10000; ++code)
+      if (pairs_[code].source == 2) is_lead_[code >> 8] = true;
     // Shift_JIS's ICU table swaps three control codes, so ASCII is not always itself.
     for (std::size_t c = 0; c < 0x80; ++c)
       ascii_is_itself_ = ascii_is_itself_ && bmp_[c].size == 1 &&
@@ -100,6 +102,24 @@ class RawTranscoder {
     }
     utf8.resize(static_cast<std::size_t>(out - utf8.data()));
     return true;
+  }
+
+  /// The characters of `bytes` from `pos` as UTF-8, up to the first that does not read back as
+  /// its own bytes (or a pair cut off by the end); `source[k]` is where the character written
+  /// at `utf8[k]` starts in `bytes`, and `source[utf8.size()]` where the decoding stopped.
+  void DecodeMapped(std::string_view bytes, std::size_t pos, std::string& utf8,
+                    std::vector<std::size_t>& source) const {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    for (; pos < bytes.size();) {
+      const bool pair = pos + 1 < bytes.size() &&
+                        pairs_[std::size_t{p[pos]} << 8 | p[pos + 1]].source == 2;
+      const Decoded& c = pair ? pairs_[std::size_t{p[pos]} << 8 | p[pos + 1]] : singles_[p[pos]];
+      if (c.source == 0 || (!pair && pos + 1 == bytes.size() && is_lead_[p[pos]])) break;
+      utf8.append(c.utf8.data(), c.size);
+      source.insert(source.end(), c.size, pos);
+      pos += c.source;
+    }
+    source.push_back(pos);
   }
 
   /// Appends the matcher's UTF-8 in the encoding; false, having appended nothing, at a
@@ -157,6 +177,7 @@ class RawTranscoder {
   std::array<Decoded, 256> singles_{};
   std::vector<Encoded> bmp_ = std::vector<Encoded>(0x10000);
   bool ascii_is_itself_ = true;  // every ASCII byte reads and writes as its own character
+  std::array<bool, 256> is_lead_{};  // starts some pair
 };
 
 ChineseTextConversion::ChineseTextConversion(std::string_view config, std::string_view routine,
@@ -367,10 +388,21 @@ std::size_t ChineseTextConversion::NextCut(std::string_view text, std::size_t fr
   return std::string_view::npos;
 }
 
-PhraseMatcher::Segmented ChineseTextConversion::SegmentedCut(std::string_view utf8,
-                                                             std::size_t walked) const {
+PhraseMatcher::Segmented ChineseTextConversion::SegmentedCut(std::string_view text,
+                                                             std::size_t walked, bool raw) const {
   if (!matcher_) return {std::string_view::npos, walked};
-  return matcher_->Segment(utf8, walked, lacking_);
+  if (!raw) return matcher_->Segment(text, walked, lacking_);
+  if (encoding_ == Encoding::Utf8) return matcher_->Segment(text, walked, {});
+  const RawTranscoder* transcoder = Raw();
+  if (transcoder == nullptr) return {std::string_view::npos, walked};  // GB18030: no table
+  // The bytes as UTF-8 from where the last walk stopped, a character's start; the places found
+  // there are taken back to the bytes.
+  std::string utf8;
+  std::vector<std::size_t> source;
+  transcoder->DecodeMapped(text, walked, utf8, source);
+  const PhraseMatcher::Segmented found = matcher_->Segment(utf8, 0, {});
+  return {found.phrase_end == std::string_view::npos ? found.phrase_end : source[found.phrase_end],
+          source[found.resume], false};
 }
 
 // Characters the encoding lacks become "?", as they do on the way into the encoding; false at a

@@ -52,9 +52,11 @@ class ChineseTextConversion {
   /// The first such place at or after `from`; npos when none is.
   std::size_t NextCut(std::string_view text, std::size_t from, bool raw) const;
 
-  /// For UTF-8 text without such a place: where a phrase starts or ends as the whole text would
-  /// be segmented, walking on from `walked` (0 at first, then the `resume` of the last call).
-  PhraseMatcher::Segmented SegmentedCut(std::string_view utf8, std::size_t walked) const;
+  /// For a text without such a place: where a phrase starts or ends as the whole text would be
+  /// segmented, walking on from `walked` (0 at first, then the `resume` of the last call). For
+  /// `raw` bytes of GB18030, none.
+  PhraseMatcher::Segmented SegmentedCut(std::string_view text, std::size_t walked,
+                                        bool raw) const;
 
  private:
   bool CutsBefore(std::string_view text, std::size_t pos, bool raw) const;
