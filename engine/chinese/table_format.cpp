@@ -167,16 +167,18 @@ bool ValueFits(const PhraseTables& t, const Value& v) {
       v.utf8 + std::size_t{v.utf8_length} > t.utf8_pool.size() ||
       v.folded + std::size_t{v.folded_length} > t.utf8_pool.size())
     return false;
+  if (!WellFormedUtf8(t.utf8_pool.substr(v.folded, v.folded_length))) return false;
+  // Read without a copy: this runs for every value each time an entry is read.
   const std::string_view utf8 = t.utf8_pool.substr(v.utf8, v.utf8_length);
-  if (!WellFormedUtf8(utf8) || !WellFormedUtf8(t.utf8_pool.substr(v.folded, v.folded_length)))
-    return false;
-  std::string encoded;
-  for (std::size_t i = 0; i < v.cp_length; ++i) {
-    const char32_t cp = t.cp_pool[v.cps + i];
-    if (cp == 0 || cp > 0x10FFFF) return false;
-    AppendUtf8(encoded, cp);
+  const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+  std::size_t i = 0;
+  for (std::size_t pos = 0; pos < utf8.size(); ++i) {
+    char32_t cp = 0;
+    const std::size_t length = OpenCcCharAt(p, pos, utf8.size(), cp);
+    if (length == 0 || cp == 0 || i == v.cp_length || t.cp_pool[v.cps + i] != cp) return false;
+    pos += length;
   }
-  return encoded == utf8;
+  return i == v.cp_length;
 }
 
 // Whether every index and length a lookup reads stays inside the tables and means what the
