@@ -225,7 +225,7 @@ TEST_P(MatcherVsOpenCc, GeneratedTextConvertsAlike) {
 TEST_P(MatcherVsOpenCc, PiecesAreOpenCcSegmentsCutWhereNoPhraseReaches) {
   const Reference& reference = ReferenceFor(GetParam());
   const auto matcher = PhraseMatcher::Load(GetParam());
-  const CharacterStops in_keys = matcher->KeyCharacters();
+  const CharacterStops& in_keys = matcher->KeyCharacters();
   std::mt19937 random(7);
   for (int round = 0; round < 50; ++round) {
     const std::string text = GeneratedText(random, reference.phrases, 1 + random() % 200) +

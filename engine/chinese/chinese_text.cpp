@@ -199,7 +199,7 @@ ChineseTextConversion::ChineseTextConversion(std::string_view config, std::strin
       lacking_.beyond_bmp = true;  // the caller asks the codec
     }
     plan_ = matcher_->PlanFor(lacking_, lacking_values_);
-    const CharacterStops in_keys = matcher_->KeyCharacters();
+    const CharacterStops& in_keys = matcher_->KeyCharacters();
     for (char32_t c = 0; c < 0x10000; ++c)
       if (!in_keys.Stops(c) && (!held_ || held_->HoldsBmp(c))) cuts_.Add(c);
   } catch (const Error&) {

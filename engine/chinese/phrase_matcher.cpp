@@ -80,9 +80,10 @@ std::shared_ptr<const PhraseMatcher> PhraseMatcher::Load(std::string_view config
   return matcher;
 }
 
-std::shared_ptr<const PhraseMatcher> PhraseMatcher::FromCache(std::string_view config,
-                                                              const std::filesystem::path& cache) {
-  const PhraseCache entry(cache, config, detail::Layout());
+namespace {
+
+// The matcher of the entry's tables, when they are there and pass every check.
+std::shared_ptr<const PhraseMatcher> ReadEntry(const PhraseCache& entry) {
   if (std::shared_ptr<const CachedTables> bytes = entry.Read()) {
     if (auto tables = detail::ReadTables(std::move(bytes)))
       return std::make_shared<const PhraseMatcher>(std::move(tables));
@@ -90,11 +91,20 @@ std::shared_ptr<const PhraseMatcher> PhraseMatcher::FromCache(std::string_view c
   return nullptr;
 }
 
+}  // namespace
+
+std::shared_ptr<const PhraseMatcher> PhraseMatcher::FromCache(std::string_view config,
+                                                              const std::filesystem::path& cache) {
+  return ReadEntry(PhraseCache(cache, config, detail::Layout()));
+}
+
+// One entry for reading and writing: its key reads the configuration and looks at every
+// dictionary file.
 std::shared_ptr<const PhraseMatcher> PhraseMatcher::Build(std::string_view config,
                                                           const std::filesystem::path& cache) {
-  if (auto cached = FromCache(config, cache)) return cached;
   const std::string name(config);
   const PhraseCache entry(cache, name, detail::Layout());
+  if (auto cached = ReadEntry(entry)) return cached;
   auto tables = detail::Compile(name);
   entry.Write(detail::WriteTables(*tables));
   return std::make_shared<const PhraseMatcher>(std::move(tables));
@@ -197,20 +207,20 @@ PhraseMatcher::Segmented PhraseMatcher::Segment(std::string_view utf8, std::size
   return walked;
 }
 
-CharacterStops PhraseMatcher::KeyCharacters() const {
-  const Tables& t = *tables_;
-  CharacterStops held;
-  held.beyond_bmp = true;
-  for (char32_t c = 0; c < 0x10000; ++c)
-    if (t.bmp[c].length != 0) held.Add(c);
-  for (const Slot& slot : t.slots)
-    if (slot.info.length != 0 && slot.last < 0x10000) held.Add(slot.last);
-  return held;
+const CharacterStops& PhraseMatcher::KeyCharacters() const {
+  std::call_once(key_characters_built_, [this] {
+    const Tables& t = *tables_;
+    key_characters_.beyond_bmp = true;
+    for (char32_t c = 0; c < 0x10000; ++c)
+      if (t.bmp[c].length != 0) key_characters_.Add(c);
+    for (const Slot& slot : t.slots)
+      if (slot.info.length != 0 && slot.last < 0x10000) key_characters_.Add(slot.last);
+  });
+  return key_characters_;
 }
 
 void PhraseMatcher::Map(std::string_view utf8, const MappedPieceSink& sink) const {
-  std::call_once(key_characters_built_, [this] { key_characters_ = KeyCharacters(); });
-  detail::ConvertPieces(*tables_, utf8, sink, key_characters_);
+  detail::ConvertPieces(*tables_, utf8, sink, KeyCharacters());
 }
 
 }  // namespace tessaly

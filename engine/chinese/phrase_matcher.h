@@ -101,8 +101,8 @@ class PhraseMatcher {
 
   /// The BMP characters that some key of some dictionary holds, anywhere in it; every character
   /// beyond the BMP counts as held. No phrase reaches over any other character, so a text cut
-  /// before one converts as the whole text would.
-  CharacterStops KeyCharacters() const;
+  /// before one converts as the whole text would. Worked out once per matcher.
+  const CharacterStops& KeyCharacters() const;
 
   /// How far a text is segmented as the whole text would be: `phrase_end`, the last place in it
   /// where a phrase of the segmentation ends or starts (no later step reaches over one, so the
@@ -137,7 +137,7 @@ class PhraseMatcher {
   mutable std::once_flag plan_built_;
   mutable std::unique_ptr<const Plan> plan_;  // for Convert; none when there is no fast path
   mutable std::once_flag key_characters_built_;
-  mutable CharacterStops key_characters_;  // for Map
+  mutable CharacterStops key_characters_;
 };
 
 }  // namespace tessaly
