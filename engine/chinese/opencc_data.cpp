@@ -1,8 +1,8 @@
 #include "engine/chinese/opencc_data.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
+
+#include "engine/detail/file_reading.h"
 
 namespace tessaly {
 namespace {
@@ -68,7 +68,8 @@ std::optional<fs::path> FindConfiguration(std::string_view config) {
     candidates.push_back(given);
   } else if (!given.has_parent_path() && PlainRelative(config)) {
     candidates.push_back(OpenCcDataDirectory() / given);
-    if (given.extension() != ".json") candidates.push_back(OpenCcDataDirectory() / (given.string() + ".json"));
+    if (given.extension() != ".json")
+      candidates.push_back(OpenCcDataDirectory() / (given.string() + ".json"));
   }
   for (const fs::path& candidate : candidates)
     if (IsRegularFile(candidate)) return candidate;
@@ -76,24 +77,14 @@ std::optional<fs::path> FindConfiguration(std::string_view config) {
 }
 
 std::optional<std::string> ReadConfiguration(const fs::path& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
-  std::string text;
+  const detail::Descriptor file = detail::OpenForReading(path.c_str());
   struct stat info {};
-  bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
-            static_cast<std::size_t>(info.st_size) <= kMaxConfiguration;
-  if (ok) {
-    text.resize(static_cast<std::size_t>(info.st_size));
-    std::size_t used = 0;
-    while (used < text.size()) {
-      const ssize_t got = ::read(fd, text.data() + used, text.size() - used);
-      if (got <= 0) break;
-      used += static_cast<std::size_t>(got);
-    }
-    ok = used == text.size();
-  }
-  ::close(fd);
-  if (!ok) return std::nullopt;
+  if (file.fd() < 0 || ::fstat(file.fd(), &info) != 0 || !S_ISREG(info.st_mode))
+    return std::nullopt;
+  std::string text;
+  if (detail::ReadAtMost(file.fd(), kMaxConfiguration + 1, text) != 0 ||
+      text.size() > kMaxConfiguration)
+    return std::nullopt;
   return text;
 }
 

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "engine/chinese/opencc_data.h"
+#include "engine/detail/file_reading.h"
 
 namespace tessaly {
 namespace {
@@ -72,8 +73,7 @@ std::uint64_t Checksum(std::string_view bytes) {
     }
   }
   std::uint64_t hash = lanes[0] ^ (lanes[1] * 3) ^ (lanes[2] * 5) ^ (lanes[3] * 7);
-  for (; pos < bytes.size(); ++pos)
-    hash = (hash ^ static_cast<unsigned char>(bytes[pos])) * kPrime;
+  for (; pos < bytes.size(); ++pos) hash = (hash ^ static_cast<unsigned char>(bytes[pos])) * kPrime;
   return hash ^ (hash >> 31);
 }
 
@@ -143,26 +143,16 @@ CachedTables::CachedTables(std::vector<std::uint64_t> words, std::size_t start, 
 // run) and read whole at the size it had when opened.
 std::shared_ptr<const CachedTables> PhraseCache::Read() const {
   if (file_.empty()) return nullptr;
-  const int fd = ::open(file_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return nullptr;
+  const detail::Descriptor file = detail::OpenForReading(file_.c_str());
   struct stat info {};
-  std::vector<std::uint64_t> words;
-  std::size_t length = 0;
-  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0 &&
-      static_cast<std::size_t>(info.st_size) <= kMaxEntry) {
-    length = static_cast<std::size_t>(info.st_size);
-    words.resize((length + 7) / 8);
-    std::size_t used = 0;
-    while (used < length) {
-      const ssize_t got = ::read(fd, reinterpret_cast<char*>(words.data()) + used, length - used);
-      if (got < 0 && errno == EINTR) continue;
-      if (got <= 0) break;
-      used += static_cast<std::size_t>(got);
-    }
-    if (used != length) length = 0;
-  }
-  ::close(fd);
-  if (length == 0) return nullptr;
+  if (file.fd() < 0 || ::fstat(file.fd(), &info) != 0 || !S_ISREG(info.st_mode) ||
+      info.st_size <= 0 || static_cast<std::size_t>(info.st_size) > kMaxEntry)
+    return nullptr;
+  const auto length = static_cast<std::size_t>(info.st_size);
+  std::vector<std::uint64_t> words((length + 7) / 8);
+  if (detail::ReadFully(file.fd(), reinterpret_cast<char*>(words.data()), length) !=
+      static_cast<ssize_t>(length))
+    return nullptr;
   const std::string_view bytes(reinterpret_cast<const char*>(words.data()), length);
   const std::optional<std::string_view> tables = TablesIn(bytes, key_);
   if (!tables) return nullptr;
@@ -244,9 +234,9 @@ void PhraseCache::Write(std::string_view tables) const {
   std::string header(kMagic);
   // Past a file-size limit a write raises SIGXFSZ, which ends the run: such an entry is not
   // written at all.
-  if (struct rlimit limit {}; ::getrlimit(RLIMIT_FSIZE, &limit) == 0 &&
-                              limit.rlim_cur != RLIM_INFINITY &&
-                              limit.rlim_cur < header.size() + key_.size() + 64 + tables.size())
+  if (struct rlimit limit{}; ::getrlimit(RLIMIT_FSIZE, &limit) == 0 &&
+                             limit.rlim_cur != RLIM_INFINITY &&
+                             limit.rlim_cur < header.size() + key_.size() + 64 + tables.size())
     return;
   PutNumber(header, key_.size());
   header += key_;
@@ -254,8 +244,8 @@ void PhraseCache::Write(std::string_view tables) const {
   PutNumber(header, Checksum(tables));
   header.resize((header.size() + kTablesAlign - 1) / kTablesAlign * kTablesAlign, '\0');
   // A file of its own first, renamed over the entry: a reader never sees half of one.
-  const fs::path temporary = file_.string() + ".tmp-" + std::to_string(getpid()) + '-' +
-                             Hex(std::random_device()());
+  const fs::path temporary =
+      file_.string() + ".tmp-" + std::to_string(getpid()) + '-' + Hex(std::random_device()());
   const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (fd < 0) return;
   const bool written = WriteAll(fd, header) && WriteAll(fd, tables);

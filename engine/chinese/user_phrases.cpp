@@ -1,13 +1,13 @@
 #include "engine/chinese/user_phrases.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unicode/utf8.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+
+#include "engine/detail/file_reading.h"
 
 namespace tessaly {
 namespace {
@@ -38,41 +38,6 @@ std::size_t CharCount(std::string_view utf8) {
 
 // A phrase list far beyond any real one; the bound keeps a wrong name from filling the memory.
 constexpr std::size_t kMaxFileBytes = std::size_t{64} << 20;
-
-// Closes a file descriptor on every way out.
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int fd() const { return fd_; }
-
- private:
-  int fd_;
-};
-
-// Reads up to `limit` bytes into `text`; 0, or the errno of a failed read.
-int ReadAtMost(int fd, std::size_t limit, std::string& text) {
-  constexpr std::size_t kStep = std::size_t{1} << 16;
-  while (text.size() < limit) {
-    const std::size_t used = text.size();
-    text.resize(std::min(used + kStep, limit));
-    const ssize_t got = ::read(fd, text.data() + used, text.size() - used);
-    if (got < 0 && errno == EINTR) {
-      text.resize(used);
-      continue;
-    }
-    if (got <= 0) {
-      text.resize(used);
-      return got < 0 ? errno : 0;
-    }
-    text.resize(used + static_cast<std::size_t>(got));
-  }
-  return 0;
-}
 
 std::vector<std::string> Targets(std::string_view list) {
   std::vector<std::string> targets;
@@ -132,14 +97,15 @@ std::shared_ptr<const UserPhrases> ReadUserPhrases(const std::string& path) {
   const std::string too_large = "larger than " + std::to_string(kMaxFileBytes >> 20) +
                                 " MiB, the most a phrase file may hold";
   // Non-blocking, so that a FIFO is refused at once instead of waiting for a writer.
-  const Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+  const detail::Descriptor file = detail::OpenForReading(path.c_str());
   struct stat info {};
   if (file.fd() < 0 || ::fstat(file.fd(), &info) != 0) fail(unreadable(errno));
   if (S_ISDIR(info.st_mode)) fail("a directory, not a phrase file");
   if (!S_ISREG(info.st_mode)) fail("not a regular file");
   if (info.st_size > static_cast<off_t>(kMaxFileBytes)) fail(too_large);
   std::string text;
-  if (const int error = ReadAtMost(file.fd(), kMaxFileBytes + 1, text)) fail(unreadable(error));
+  if (const int error = detail::ReadAtMost(file.fd(), kMaxFileBytes + 1, text))
+    fail(unreadable(error));
   if (text.size() > kMaxFileBytes) fail(too_large);
   return ParseUserPhrases(text, path);
 }
