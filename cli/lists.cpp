@@ -4,13 +4,12 @@
 #include <string_view>
 
 #include "cli/options.h"
+#include "engine/detail/utf8.h"
 #include "engine/encodings.h"
 
 namespace tessaly::cli {
 namespace {
 
-// --help says the same after the description of a mode that reads a listing.
-constexpr std::string_view kDeletesAll = " (deletes all by default)";
 
 std::string_view ReadsWord(ModeReads reads) {
   switch (reads) {
@@ -30,15 +29,14 @@ std::string_view WritesWord(ModeWrites writes) {
   return writes == ModeWrites::Listing ? "listing" : "text";
 }
 
-// The code point that starts at `text[i]`, and the index after it.
+// The code point that starts at `text[i]`, and the index after it; a byte that starts none
+// stands for itself.
 char32_t NextCodePoint(std::string_view text, std::size_t& i) {
-  const auto byte = [text](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-  const unsigned char lead = byte(i++);
-  const std::size_t trail = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
-  char32_t code_point = trail == 0 ? lead : lead & (0x3F >> trail);
-  for (std::size_t k = 0; k < trail && i < text.size(); ++k)
-    code_point = code_point << 6 | (byte(i++) & 0x3F);
-  return code_point;
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  char32_t code_point = p[i];
+  const std::size_t length = detail::OpenCcCharAt(p, i, text.size(), code_point);
+  i += length == 0 ? 1 : length;
+  return length == 0 ? p[i - 1] : code_point;
 }
 
 // `example`: quotes are straight, and nothing beyond ASCII is left as it is.
@@ -70,7 +68,7 @@ std::string ManualText(const ModeInfo& mode) {
   if (!mode.manual.empty()) return std::string(mode.manual);
   std::string text = RoffText(mode.description);
   if (!text.empty() && text[0] >= 'a' && text[0] <= 'z') text[0] = static_cast<char>(text[0] - 32);
-  if (mode.reads == ModeReads::Listing) text += kDeletesAll;
+  if (mode.reads == ModeReads::Listing) text += kDeletesAllNote;
   return text + ".";
 }
 

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "cli/hex_prefixes.h"
+#include "cli/lists.h"
 #include "cli/options.h"
 #include "cli/stream_io.h"
 #include "cli/text_mode.h"
@@ -468,7 +469,7 @@ std::string ModeList() {
     std::string name(mode.cli_name);
     name.resize(14, ' ');
     list += "  " + name + std::string(mode.description) +
-            (mode.reads == ModeReads::Listing ? " (deletes all by default)" : "") + "\n";
+            (mode.reads == ModeReads::Listing ? std::string(kDeletesAllNote) : "") + "\n";
   }
   return list;
 }
