@@ -39,11 +39,13 @@ struct ModeInfo {
   ConversionResult (*run)(const ModeInfo& mode, std::string_view input,
                           const ConversionContext& context);
   /// The conversion block by block, or nullptr when the mode needs the whole text.
-  std::unique_ptr<ModeStream> (*stream)(const ConversionContext& context) = nullptr;
+  std::unique_ptr<ModeStream> (*stream)(const ModeInfo& mode,
+                                        const ConversionContext& context) = nullptr;
   /// The encoding of the mode's output when it is not the working encoding (GBK).
   std::string_view output_encoding = {};
-  /// For a simplified/traditional mode: OpenCC's configuration, and the name its faults go under,
-  /// so that a front end can run it over UTF-8 text directly (ChineseTextConversion).
+  /// For a simplified/traditional mode: OpenCC's configuration, and the name its faults go under
+  /// (the GBK/BIG5 modes name theirs too), so that it can run over UTF-8 text directly
+  /// (ChineseTextConversion).
   std::string_view opencc_config = {};
   std::string_view routine = {};
 };
@@ -56,6 +58,11 @@ const ModeInfo* FindMode(ConversionMode id);
 
 /// The mode with this command-line name, or nullptr.
 const ModeInfo* FindMode(std::string_view cli_name);
+
+/// The simplified/traditional conversion of a mode that has one (`opencc_config`), for the
+/// context's encoding, phrases and cache directory: the context's own when it carries one.
+std::shared_ptr<const ChineseTextConversion> ChineseConversionFor(const ModeInfo& mode,
+                                                                  const ConversionContext& context);
 
 /// The encoding a front end hands the mode its text in: any Unicode text goes as UTF-8, so that
 /// nothing is lost; everything else in the working encoding.

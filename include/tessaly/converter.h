@@ -17,8 +17,8 @@ namespace tessaly {
 
 /// Everything a conversion is made of, in the words tessaly-cli takes.
 struct Options {
-  std::string mode = "format";    ///< a mode's name: Modes()
-  std::string encoding = "gbk";   ///< the working encoding, by name or alias: Encodings()
+  std::string mode = "format";     ///< a mode's name: Modes()
+  std::string encoding = "gbk";    ///< the working encoding, by name or alias: Encodings()
   std::string separator = "none";  ///< between two-byte pieces: none, space, comma, dot, 0x
   /// Characters deleted first: "all", "none" or a comma-separated subset of spaces, dots, commas,
   /// tabs, newlines; empty for the mode's own default (all for a mode that reads a listing).
@@ -42,8 +42,9 @@ struct Result {
   std::string bytes;     ///< the output (the rest of it, from Stream::Finish)
   std::string encoding;  ///< what `bytes` are in: "utf-8" for text input
   LossReport losses;     ///< offsets count in the input as given
-  /// Text input only: characters the encoding that the mode reads lacks, each now "?". Kept apart
-  /// from `losses` because for the GBK/BIG5 modes it names another encoding than the output's.
+  /// Text input to the GBK/BIG5 modes only: characters of the text that the encoding it is read
+  /// in (ModeDescription::text_encoding) lacks, each now "?". For every other mode they are
+  /// among `losses`, counted against the working encoding.
   LossReport input_losses;
   std::optional<Fault> fault;  ///< the first fault, if any
 
@@ -66,6 +67,7 @@ struct ModeDescription {
   Reads reads;
   bool writes_listing;               ///< the output is a hex listing or a C initialiser
   std::string_view output_encoding;  ///< the output's encoding when not the working one
+  std::string_view text_encoding;    ///< text input is read in this one when not the working one
   bool takes_phrases;                ///< a simplified/traditional standard
 };
 
@@ -84,6 +86,10 @@ TESSALY_API std::span<const EncodingDescription> Encodings();
 
 /// The library's version, "MAJOR.MINOR.PATCH".
 TESSALY_API std::string_view Version();
+
+/// Where a program that keeps compiled tables between runs should keep them: $XDG_CACHE_HOME/
+/// tessaly, else ~/.cache/tessaly; empty when neither variable is set.
+TESSALY_API std::string DefaultCacheDirectory();
 
 namespace detail {
 struct ConverterCore;
@@ -142,6 +148,10 @@ class TESSALY_API Converter {
 
   /// The options it was made from.
   const Options& options() const;
+  /// Its mode.
+  const ModeDescription& mode() const;
+  /// The working encoding's name, as Encodings() gives it (an alias in the options resolved).
+  std::string_view encoding() const;
 
  private:
   std::shared_ptr<const detail::ConverterCore> core_;
