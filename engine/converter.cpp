@@ -116,9 +116,9 @@ std::shared_ptr<const ConverterCore> MakeCore(const Options& options) {
     throw InvalidOption("dictionary data go with the simplified/traditional modes, not '" +
                         std::string(core->mode->cli_name) + "'");
   if (chinese) {
-    core->chinese = std::make_shared<const ChineseTextConversion>(
-        ConfigOf(*core->mode, options.data), core->mode->routine, core->working, core->phrases,
-        core->cache);
+    core->chinese =
+        SharedChineseConversion(ConfigOf(*core->mode, options.data), core->mode->routine,
+                                core->working, core->phrases, core->cache);
   }
   return core;
 }

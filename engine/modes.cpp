@@ -412,29 +412,33 @@ const ModeInfo* FindMode(std::string_view cli_name) {
 }
 
 // Made once per matcher, routine and encoding: making one walks every BMP character.
-std::shared_ptr<const ChineseTextConversion> ChineseConversionFor(
-    const ModeInfo& mode, const ConversionContext& context) {
-  if (context.chinese) return context.chinese;
+std::shared_ptr<const ChineseTextConversion> SharedChineseConversion(
+    const std::string& config, std::string_view routine, Encoding encoding,
+    const std::shared_ptr<const UserPhrases>& user, const std::filesystem::path& cache) {
   const auto make = [&] {
-    return std::make_shared<const ChineseTextConversion>(mode.opencc_config, mode.routine,
-                                                         context.encoding, context.user_phrases,
-                                                         context.cache_directory);
+    return std::make_shared<const ChineseTextConversion>(config, routine, encoding, user, cache);
   };
   const PhraseMatcher* matcher = nullptr;
   try {
-    matcher = PhraseMatcher::Load(mode.opencc_config, context.user_phrases, context.cache_directory)
-                  .get();
+    matcher = PhraseMatcher::Load(config, user, cache).get();
   } catch (const Error&) {
     return make();  // which says why the dictionaries cannot be loaded
   }
   static std::mutex mutex;
-  static std::map<std::tuple<const PhraseMatcher*, std::string_view, Encoding>,
+  static std::map<std::tuple<const PhraseMatcher*, std::string, Encoding>,
                   std::shared_ptr<const ChineseTextConversion>>
       made;
   const std::lock_guard lock(mutex);
-  auto& conversion = made[{matcher, mode.routine, context.encoding}];
+  auto& conversion = made[{matcher, std::string(routine), encoding}];
   if (!conversion) conversion = make();
   return conversion;
+}
+
+std::shared_ptr<const ChineseTextConversion> ChineseConversionFor(
+    const ModeInfo& mode, const ConversionContext& context) {
+  if (context.chinese) return context.chinese;
+  return SharedChineseConversion(std::string(mode.opencc_config), mode.routine, context.encoding,
+                                 context.user_phrases, context.cache_directory);
 }
 
 Encoding EngineEncoding(const ModeInfo& mode, Encoding working) {

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "engine/conversion.h"
@@ -58,6 +59,13 @@ const ModeInfo* FindMode(ConversionMode id);
 
 /// The mode with this command-line name, or nullptr.
 const ModeInfo* FindMode(std::string_view cli_name);
+
+/// The simplified/traditional conversion of OpenCC's configuration `config` under `routine`, for
+/// the encoding, phrases and cache directory; one per process for each (made once its
+/// dictionaries load; made anew, with its load fault, while they do not).
+std::shared_ptr<const ChineseTextConversion> SharedChineseConversion(
+    const std::string& config, std::string_view routine, Encoding encoding,
+    const std::shared_ptr<const UserPhrases>& user, const std::filesystem::path& cache);
 
 /// The simplified/traditional conversion of a mode that has one (`opencc_config`), for the
 /// context's encoding, phrases and cache directory: the context's own when it carries one.
