@@ -53,6 +53,9 @@ namespace {
 
 using detail::ConverterCore;
 
+// Up to this size a text converts in one go on the calling thread.
+constexpr std::size_t kShortText = std::size_t{1} << 16;
+
 std::string LowerName(Encoding encoding) {
   return std::string(InfoOf(encoding).name);
 }
@@ -106,11 +109,14 @@ std::shared_ptr<const ConverterCore> MakeCore(const Options& options) {
   core->prefix_blank = PrefixBlank(*core->mode, core->deletion);
   core->cache = options.cache_directory;
   const bool chinese = !core->mode->opencc_config.empty();
-  if (!options.phrases.empty()) {
+  if (!options.phrases.empty() || !options.phrase_text.empty()) {
     if (!chinese)
       throw InvalidOption("phrases go with the simplified/traditional modes, not '" +
                           std::string(core->mode->cli_name) + "'");
-    core->phrases = ReadUserPhrases(options.phrases);
+    if (!options.phrases.empty() && !options.phrase_text.empty())
+      throw InvalidOption("phrases come from a file or from a text, not both");
+    core->phrases = options.phrases.empty() ? ParseUserPhrases(options.phrase_text, "phrases")
+                                            : ReadUserPhrases(options.phrases);
   }
   if (!options.data.empty() && options.data != "system" && !chinese)
     throw InvalidOption("dictionary data go with the simplified/traditional modes, not '" +
@@ -249,8 +255,8 @@ Result ConvertWhole(const ConverterCore& core, std::string input, Input kind) {
   if (text) {
     if (const auto offset = FindInvalidUtf8(input)) {
       result.encoding = "utf-8";
-      result.fault = Fault{std::string(core.mode->cli_name), std::string(core.mode->cli_name),
-                           FaultKind::MalformedInput, *offset, "the input is not valid UTF-8"};
+      result.fault = MalformedInputFault(core.mode->cli_name, *offset);
+      result.fault->mode = core.mode->cli_name;
       return result;
     }
     request.input = TextToEngine(input, core.breaks, encodings.engine, input_losses);
@@ -365,6 +371,21 @@ Result Converter::Convert(std::string_view bytes) const {
 }
 
 Result Converter::ConvertText(std::string_view utf8) const {
+  // A short text, as a program converting many strings one by one hands in, needs no batches.
+  if (RunsOnText(*core_) && utf8.size() <= kShortText) {
+    FaultLog faults;
+    Result result;
+    result.encoding = "utf-8";
+    if (!utf8.empty()) {
+      if (const auto& fault = core_->chinese->load_fault()) faults.Add(*fault);
+      if (const auto malformed =
+              core_->chinese->Convert(utf8, 0, result.bytes, result.losses, faults)) {
+        faults.Add(MalformedInputFault(core_->chinese->routine(), *malformed));
+      }
+    }
+    result.fault = FirstFault(faults, *core_->mode);
+    return result;
+  }
   Stream stream = Open(Input::Text);
   std::string head = stream.Feed(utf8);
   Result result = stream.Finish();

@@ -29,6 +29,11 @@ std::vector<Fault> FaultLog::All() const {
   return faults_;
 }
 
+Fault MalformedInputFault(std::string_view routine, std::size_t offset) {
+  return Fault{{}, std::string(routine), FaultKind::MalformedInput, offset,
+               "the input is not valid UTF-8"};
+}
+
 FaultKind KindOf(const Error& error) {
   if (dynamic_cast<const ChineseMappingUnavailable*>(&error)) return FaultKind::TablesUnavailable;
   if (dynamic_cast<const MalformedText*>(&error)) return FaultKind::MalformedInput;

@@ -35,6 +35,9 @@ class FaultLog {
   std::vector<Fault> faults_;
 };
 
+/// The fault of text that is not well-formed UTF-8 from `offset` of the input on.
+Fault MalformedInputFault(std::string_view routine, std::size_t offset);
+
 /// The kind of fault an engine error is.
 FaultKind KindOf(const Error& error);
 

@@ -263,6 +263,25 @@ TEST(Converter, WritesOnlyIntoTheCacheDirectoryItIsGiven) {
   EXPECT_TRUE(std::filesystem::is_empty(home.path()));
 }
 
+// The user's phrases given as text convert as the same phrases in a file; both at once is an
+// error.
+TEST(Converter, PhraseTextActsAsAPhraseFile) {
+  const ScratchDirectory dir("phrases");
+  const std::string phrases = "头发\t秀髮\n";
+  std::ofstream(dir.path() / "mine.txt") << phrases;
+  Options options;
+  options.mode = "s2t";
+  options.phrase_text = phrases;
+  EXPECT_EQ(Converter(options).ConvertText("头发和头发").bytes, "秀髮和秀髮");
+  options.phrases = (dir.path() / "mine.txt").string();
+  EXPECT_THROW(Converter{options}, tessaly::InvalidOption);
+  options.phrase_text.clear();
+  EXPECT_EQ(Converter(options).ConvertText("头发").bytes, "秀髮");
+  options.phrases.clear();
+  options.phrase_text = "no tab here\n";
+  EXPECT_THROW(Converter{options}, tessaly::UserPhrasesError);
+}
+
 // The listings a program shows its users.
 TEST(Converter, ListsModesAndEncodings) {
   EXPECT_EQ(tessaly::Modes().front().name, "hex-encode");

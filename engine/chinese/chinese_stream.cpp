@@ -144,12 +144,8 @@ void ChineseStream::ConvertBatch(std::string_view batch, AnsiText& out) {
   for (std::size_t k = 0; k < pieces.count; ++k) {
     if (pieces.error[k]) std::rethrow_exception(pieces.error[k]);
     if (pieces.malformed[k]) {
-      Fault fault;
-      fault.routine = conversion_->routine();
-      fault.kind = FaultKind::MalformedInput;
-      fault.offset = pieces.offset[k] + *pieces.malformed[k];
-      fault.detail = "the input is not valid UTF-8";
-      faults_.Add(std::move(fault));
+      faults_.Add(
+          MalformedInputFault(conversion_->routine(), pieces.offset[k] + *pieces.malformed[k]));
       stopped_ = true;
       return;
     }

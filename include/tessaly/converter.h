@@ -25,6 +25,9 @@ struct Options {
   std::string deletions;
   std::string newlines = "as-is";  ///< text input: "as-is", or "crlf" (CR LF inside, LF outside)
   std::string phrases;  ///< a file of the user's own phrases (OpenCC's text format), or empty
+  /// The user's own phrases given as that file's text instead (a source, a tab, its conversion,
+  /// a line each); only one of the two may be given.
+  std::string phrase_text;
   std::string data;     ///< the dictionary data: empty or "system" for the system's OpenCC data
   /// Where compiled dictionary tables are kept between runs; empty: nothing is ever written.
   std::string cache_directory;
