@@ -242,13 +242,12 @@ void ToTextOffsets(const ConverterCore& core, std::string_view utf8, Encoding en
 }
 
 // The whole input at once, through the engine's encoding when it is text.
-Result ConvertWhole(const ConverterCore& core, std::string input, Input kind) {
+Result RunWhole(const ConverterCore& core, std::string input, Input kind, FaultLog& faults) {
   if (core.mode->reads == ModeReads::Nothing) input.clear();
   if (core.prefix_blank) input = BlankHexPrefixes(input, *core.prefix_blank);
   const bool text = kind == Input::Text;
   const TextEncodings encodings =
       text ? TextEncodingsOf(*core.mode, core.working) : TextEncodings{core.working};
-  FaultLog faults;
   Result result;
   ConversionRequest request{{}, core.mode->id, core.deletion, core.style};
   LossReport input_losses;  // what the text lost on its way into the engine's encoding
@@ -281,7 +280,22 @@ Result ConvertWhole(const ConverterCore& core, std::string input, Input kind) {
   } else {
     result.losses.Merge(input_losses);
   }
-  result.fault = FirstFault(faults, *core.mode);
+  return result;
+}
+
+// The modes keep their own faults; the text's way into the engine's encoding and back can fail
+// only where the character-set library does, a fault of the conversion as a whole.
+Result ConvertWhole(const ConverterCore& core, std::string input, Input kind) {
+  FaultLog faults;
+  Result result;
+  try {
+    result = RunWhole(core, std::move(input), kind, faults);
+  } catch (const Error& error) {
+    faults.Add(core.mode->cli_name, error);
+    result = Result{};
+    result.encoding = kind == Input::Text ? "utf-8" : LowerName(core.working);
+  }
+  if (!result.fault) result.fault = FirstFault(faults, *core.mode);
   return result;
 }
 
