@@ -75,13 +75,12 @@ std::string DescribeBytes(std::string_view bytes) {
   return hex;
 }
 
-// A character shown in a message, with its code point; `utf8` is one character as the library
-// reports it: well-formed, or empty for an unpaired surrogate.
+// A character shown in a message, with its code point; `utf8` is one well-formed character.
 std::string DescribeChar(std::string_view utf8) {
   if (utf8.empty()) return "an unpaired surrogate";
+  if (FindInvalidUtf8(utf8)) return "malformed " + DescribeBytes(utf8);
   const auto byte = [utf8](std::size_t i) { return static_cast<unsigned char>(utf8[i]); };
   const std::size_t trail = byte(0) >= 0xF0 ? 3 : byte(0) >= 0xE0 ? 2 : byte(0) >= 0xC0 ? 1 : 0;
-  if (trail >= utf8.size() && trail != 0) return "malformed " + DescribeBytes(utf8);
   char32_t code_point = trail == 0 ? byte(0) : byte(0) & (0x3F >> trail);
   for (std::size_t i = 1; i <= trail && i < utf8.size(); ++i)
     code_point = code_point << 6 | (byte(i) & 0x3F);

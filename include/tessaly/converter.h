@@ -28,7 +28,7 @@ struct Options {
   /// The user's own phrases given as that file's text instead (a source, a tab, its conversion,
   /// a line each); only one of the two may be given.
   std::string phrase_text;
-  std::string data;     ///< the dictionary data: empty or "system" for the system's OpenCC data
+  std::string data;  ///< the dictionary data: empty or "system" for the system's OpenCC data
   /// Where compiled dictionary tables are kept between runs; empty: nothing is ever written.
   std::string cache_directory;
   std::optional<std::uint32_t> seed;  ///< for "random": the seed instead of the clock
