@@ -120,6 +120,11 @@ struct ConversionResult {
 /// offsets count in the request's input, before the deletions.
 ConversionResult RunConversion(const ConversionRequest& request, const ConversionContext& context);
 
+/// The same on input the caller keeps.
+ConversionResult RunConversion(std::string_view input, ConversionMode mode,
+                               const DeletionOptions& deletion, SeparatorStyle style,
+                               const ConversionContext& context);
+
 /// The mode output alone, before separators; empty for Unselected.
 ConversionResult RunMode(ConversionMode mode, std::string_view input,
                          const ConversionContext& context);

@@ -55,6 +55,8 @@ using detail::ConverterCore;
 
 // Up to this size a text converts in one go on the calling thread.
 constexpr std::size_t kShortText = std::size_t{1} << 16;
+// A whole input goes into a stream in slices of this size.
+constexpr std::size_t kSlice = std::size_t{1} << 20;
 
 std::string LowerName(Encoding encoding) {
   return std::string(InfoOf(encoding).name);
@@ -242,15 +244,16 @@ void ToTextOffsets(const ConverterCore& core, std::string_view utf8, Encoding en
 }
 
 // The whole input at once, through the engine's encoding when it is text.
-Result RunWhole(const ConverterCore& core, std::string input, Input kind, FaultLog& faults) {
-  if (core.mode->reads == ModeReads::Nothing) input.clear();
-  if (core.prefix_blank) input = BlankHexPrefixes(input, *core.prefix_blank);
+Result RunWhole(const ConverterCore& core, std::string_view input, Input kind, FaultLog& faults) {
+  if (core.mode->reads == ModeReads::Nothing) input = {};
+  std::string blanked;
+  if (core.prefix_blank) input = blanked = BlankHexPrefixes(input, *core.prefix_blank);
   const bool text = kind == Input::Text;
   const TextEncodings encodings =
       text ? TextEncodingsOf(*core.mode, core.working) : TextEncodings{core.working};
   Result result;
-  ConversionRequest request{{}, core.mode->id, core.deletion, core.style};
   LossReport input_losses;  // what the text lost on its way into the engine's encoding
+  std::string engine_text;
   if (text) {
     if (const auto offset = FindInvalidUtf8(input)) {
       result.encoding = "utf-8";
@@ -258,13 +261,12 @@ Result RunWhole(const ConverterCore& core, std::string input, Input kind, FaultL
       result.fault->mode = core.mode->cli_name;
       return result;
     }
-    request.input = TextToEngine(input, core.breaks, encodings.engine, input_losses);
-  } else {
-    request.input = std::move(input);
+    engine_text = TextToEngine(input, core.breaks, encodings.engine, input_losses);
   }
   ConversionResult converted = RunConversion(
-      request, ContextOf(core, faults, encodings.engine, text || core.options.keep_unicode));
-  request.input = AnsiText();
+      text ? std::string_view(engine_text) : input, core.mode->id, core.deletion, core.style,
+      ContextOf(core, faults, encodings.engine, text || core.options.keep_unicode));
+  engine_text = std::string();
   result.losses = std::move(converted.losses);
   if (text) {
     ToTextOffsets(core, input, encodings.engine, result.losses);
@@ -285,11 +287,11 @@ Result RunWhole(const ConverterCore& core, std::string input, Input kind, FaultL
 
 // The modes keep their own faults; the text's way into the engine's encoding and back can fail
 // only where the character-set library does, a fault of the conversion as a whole.
-Result ConvertWhole(const ConverterCore& core, std::string input, Input kind) {
+Result ConvertWhole(const ConverterCore& core, std::string_view input, Input kind) {
   FaultLog faults;
   Result result;
   try {
-    result = RunWhole(core, std::move(input), kind, faults);
+    result = RunWhole(core, input, kind, faults);
   } catch (const Error& error) {
     faults.Add(core.mode->cli_name, error);
     result = Result{};
@@ -309,7 +311,11 @@ class WholeState final : public detail::StreamState {
     return {};
   }
 
-  Result Finish() override { return ConvertWhole(*core_, std::exchange(input_, {}), kind_); }
+  Result Finish() override {
+    Result result = ConvertWhole(*core_, input_, kind_);
+    input_ = std::string();
+    return result;
+  }
 
  private:
   Input kind_;
@@ -375,13 +381,26 @@ Converter::Converter(Converter&&) noexcept = default;
 Converter& Converter::operator=(Converter&&) noexcept = default;
 Converter::~Converter() = default;
 
-Result Converter::Convert(std::string_view bytes) const {
-  if (core_->mode->stream == nullptr) return ConvertWhole(*core_, std::string(bytes), Input::Bytes);
-  Stream stream = Open(Input::Bytes);
-  std::string head = stream.Feed(bytes);
+namespace {
+
+// The whole input through a stream, a slice at a time, so that the stream keeps copies of a
+// slice at most and the output grows in place.
+Result ConvertThrough(tessaly::Stream stream, std::string_view input) {
+  std::string out;
+  for (std::size_t at = 0; at < input.size(); at += kSlice)
+    out += stream.Feed(input.substr(at, kSlice));
   Result result = stream.Finish();
-  result.bytes.insert(0, head);
+  out += result.bytes;
+  result.bytes = std::move(out);
   return result;
+}
+
+}  // namespace
+
+// Bytes at hand whole take the whole-text route of every mode: its output is made once, in
+// place, where a stream's would grow block by block.
+Result Converter::Convert(std::string_view bytes) const {
+  return ConvertWhole(*core_, bytes, Input::Bytes);
 }
 
 Result Converter::ConvertText(std::string_view utf8) const {
@@ -400,11 +419,7 @@ Result Converter::ConvertText(std::string_view utf8) const {
     result.fault = FirstFault(faults, *core_->mode);
     return result;
   }
-  Stream stream = Open(Input::Text);
-  std::string head = stream.Feed(utf8);
-  Result result = stream.Finish();
-  result.bytes.insert(0, head);
-  return result;
+  return ConvertThrough(Open(Input::Text), utf8);
 }
 
 Stream Converter::Open(Input input) const {
