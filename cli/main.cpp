@@ -169,6 +169,7 @@ Result ConvertFile(const Converter& converter, Stream& stream, const Arguments& 
                    Output& output) {
   if (converter.mode().reads != Reads::Nothing) {
     InputFile file(arguments.file);
+    stream.Reserve(file.Size());
     std::string block;
     while (file.ReadChunk(block, kBlockSize)) output.Write(stream.Feed(block));
   }

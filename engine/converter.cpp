@@ -40,6 +40,7 @@ class StreamState {
  public:
   explicit StreamState(std::shared_ptr<const ConverterCore> core) : core_(std::move(core)) {}
   virtual ~StreamState() = default;
+  virtual void Reserve(std::size_t) {}
   virtual std::string Feed(std::string_view block) = 0;
   virtual Result Finish() = 0;
 
@@ -306,6 +307,8 @@ class WholeState final : public detail::StreamState {
   WholeState(std::shared_ptr<const ConverterCore> shared, Input kind)
       : StreamState(std::move(shared)), kind_(kind) {}
 
+  void Reserve(std::size_t bytes) override { input_.reserve(bytes); }
+
   std::string Feed(std::string_view block) override {
     input_.append(block);
     return {};
@@ -365,6 +368,10 @@ Stream::Stream(std::unique_ptr<detail::StreamState> state) : state_(std::move(st
 Stream::Stream(Stream&&) noexcept = default;
 Stream& Stream::operator=(Stream&&) noexcept = default;
 Stream::~Stream() = default;
+
+void Stream::Reserve(std::size_t bytes) {
+  state_->Reserve(bytes);
+}
 
 std::string Stream::Feed(std::string_view block) {
   return state_->Feed(block);

@@ -116,6 +116,9 @@ class TESSALY_API Stream {
   Stream& operator=(Stream&&) noexcept;
   ~Stream();
 
+  /// The input's size, when it is known beforehand: a mode that needs the whole text then keeps
+  /// it in one piece of that size.
+  void Reserve(std::size_t bytes);
   /// Converts the next block; returns the output that is already known.
   std::string Feed(std::string_view block);
   /// Ends the input: the rest of the output, with the losses and fault of the whole conversion.
