@@ -159,9 +159,14 @@ INSTANTIATE_TEST_SUITE_P(Configurations, CachedConfigTest,
 // Where the fields of s2t's compiled tables lie in its cache entry, read the way the tables are
 // written: each array's length, then the array 8-byte aligned; plain fields as they are.
 struct EntryLayout {
-  static constexpr std::size_t kGroup = 8464;  // mask, size, order, first, unused, starts
+  // mask, size, members, order, member masks, first, tied, unused, starts
+  static constexpr std::size_t kGroup = 8728;
+  // The four flags, then normalization: its characters and their forms (empty: a length each,
+  // the first padded) and its 8 KiB of BMP bits.
+  static constexpr std::size_t kTail = 4 + 12 + 8 + 8 + 8192;
   std::size_t bmp = 0, slots = 0, slot_count = 0, values = 0, cp_pool = 0;
-  std::size_t end = 0;  // the three flags and, before them, the first step's unmatched group
+  std::size_t end = 0;
+  std::size_t flags = 0;  // four flags; before them, the first step's unmatched group
 
   static std::uint64_t Number(const std::string& entry, std::size_t at) {
     std::uint64_t value = 0;
@@ -184,9 +189,11 @@ struct EntryLayout {
     at += 4;  // shift
     values = array(20).first;
     cp_pool = array(4).first;
+    flags = end - kTail;
   }
 
-  std::size_t unmatched_group() const { return end - 3 - kGroup; }
+  std::size_t unmatched_group() const { return flags - kGroup; }
+  std::size_t norm_bmp() const { return end - 8192; }
 };
 
 // An entry whose checksum is right but whose tables say what the compiler never would: each
@@ -205,19 +212,25 @@ std::size_t FirstSlotOfLength(const EntryLayout& at, const std::string& entry, i
 
 const Forgery kForgeries[] = {
     {"a folded last step in a chain of one step",
-     [](const EntryLayout& at, const std::string&) { return at.end - 1; }, 1},
+     [](const EntryLayout& at, const std::string&) { return at.flags + 2; }, 1},
     {"the first step's first dictionary said not to be the segmentation's, which it is",
-     [](const EntryLayout& at, const std::string&) { return at.end - 2; }, -1},
+     [](const EntryLayout& at, const std::string&) { return at.flags + 1; }, -1},
     {"a flag that is neither true nor false",
-     [](const EntryLayout& at, const std::string&) { return at.end - 3; }, 2},
+     [](const EntryLayout& at, const std::string&) { return at.flags; }, 2},
     {"a group of more dictionaries than there are",
      [](const EntryLayout& at, const std::string&) { return at.unmatched_group() + 1; }, 9},
     {"a group naming a dictionary past the last",
-     [](const EntryLayout& at, const std::string&) { return at.unmatched_group() + 2; }, 9},
+     [](const EntryLayout& at, const std::string&) { return at.unmatched_group() + 3; }, 9},
     {"a group's mask unlike its dictionaries",
      [](const EntryLayout& at, const std::string&) { return at.unmatched_group(); }, 4},
+    {"a group of more members than dictionaries",
+     [](const EntryLayout& at, const std::string&) { return at.unmatched_group() + 2; }, 3},
     {"a group's first match naming a dictionary that did not match",
-     [](const EntryLayout& at, const std::string&) { return at.unmatched_group() + 10 + 2; }, -1},
+     [](const EntryLayout& at, const std::string&) { return at.unmatched_group() + 19 + 2; }, -1},
+    {"a tie with a dictionary that did not match",
+     [](const EntryLayout& at, const std::string&) { return at.unmatched_group() + 275 + 2; }, 1},
+    {"normalization bits without their characters",
+     [](const EntryLayout& at, const std::string&) { return at.norm_bmp() + 100; }, 1},
     {"a phrase longer than its depth in the trie",
      [](const EntryLayout& at, const std::string& entry) {
        return FirstSlotOfLength(at, entry, 2);

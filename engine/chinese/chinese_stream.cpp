@@ -92,6 +92,8 @@ void ChineseStream::Cut(std::string_view text) {
     if (pieces.count + 1 < most && start + target < text.size()) {
       std::size_t cut = text.find('\n', start + target);
       if (cut != std::string_view::npos) ++cut;
+      if (cut != std::string_view::npos && !raw_ && conversion_->NearDescription(text, cut))
+        cut = std::string_view::npos;
       if (cut == std::string_view::npos || cut - start > 2 * target)
         cut = std::min(cut, conversion_->NextCut(text, start + target, raw_));
       if (cut != std::string_view::npos) end = cut;

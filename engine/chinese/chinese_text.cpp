@@ -1,5 +1,7 @@
 #include "engine/chinese/chinese_text.h"
 
+#include "engine/chinese/ids.h"
+
 #include <unicode/utf8.h>
 
 #include <array>
@@ -373,6 +375,20 @@ bool ChineseTextConversion::DecodesCleanly(std::string_view bytes, std::string& 
 // A line feed always cuts: no dictionary key holds one. A byte below 0x30 starts a character of
 // its own in every working encoding (no trail byte, nor GB18030's digits, is one).
 bool ChineseTextConversion::CutsBefore(std::string_view text, std::size_t pos, bool raw) const {
+  return CharacterCuts(text, pos, raw) && (raw || !NearDescription(text, pos));
+}
+
+// A sequence holds at most 64 characters of at most six bytes as OpenCC reads them.
+bool ChineseTextConversion::NearDescription(std::string_view text, std::size_t pos) const {
+  constexpr std::size_t kReach = 64 * 6;
+  if (!matcher_ || !matcher_->ReadsDescriptionSequences()) return false;
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  for (std::size_t i = pos > kReach ? pos - kReach : 0; i < pos; ++i)
+    if (detail::StartsIdsOperator(p + i, text.size() - i)) return true;
+  return false;
+}
+
+bool ChineseTextConversion::CharacterCuts(std::string_view text, std::size_t pos, bool raw) const {
   const auto* p = reinterpret_cast<const std::uint8_t*>(text.data());
   const std::uint8_t byte = p[pos];
   if (byte == '\n') return true;

@@ -68,8 +68,13 @@ class ChineseTextConversion {
   /// `raw` bytes of GB18030, none.
   PhraseMatcher::Segmented SegmentedCut(std::string_view text, std::size_t walked, bool raw) const;
 
+  /// Whether a cut at `pos` of UTF-8 text might fall inside an ideographic description sequence,
+  /// which the matcher passes over as one unit: an operator starts close enough before it.
+  bool NearDescription(std::string_view text, std::size_t pos) const;
+
  private:
   bool CutsBefore(std::string_view text, std::size_t pos, bool raw) const;
+  bool CharacterCuts(std::string_view text, std::size_t pos, bool raw) const;
 
   std::optional<bool> ConvertPlanned(std::string_view utf8, std::size_t offset, std::string& out,
                                      LossReport& losses, FaultLog& faults) const;

@@ -1,20 +1,20 @@
 #include "engine/chinese/compiler.h"
 
-#include <opencc/Config.hpp>
-#include <opencc/Conversion.hpp>
-#include <opencc/ConversionChain.hpp>
-#include <opencc/Converter.hpp>
+#include <sys/stat.h>
+#include <opencc/DartsDict.hpp>
 #include <opencc/DictEntry.hpp>
-#include <opencc/DictGroup.hpp>
 #include <opencc/Exception.hpp>
 #include <opencc/Lexicon.hpp>
-#include <opencc/MaxMatchSegmentation.hpp>
+#include <opencc/MarisaDict.hpp>
 #include <opencc/TextDict.hpp>
 
 #include <algorithm>
 #include <bit>
+#include <cstdio>
 #include <filesystem>
-#include <list>
+#include <functional>
+#include <map>
+#include <memory>
 #include <new>
 #include <optional>
 #include <stdexcept>
@@ -22,10 +22,12 @@
 #include <utility>
 #include <vector>
 
+#include "engine/chinese/opencc_config.h"
 #include "engine/chinese/opencc_data.h"
 #include "engine/detail/utf8.h"
 #include "engine/errors.h"
 
+// The configuration is read here (opencc_config.cpp), the dictionary files through libopencc.
 // Every dictionary of the configuration goes into one trie: single BMP characters in a direct
 // table, longer keys and prefixes in an open-addressing hash keyed by parent and character behind
 // a bit filter of two-character prefixes, values in one pool.
@@ -71,30 +73,172 @@ class Compiler {
   };
 
  public:
-  void Add(const opencc::ConverterPtr& converter) {
-    const auto segmentation =
-        std::dynamic_pointer_cast<opencc::MaxMatchSegmentation>(converter->GetSegmentation());
-    if (!segmentation) Unavailable(config_, "its segmentation is not maximum match");
-    Flatten(segmentation->GetDict(), t_.segmentation);
-    for (const opencc::ConversionPtr& conversion :
-         converter->GetConversionChain()->GetConversions())
-      Flatten(conversion->GetDict(), t_.owned.steps.emplace_back());
+  /// Compiles the chains of `config`, whose dictionaries `load` gives, with `user`'s phrases
+  /// first where it segments and where its chain begins.
+  void Add(const OpenCcConfig& config,
+           const std::function<opencc::DictPtr(const DictionaryNode&)>& load,
+           const opencc::DictPtr& user, bool opencc14) {
+    load_ = load;
+    t_.ids_units = opencc14;
+    Normalization(config.normalization);
+    std::vector<Group>& steps = t_.owned.steps;
+    for (const DictionaryNode& step : config.chain) Flatten(step, steps.emplace_back());
+    if (config.segmentation) {
+      Flatten(*config.segmentation, t_.segmentation);
+    } else if (steps.size() == 1) {
+      SegmentLikeOnlyStep();
+    }
+    if (user) {
+      const auto d = Leaf(user, "user phrases");
+      t_.segmentation = First(d, t_.segmentation);
+      if (!steps.empty()) steps.front() = First(d, steps.front());
+    }
     for (std::size_t d = 0; d < leaves_.size(); ++d) AddLexicon(*leaves_[d], d);
     Finish();
   }
 
  private:
-  void Flatten(const opencc::DictPtr& dict, Group& group) {
-    if (const auto nested = std::dynamic_pointer_cast<opencc::DictGroup>(dict)) {
-      for (const opencc::DictPtr& inner : nested->GetDicts()) Flatten(inner, group);
+  // The group with `dict` as a member of its own before the others.
+  static Group First(std::uint8_t dict, const Group& group) {
+    Group first;
+    first.Add(dict);
+    for (std::size_t m = 0; m < group.members; ++m) {
+      bool joins = false;
+      for (std::size_t i = 0; i < group.size; ++i) {
+        if (!(group.member_masks[m] >> group.order[i] & 1)) continue;
+        first.Add(group.order[i], joins);
+        joins = true;
+      }
+    }
+    return first;
+  }
+
+  // Without a segmentation OpenCC takes the whole text as one segment through the chain. With one
+  // step, that is the same as segmenting by the step's first member when the others hold single
+  // characters only: a key of theirs can reach over no phrase of the first. Else by the whole
+  // step, whose phrases then are the segments.
+  void SegmentLikeOnlyStep() {
+    const Group& step = t_.owned.steps.front();
+    unsigned rest = step.mask & ~unsigned{step.member_masks[0]};
+    bool single = true;
+    for (std::size_t d = 0; d < leaves_.size(); ++d)
+      if ((rest >> d & 1) && LongestKey(*leaves_[d]->GetLexicon()) > 1) single = false;
+    t_.segmentation = single ? step.Without(rest) : step;
+  }
+
+  std::size_t LongestKey(const opencc::Lexicon& lexicon) const {
+    std::size_t longest = 0;
+    for (const auto& entry : lexicon)
+      longest = std::max(longest, DecodeDictionaryText(config_, entry->Key()).size());
+    return longest;
+  }
+
+  std::uint8_t Leaf(const opencc::DictPtr& dict, const std::string& id) {
+    const auto found = std::find(leaf_ids_.begin(), leaf_ids_.end(), id);
+    if (found != leaf_ids_.end()) return static_cast<std::uint8_t>(found - leaf_ids_.begin());
+    if (leaves_.size() == kMaxDicts) Unavailable(config_, "more than 8 dictionaries");
+    leaves_.push_back(dict);
+    leaf_ids_.push_back(id);
+    return static_cast<std::uint8_t>(leaves_.size() - 1);
+  }
+
+  std::uint8_t Leaf(const DictionaryNode& node) {
+    // A file read once however often it is named, as OpenCC shares it; inline ones each apart.
+    const std::string id = node.kind == DictionaryNode::Kind::File
+                               ? node.type + ':' + node.file.string()
+                               : "inline " + std::to_string(++inline_count_);
+    const auto found = std::find(leaf_ids_.begin(), leaf_ids_.end(), id);
+    if (found != leaf_ids_.end()) return static_cast<std::uint8_t>(found - leaf_ids_.begin());
+    return Leaf(load_(node), id);
+  }
+
+  // A short_circuit group's members follow one another; a union is one member.
+  void Flatten(const DictionaryNode& node, Group& group) {
+    if (node.kind != DictionaryNode::Kind::Group) {
+      group.Add(Leaf(node));
+    } else if (node.policy == MatchPolicy::ShortCircuit) {
+      for (const DictionaryNode& member : node.members) Flatten(member, group);
+    } else {
+      std::vector<std::uint8_t> united;
+      UnionLeaves(node, united);
+      bool joins = false;
+      for (const std::uint8_t d : united) {
+        if (group.mask >> d & 1) continue;  // a repeat is never reached
+        group.Add(d, joins);
+        joins = true;
+      }
+    }
+  }
+
+  // The leaves of a union, which may hold unions and single dictionaries, as OpenCC flattens it.
+  void UnionLeaves(const DictionaryNode& node, std::vector<std::uint8_t>& leaves) {
+    if (node.kind != DictionaryNode::Kind::Group) {
+      leaves.push_back(Leaf(node));
       return;
     }
-    auto found = std::find(leaves_.begin(), leaves_.end(), dict.get());
-    if (found == leaves_.end()) {
-      if (leaves_.size() == kMaxDicts) Unavailable(config_, "too many dictionaries");
-      found = leaves_.insert(leaves_.end(), dict.get());
+    if (node.policy == MatchPolicy::ShortCircuit && node.members.size() > 1)
+      Unavailable(config_, "a union group holds a short_circuit group of several dictionaries");
+    for (const DictionaryNode& member : node.members) UnionLeaves(member, leaves);
+  }
+
+  // Normalization maps single characters to single characters, step by step; each step's
+  // dictionaries are tried as a group is.
+  void Normalization(const std::vector<DictionaryNode>& steps) {
+    std::map<char32_t, char32_t> mapped;
+    for (const DictionaryNode& step : steps) {
+      std::vector<std::map<char32_t, char32_t>> members;
+      NormalizationMembers(step, members);
+      const auto through = [&](char32_t c) {
+        for (const auto& member : members)
+          if (const auto found = member.find(c); found != member.end()) return found->second;
+        return c;
+      };
+      std::map<char32_t, char32_t> next;
+      for (const auto& [from, to] : mapped) next[from] = through(to);
+      for (const auto& member : members)
+        for (const auto& entry : member)
+          if (!mapped.contains(entry.first)) next[entry.first] = through(entry.first);
+      std::erase_if(next, [](const auto& entry) { return entry.first == entry.second; });
+      mapped = std::move(next);
     }
-    group.Add(static_cast<std::uint8_t>(found - leaves_.begin()));
+    for (const auto& [from, to] : mapped) {
+      t_.owned.norm_from.push_back(from);
+      t_.owned.norm_to.push_back(to);
+      if (from < 0x10000) t_.owned.norm_bmp[from / 64] |= std::uint64_t{1} << (from % 64);
+    }
+  }
+
+  // The dictionaries of a normalization union, which stay out of the trie.
+  void NormalizationLeaves(const DictionaryNode& node, std::vector<opencc::DictPtr>& dicts) {
+    if (node.kind != DictionaryNode::Kind::Group) {
+      dicts.push_back(load_(node));
+      return;
+    }
+    if (node.policy == MatchPolicy::ShortCircuit && node.members.size() > 1)
+      Unavailable(config_, "a union group holds a short_circuit group of several dictionaries");
+    for (const DictionaryNode& member : node.members) NormalizationLeaves(member, dicts);
+  }
+
+  // A normalization step's members in order, each a map (a union's first dictionary wins a key
+  // two hold, its longest match being as long).
+  void NormalizationMembers(const DictionaryNode& node,
+                            std::vector<std::map<char32_t, char32_t>>& members) {
+    if (node.kind == DictionaryNode::Kind::Group && node.policy == MatchPolicy::ShortCircuit) {
+      for (const DictionaryNode& member : node.members) NormalizationMembers(member, members);
+      return;
+    }
+    std::vector<opencc::DictPtr> dicts;
+    NormalizationLeaves(node, dicts);
+    auto& member = members.emplace_back();
+    for (const opencc::DictPtr& dict : dicts) {
+      for (const auto& entry : *dict->GetLexicon()) {
+        const std::u32string key = DecodeDictionaryText(config_, entry->Key());
+        const std::u32string value = DecodeDictionaryText(config_, entry->GetDefault());
+        if (key.size() != 1 || value.size() != 1)
+          Unavailable(config_, "its normalization maps other than one character to one");
+        member.emplace(key[0], value[0]);
+      }
+    }
   }
 
   // The node of the key's first `length` characters, added with its prefixes as needed.
@@ -141,6 +285,8 @@ class Compiler {
       const std::u32string key = DecodeDictionaryText(config_, entry->Key());
       if (key.empty() || key.size() > 255) Unavailable(config_, "a key of unusual length");
       if (key.size() > 1) phrases_ |= bit;
+      if (t_.ids_units && std::any_of(key.begin(), key.end(), IsIdsOperator))
+        Unavailable(config_, "a key holds an ideographic description character");
       if (std::any_of(key.begin(), key.end(), [](char32_t c) { return c < 0x80; }))
         t_.ascii_inert = false;
       for (std::size_t k = 1; k < key.size(); ++k) nodes_[NodeFor(key, k)].info.longer |= bit;
@@ -163,6 +309,8 @@ class Compiler {
         nodes_[node].info.values = static_cast<std::uint32_t>(t_.owned.values.size());
       last_node = node;
       const std::u32string cps = DecodeDictionaryText(config_, text);
+      if (t_.ids_units && std::any_of(cps.begin(), cps.end(), IsIdsOperator))
+        Unavailable(config_, "a value holds an ideographic description character");
       Value value;
       value.cps = static_cast<std::uint32_t>(t_.owned.cp_pool.size());
       value.cp_length = static_cast<std::uint16_t>(cps.size());
@@ -175,11 +323,9 @@ class Compiler {
     Place();
     std::vector<Group>& steps = t_.owned.steps;
     if (!steps.empty()) {
-      t_.first_step_repeats_seg =
-          t_.segmentation.size == 1 && steps.front().order[0] == t_.segmentation.order[0];
-      t_.first_step_unmatched = t_.segmentation.size == 1
-                                    ? steps.front().Without(t_.segmentation.order[0])
-                                    : steps.front();
+      const FirstStep first = DeriveFirstStep(t_.segmentation, steps.front());
+      t_.first_step_repeats_seg = first.repeats_segmentation;
+      t_.first_step_unmatched = first.unmatched;
     }
     MarkStarts(t_.segmentation);
     MarkStarts(t_.first_step_unmatched);
@@ -247,7 +393,10 @@ class Compiler {
 
   const std::string config_;
   PhraseTables& t_;
-  std::vector<const opencc::Dict*> leaves_;
+  std::function<opencc::DictPtr(const DictionaryNode&)> load_;
+  std::vector<opencc::DictPtr> leaves_;
+  std::vector<std::string> leaf_ids_;
+  int inline_count_ = 0;
   struct Entry {
     std::uint32_t node;
     std::uint8_t dict;
@@ -264,63 +413,83 @@ class Compiler {
   int index_shift_ = 64;
 };
 
+constexpr std::uintmax_t kMaxDictionaryFile = std::uintmax_t{256} << 20;
+
+opencc::DictPtr FromLexicon(opencc::LexiconPtr lexicon) {
+  lexicon->Sort();
+  return std::make_shared<opencc::TextDict>(lexicon);
+}
+
+// A dictionary file, read whole by libopencc once it is known to be a regular file of a bounded
+// size; what libopencc throws names the file.
+opencc::DictPtr LoadFile(const DictionaryNode& node) {
+  struct stat info {};
+  const std::string path = node.file.string();
+  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+    throw ChineseMappingUnavailable("no dictionary file " + path);
+  if (static_cast<std::uintmax_t>(info.st_size) > kMaxDictionaryFile)
+    throw ChineseMappingUnavailable("dictionary file " + path + " is larger than 256 MiB");
+  std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
+  if (!file) throw ChineseMappingUnavailable("cannot open dictionary file " + path);
+  try {
+    if (node.type == "ocd2") return opencc::MarisaDict::NewFromFile(file.get());
+    if (node.type == "ocd") return opencc::DartsDict::NewFromFile(file.get());
+    return opencc::TextDict::NewFromFile(file.get());
+  } catch (const opencc::Exception& e) {
+    throw ChineseMappingUnavailable("dictionary file " + path + ": " + e.what());
+  } catch (const std::bad_alloc&) {
+    throw;
+  } catch (const std::exception& e) {
+    throw ChineseMappingUnavailable("dictionary file " + path + ": " + e.what());
+  }
+}
+
+opencc::DictPtr LoadDictionary(const DictionaryNode& node) {
+  if (node.kind == DictionaryNode::Kind::File) return LoadFile(node);
+  auto lexicon = std::make_shared<opencc::Lexicon>();
+  for (const auto& [key, value] : node.entries)
+    lexicon->Add(opencc::DictEntryFactory::New(key, value));
+  return FromLexicon(lexicon);
+}
+
 // The user's phrases as a dictionary tried first where the configuration segments and where its
 // chain begins, as a user would add them to OpenCC's configuration.
-opencc::ConverterPtr WithUserPhrases(const opencc::ConverterPtr& converter,
-                                     const UserPhrases& user) {
+opencc::DictPtr UserDictionary(const UserPhrases& user) {
   auto lexicon = std::make_shared<opencc::Lexicon>();
   for (const auto& [source, targets] : user.entries)
     lexicon->Add(opencc::DictEntryFactory::New(source, targets));
-  lexicon->Sort();
-  const opencc::DictPtr phrases = std::make_shared<opencc::TextDict>(lexicon);
-  const auto segmentation =
-      std::dynamic_pointer_cast<opencc::MaxMatchSegmentation>(converter->GetSegmentation());
-  if (!segmentation) return converter;
-  const auto first = [&](const opencc::DictPtr& dict) {
-    return std::make_shared<opencc::DictGroup>(std::list<opencc::DictPtr>{phrases, dict});
-  };
-  std::list<opencc::ConversionPtr> conversions = converter->GetConversionChain()->GetConversions();
-  if (!conversions.empty())
-    conversions.front() =
-        std::make_shared<opencc::Conversion>(first(conversions.front()->GetDict()));
-  return std::make_shared<opencc::Converter>(
-      user.path, std::make_shared<opencc::MaxMatchSegmentation>(first(segmentation->GetDict())),
-      std::make_shared<opencc::ConversionChain>(conversions));
+  return FromLexicon(lexicon);
 }
 
-// OpenCC's library reads the configuration from the text given here, with every dictionary named
-// by its path in the configuration's folder: left to itself it would look in the working
-// directory first.
-opencc::ConverterPtr ReadConverter(const std::string& config) {
+}  // namespace
+
+bool IsIdsOperator(char32_t c) {
+  return c >= 0x2FF0 && c <= 0x2FFF;
+}
+
+bool ReadsAsOpenCc14(const std::filesystem::path& config) {
+  return config.parent_path() != OpenCcDataDirectory();
+}
+
+std::unique_ptr<const PhraseTables> Compile(const std::string& config, const UserPhrases* user) {
   const std::optional<fs::path> path = FindConfiguration(config);
   if (!path)
     Unavailable(config, "no such configuration (a name in " + OpenCcDataDirectory().string() +
                             ", or an absolute path)");
   const std::optional<std::string> json = ReadConfiguration(*path);
   if (!json) Unavailable(config, "not a readable configuration file of at most 1 MiB");
-  const std::optional<std::string> located = WithDictionariesIn(*json, path->parent_path());
-  if (!located) Unavailable(config, "a dictionary file is not named inside its folder");
-  return opencc::Config().NewFromString(*located, path->parent_path().string() + "/");
-}
-
-}  // namespace
-
-std::unique_ptr<const PhraseTables> Compile(const std::string& config, const UserPhrases* user) {
-  opencc::ConverterPtr converter;
+  auto tables = std::make_unique<PhraseTables>();
   try {
-    converter = ReadConverter(config);
-    if (user != nullptr) converter = WithUserPhrases(converter, *user);
+    const OpenCcConfig parsed = ParseOpenCcConfig(*json, path->parent_path());
+    Compiler(config, *tables)
+        .Add(parsed, LoadDictionary, user != nullptr ? UserDictionary(*user) : nullptr,
+             ReadsAsOpenCc14(*path));
+  } catch (const ChineseMappingUnavailable& e) {
+    if (std::string_view(e.what()).starts_with("cannot load ")) throw;
+    Unavailable(config, e.what());
   } catch (const opencc::Exception& e) {  // not a std::exception
     Unavailable(config, e.what());
-  } catch (const ChineseMappingUnavailable&) {
-    throw;
-  } catch (const std::bad_alloc&) {
-    throw;
-  } catch (const std::exception& e) {
-    Unavailable(config, e.what());
   }
-  auto tables = std::make_unique<PhraseTables>();
-  Compiler(config, *tables).Add(converter);
   return tables;
 }
 

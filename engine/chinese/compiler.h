@@ -2,6 +2,7 @@
 
 // Compiling an OpenCC configuration's dictionaries, read through libopencc, into the phrase
 // matcher's tables.
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -15,6 +16,14 @@ namespace tessaly::detail {
 /// throws ChineseMappingUnavailable when it cannot be read or does not fit the tables.
 std::unique_ptr<const PhraseTables> Compile(const std::string& config,
                                             const UserPhrases* user = nullptr);
+
+/// Whether `c` is an ideographic description character (U+2FF0 to U+2FFF), which starts a
+/// sequence OpenCC 1.4 passes over as one unit.
+bool IsIdsOperator(char32_t c);
+
+/// Whether configuration `config` is read with OpenCC 1.4's rules (ideographic description
+/// sequences as units): every one but those of the system's OpenCC 1.1 data.
+bool ReadsAsOpenCc14(const std::filesystem::path& config);
 
 /// The code points of dictionary text; throws ChineseMappingUnavailable, naming `config`, at
 /// text that is not well-formed UTF-8 or holds a zero.

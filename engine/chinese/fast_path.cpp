@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "engine/chinese/general_path.h"
+#include "engine/chinese/ids.h"
 #include "engine/detail/utf8.h"
 
 namespace tessaly::detail {
@@ -15,10 +16,10 @@ constexpr char32_t kNoChar = 0xFFFFFFFF;
 
 // The character at `i`, or kNoChar where none that a key holds can be: at the end, at ASCII when
 // no key holds any, and at bytes that are not plain UTF-8.
-char32_t PeekChar(const unsigned char* p, std::size_t i, std::size_t n, bool ascii_inert) {
-  if (i >= n || (p[i] < 0x80 && ascii_inert)) return kNoChar;
+char32_t PeekChar(const PhraseTables& t, const unsigned char* p, std::size_t i, std::size_t n) {
+  if (i >= n || (p[i] < 0x80 && t.ascii_inert)) return kNoChar;
   char32_t cp = 0;
-  return OpenCcCharAt(p, i, n, cp) == 0 ? kNoChar : cp;
+  return OpenCcCharAt(p, i, n, cp) == 0 ? kNoChar : t.Normalized(cp);
 }
 
 // Output written through a pointer into a string grown ahead, since a call per character to
@@ -98,9 +99,15 @@ FastPlan::FastPlan(const PhraseTables& t, const Survey& survey, const CharacterS
   for (char32_t c = t.ascii_inert ? 0x80 : 0; c < 0x10000; ++c) chars_[c] = Entry(t, c);
 }
 
+// A character normalization changes, and a description operator, take the trie, where the text
+// is read as OpenCC reads it.
+bool FastPlan::Special(const PhraseTables& t, char32_t c) {
+  return t.Normalizes(c) || (t.ids_units && IdsArity(c) != 0);
+}
+
 FastChar FastPlan::Entry(const PhraseTables& t, char32_t c) const {
   const Info& info = t.bmp[c];
-  if (stops_.Stops(c) || (info.is_key & t.segmentation.mask)) return {};
+  if (stops_.Stops(c) || (info.is_key & t.segmentation.mask) || Special(t, c)) return {};
   std::string bytes;
   const Match match = t.Longest(&c, 1, t.first_step_unmatched);
   // What the first step makes of it must start no key of a middle step, or a phrase there may
@@ -143,15 +150,18 @@ namespace {
 
 // Decodes into `w.text` from `*pos`, up to `limit` characters, stopping before ASCII, a stop or
 // bytes that are not plain UTF-8; returns whether it stopped at such bytes.
-bool DecodeWindow(const FastPlan& plan, std::string_view text, std::size_t* pos, std::size_t limit,
-                  Workspace& w) {
+bool DecodeWindow(const PhraseTables& t, const FastPlan& plan, std::string_view text,
+                  std::size_t* pos, std::size_t limit, Workspace& w) {
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
   while (w.text.size() < limit && *pos < text.size() && (p[*pos] >= 0x80 || !plan.ascii_inert())) {
     char32_t cp = 0;
     const std::size_t length = OpenCcCharAt(p, *pos, text.size(), cp);
     if (length == 0) return true;
     if (plan.Stops(cp)) return false;
-    w.text.push_back(cp);
+    // No key holds an operator: a segment may end before one, and one that starts a sequence
+    // is a segment of its own (SlowSegment).
+    if (t.ids_units && !w.text.empty() && IdsArity(cp) != 0) return false;
+    PushChar(t, cp, length, w);
     *pos += length;
   }
   return false;
@@ -165,7 +175,7 @@ Match LongestInWindow(const PhraseTables& t, const FastPlan& plan, std::string_v
   Match match = t.Longest(w.text.data() + k, w.text.size() - k, t.segmentation, &cut);
   while (cut && w.text.size() == window) {
     window *= 2;
-    DecodeWindow(plan, text, &end, window, w);
+    DecodeWindow(t, plan, text, &end, window, w);
     match = t.Longest(w.text.data() + k, w.text.size() - k, t.segmentation, &cut);
   }
   return match;
@@ -183,7 +193,7 @@ std::size_t UnmatchedRun(const PhraseTables& t, const FastPlan& plan, std::strin
   for (;; ++k) {
     if (k + 4 > w.text.size() && w.text.size() == window) {
       window = std::max(2 * window, k + 4);
-      DecodeWindow(plan, text, &end, window, w);
+      DecodeWindow(t, plan, text, &end, window, w);
     }
     if (k >= w.text.size()) return k;
     const Match match = LongestInWindow(t, plan, text, k, end, window, w);
@@ -193,15 +203,39 @@ std::size_t UnmatchedRun(const PhraseTables& t, const FastPlan& plan, std::strin
   }
 }
 
+// The bytes of a complete description sequence at `pos`, which passes unchanged; 0 where none
+// starts, or where one holds a stop or bytes the plan stops at (then its characters are read one
+// by one, as the caller's text will have the stop apart).
+std::size_t WholeIds(const FastPlan& plan, std::string_view text, std::size_t pos) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t length = CompleteIdsAt(p, pos, text.size());
+  for (std::size_t i = pos; i < pos + length;) {
+    char32_t cp = 0;
+    const std::size_t step = OpenCcCharAt(p, i, pos + length, cp);
+    if (step == 0) {
+      if (plan.strict()) return 0;
+      i += std::max<std::size_t>(1, kOpenCcLeadLength[p[i]]);
+      continue;
+    }
+    if (plan.Stops(cp)) return 0;
+    i += step;
+  }
+  return length;
+}
+
 // One segment at `pos`, where the fast table could not say: a phrase of the segmentation, or a
 // single character that starts none. Returns where it ends; `pos` itself at a stop.
 std::size_t SlowSegment(const PhraseTables& t, const FastPlan& plan, std::string_view text,
                         std::size_t pos, Workspace& w, std::string& scratch) {
   std::size_t window = 4;  // longer phrases are rare: decode more only for them
-  w.text.clear();
-  std::size_t end = pos;
-  const bool odd = DecodeWindow(plan, text, &end, window, w);
+  ClearText(w);
   scratch.clear();
+  if (const std::size_t ids = t.ids_units ? WholeIds(plan, text, pos) : 0; ids != 0) {
+    scratch.assign(text.substr(pos, ids));
+    return pos + ids;
+  }
+  std::size_t end = pos;
+  const bool odd = DecodeWindow(t, plan, text, &end, window, w);
   if (w.text.empty()) {
     if (!odd || plan.strict()) return pos;
     // Bytes OpenCC reads its own way: the general path, up to the next ASCII character.
@@ -211,7 +245,7 @@ std::size_t SlowSegment(const PhraseTables& t, const FastPlan& plan, std::string
   std::size_t length = match.length;
   if (length == 0) length = plan.runs() ? UnmatchedRun(t, plan, text, end, window, w) : 1;
   const Span segment{w.text.data(), length};
-  ConvertSegment(t, segment, match.value, w, scratch, text.data() + pos);
+  ConvertSegment(t, segment, match.value, w, scratch, w.normalized ? nullptr : text.data() + pos);
   return pos + SourceLength(segment.data, segment.size, w);
 }
 
@@ -253,7 +287,7 @@ PhraseMatcher::Stop RunFast(const PhraseTables& t, const FastPlan& plan, std::st
     if (length != 0) {
       const FastChar c = plan[cp];
       const auto phrase_may_start = [&] {
-        const char32_t next = PeekChar(p, i + length, n, t.ascii_inert);
+        const char32_t next = PeekChar(t, p, i + length, n);
         return next != kNoChar && t.PairMayStart(cp, next);
       };
       if ((c.tag & 3) != 0 && (!(c.tag & FastChar::kCheckPair) || !phrase_may_start())) {

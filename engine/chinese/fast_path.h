@@ -66,6 +66,7 @@ class FastPlan {
 
  private:
   FastChar Entry(const PhraseTables& t, char32_t c) const;
+  static bool Special(const PhraseTables& t, char32_t c);
   bool Watched(const PhraseTables& t, const Value& value) const;
 
   std::vector<FastChar> chars_ = std::vector<FastChar>(0x10000);

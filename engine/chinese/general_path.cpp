@@ -1,4 +1,6 @@
 #include "engine/chinese/general_path.h"
+
+#include "engine/chinese/ids.h"
 #include "engine/errors.h"
 
 #include <algorithm>
@@ -76,7 +78,7 @@ void StepToUtf8(const PhraseTables& t, Span in, const Group& group, bool fold, W
     } else {
       AppendChar(out, in.data[i], w);
     }
-    if (source != nullptr) source += SourceLength(in.data[i], w);
+    if (source != nullptr) source += SourceLength(in.data + i, 1, w);
     ++i;
   }
   flush();
@@ -128,30 +130,31 @@ namespace {
 // Decodes from `pos` up to the next ASCII character when ASCII is inert, or to the end; returns
 // where it stopped.
 std::size_t Decode(const PhraseTables& t, std::string_view text, std::size_t pos, Workspace& w) {
-  w.text.clear();
-  w.raw.clear();
+  ClearText(w);
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
   while (pos < text.size()) {
     const unsigned char lead = p[pos];
     if (lead < 0x80) {
       if (t.ascii_inert) break;
-      w.text.push_back(lead);
+      PushChar(t, lead, 1, w);
       ++pos;
       continue;
     }
+    // A sequence that passes as one unit is no part of the run; the caller copies it.
+    if (t.ids_units && !w.text.empty() && CompleteIdsAt(p, pos, text.size()) != 0) break;
     const std::size_t length = kOpenCcLeadLength[lead];
-    if (length == 0)
-      throw MalformedText("invalid UTF-8: no character starts with this byte");
+    if (length == 0) throw MalformedText("invalid UTF-8: no character starts with this byte");
     char32_t cp = 0;
     if (pos + length <= text.size() && DecodeOpenCcChar(p + pos, length, cp)) {
+      PushChar(t, cp, length, w);
       pos += length;
     } else {
       const std::size_t taken = std::min(length, text.size() - pos);
       cp = kRawBase + static_cast<char32_t>(w.raw.size());
       w.raw.push_back(text.substr(pos, taken));
+      PushChar(t, cp, taken, w);
       pos += taken;
     }
-    w.text.push_back(cp);
   }
   return pos;
 }
@@ -184,15 +187,17 @@ void ConvertRun(const PhraseTables& t, Workspace& w, const char* source, Out& ou
       const Span span{s + from, to - from};
       const char* const start = unmatched_source;
       unmatched_source += SourceLength(span.data, span.size, w);
-      out.Unmatched(static_cast<std::size_t>(unmatched_source - start), span,
-                    [&](std::string& into) { ConvertSegment(t, span, nullptr, w, into, start); });
+      const char* const copy_from = w.normalized ? nullptr : start;
+      out.Unmatched(
+          static_cast<std::size_t>(unmatched_source - start), span,
+          [&](std::string& into) { ConvertSegment(t, span, nullptr, w, into, copy_from); });
       from = to;
     }
   };
   for (std::size_t i = 0; i < n;) {
     const Match match = t.Longest(s + i, n - i, t.segmentation);
     if (match.length == 0) {
-      source += SourceLength(s[i], w);
+      source += SourceLength(s + i, 1, w);
       ++i;
       continue;
     }
@@ -200,8 +205,10 @@ void ConvertRun(const PhraseTables& t, Workspace& w, const char* source, Out& ou
     const Span span{s + i, match.length};
     const char* const start = source;
     source += SourceLength(span.data, span.size, w);
-    out.Matched(static_cast<std::size_t>(source - start),
-                [&](std::string& into) { ConvertSegment(t, span, match.value, w, into, start); });
+    const char* const copy_from = w.normalized ? nullptr : start;
+    out.Matched(static_cast<std::size_t>(source - start), [&](std::string& into) {
+      ConvertSegment(t, span, match.value, w, into, copy_from);
+    });
     i += match.length;
     unmatched = i;
     unmatched_source = source;
@@ -222,6 +229,14 @@ bool Run(const PhraseTables& t, std::string_view text, Out& out,
       pos = end;
       continue;
     }
+    if (t.ids_units) {
+      const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+      if (const std::size_t length = CompleteIdsAt(p, pos, text.size()); length != 0) {
+        out.Verbatim(text.substr(pos, length));
+        pos += length;
+        continue;
+      }
+    }
     const char* const source = text.data() + pos;
     pos = Decode(t, text, pos, w);
     ConvertRun(t, w, source, out);
@@ -234,6 +249,7 @@ class TextOut {
   static constexpr bool kSplitsRuns = false;
   explicit TextOut(std::string& out) : out_(out) {}
   void Inert(std::string_view bytes) { out_.append(bytes); }
+  void Verbatim(std::string_view bytes) { out_.append(bytes); }
   template <typename Fill>
   void Unmatched(std::size_t, Span, Fill&& fill) {
     fill(out_);
@@ -270,6 +286,11 @@ class PieceOut {
     Take(Free(span.data[0]) ? Kind::Free : Kind::Held);
     pending_bytes_ += source_bytes;
     fill(pending_);
+  }
+  // A description sequence, which passes unchanged, is a piece of its own.
+  void Verbatim(std::string_view bytes) {
+    Flush();
+    sink_(bytes.size(), std::string(bytes));
   }
   template <typename Fill>
   void Matched(std::size_t source_bytes, Fill&& fill) {
@@ -310,6 +331,13 @@ class PieceOut {
 std::size_t ConvertRunAt(const PhraseTables& t, std::string_view text, std::size_t pos,
                          Workspace& w, std::string& out) {
   TextOut text_out(out);
+  if (t.ids_units) {
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    if (const std::size_t length = CompleteIdsAt(p, pos, text.size()); length != 0) {
+      out.append(text.substr(pos, length));
+      return pos + length;
+    }
+  }
   const char* const source = text.data() + pos;
   const std::size_t end = Decode(t, text, pos, w);
   ConvertRun(t, w, source, text_out);

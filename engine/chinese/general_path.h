@@ -20,6 +20,10 @@ namespace tessaly::detail {
 struct Workspace {
   std::vector<char32_t> text;
   std::vector<std::string_view> raw;
+  // How many bytes each character of `text` was read from, kept only once normalization has
+  // changed one (`normalized`); until then a character's own length says.
+  std::vector<std::uint8_t> lengths;
+  bool normalized = false;
   std::array<std::vector<char32_t>, 2> steps;
   const std::vector<std::uint8_t>* watched = nullptr;  // values to tell of, by index
   bool wrote_watched = false;
@@ -37,15 +41,38 @@ struct Span {
   std::size_t size;
 };
 
-/// How many bytes of the text a decoded character was read from.
-inline std::size_t SourceLength(char32_t cp, const Workspace& w) {
-  return cp >= kRawBase ? w.raw[cp - kRawBase].size() : Utf8Length(cp);
+/// Appends a decoded character read from `length` bytes, normalized as the tables say.
+inline void PushChar(const PhraseTables& t, char32_t cp, std::size_t length, Workspace& w) {
+  const char32_t normal = cp < kRawBase ? t.Normalized(cp) : cp;
+  if (normal != cp && !w.normalized) {
+    w.normalized = true;
+    w.lengths.clear();
+    for (const char32_t c : w.text)
+      w.lengths.push_back(
+          static_cast<std::uint8_t>(c >= kRawBase ? w.raw[c - kRawBase].size() : Utf8Length(c)));
+  }
+  w.text.push_back(normal);
+  if (w.normalized) w.lengths.push_back(static_cast<std::uint8_t>(length));
 }
 
-/// How many bytes of the text `n` decoded characters were read from.
+/// Empties the decoded text.
+inline void ClearText(Workspace& w) {
+  w.text.clear();
+  w.raw.clear();
+  w.lengths.clear();
+  w.normalized = false;
+}
+
+/// How many bytes of the text `n` decoded characters, from `chars` in `w.text`, were read from.
 inline std::size_t SourceLength(const char32_t* chars, std::size_t n, const Workspace& w) {
   std::size_t bytes = 0;
-  for (std::size_t i = 0; i < n; ++i) bytes += SourceLength(chars[i], w);
+  if (w.normalized) {
+    const auto first = static_cast<std::size_t>(chars - w.text.data());
+    for (std::size_t i = 0; i < n; ++i) bytes += w.lengths[first + i];
+    return bytes;
+  }
+  for (std::size_t i = 0; i < n; ++i)
+    bytes += chars[i] >= kRawBase ? w.raw[chars[i] - kRawBase].size() : Utf8Length(chars[i]);
   return bytes;
 }
 

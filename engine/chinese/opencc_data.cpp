@@ -24,36 +24,6 @@ bool PlainRelative(std::string_view name) {
   return true;
 }
 
-// Calls `each(start, end)` for the bytes of every "file" string's value, read plainly; false
-// when one is not a plain relative name.
-template <typename Each>
-bool ForEachFileName(std::string_view json, Each&& each) {
-  constexpr std::string_view kKey = "\"file\"";
-  constexpr std::string_view kSpace = " \t\r\n";
-  for (std::size_t pos = json.find(kKey); pos != std::string_view::npos;
-       pos = json.find(kKey, pos)) {
-    pos = json.find_first_not_of(kSpace, pos + kKey.size());
-    if (pos == std::string_view::npos || json[pos] != ':') continue;
-    pos = json.find_first_not_of(kSpace, pos + 1);
-    if (pos == std::string_view::npos || json[pos] != '"') continue;
-    const std::size_t end = json.find('"', pos + 1);
-    if (end == std::string_view::npos || !PlainRelative(json.substr(pos + 1, end - pos - 1)))
-      return false;
-    each(pos + 1, end);
-    pos = end + 1;
-  }
-  return true;
-}
-
-std::string JsonEscaped(std::string_view text) {
-  std::string escaped;
-  for (const char c : text) {
-    if (c == '"' || c == '\\') escaped += '\\';
-    escaped += c;
-  }
-  return escaped;
-}
-
 }  // namespace
 
 const fs::path& OpenCcDataDirectory() {
@@ -86,28 +56,6 @@ std::optional<std::string> ReadConfiguration(const fs::path& path) {
       text.size() > kMaxConfiguration)
     return std::nullopt;
   return text;
-}
-
-std::optional<std::vector<std::string>> DictionaryNames(std::string_view json) {
-  std::vector<std::string> names;
-  if (!ForEachFileName(json, [&](std::size_t start, std::size_t end) {
-        names.emplace_back(json.substr(start, end - start));
-      }))
-    return std::nullopt;
-  return names;
-}
-
-std::optional<std::string> WithDictionariesIn(std::string_view json, const fs::path& folder) {
-  std::string rewritten;
-  std::size_t copied = 0;
-  if (!ForEachFileName(json, [&](std::size_t start, std::size_t end) {
-        rewritten.append(json.substr(copied, start - copied));
-        rewritten += JsonEscaped((folder / json.substr(start, end - start)).string());
-        copied = end;
-      }))
-    return std::nullopt;
-  rewritten.append(json.substr(copied));
-  return rewritten;
 }
 
 }  // namespace tessaly

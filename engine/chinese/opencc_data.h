@@ -19,13 +19,4 @@ std::optional<std::filesystem::path> FindConfiguration(std::string_view config);
 /// A configuration's text, read from a regular file of at most a mebibyte; none otherwise.
 std::optional<std::string> ReadConfiguration(const std::filesystem::path& path);
 
-/// The dictionary files a configuration's text names, as given; none when a name is not a plain
-/// relative path inside the configuration's folder (empty, absolute, with "..", an escape).
-std::optional<std::vector<std::string>> DictionaryNames(std::string_view json);
-
-/// The configuration's text with every dictionary file named by its absolute path in `folder`,
-/// so that whoever reads it finds the files there and nowhere else; none as for DictionaryNames.
-std::optional<std::string> WithDictionariesIn(std::string_view json,
-                                              const std::filesystem::path& folder);
-
 }  // namespace tessaly

@@ -15,8 +15,10 @@
 #include <random>
 #include <vector>
 
+#include "engine/chinese/opencc_config.h"
 #include "engine/chinese/opencc_data.h"
 #include "engine/detail/file_reading.h"
+#include "engine/errors.h"
 
 namespace tessaly {
 namespace {
@@ -49,11 +51,16 @@ std::optional<std::string> KeyOf(const fs::path& config, std::string_view layout
   const std::optional<std::string> json = ReadConfiguration(config);
   const std::optional<std::string> config_identity = Identity(config);
   if (!json || !config_identity) return std::nullopt;
-  const std::optional<std::vector<std::string>> names = DictionaryNames(*json);
-  if (!names) return std::nullopt;
+  std::vector<fs::path> files;
+  try {
+    files = detail::DictionaryFiles(
+        detail::ParseOpenCcConfig(*json, config.parent_path(), detail::TofuRisk::Include));
+  } catch (const Error&) {
+    return std::nullopt;
+  }
   std::string key = std::string(layout) + '\n' + *config_identity;
-  for (const std::string& name : *names) {
-    const std::optional<std::string> identity = Identity(config.parent_path() / name);
+  for (const fs::path& file : files) {
+    const std::optional<std::string> identity = Identity(file);
     if (!identity) return std::nullopt;
     key += *identity;
   }

@@ -8,6 +8,7 @@
 #include "engine/chinese/compiler.h"
 #include "engine/chinese/fast_path.h"
 #include "engine/chinese/general_path.h"
+#include "engine/chinese/ids.h"
 #include "engine/chinese/phrase_cache.h"
 #include "engine/chinese/table_format.h"
 #include "engine/chinese/tables.h"
@@ -40,6 +41,10 @@ const PhraseMatcher::Plan* PhraseMatcher::DefaultPlan() const {
 }
 
 PhraseMatcher::~PhraseMatcher() = default;
+
+bool PhraseMatcher::ReadsDescriptionSequences() const {
+  return tables_->ids_units;
+}
 
 namespace {
 
@@ -170,7 +175,7 @@ PhraseMatcher::Segmented PhraseMatcher::Segment(std::string_view utf8, std::size
   std::size_t pos = from;
   for (char32_t cp = 0; pos < utf8.size(); pos += detail::kOpenCcLeadLength[p[pos]]) {
     if (detail::OpenCcCharAt(p, pos, utf8.size(), cp) == 0) break;
-    chars.push_back(as_question_mark.Stops(cp) ? U'?' : cp);
+    chars.push_back(as_question_mark.Stops(cp) ? U'?' : t.Normalized(cp));
     starts.push_back(pos);
   }
   starts.push_back(pos);
@@ -180,6 +185,18 @@ PhraseMatcher::Segmented PhraseMatcher::Segment(std::string_view utf8, std::size
                        (lead_length == 0 || lead_length > 4 || pos + lead_length <= utf8.size());
   Segmented walked{std::string_view::npos, from, invalid};
   for (std::size_t i = 0; i < chars.size();) {
+    if (t.ids_units && detail::IdsArity(chars[i]) != 0) {
+      // A sequence passes as one unit once it is complete; one cut off by the end of the text
+      // may still be completed by what comes.
+      const detail::IdsScan ids = detail::ScanIds(p + starts[i], utf8.size() - starts[i]);
+      if (ids.status == detail::IdsStatus::Incomplete) break;
+      if (ids.status == detail::IdsStatus::Complete) {
+        const std::size_t end = starts[i] + ids.length;
+        while (starts[i] < end) ++i;
+        walked.resume = starts[i];
+        continue;
+      }
+    }
     bool cut = false;  // a longer key might match once more text comes
     const Match match = t.Longest(chars.data() + i, chars.size() - i, t.segmentation, &cut);
     if (cut) break;
@@ -203,6 +220,12 @@ const CharacterStops& PhraseMatcher::KeyCharacters() const {
       if (t.bmp[c].length != 0) key_characters_.Add(c);
     for (const Slot& slot : t.slots)
       if (slot.info.length != 0 && slot.last < 0x10000) key_characters_.Add(slot.last);
+    // A character normalization changes may become one a key holds; an operator joins the
+    // characters of its sequence.
+    for (const char32_t c : t.norm_from)
+      if (c < 0x10000) key_characters_.Add(c);
+    if (t.ids_units)
+      for (char32_t c = 0x2FF0; c <= 0x2FFF; ++c) key_characters_.Add(c);
   });
   return key_characters_;
 }

@@ -124,6 +124,10 @@ class PhraseMatcher {
   /// holds or the other way round; the pieces cover the whole text.
   void Map(std::string_view utf8, const MappedPieceSink& sink) const;
 
+  /// Whether the matcher passes complete ideographic description sequences over as units, as
+  /// OpenCC 1.4 does (not 1.1).
+  bool ReadsDescriptionSequences() const;
+
   explicit PhraseMatcher(std::unique_ptr<const Tables> tables);
   ~PhraseMatcher();
   PhraseMatcher(const PhraseMatcher&) = delete;

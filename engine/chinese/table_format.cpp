@@ -28,6 +28,10 @@ void Fields(Io& io, T& t) {
   io.Plain(t.ascii_inert);
   io.Plain(t.first_step_repeats_seg);
   io.Plain(t.fold_last);
+  io.Plain(t.ids_units);
+  io.Vector(t.norm_from);
+  io.Vector(t.norm_to);
+  io.Vector(t.norm_bmp);
 }
 
 // Arrays are laid out 8-byte aligned, as the cache file's tables start, so that the reader can
@@ -110,31 +114,59 @@ static_assert(std::has_unique_object_representations_v<Info> &&
                   std::has_unique_object_representations_v<Group>,
               "no padding: every byte the cache writes is a field's");
 
-// A group names dictionaries that exist, once each, and `first` gives for every set of them
-// found one of that set, which the lookup then reads.
+// A group names dictionaries that exist, once each, in members that share none and cover them
+// all; `first` gives for every set of them found one of its first member in the set, and `tied`
+// the rest of that member in the set, which the lookup then reads.
 bool GroupFits(const Group& group) {
-  if (group.size > kMaxDicts) return false;
+  if (group.size > kMaxDicts || group.members > group.size) return false;
+  if ((group.members == 0) != (group.size == 0)) return false;
   unsigned mask = 0;
   for (std::size_t i = 0; i < group.size; ++i) {
     if (group.order[i] >= kMaxDicts || (mask >> group.order[i] & 1)) return false;
     mask |= 1u << group.order[i];
   }
   if (mask != group.mask) return false;
-  for (unsigned found = 1; found < 256; ++found)
-    if ((found & mask) == found && !(found >> group.first[found] & 1)) return false;
+  unsigned covered = 0;
+  for (std::size_t m = 0; m < kMaxDicts; ++m) {
+    const unsigned member = group.member_masks[m];
+    if ((m < group.members) != (member != 0) || (member & covered) != 0) return false;
+    covered |= member;
+  }
+  if (covered != mask) return false;
+  for (unsigned found = 1; found < 256; ++found) {
+    if ((found & mask) != found) continue;
+    if (!(found >> group.first[found] & 1) || (group.tied[found] & ~found) != 0 ||
+        (group.tied[found] >> group.first[found] & 1))
+      return false;
+  }
   return true;
 }
 
 bool SameDictionaries(const Group& a, const Group& b) {
-  return a.mask == b.mask && a.size == b.size && a.order == b.order;
+  return a.mask == b.mask && a.size == b.size && a.order == b.order && a.members == b.members &&
+         a.member_masks == b.member_masks;
 }
 
 bool DerivedGroupsFit(const PhraseTables& t) {
-  const Group& seg = t.segmentation;
-  const Group& first = t.steps.front();
-  const bool repeats = seg.size == 1 && first.order[0] == seg.order[0];
-  const Group unmatched = seg.size == 1 ? first.Without(seg.order[0]) : first;
-  return t.first_step_repeats_seg == repeats && SameDictionaries(t.first_step_unmatched, unmatched);
+  const FirstStep derived = DeriveFirstStep(t.segmentation, t.steps.front());
+  return t.first_step_repeats_seg == derived.repeats_segmentation &&
+         SameDictionaries(t.first_step_unmatched, derived.unmatched);
+}
+
+// Normalization maps scalar values, ascending, each to another; the BMP bits are those of its
+// BMP characters.
+bool NormalizationFits(const PhraseTables& t) {
+  if (t.norm_from.size() != t.norm_to.size() || t.norm_bmp.size() != 0x10000 / 64) return false;
+  const auto scalar = [](char32_t c) { return c < 0x110000 && (c < 0xD800 || c > 0xDFFF); };
+  std::vector<std::uint64_t> bits(0x10000 / 64);
+  for (std::size_t i = 0; i < t.norm_from.size(); ++i) {
+    const char32_t from = t.norm_from[i];
+    if (!scalar(from) || !scalar(t.norm_to[i]) || t.norm_to[i] == 0 || from == t.norm_to[i] ||
+        (i > 0 && t.norm_from[i - 1] >= from))
+      return false;
+    if (from < 0x10000) bits[from / 64] |= std::uint64_t{1} << (from % 64);
+  }
+  return std::equal(bits.begin(), bits.end(), t.norm_bmp.begin());
 }
 
 // A slot's length is its depth in the trie: one more than its parent's. A match's length is
@@ -198,6 +230,7 @@ bool Consistent(const PhraseTables& t) {
   // what they give.
   if (t.fold_last && t.steps.size() < 2) return false;
   if (!t.steps.empty() && !DerivedGroupsFit(t)) return false;
+  if (!NormalizationFits(t)) return false;
   return std::all_of(t.bmp.begin(), t.bmp.end(), bmp_fits) &&
          std::all_of(
              t.slots.begin(), t.slots.end(),
@@ -214,7 +247,7 @@ bool Consistent(const PhraseTables& t) {
 }  // namespace
 
 std::string Layout() {
-  return "tables 2, info " + std::to_string(sizeof(Info)) + ", slot " +
+  return "tables 3, info " + std::to_string(sizeof(Info)) + ", slot " +
          std::to_string(sizeof(Slot)) + ", value " + std::to_string(sizeof(Value)) + ", group " +
          std::to_string(sizeof(Group)) + ", dictionaries " + std::to_string(kMaxDicts) +
          ", pair bits " + std::to_string(kPairBits) + ", opencc " TESSALY_OPENCC_VERSION;

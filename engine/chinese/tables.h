@@ -52,14 +52,20 @@ struct Value {
   std::uint16_t unused = 0;  // written as zero, so that a cache entry's bytes are all defined
 };
 
-// Dictionaries tried in order; the first with any match gives its longest one, as OpenCC's
-// DictGroup does. `first[found]` is that first dictionary among those in `found`.
+// Dictionaries tried in order, as OpenCC's DictGroup tries them: the first member with any match
+// gives its longest one. A member is one dictionary, or several joined as a union (OpenCC 1.4's
+// match_policy "union"), whose longest match wins and, of two as long, the earlier one's.
+// `first[found]` is the first dictionary of the first member among those in `found`; `tied[found]`
+// the others of that member in `found`, whose matches' lengths decide.
 struct Group {
   std::uint8_t mask = 0;
   std::uint8_t size = 0;
+  std::uint8_t members = 0;
   std::array<std::uint8_t, kMaxDicts> order{};
+  std::array<std::uint8_t, kMaxDicts> member_masks{};  // the dictionaries of each member
   std::array<std::uint8_t, 256> first{};
-  std::array<std::uint8_t, 6> unused{};  // written as zero, so that an entry's bytes are defined
+  std::array<std::uint8_t, 256> tied{};
+  std::array<std::uint8_t, 5> unused{};  // written as zero, so that an entry's bytes are defined
   // Bit c: BMP character c starts a key of the group; 8 KiB, so a step whose dictionaries are
   // small passes over most characters without touching a larger table.
   std::array<std::uint64_t, 0x10000 / 64> starts{};
@@ -67,30 +73,80 @@ struct Group {
   /// Whether `c` may start a key of the group (every character beyond the BMP may).
   bool MayStart(char32_t c) const { return c >= 0x10000 || (starts[c / 64] >> (c % 64) & 1); }
 
-  /// Adds dictionary `dict` after those already in the group.
-  void Add(std::uint8_t dict) {
+  /// Adds dictionary `dict` after those already in the group: as a member of its own, or to the
+  /// last member's union when `joins_last`.
+  void Add(std::uint8_t dict, bool joins_last = false) {
     if (mask & (1u << dict)) return;  // a repeat is never reached
+    if (!joins_last || members == 0) ++members;
     mask |= 1u << dict;
     order[size++] = dict;
-    for (unsigned found = 1; found < 256; ++found)
-      if ((found >> dict & 1) && !(found & Before(dict))) first[found] = dict;
+    member_masks[members - 1] |= 1u << dict;
+    Derive();
   }
 
-  /// The dictionaries tried before `dict`.
+  /// The dictionaries of the members before the one `dict` belongs to.
   unsigned Before(std::uint8_t dict) const {
     unsigned before = 0;
-    for (std::size_t i = 0; i < size && order[i] != dict; ++i) before |= 1u << order[i];
+    for (std::size_t m = 0; m < members && !(member_masks[m] >> dict & 1); ++m)
+      before |= member_masks[m];
     return before;
   }
 
-  /// The same group without dictionary `dict`.
-  Group Without(std::uint8_t dict) const {
+  /// The same group without the dictionaries of `removed`.
+  Group Without(unsigned removed) const {
     Group group;
-    for (std::size_t i = 0; i < size; ++i)
-      if (order[i] != dict) group.Add(order[i]);
+    for (std::size_t m = 0; m < members; ++m) {
+      bool joins = false;
+      for (std::size_t i = 0; i < size; ++i) {
+        const std::uint8_t dict = order[i];
+        if (!(member_masks[m] >> dict & 1) || (removed >> dict & 1)) continue;
+        group.Add(dict, joins);
+        joins = true;
+      }
+    }
     return group;
   }
+
+ private:
+  void Derive() {
+    for (unsigned found = 1; found < 256; ++found) {
+      std::size_t m = 0;
+      while (m < members && !(member_masks[m] & found)) ++m;
+      if (m == members) continue;
+      const unsigned in_member = member_masks[m] & found;
+      for (std::size_t i = 0; i < size; ++i) {
+        if (in_member >> order[i] & 1) {
+          first[found] = order[i];
+          break;
+        }
+      }
+      tied[found] = static_cast<std::uint8_t>(in_member & ~(1u << first[found]));
+    }
+  }
 };
+
+/// What the first step of the chain is at a phrase of the segmentation, and in a run of characters
+/// that start none.
+struct FirstStep {
+  // The segmentation's members are the first step's first ones, so that its match at a phrase is
+  // the first step's there.
+  bool repeats_segmentation = false;
+  // The first step without the segmentation's dictionaries, none of which matches in such a run
+  // (the segmentation tried each of its characters).
+  Group unmatched;
+};
+
+/// The first step `first` as the segmentation `seg` leaves it.
+inline FirstStep DeriveFirstStep(const Group& seg, const Group& first) {
+  FirstStep derived;
+  derived.repeats_segmentation =
+      seg.members > 0 && seg.members <= first.members && seg.size <= first.size &&
+      std::equal(seg.member_masks.begin(), seg.member_masks.begin() + seg.members,
+                 first.member_masks.begin()) &&
+      std::equal(seg.order.begin(), seg.order.begin() + seg.size, first.order.begin());
+  derived.unmatched = first.Without(seg.mask);
+  return derived;
+}
 
 inline constexpr std::array<std::uint8_t, 256> kBitCount = [] {
   std::array<std::uint8_t, 256> table{};
@@ -125,10 +181,18 @@ struct PhraseTables {
   // dictionary, which then cannot match there either.
   Group first_step_unmatched;
   bool ascii_inert = true;              // no key holds an ASCII character
-  bool first_step_repeats_seg = false;  // the first step's first dictionary is the segmentation's
+  bool first_step_repeats_seg = false;  // the first step's first members are the segmentation's
   // The last step maps single characters only, so the step before it applies it as it writes:
   // to its values ahead of time (Value::folded), and to the characters it leaves alone.
   bool fold_last = false;
+  // OpenCC 1.4's reading: a complete ideographic description sequence where nothing matches
+  // passes unchanged as one unit (no key or value holds an operator, the compiler makes sure).
+  bool ids_units = false;
+  // What each character becomes before the segmentation (OpenCC 1.4's normalization): `norm_to[i]`
+  // for `norm_from[i]`, ascending; `norm_bmp` has a bit for each BMP character of `norm_from`.
+  std::span<const char32_t> norm_from;
+  std::span<const char32_t> norm_to;
+  std::span<const std::uint64_t> norm_bmp;
 
   // The arrays themselves while they are compiled; empty when the views are of a mapped file.
   struct Arrays {
@@ -139,6 +203,9 @@ struct PhraseTables {
     std::u32string cp_pool;
     std::string utf8_pool;
     std::vector<Group> steps;
+    std::u32string norm_from;
+    std::u32string norm_to;
+    std::vector<std::uint64_t> norm_bmp = std::vector<std::uint64_t>(0x10000 / 64);
   } owned;
   std::shared_ptr<const void> mapping;  // keeps the mapped file, if any, for the views
 
@@ -151,6 +218,23 @@ struct PhraseTables {
     cp_pool = owned.cp_pool;
     utf8_pool = owned.utf8_pool;
     steps = owned.steps;
+    norm_from = owned.norm_from;
+    norm_to = owned.norm_to;
+    norm_bmp = owned.norm_bmp;
+  }
+
+  /// Whether normalization changes `c`.
+  bool Normalizes(char32_t c) const {
+    if (norm_from.empty()) return false;
+    if (c < 0x10000) return (norm_bmp[c / 64] >> (c % 64)) & 1;
+    return std::binary_search(norm_from.begin(), norm_from.end(), c);
+  }
+
+  /// What normalization makes of `c`.
+  char32_t Normalized(char32_t c) const {
+    if (!Normalizes(c)) return c;
+    const auto found = std::lower_bound(norm_from.begin(), norm_from.end(), c);
+    return norm_to[static_cast<std::size_t>(found - norm_from.begin())];
   }
 
   /// The bit of the two-character prefix filter that stands for `a` followed by `b`.
@@ -214,7 +298,14 @@ struct PhraseTables {
     }
     if (cut != nullptr) *cut = k == n && (info->longer & group.mask);
     if (found == 0) return {};
-    const unsigned dict = group.first[found];
+    unsigned dict = group.first[found];
+    if (group.tied[found] != 0) {
+      for (std::size_t i = 0; i < group.size; ++i) {
+        const unsigned other = group.order[i];
+        if ((group.tied[found] >> other & 1) && best[other]->length > best[dict]->length)
+          dict = other;
+      }
+    }
     return {best[dict]->length, &ValueOf(*best[dict], dict)};
   }
 };
