@@ -71,11 +71,13 @@ install: build
 # The two Debian packages, built from a copy of the tree so that debhelper's files and the
 # results land in build-deb/, not beside the worktree; the results end up in dist/.
 DEB_STAGE := build-deb/tessaly
+# OpenCC's data tarball is fetched once into the dev build's download folder and taken from there.
+TESSALY_DOWNLOAD_DIR ?= $(CURDIR)/$(BUILD)/downloads
 package:
 	@scripts/install-deps debhelper devscripts lintian dpkg-dev
 	rm -rf build-deb dist && mkdir -p $(DEB_STAGE) dist
 	tar -c --exclude-vcs --exclude='./build*' --exclude=./dist --exclude=./.cache . | tar -x -C $(DEB_STAGE)
-	cd $(DEB_STAGE) && dpkg-buildpackage -us -uc -b -j$(JOBS)
+	cd $(DEB_STAGE) && TESSALY_DOWNLOAD_DIR=$(TESSALY_DOWNLOAD_DIR) dpkg-buildpackage -us -uc -b -j$(JOBS)
 	mv build-deb/*.deb build-deb/*.buildinfo build-deb/*.changes dist/
 	@ls dist
 

@@ -31,6 +31,29 @@ const fs::path& OpenCcDataDirectory() {
   return directory;
 }
 
+const std::optional<fs::path>& BundledDataDirectory() {
+  static const std::optional<fs::path> directory = []() -> std::optional<fs::path> {
+    std::vector<fs::path> candidates;
+    std::error_code error;
+    const fs::path program = fs::read_symlink("/proc/self/exe", error);
+    if (!error) candidates.push_back(program.parent_path().parent_path() / "share/tessaly/opencc");
+    candidates.emplace_back(TESSALY_BUNDLED_DATA_BUILD_DIR);
+    candidates.emplace_back(TESSALY_BUNDLED_DATA_INSTALL_DIR);
+    for (const fs::path& candidate : candidates)
+      if (IsRegularFile(candidate / "s2t.json")) return candidate;
+    return std::nullopt;
+  }();
+  return directory;
+}
+
+std::string_view BundledDataVersion() {
+  return TESSALY_BUNDLED_DATA_VERSION;
+}
+
+std::string_view SystemDataVersion() {
+  return TESSALY_OPENCC_VERSION;
+}
+
 std::optional<fs::path> FindConfiguration(std::string_view config) {
   const fs::path given{std::string(config)};
   std::vector<fs::path> candidates;
