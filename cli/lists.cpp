@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "engine/chinese/opencc_data.h"
 #include "engine/detail/utf8.h"
 #include "engine/encodings.h"
 #include "engine/options.h"
@@ -107,6 +108,7 @@ std::string Lists() {
   for (const std::string_view word : SeparatorWords()) AddLines(lists, "separator", word);
   for (const std::string_view word : DeletionWords()) AddLines(lists, "deletion", word);
   for (const std::string_view word : NewlinesWords()) AddLines(lists, "newlines", word);
+  AddLines(lists, "data-version", BundledDataVersion());
   for (const ModeInfo& mode : ModeTable()) AddLines(lists, "manual", ManualEntry(mode));
   return lists;
 }

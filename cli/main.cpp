@@ -58,6 +58,7 @@ struct Arguments {
   std::string newlines = "as-is";
   std::string encoding = "gbk";
   std::string phrases;
+  std::string data;
   std::string seed;
   std::string file = "-";
   std::string output = "-";
@@ -139,6 +140,7 @@ Options OptionsOf(const Arguments& arguments) {
   options.deletions = arguments.deletion;
   options.newlines = arguments.newlines;
   options.phrases = arguments.phrases;
+  options.data = arguments.data;
   options.cache_directory = DefaultCacheDirectory();
   if (!arguments.seed.empty()) options.seed = ParseSeed(arguments.seed);
   return options;
@@ -240,6 +242,12 @@ input or phrases, an output error, a fault or (with --strict) a loss; 2 a usage 
 unknown option or value, or options that do not go together).
 )";
 
+// The version, with the dictionary data it converts with by default and that data's notice.
+std::string VersionText() {
+  return std::string(kVersion) + "\nData: " + DataDescription("") + "\n" +
+         std::string(DataNotice());
+}
+
 void DefineOptions(CLI::App& app, Arguments& arguments) {
   app.add_option("-m,--mode", arguments.mode, "conversion mode (see Modes below)")
       ->capture_default_str();
@@ -268,6 +276,11 @@ void DefineOptions(CLI::App& app, Arguments& arguments) {
                  "with the simplified/traditional modes: phrases of your own, tried before the "
                  "standard's (OpenCC's text format: phrase, tab, conversion)")
       ->type_name("FILE");
+  app.add_option("--data", arguments.data,
+                 "dictionary data of the simplified/traditional modes: " + DataDescription("") +
+                     " by default; 'system' for the " + DataDescription("system") +
+                     "; or a folder of OpenCC configurations")
+      ->type_name("system|FOLDER");
   app.add_option("--seed", arguments.seed,
                  "seed for 'random' (0 to 4294967295) instead of the clock");
   app.add_option("-o,--output", arguments.output,
@@ -276,7 +289,7 @@ void DefineOptions(CLI::App& app, Arguments& arguments) {
       ->type_name("FILE");
   app.add_option("FILE", arguments.file, "input file; standard input when absent or '-'")
       ->type_name("");
-  app.set_version_flag("-V,--version", std::string(kVersion));
+  app.set_version_flag("-V,--version", VersionText());
   // Left-over words are reported by main in the order given (CLI11's message reverses them).
   app.allow_extras();
   app.footer(ModeList() + std::string(kExamples));
@@ -311,7 +324,7 @@ int main(int argc, char** argv) {
   } catch (const CLI::CallForHelp& e) {
     return app.exit(e);
   } catch (const CLI::CallForVersion&) {
-    std::cout << kVersion << "\n";
+    std::cout << VersionText() << "\n";
     return 0;
   } catch (const CLI::ParseError& e) {
     // The parser's messages start with a capital; the program's own do not.

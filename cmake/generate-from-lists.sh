@@ -44,6 +44,8 @@ awk -F '\t' '
       add("DELETION_WORDS", $2)
     } else if ($1 == "newlines") {
       add("NEWLINES_WORDS", $2)
+    } else if ($1 == "data-version") {
+      value["OPENCC_DATA_VERSION"] = $2
     } else if ($1 == "manual") {
       add_line("MODE_ENTRIES", substr($0, length("manual\t") + 1))
     } else {

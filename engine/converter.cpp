@@ -8,6 +8,7 @@
 
 #include "engine/chinese/chinese_stream.h"
 #include "engine/chinese/chinese_text.h"
+#include "engine/chinese/opencc_data.h"
 #include "engine/chinese/phrase_cache.h"
 #include "engine/chinese/user_phrases.h"
 #include "engine/chunked_conversion.h"
@@ -88,10 +89,18 @@ void CheckTextForm(const ConverterCore& core) {
                       std::string(InfoOf(core.working).name) + " convert bytes, not text");
 }
 
-// The OpenCC configuration a simplified/traditional mode reads: from the chosen data folder, or
-// the system's data.
+// The OpenCC configuration a simplified/traditional mode reads: OpenCC's current data as the build
+// fetched it, the system's data ("system"), or a folder of the caller's.
 std::string ConfigOf(const ModeInfo& mode, const std::string& data) {
-  if (data.empty() || data == "system") return std::string(mode.opencc_config);
+  if (data == "system") return std::string(mode.opencc_config);
+  if (data.empty()) {
+    const std::optional<std::filesystem::path>& bundled = BundledDataDirectory();
+    if (!bundled)
+      throw InvalidOption("OpenCC " + std::string(BundledDataVersion()) +
+                          "'s data is not installed (share/tessaly/opencc); --data system reads "
+                          "the system's");
+    return (*bundled / mode.opencc_config).string();
+  }
   const std::filesystem::path config = std::filesystem::absolute(data) / mode.opencc_config;
   std::error_code error;
   if (!std::filesystem::is_regular_file(config, error))
@@ -128,6 +137,10 @@ std::shared_ptr<const ConverterCore> MakeCore(const Options& options) {
     core->chinese =
         SharedChineseConversion(ConfigOf(*core->mode, options.data), core->mode->routine,
                                 core->working, core->phrases, core->cache);
+    // Data the caller chose that cannot be read is a wrong option, said at once.
+    if (!options.data.empty() && options.data != "system" && core->chinese->load_fault())
+      throw InvalidOption("OpenCC data in '" + options.data +
+                          "': " + core->chinese->load_fault()->detail);
   }
   return core;
 }
@@ -457,6 +470,22 @@ std::span<const EncodingDescription> Encodings() {
 
 std::string_view Version() {
   return TESSALY_VERSION;
+}
+
+std::string DataDescription(std::string_view data) {
+  if (data == "system")
+    return "OpenCC " + std::string(SystemDataVersion()) + " data of the system (" +
+           OpenCcDataDirectory().string() + ")";
+  if (!data.empty()) return "OpenCC data in " + std::string(data);
+  const std::optional<std::filesystem::path>& bundled = BundledDataDirectory();
+  return "OpenCC " + std::string(BundledDataVersion()) + " data, bundled (" +
+         (bundled ? bundled->string() : std::string("not installed")) + ")";
+}
+
+std::string_view DataNotice() {
+  return "The simplified/traditional Chinese conversions use the data of OpenCC (Open Chinese "
+         "Convert), copyright 2010-2026 Carbo Kuo and contributors, under the Apache License, "
+         "Version 2.0.";
 }
 
 std::string DefaultCacheDirectory() {

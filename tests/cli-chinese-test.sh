@@ -12,6 +12,13 @@ max_kb=60000
 prc_gbk='\xD6\xD0\xC8\x41\xC8\xCB\xC3\xF1\xB9\xB2\xBA\xCD\x87\xF8'
 prc_big5='\xA4\xA4\xB5\xD8\xA4\x48\xA5\xC1\xA6\x40\xA9\x4D\xB0\xEA'
 
+# The bundled data is today's OpenCC's; the system's gives OpenCC 1.1's results.
+check s2t-bundled '-m s2t' '胚胎发育 事情不断发生 复盘 托着 跳梁小丑' "$(utf8hex '胚胎發育 事情不斷發生 復盤 托着 跳樑小丑')" 0
+check s2twp-bundled '-m s2twp' '控制台' "$(utf8hex 控制台)" 0
+check s2t-system '--data system -m s2t' '胚胎发育 事情不断发生 复盘 托着 跳梁小丑' "$(utf8hex '胚胎髮育 事情不斷髮生 覆盤 託着 跳樑小醜')" 0
+check s2twp-system '--data system -m s2twp' '控制台' "$(utf8hex 控制檯)" 0
+check data-folder-without-configuration '--data / -m s2t' 'x' '' 2 "no OpenCC configuration 's2t.json' in '/'"
+
 # Text mode: UTF-8 in and out.
 check s2t-prc '-m s2t' '中华人民共和国' "$(utf8hex 中華人民共和國)" 0
 check t2s-prc '-m t2s' '中華人民共和國' "$(utf8hex 中华人民共和国)" 0
@@ -32,19 +39,20 @@ check big5-to-gbk-text '-m big5-to-gbk' '中華人民共和國' "$(utf8hex 中�
 check big5-to-gbk-text-big5-lacks '-m big5-to-gbk' '简a' 3f61 0 "no BIG5 form.*byte 0: '简' U+7B80"
 check big5-to-gbk-text-strict '-m big5-to-gbk --strict' '简' 3f 1 "error: 1 character(s) have no BIG5 form"
 
-# Every regional standard, as OpenCC's own converter gives it (-e utf-8 holds every character).
-check s2tw-as-opencc '-e utf-8 -m s2tw' '软件 鼠标 頭髮 著 里面 網路 為什麼 藝術 芸術' "$(utf8hex '軟件 鼠標 頭髮 著 裡面 網路 為什麼 藝術 芸術')" 0
-check s2twp-as-opencc '-e utf-8 -m s2twp' '软件 鼠标 頭髮 著 里面 網路 為什麼 藝術 芸術' "$(utf8hex '軟體 滑鼠 頭髮 著 裡面 網路 為什麼 藝術 芸術')" 0
-check s2hk-as-opencc '-e utf-8 -m s2hk' '软件 鼠标 頭髮 著 里面 網路 為什麼 藝術 芸術' "$(utf8hex '軟件 鼠標 頭髮 著 裏面 網路 為什麼 藝術 芸術')" 0
-check tw2s-as-opencc '-e utf-8 -m tw2s' '软件 鼠标 頭髮 著 里面 網路 為什麼 藝術 芸術' "$(utf8hex '软件 鼠标 头发 着 里面 网路 为什么 艺术 芸术')" 0
-check tw2sp-as-opencc '-e utf-8 -m tw2sp' '软件 鼠标 頭髮 著 里面 網路 為什麼 藝術 芸術' "$(utf8hex '软件 鼠标 头发 着 里面 网络 为什么 艺术 芸术')" 0
-check hk2s-as-opencc '-e utf-8 -m hk2s' '软件 鼠标 頭髮 著 里面 網路 為什麼 藝術 芸術' "$(utf8hex '软件 鼠标 头发 著 里面 网路 为什么 艺术 芸术')" 0
-check t2tw-as-opencc '-e utf-8 -m t2tw' '软件 鼠标 頭髮 著 里面 網路 為什麼 藝術 芸術' "$(utf8hex '软件 鼠标 頭髮 著 里面 網路 為什麼 藝術 芸術')" 0
-check tw2t-as-opencc '-e utf-8 -m tw2t' '软件 鼠标 頭髮 著 里面 網路 為什麼 藝術 芸術' "$(utf8hex '软件 鼠标 頭髮 着 里面 網路 爲什麼 藝術 芸術')" 0
-check t2hk-as-opencc '-e utf-8 -m t2hk' '软件 鼠标 頭髮 著 里面 網路 為什麼 藝術 芸術' "$(utf8hex '软件 鼠标 頭髮 著 里面 網路 為什麼 藝術 芸術')" 0
-check hk2t-as-opencc '-e utf-8 -m hk2t' '软件 鼠标 頭髮 著 里面 網路 為什麼 藝術 芸術' "$(utf8hex '软件 鼠标 頭髮 著 里面 網路 爲什麼 藝術 芸術')" 0
-check t2jp-as-opencc '-e utf-8 -m t2jp' '软件 鼠标 頭髮 著 里面 網路 為什麼 藝術 芸術' "$(utf8hex '软件 鼠标 頭髪 著 里面 網路 為什麼 芸術 芸術')" 0
-check jp2t-as-opencc '-e utf-8 -m jp2t' '软件 鼠标 頭髮 著 里面 網路 為什麼 藝術 芸術' "$(utf8hex '软件 鼠标 頭髮 著 里面 網路 爲什麼 藝術 藝術')" 0
+# Every regional standard with the system's data, as Debian's OpenCC gives it (-e utf-8 holds every
+# character).
+check s2tw-as-opencc '-e utf-8 --data system -m s2tw' '软件 鼠标 頭髮 著 里面 網路 為什麼 藝術 芸術' "$(utf8hex '軟件 鼠標 頭髮 著 裡面 網路 為什麼 藝術 芸術')" 0
+check s2twp-as-opencc '-e utf-8 --data system -m s2twp' '软件 鼠标 頭髮 著 里面 網路 為什麼 藝術 芸術' "$(utf8hex '軟體 滑鼠 頭髮 著 裡面 網路 為什麼 藝術 芸術')" 0
+check s2hk-as-opencc '-e utf-8 --data system -m s2hk' '软件 鼠标 頭髮 著 里面 網路 為什麼 藝術 芸術' "$(utf8hex '軟件 鼠標 頭髮 著 裏面 網路 為什麼 藝術 芸術')" 0
+check tw2s-as-opencc '-e utf-8 --data system -m tw2s' '软件 鼠标 頭髮 著 里面 網路 為什麼 藝術 芸術' "$(utf8hex '软件 鼠标 头发 着 里面 网路 为什么 艺术 芸术')" 0
+check tw2sp-as-opencc '-e utf-8 --data system -m tw2sp' '软件 鼠标 頭髮 著 里面 網路 為什麼 藝術 芸術' "$(utf8hex '软件 鼠标 头发 着 里面 网络 为什么 艺术 芸术')" 0
+check hk2s-as-opencc '-e utf-8 --data system -m hk2s' '软件 鼠标 頭髮 著 里面 網路 為什麼 藝術 芸術' "$(utf8hex '软件 鼠标 头发 著 里面 网路 为什么 艺术 芸术')" 0
+check t2tw-as-opencc '-e utf-8 --data system -m t2tw' '软件 鼠标 頭髮 著 里面 網路 為什麼 藝術 芸術' "$(utf8hex '软件 鼠标 頭髮 著 里面 網路 為什麼 藝術 芸術')" 0
+check tw2t-as-opencc '-e utf-8 --data system -m tw2t' '软件 鼠标 頭髮 著 里面 網路 為什麼 藝術 芸術' "$(utf8hex '软件 鼠标 頭髮 着 里面 網路 爲什麼 藝術 芸術')" 0
+check t2hk-as-opencc '-e utf-8 --data system -m t2hk' '软件 鼠标 頭髮 著 里面 網路 為什麼 藝術 芸術' "$(utf8hex '软件 鼠标 頭髮 著 里面 網路 為什麼 藝術 芸術')" 0
+check hk2t-as-opencc '-e utf-8 --data system -m hk2t' '软件 鼠标 頭髮 著 里面 網路 為什麼 藝術 芸術' "$(utf8hex '软件 鼠标 頭髮 著 里面 網路 爲什麼 藝術 芸術')" 0
+check t2jp-as-opencc '-e utf-8 --data system -m t2jp' '软件 鼠标 頭髮 著 里面 網路 為什麼 藝術 芸術' "$(utf8hex '软件 鼠标 頭髪 著 里面 網路 為什麼 芸術 芸術')" 0
+check jp2t-as-opencc '-e utf-8 --data system -m jp2t' '软件 鼠标 頭髮 著 里面 網路 為什麼 藝術 芸術' "$(utf8hex '软件 鼠标 頭髮 著 里面 網路 爲什麼 藝術 藝術')" 0
 check s2twp-gbk '-m s2twp' '软件' "$(utf8hex 軟體)" 0
 check s2hk-gbk '-m s2hk' '里面' "$(utf8hex 裏面)" 0
 

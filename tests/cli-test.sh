@@ -86,8 +86,15 @@ check raw-hex-decode-strict '--raw -m hex-decode --strict' 'ZZ41' 0041 1 'error:
 check raw-zero-is-a-character '--raw -m gbk-to-big5' 'a\0b' 610062 0
 check raw-zero-utf8-encode '--raw -m utf8-encode' 'a\0b' "$(utf8hex 610062)" 0
 check raw-unmappable-bytes '--raw -m big5-to-gbk' '\xa4\x40\x80' d2bb3f 0 'byte 2: 80'
-check version-short '-V' '' "$(utf8hex "tessaly-cli $("$cli" --version | head -n1 | cut -d' ' -f2)
-Licence: Apache-2.0")$nl" 0
+# The version names the dictionary data converted with by default, and OpenCC's notice.
+version=$("$cli" -V)
+if [ "$(head -n2 <<<"$version")" = "tessaly-cli $("$cli" --version | head -n1 | cut -d' ' -f2)
+Licence: Apache-2.0" ] && grep -q '^Data: OpenCC [0-9.]* data, bundled (/' <<<"$version" &&
+   grep -q 'data of OpenCC.*Apache License, Version 2.0' <<<"$version"; then
+  pass
+else
+  fail "version-short: $version"
+fi
 
 # Working encodings, and the Unicode modes beyond any of them.
 check emoji-utf8-encode '-m utf8-encode' '😀' "$(utf8hex F09F9880)$nl" 0

@@ -207,28 +207,35 @@ class ScratchDirectory {
   std::filesystem::path path_;
 };
 
-// A standard whose dictionaries cannot be loaded is a fault of its routine, as a value: the text
-// passes as given, and Describe says so.
-TEST(Converter, FaultsAreValues) {
+// Dictionary data the caller chose that cannot be loaded is a wrong option, named with the file
+// and what is wrong with it.
+TEST(Converter, UnreadableDataIsAWrongOption) {
   const ScratchDirectory data("broken-data");
   std::ofstream(data.path() / "s2t.json") << R"({"segmentation": {"type": "mmseg",
       "dict": {"type": "text", "file": "missing.txt"}}, "conversion_chain": []})";
-  Options options;
-  options.mode = "s2t";
-  options.data = data.path().string();
-  const Converter converter(options);
-  for (const Input kind : {Input::Text, Input::Bytes}) {
-    const Result result = kind == Input::Text ? converter.ConvertText("头发") : [&] {
-      return converter.Convert("\xCD\xB7\xB7\xA2");  // 头发 in GBK
-    }();
-    ASSERT_TRUE(result.fault.has_value());
-    EXPECT_EQ(result.fault->kind, FaultKind::TablesUnavailable);
-    EXPECT_EQ(result.fault->mode, "s2t");
-    EXPECT_EQ(result.fault->routine, "GB2GBK");
-    EXPECT_EQ(result.bytes, kind == Input::Text ? "头发" : "\xCD\xB7\xB7\xA2");
-    EXPECT_NE(tessaly::Describe(*result.fault).find("left as it was"), std::string::npos);
+  std::ofstream(data.path() / "t2s.json") << R"({"conversion_chain": [,]})";
+  for (const auto& [mode, why] :
+       {std::pair{"s2t", "no dictionary file " + (data.path() / "missing.txt").string()},
+        std::pair{"t2s", std::string("not JSON at byte 22: Invalid value.")}}) {
+    Options options;
+    options.mode = mode;
+    options.data = data.path().string();
+    try {
+      const Converter converter(options);
+      ADD_FAILURE() << mode << ": no error";
+    } catch (const tessaly::InvalidOption& e) {
+      const std::string message = e.what();
+      EXPECT_NE(message.find((data.path() / (std::string(mode) + ".json")).string()),
+                std::string::npos)
+          << message;
+      EXPECT_NE(message.find(why), std::string::npos) << message;
+    }
   }
-  // Malformed text stops the conversion where it is, whichever route the text takes.
+}
+
+// Malformed text stops the conversion where it is, whichever route the text takes: a fault, as a
+// value.
+TEST(Converter, FaultsAreValues) {
   for (const char* mode : {"s2t", "hex-encode"}) {
     Options text_options;
     text_options.mode = mode;

@@ -1,5 +1,7 @@
 #include "ui/about_dialog.h"
 
+#include <tessaly/converter.h>
+
 #include "ui/app_icon.h"
 #include "ui/dialog_units.h"
 #include "ui/product_text.h"
@@ -14,6 +16,9 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
   ui.iconLabel->setPixmap(AppIcon().pixmap(kAppIconSize));
   ui.makerLabel->setText(AboutLine());
   ui.licenceLabel->setText(LicenceLine());
+  // OpenCC's data ships with the program; its licence asks for the notice.
+  ui.dataNoticeLabel->setText(
+      QString::fromUtf8(DataNotice().data(), static_cast<qsizetype>(DataNotice().size())));
   ui.aboutLayout->setContentsMargins(DialogUnitMargins(fontMetrics(), 7, 7));
 }
 

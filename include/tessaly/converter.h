@@ -28,7 +28,9 @@ struct Options {
   /// The user's own phrases given as that file's text instead (a source, a tab, its conversion,
   /// a line each); only one of the two may be given.
   std::string phrase_text;
-  std::string data;  ///< the dictionary data: empty or "system" for the system's OpenCC data
+  /// The dictionary data: empty for OpenCC's current data as this library ships it, "system" for
+  /// the system's OpenCC data, or a folder of OpenCC configurations and dictionaries.
+  std::string data;
   /// Where compiled dictionary tables are kept between runs; empty: nothing is ever written.
   std::string cache_directory;
   std::optional<std::uint32_t> seed;  ///< for "random": the seed instead of the clock
@@ -89,6 +91,13 @@ TESSALY_API std::span<const EncodingDescription> Encodings();
 
 /// The library's version, "MAJOR.MINOR.PATCH".
 TESSALY_API std::string_view Version();
+
+/// Which dictionary data `data` (as in Options::data) names: the data set, its version and
+/// folder, for a program to show.
+TESSALY_API std::string DataDescription(std::string_view data);
+
+/// The notice that the bundled OpenCC data's licence asks programs that ship it to show.
+TESSALY_API std::string_view DataNotice();
 
 /// Where a program that keeps compiled tables between runs should keep them: $XDG_CACHE_HOME/
 /// tessaly, else ~/.cache/tessaly; empty when neither variable is set.
