@@ -482,6 +482,11 @@ std::string DataDescription(std::string_view data) {
          (bundled ? bundled->string() : std::string("not installed")) + ")";
 }
 
+std::string DataVersion(std::string_view data) {
+  if (data == "system") return std::string(SystemDataVersion());
+  return data.empty() ? std::string(BundledDataVersion()) : std::string();
+}
+
 std::string_view DataNotice() {
   return "The simplified/traditional Chinese conversions use the data of OpenCC (Open Chinese "
          "Convert), copyright 2010-2026 Carbo Kuo and contributors, under the Apache License, "

@@ -207,6 +207,20 @@ class MainDialogTest : public QObject {
              QStringLiteral("頭髮"));
   }
 
+  // Beside the standard, the data: OpenCC's current data by default, the system's older one when
+  // chosen, remembered like the standard.
+  void chineseData() {
+    QCOMPARE(dialog_->ChineseData(), QString());
+    QCOMPARE(Convert(QStringLiteral("胚胎发育"), "modeSimplifiedToTraditional"),
+             QStringLiteral("胚胎發育"));
+    dialog_->SetChineseData(QStringLiteral("system"));
+    QCOMPARE(Convert(QStringLiteral("胚胎发育"), "modeSimplifiedToTraditional"),
+             QStringLiteral("胚胎髮育"));
+    QCOMPARE(MainDialog().ChineseData(), QStringLiteral("system"));
+    dialog_->SetChineseData(QString());
+    QCOMPARE(MainDialog().ChineseData(), QString());
+  }
+
   // The Unicode modes keep characters no working encoding has to hold.
   void unicodeModesLoseNothing() {
     QCOMPARE(dialog_->WorkingEncoding(), tessaly::Encoding::Gbk);

@@ -208,6 +208,7 @@ void MainDialog::ConnectControls() {
   addAction(&about_action_);
   AddEncodingMenu();
   AddStandardMenu();
+  AddDataMenu();
   setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
@@ -234,6 +235,35 @@ void MainDialog::SetChineseStandard(int standard) {
   for (QAction* action : standard_group_.actions())
     action->setChecked(action->data().toInt() == standard);
   Settings().setValue(QStringLiteral("chinese-standard"), standard);
+}
+
+// Beside the standards, the data they convert with: OpenCC's current data that comes with the
+// program, or the system's older one.
+void MainDialog::AddDataMenu() {
+  const QString saved = Settings().value(QStringLiteral("chinese-data")).toString();
+  data_ = saved == QStringLiteral("system") ? saved : QString();
+  data_menu_.setTitle(tr("简繁词典"));
+  for (const QString& data : {QString(), QStringLiteral("system")}) {
+    const QString version = FromUtf8(DataVersion(data.toStdString()));
+    QAction* action = data_menu_.addAction(data.isEmpty() ? tr("内置 OpenCC %1").arg(version)
+                                                          : tr("系统 OpenCC %1").arg(version));
+    action->setCheckable(true);
+    action->setChecked(data == data_);
+    action->setData(data);
+    data_group_.addAction(action);
+  }
+  connect(&data_group_, &QActionGroup::triggered, this,
+          [this](QAction* action) { SetChineseData(action->data().toString()); });
+  data_action_.setText(data_menu_.title());
+  data_action_.setMenu(&data_menu_);
+  addAction(&data_action_);
+}
+
+void MainDialog::SetChineseData(const QString& data) {
+  data_ = data;
+  for (QAction* action : data_group_.actions())
+    action->setChecked(action->data().toString() == data);
+  Settings().setValue(QStringLiteral("chinese-data"), data);
 }
 
 // The two simplified/traditional radios convert by the chosen standard; the general one gives
@@ -303,6 +333,7 @@ Options MainDialog::BuildOptions(const ModeInfo& mode) const {
                                     ui.deleteCommas->isChecked(), ui.deleteTabs->isChecked(),
                                     ui.deleteLineBreaks->isChecked()});
   options.cache_directory = DefaultCacheDirectory();
+  if (!mode.opencc_config.empty()) options.data = data_.toStdString();
   options.keep_unicode = true;   // the box shows any character
   options.c_char_array = false;  // the window's form quotes every byte as it is
   return options;

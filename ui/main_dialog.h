@@ -46,6 +46,12 @@ class MainDialog : public QDialog {
   /// The chosen standard.
   int ChineseStandard() const { return standard_; }
 
+  /// Which dictionary data the simplified/traditional conversions read: "" for OpenCC's current
+  /// data that comes with the program (the default), "system" for the system's. Remembered.
+  void SetChineseData(const QString& data);
+  /// The chosen data, as Options::data takes it.
+  QString ChineseData() const { return data_; }
+
  public slots:
   /// Escape, the close box and Alt+F4 end here: asks "确定退出?" and closes only on Yes.
   void reject() override;
@@ -60,6 +66,7 @@ class MainDialog : public QDialog {
   void SetInitialState();
   void AddEncodingMenu();
   void AddStandardMenu();
+  void AddDataMenu();
   ConversionMode EffectiveMode(ConversionMode mode) const;
   void ShowWorkingEncoding(Encoding encoding);
   Options BuildOptions(const ModeInfo& mode) const;
@@ -98,6 +105,10 @@ class MainDialog : public QDialog {
   QMenu standard_menu_;
   QActionGroup standard_group_{this};
   int standard_ = 0;
+  QAction data_action_;
+  QMenu data_menu_;
+  QActionGroup data_group_{this};
+  QString data_;
   std::unique_ptr<LossNotice> loss_notice_;
   Converter converter_;
   QShortcut convert_key_{QKeySequence(Qt::Key_F5), this};

@@ -96,6 +96,9 @@ TESSALY_API std::string_view Version();
 /// folder, for a program to show.
 TESSALY_API std::string DataDescription(std::string_view data);
 
+/// The OpenCC version of the data `data` names; empty for a folder of the caller's.
+TESSALY_API std::string DataVersion(std::string_view data);
+
 /// The notice that the bundled OpenCC data's licence asks programs that ship it to show.
 TESSALY_API std::string_view DataNotice();
 

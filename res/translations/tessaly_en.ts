@@ -318,6 +318,18 @@ C4 E3 BA C3 = 你好</translation>
         <translation>Chinese variant standard</translation>
     </message>
     <message>
+        <source>简繁词典</source>
+        <translation>Chinese variant dictionaries</translation>
+    </message>
+    <message>
+        <source>内置 OpenCC %1</source>
+        <translation>Bundled OpenCC %1</translation>
+    </message>
+    <message>
+        <source>系统 OpenCC %1</source>
+        <translation>System OpenCC %1</translation>
+    </message>
+    <message>
         <source>工作编码</source>
         <translation>Working encoding</translation>
     </message>
