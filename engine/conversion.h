@@ -47,6 +47,8 @@ enum class ConversionMode {
   Hk2t,
   T2jp,
   Jp2t,
+  S2hkp,
+  Hk2sp,
 };
 
 /// Output separator styles. Unselected joins nothing, as SeparatorNone does.

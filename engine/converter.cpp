@@ -92,7 +92,13 @@ void CheckTextForm(const ConverterCore& core) {
 // The OpenCC configuration a simplified/traditional mode reads: OpenCC's current data as the build
 // fetched it, the system's data ("system"), or a folder of the caller's.
 std::string ConfigOf(const ModeInfo& mode, const std::string& data) {
-  if (data == "system") return std::string(mode.opencc_config);
+  if (data == "system") {
+    if (!FindConfiguration(mode.opencc_config))
+      throw InvalidOption("the system's OpenCC " + std::string(SystemDataVersion()) +
+                          " data has no '" + std::string(mode.opencc_config) + "' (in " +
+                          OpenCcDataDirectory().string() + "); the bundled data has");
+    return std::string(mode.opencc_config);
+  }
   if (data.empty()) {
     const std::optional<std::filesystem::path>& bundled = BundledDataDirectory();
     if (!bundled)

@@ -1,5 +1,7 @@
 #include "engine/modes.h"
 
+#include "engine/chinese/opencc_data.h"
+
 #include <array>
 #include <map>
 #include <mutex>
@@ -276,6 +278,19 @@ const std::array kModes = {
              {},
              "s2hk.json",
              "S2HK"},
+    ModeInfo{Mode::S2hkp,
+             "s2hkp",
+             "simplified Chinese to traditional, Hong Kong's characters and phrases",
+             {},
+             "$ printf '鼠标' | tessaly-cli -m s2hkp\n"
+             "滑鼠",
+             kRead,
+             kText,
+             ChineseStandard,
+             ChineseStandardStream,
+             {},
+             "s2hkp.json",
+             "S2HKP"},
     ModeInfo{Mode::Tw2s,
              "tw2s",
              "traditional Chinese (Taiwan) to simplified",
@@ -315,6 +330,19 @@ const std::array kModes = {
              {},
              "hk2s.json",
              "HK2S"},
+    ModeInfo{Mode::Hk2sp,
+             "hk2sp",
+             "traditional Chinese (Hong Kong) to simplified, mainland phrases",
+             "Traditional Chinese (Hong Kong) to simplified, with mainland phrases.",
+             "$ printf '滑鼠' | tessaly-cli -m hk2sp\n"
+             "鼠标",
+             kRead,
+             kText,
+             ChineseStandard,
+             ChineseStandardStream,
+             {},
+             "hk2sp.json",
+             "HK2SP"},
     ModeInfo{Mode::T2tw,
              "t2tw",
              "traditional Chinese (OpenCC's standard) to Taiwan's",
@@ -437,8 +465,13 @@ std::shared_ptr<const ChineseTextConversion> SharedChineseConversion(
 std::shared_ptr<const ChineseTextConversion> ChineseConversionFor(
     const ModeInfo& mode, const ConversionContext& context) {
   if (context.chinese) return context.chinese;
-  return SharedChineseConversion(std::string(mode.opencc_config), mode.routine, context.encoding,
-                                 context.user_phrases, context.cache_directory);
+  // The building blocks read the system's data unless the caller's converter chose other data;
+  // a standard the system's data lacks (s2hkp, hk2sp in OpenCC 1.1) comes from the bundled data.
+  std::string config(mode.opencc_config);
+  if (!FindConfiguration(config) && BundledDataDirectory())
+    config = (*BundledDataDirectory() / config).string();
+  return SharedChineseConversion(config, mode.routine, context.encoding, context.user_phrases,
+                                 context.cache_directory);
 }
 
 Encoding EngineEncoding(const ModeInfo& mode, Encoding working) {

@@ -17,6 +17,9 @@ check s2t-bundled '-m s2t' '胚胎发育 事情不断发生 复盘 托着 跳梁
 check s2twp-bundled '-m s2twp' '控制台' "$(utf8hex 控制台)" 0
 check s2t-system '--data system -m s2t' '胚胎发育 事情不断发生 复盘 托着 跳梁小丑' "$(utf8hex '胚胎髮育 事情不斷髮生 覆盤 託着 跳樑小醜')" 0
 check s2twp-system '--data system -m s2twp' '控制台' "$(utf8hex 控制檯)" 0
+check s2hkp-bundled '-m s2hkp' '鼠标软件 头发' "$(utf8hex '滑鼠軟件 頭髮')" 0
+check hk2sp-bundled '-m hk2sp' '滑鼠軟件 頭髮' "$(utf8hex '鼠标软件 头发')" 0
+check s2hkp-system '--data system -m s2hkp' 'x' '' 2 "system's OpenCC .* data has no 's2hkp.json'"
 check data-folder-without-configuration '--data / -m s2t' 'x' '' 2 "no OpenCC configuration 's2t.json' in '/'"
 
 # Text mode: UTF-8 in and out.

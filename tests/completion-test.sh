@@ -37,7 +37,7 @@ help_modes=$("$cli" --help | sed -n '/^Modes:/,/^$/{/^  [a-z]/s/^  \([^ ]*\).*/\
 [ -n "$help_modes" ] || fail "no modes found in --help"
 expect all-modes "$help_modes" -m ''
 expect all-modes-long "$help_modes" --mode ''
-expect modes-from-prefix 'hex-decode hex-encode hk2s hk2t' -m h
+expect modes-from-prefix 'hex-decode hex-encode hk2s hk2sp hk2t' -m h
 expect modes-from-longer-prefix 'hex-decode hex-encode' -m hex
 expect separators '0x comma dot none space' -s ''
 expect deletions 'all commas dots newlines none spaces tabs' -d ''

@@ -65,7 +65,7 @@ struct ChineseStandardChoice {
   ConversionMode to_simplified;
 };
 
-constexpr std::array<ChineseStandardChoice, 4> kChineseStandards{{
+constexpr std::array<ChineseStandardChoice, 5> kChineseStandards{{
     {QT_TRANSLATE_NOOP("tessaly::ui::MainDialog", "通用"), ConversionMode::SimplifiedToTraditional,
      ConversionMode::TraditionalToSimplified},
     {QT_TRANSLATE_NOOP("tessaly::ui::MainDialog", "台湾"), ConversionMode::S2tw,
@@ -74,6 +74,8 @@ constexpr std::array<ChineseStandardChoice, 4> kChineseStandards{{
      ConversionMode::Tw2sp},
     {QT_TRANSLATE_NOOP("tessaly::ui::MainDialog", "香港"), ConversionMode::S2hk,
      ConversionMode::Hk2s},
+    {QT_TRANSLATE_NOOP("tessaly::ui::MainDialog", "香港用词"), ConversionMode::S2hkp,
+     ConversionMode::Hk2sp},
 }};
 
 bool IsEnter(const QKeyEvent& event) {

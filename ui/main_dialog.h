@@ -41,7 +41,8 @@ class MainDialog : public QDialog {
   void SetWorkingEncoding(Encoding encoding);
 
   /// Which regional standard the two simplified/traditional radios convert by: 0 is OpenCC's
-  /// general one (the default), then Taiwan, Taiwan with its phrases, Hong Kong. Remembered.
+  /// general one (the default), then Taiwan, Taiwan with its phrases, Hong Kong, Hong Kong with its
+  /// phrases. Remembered.
   void SetChineseStandard(int standard);
   /// The chosen standard.
   int ChineseStandard() const { return standard_; }

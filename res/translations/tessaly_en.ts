@@ -350,6 +350,10 @@ C4 E3 BA C3 = 你好</translation>
         <translation>Hong Kong</translation>
     </message>
     <message>
+        <source>香港用词</source>
+        <translation>Hong Kong, with its phrases</translation>
+    </message>
+    <message>
         <source>内存不足,无法完成转换</source>
         <translation>Not enough memory to complete the conversion</translation>
     </message>
