@@ -59,6 +59,7 @@ struct Arguments {
   std::string encoding = "gbk";
   std::string phrases;
   std::string data;
+  bool tofu_risk = false;
   std::string seed;
   std::string file = "-";
   std::string output = "-";
@@ -141,6 +142,7 @@ Options OptionsOf(const Arguments& arguments) {
   options.newlines = arguments.newlines;
   options.phrases = arguments.phrases;
   options.data = arguments.data;
+  options.tofu_risk = arguments.tofu_risk;
   options.cache_directory = DefaultCacheDirectory();
   if (!arguments.seed.empty()) options.seed = ParseSeed(arguments.seed);
   return options;
@@ -281,6 +283,9 @@ void DefineOptions(CLI::App& app, Arguments& arguments) {
                      " by default; 'system' for the " + DataDescription("system") +
                      "; or a folder of OpenCC configurations")
       ->type_name("system|FOLDER");
+  app.add_flag("--include-tofu-risk", arguments.tofu_risk,
+               "with the simplified/traditional modes: also OpenCC's dictionaries that may give "
+               "characters few fonts show (left out by default, as OpenCC does)");
   app.add_option("--seed", arguments.seed,
                  "seed for 'random' (0 to 4294967295) instead of the clock");
   app.add_option("-o,--output", arguments.output,

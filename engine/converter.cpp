@@ -140,9 +140,9 @@ std::shared_ptr<const ConverterCore> MakeCore(const Options& options) {
     throw InvalidOption("dictionary data go with the simplified/traditional modes, not '" +
                         std::string(core->mode->cli_name) + "'");
   if (chinese) {
-    core->chinese =
-        SharedChineseConversion(ConfigOf(*core->mode, options.data), core->mode->routine,
-                                core->working, core->phrases, core->cache);
+    core->chinese = SharedChineseConversion(
+        ConfigOf(*core->mode, options.data) + std::string(options.tofu_risk ? kWithTofuRisk : ""),
+        core->mode->routine, core->working, core->phrases, core->cache);
     // Data the caller chose that cannot be read is a wrong option, said at once.
     if (!options.data.empty() && options.data != "system" && core->chinese->load_fault())
       throw InvalidOption("OpenCC data in '" + options.data +

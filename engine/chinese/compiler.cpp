@@ -480,7 +480,9 @@ std::unique_ptr<const PhraseTables> Compile(const std::string& config, const Use
   if (!json) Unavailable(config, "not a readable configuration file of at most 1 MiB");
   auto tables = std::make_unique<PhraseTables>();
   try {
-    const OpenCcConfig parsed = ParseOpenCcConfig(*json, path->parent_path());
+    const OpenCcConfig parsed =
+        ParseOpenCcConfig(*json, path->parent_path(),
+                          SplitTofuRisk(config).second ? TofuRisk::Include : TofuRisk::Skip);
     Compiler(config, *tables)
         .Add(parsed, LoadDictionary, user != nullptr ? UserDictionary(*user) : nullptr,
              ReadsAsOpenCc14(*path));

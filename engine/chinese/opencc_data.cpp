@@ -54,7 +54,13 @@ std::string_view SystemDataVersion() {
   return TESSALY_OPENCC_VERSION;
 }
 
+std::pair<std::string_view, bool> SplitTofuRisk(std::string_view config) {
+  if (!config.ends_with(kWithTofuRisk)) return {config, false};
+  return {config.substr(0, config.size() - kWithTofuRisk.size()), true};
+}
+
 std::optional<fs::path> FindConfiguration(std::string_view config) {
+  config = SplitTofuRisk(config).first;
   const fs::path given{std::string(config)};
   std::vector<fs::path> candidates;
   if (given.is_absolute()) {

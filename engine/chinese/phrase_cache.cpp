@@ -137,11 +137,13 @@ PhraseCache::PhraseCache(const fs::path& directory, std::string_view config,
   std::optional<std::string> key = KeyOf(*found, layout);
   if (!key) return;
   key_ = std::move(*key);
+  const bool tofu_risk = SplitTofuRisk(config).second;
+  if (tofu_risk) key_ += kWithTofuRisk;
   // Named after the configuration and its folder, so that entries of the same standard from other
   // data (the system's, the bundled) live side by side instead of replacing each other.
   const std::string folder = Hex(Checksum(found->parent_path().string())).substr(0, 8);
-  file_ = directory / (found->stem().string() + '-' + folder + '-' + Hex(Checksum(key_)) +
-                       std::string(kSuffix));
+  file_ = directory / (found->stem().string() + (tofu_risk ? "+tofu" : "") + '-' + folder + '-' +
+                       Hex(Checksum(key_)) + std::string(kSuffix));
 }
 
 CachedTables::CachedTables(std::vector<std::uint64_t> words, std::size_t start, std::size_t size)

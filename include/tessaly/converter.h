@@ -31,6 +31,9 @@ struct Options {
   /// The dictionary data: empty for OpenCC's current data as this library ships it, "system" for
   /// the system's OpenCC data, or a folder of OpenCC configurations and dictionaries.
   std::string data;
+  /// Reads OpenCC's dictionaries flagged as possibly giving characters few fonts show (its
+  /// `may_output_tofu`, as OpenCC's --include-tofu-risk-dictionaries does); off, as in OpenCC.
+  bool tofu_risk = false;
   /// Where compiled dictionary tables are kept between runs; empty: nothing is ever written.
   std::string cache_directory;
   std::optional<std::uint32_t> seed;  ///< for "random": the seed instead of the clock
