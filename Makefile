@@ -35,7 +35,7 @@ sanitize: deps
 	  ctest --output-on-failure -j $(JOBS)
 
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS := conversion hex-reader text-boundary phrase-matcher raw-stream phrase-cache
+FUZZ_TARGETS := conversion hex-reader text-boundary phrase-matcher raw-stream phrase-cache opencc-config
 
 fuzz:
 	@scripts/install-deps clang libclang-rt-14-dev
