@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
-# tessaly-cli against OpenCC 1.4.2 itself (built from the pinned sources, tests/opencc14/), every
-# standard of the bundled data, byte for byte: on a text made of every dictionary's keys and values
+# tessaly-cli against OpenCC 1.4.2 itself (its converter over the whole text, opencc-whole, built
+# from the pinned sources in tests/opencc14/), every standard of the bundled data, byte for byte: on a text made of every dictionary's keys and values
 # run together (so that phrases meet, overlap and are cut by ASCII and line breaks), each
 # character normalization changes, ideographic description sequences (whole, nested, cut short),
 # characters beyond the BMP and plain ASCII; by default and with the tofu-risk dictionaries.
-#   opencc14-compare-test.sh tessaly-cli opencc DATA_DIR [SEED]
+#   opencc14-compare-test.sh tessaly-cli opencc-whole DATA_DIR [SEED]
 set -euo pipefail
 cli=${1:?usage: opencc14-compare-test.sh tessaly-cli opencc DATA_DIR [SEED]}
-opencc=${2:?usage: opencc14-compare-test.sh tessaly-cli opencc DATA_DIR [SEED]}
+opencc=${2:?usage: opencc14-compare-test.sh tessaly-cli opencc-whole DATA_DIR [SEED]}
 data=${3:?usage: opencc14-compare-test.sh tessaly-cli opencc DATA_DIR [SEED]}
 seed=${4:-1}
 work=$(mktemp -d)
@@ -47,7 +47,7 @@ for config in "$data"/*.json; do
   for tofu in "" "--include-tofu-risk"; do
     ref_flag=${tofu:+--include-tofu-risk-dictionaries}
     "$cli" -e utf-8 -m "$mode" $tofu <"$work/text" >"$work/ours" || true
-    "$opencc" -c "$config" $ref_flag <"$work/text" >"$work/theirs"
+    "$opencc" "$config" $ref_flag <"$work/text" >"$work/theirs"
     if cmp -s "$work/ours" "$work/theirs"; then
       passes=$((passes + 1))
       bytes=$((bytes + $(stat -c %s "$work/theirs")))
