@@ -6,9 +6,9 @@
 # characters beyond the BMP and plain ASCII; by default and with the tofu-risk dictionaries.
 #   opencc14-compare-test.sh tessaly-cli opencc-whole DATA_DIR [SEED]
 set -euo pipefail
-cli=${1:?usage: opencc14-compare-test.sh tessaly-cli opencc DATA_DIR [SEED]}
+cli=${1:?usage: opencc14-compare-test.sh tessaly-cli opencc-whole DATA_DIR [SEED]}
 opencc=${2:?usage: opencc14-compare-test.sh tessaly-cli opencc-whole DATA_DIR [SEED]}
-data=${3:?usage: opencc14-compare-test.sh tessaly-cli opencc DATA_DIR [SEED]}
+data=${3:?usage: opencc14-compare-test.sh tessaly-cli opencc-whole DATA_DIR [SEED]}
 seed=${4:-1}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
