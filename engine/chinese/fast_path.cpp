@@ -243,6 +243,14 @@ std::size_t SlowSegment(const PhraseTables& t, const FastPlan& plan, std::string
   }
   const Match match = LongestInWindow(t, plan, text, 0, end, window, w);
   std::size_t length = match.length;
+  if (length == 0 && !plan.runs() && w.text[0] < 0x10000) {
+    // A character that starts no phrase after all: what the plan says it becomes.
+    const FastChar c = plan[w.text[0]];
+    if ((c.tag & 3) != 0) {
+      scratch.assign(c.bytes.data(), c.tag & 3);
+      return pos + SourceLength(w.text.data(), 1, w);
+    }
+  }
   if (length == 0) length = plan.runs() ? UnmatchedRun(t, plan, text, end, window, w) : 1;
   const Span segment{w.text.data(), length};
   ConvertSegment(t, segment, match.value, w, scratch, w.normalized ? nullptr : text.data() + pos);

@@ -225,14 +225,16 @@ struct PhraseTables {
 
   /// Whether normalization changes `c`.
   bool Normalizes(char32_t c) const {
-    if (norm_from.empty()) return false;
     if (c < 0x10000) return (norm_bmp[c / 64] >> (c % 64)) & 1;
-    return std::binary_search(norm_from.begin(), norm_from.end(), c);
+    return !norm_from.empty() && c >= norm_from.front() && c <= norm_from.back() &&
+           std::binary_search(norm_from.begin(), norm_from.end(), c);
   }
 
   /// What normalization makes of `c`.
-  char32_t Normalized(char32_t c) const {
-    if (!Normalizes(c)) return c;
+  char32_t Normalized(char32_t c) const { return Normalizes(c) ? NormalForm(c) : c; }
+
+  /// What normalization makes of `c`, which it changes.
+  char32_t NormalForm(char32_t c) const {
     const auto found = std::lower_bound(norm_from.begin(), norm_from.end(), c);
     return norm_to[static_cast<std::size_t>(found - norm_from.begin())];
   }
