@@ -99,16 +99,16 @@ std::string ManualEntry(const ModeInfo& mode) {
 
 std::string Lists() {
   std::string lists;
-  for (const ModeInfo& mode : Modes()) {
+  for (const ModeInfo& mode : ModeTable()) {
     lists += "mode\t" + std::string(mode.cli_name) + "\t" + std::string(ReadsWord(mode.reads)) +
              "\t" + std::string(WritesWord(mode.writes)) + "\t" + std::string(mode.description) +
              "\n";
   }
-  for (const EncodingInfo& info : Encodings()) AddLines(lists, "encoding", info.name);
+  for (const EncodingInfo& info : EncodingTable()) AddLines(lists, "encoding", info.name);
   for (const std::string_view word : SeparatorWords()) AddLines(lists, "separator", word);
   for (const std::string_view word : DeletionWords()) AddLines(lists, "deletion", word);
   for (const std::string_view word : NewlinesWords()) AddLines(lists, "newlines", word);
-  for (const ModeInfo& mode : Modes()) AddLines(lists, "manual", ManualEntry(mode));
+  for (const ModeInfo& mode : ModeTable()) AddLines(lists, "manual", ManualEntry(mode));
   return lists;
 }
 

@@ -465,7 +465,7 @@ int Convert(const Arguments& arguments) {
 
 std::string ModeList() {
   std::string list = "Modes:\n";
-  for (const ModeInfo& mode : Modes()) {
+  for (const ModeInfo& mode : ModeTable()) {
     std::string name(mode.cli_name);
     name.resize(14, ' ');
     list += "  " + name + std::string(mode.description) +
@@ -504,7 +504,7 @@ void DefineOptions(CLI::App& app, Arguments& arguments) {
                  "LF outside)")
       ->capture_default_str();
   std::string encodings;
-  for (const EncodingInfo& info : Encodings())
+  for (const EncodingInfo& info : EncodingTable())
     encodings += (encodings.empty() ? "" : ", ") + std::string(info.name);
   app.add_option("-e,--encoding", arguments.encoding,
                  "working encoding: " + encodings + " (aliases such as cp936, sjis, cp949 too)")

@@ -53,7 +53,7 @@ auto Lookup(const Table& table, std::string_view word, std::string_view what) {
 ConversionMode ParseMode(std::string_view word) {
   if (const ModeInfo* mode = FindMode(word)) return mode->id;
   std::string names;
-  for (const ModeInfo& mode : Modes())
+  for (const ModeInfo& mode : ModeTable())
     names += (names.empty() ? "" : ", ") + std::string(mode.cli_name);
   throw UsageError("unknown mode '" + std::string(word) + "'; valid: " + names);
 }
@@ -85,7 +85,7 @@ LineBreaks ParseNewlines(std::string_view word) {
 Encoding ParseEncoding(std::string_view word) {
   if (const auto encoding = FindEncoding(word)) return *encoding;
   std::string names;
-  for (const EncodingInfo& info : Encodings())
+  for (const EncodingInfo& info : EncodingTable())
     names += (names.empty() ? "" : ", ") + std::string(info.name);
   throw UsageError("unknown encoding '" + std::string(word) + "'; valid: " + names);
 }

@@ -6,7 +6,7 @@
 #include "engine/ansi_text.h"
 #include "engine/encodings.h"
 #include "engine/fault_reporter.h"
-#include "engine/loss_report.h"
+#include <tessaly/losses.h>
 #include "engine/mode_stream.h"
 #include "engine/chinese/user_phrases.h"
 

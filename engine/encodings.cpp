@@ -49,7 +49,7 @@ bool SameName(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-std::span<const EncodingInfo> Encodings() {
+std::span<const EncodingInfo> EncodingTable() {
   return kEncodings;
 }
 

@@ -37,7 +37,7 @@ struct EncodingInfo {
 };
 
 /// Every working encoding, the default (GBK) first.
-std::span<const EncodingInfo> Encodings();
+std::span<const EncodingInfo> EncodingTable();
 
 /// The description of one encoding.
 const EncodingInfo& InfoOf(Encoding encoding);

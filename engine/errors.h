@@ -1,15 +1,10 @@
 #pragma once
 
-#include <stdexcept>
+#include <tessaly/errors.h>  // IWYU pragma: export
 
+// The engine's own errors, beside the public ones: modes catch these and turn them into faults
+// (see engine/README.md), so only the building blocks let them out.
 namespace tessaly {
-
-/// Base of every error the engine raises; modes catch these and turn them into their own failure
-/// (see engine/README.md), so only the building blocks let them out.
-class Error : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
 
 /// The conversion library itself failed (missing tables, a converter that does not fit).
 class CodePageError : public Error {

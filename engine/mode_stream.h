@@ -3,7 +3,7 @@
 #include <string_view>
 
 #include "engine/ansi_text.h"
-#include "engine/loss_report.h"
+#include <tessaly/losses.h>
 
 namespace tessaly {
 

@@ -368,7 +368,7 @@ const std::array kModes = {
 
 }  // namespace
 
-std::span<const ModeInfo> Modes() {
+std::span<const ModeInfo> ModeTable() {
   return kModes;
 }
 

@@ -49,7 +49,7 @@ struct ModeInfo {
 };
 
 /// Every mode, in the order of ConversionMode.
-std::span<const ModeInfo> Modes();
+std::span<const ModeInfo> ModeTable();
 
 /// The mode with this id, or nullptr for Unselected.
 const ModeInfo* FindMode(ConversionMode id);

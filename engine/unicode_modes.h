@@ -6,7 +6,7 @@
 #include "engine/ansi_text.h"
 #include "engine/conversion.h"
 #include "engine/encodings.h"
-#include "engine/loss_report.h"
+#include <tessaly/losses.h>
 #include "engine/mode_stream.h"
 
 namespace tessaly {

@@ -89,8 +89,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   using namespace tessaly;
   if (size < 4) return 0;
   // No mode, or any mode of the table.
-  const std::size_t pick = data[0] % (Modes().size() + 1);
-  const ConversionMode mode = pick == Modes().size() ? Mode::Unselected : Modes()[pick].id;
+  const std::size_t pick = data[0] % (ModeTable().size() + 1);
+  const ConversionMode mode = pick == ModeTable().size() ? Mode::Unselected : ModeTable()[pick].id;
   const SeparatorStyle style = kStyles[data[1] % kStyles.size()];
   const DeletionOptions deletion{bool(data[2] & 1), bool(data[2] & 2), bool(data[2] & 4),
                                  bool(data[2] & 8), bool(data[2] & 16)};
@@ -99,7 +99,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   CountingReporter reporter;
   ConversionContext context{reporter, [ticks] { return ticks; }};
-  context.encoding = Encodings()[data[3] % Encodings().size()].id;
+  context.encoding = EncodingTable()[data[3] % EncodingTable().size()].id;
   context.unicode_result = (data[3] & 0x80) != 0;
   const AnsiText stripped = StripSelectedChars(input, deletion, InfoOf(context.encoding).leads);
   const AnsiText mode_output = RunMode(mode, stripped, context).text;

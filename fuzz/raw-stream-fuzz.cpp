@@ -33,7 +33,7 @@ const ChineseTextConversion& ConversionFor(std::size_t encoding, std::size_t con
   auto& conversion = made.at(encoding)[config];
   if (!conversion)
     conversion = std::make_unique<ChineseTextConversion>(
-        kConfigs[config], "TEST", Encodings()[encoding].id, reporter);
+        kConfigs[config], "TEST", EncodingTable()[encoding].id, reporter);
   return *conversion;
 }
 
@@ -71,13 +71,13 @@ std::string Streamed(const ChineseTextConversion& conversion, std::string_view b
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace tessaly;
   if (size < 3) return 0;
-  const std::size_t encoding = data[0] % Encodings().size();
+  const std::size_t encoding = data[0] % EncodingTable().size();
   const std::size_t config = data[1] % kConfigs.size();
   const std::string_view bytes(reinterpret_cast<const char*>(data + 3), size - 3);
   const ChineseTextConversion& conversion = ConversionFor(encoding, config);
   static AbortingReporter reporter;
   const AnsiText whole = detail::ConvertChineseWith(
-      bytes, reporter, "TEST", StandardMapper(kConfigs[config]), Encodings()[encoding].id);
+      bytes, reporter, "TEST", StandardMapper(kConfigs[config]), EncodingTable()[encoding].id);
   if (Streamed(conversion, bytes, data[2]) != whole) std::abort();
   return 0;
 }

@@ -32,7 +32,7 @@ using Mode = ConversionMode;
 // No mode, and every mode of the table.
 std::vector<Mode> EveryMode() {
   std::vector<Mode> modes = {Mode::Unselected};
-  for (const ModeInfo& mode : Modes()) modes.push_back(mode.id);
+  for (const ModeInfo& mode : ModeTable()) modes.push_back(mode.id);
   return modes;
 }
 

@@ -122,11 +122,11 @@ TEST(ListsTest, ListsEveryModeAndWordOnceALine) {
     }
   }
   std::vector<std::string> table_modes, table_tags, table_encodings;
-  for (const ModeInfo& mode : Modes()) {
+  for (const ModeInfo& mode : ModeTable()) {
     table_modes.emplace_back(mode.cli_name);
     table_tags.push_back(".B " + RoffText(mode.cli_name));
   }
-  for (const EncodingInfo& info : Encodings()) table_encodings.emplace_back(info.name);
+  for (const EncodingInfo& info : EncodingTable()) table_encodings.emplace_back(info.name);
   EXPECT_EQ(modes, table_modes);
   EXPECT_EQ(manual_tags, table_tags);
   EXPECT_EQ(encodings, table_encodings);

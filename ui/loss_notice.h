@@ -5,7 +5,7 @@
 
 #include "engine/conversion.h"
 #include "engine/encodings.h"
-#include "engine/loss_report.h"
+#include <tessaly/losses.h>
 
 namespace tessaly::ui {
 

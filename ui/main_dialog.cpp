@@ -260,7 +260,7 @@ void MainDialog::AddEncodingMenu() {
   const QString saved = Settings().value(QStringLiteral("encoding")).toString();
   if (const auto encoding = FindEncoding(saved.toStdString())) encoding_ = *encoding;
   encoding_menu_.setTitle(tr("工作编码"));
-  for (const EncodingInfo& info : Encodings()) {
+  for (const EncodingInfo& info : EncodingTable()) {
     QAction* action = encoding_menu_.addAction(EncodingText(info.label));
     action->setCheckable(true);
     action->setChecked(info.id == encoding_);

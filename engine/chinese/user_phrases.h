@@ -10,12 +10,6 @@
 
 namespace tessaly {
 
-/// A user phrase file that is not in OpenCC's text format; the message names the file and line.
-class UserPhrasesError : public Error {
- public:
-  using Error::Error;
-};
-
 /// Phrases a user wants converted their own way, before a standard's dictionaries.
 struct UserPhrases {
   std::string path;

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "engine/ansi_text.h"
-#include "engine/loss_report.h"
+#include <tessaly/losses.h>
 #include "engine/two_byte_pieces.h"
 
 namespace tessaly::detail {

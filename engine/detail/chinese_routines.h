@@ -9,7 +9,7 @@
 #include "engine/code_page.h"
 #include "engine/encodings.h"
 #include "engine/fault_reporter.h"
-#include "engine/loss_report.h"
+#include <tessaly/losses.h>
 #include "engine/mode_stream.h"
 
 namespace tessaly {

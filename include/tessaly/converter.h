@@ -1,0 +1,150 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tessaly/errors.h"
+#include "tessaly/export.h"
+#include "tessaly/fault.h"
+#include "tessaly/losses.h"
+
+namespace tessaly {
+
+/// Everything a conversion is made of, in the words tessaly-cli takes.
+struct Options {
+  std::string mode = "format";    ///< a mode's name: Modes()
+  std::string encoding = "gbk";   ///< the working encoding, by name or alias: Encodings()
+  std::string separator = "none";  ///< between two-byte pieces: none, space, comma, dot, 0x
+  /// Characters deleted first: "all", "none" or a comma-separated subset of spaces, dots, commas,
+  /// tabs, newlines; empty for the mode's own default (all for a mode that reads a listing).
+  std::string deletions;
+  std::string newlines = "as-is";  ///< text input: "as-is", or "crlf" (CR LF inside, LF outside)
+  std::string phrases;  ///< a file of the user's own phrases (OpenCC's text format), or empty
+  std::string data;     ///< the dictionary data: empty or "system" for the system's OpenCC data
+  /// Where compiled dictionary tables are kept between runs; empty: nothing is ever written.
+  std::string cache_directory;
+  std::optional<std::uint32_t> seed;  ///< for "random": the seed instead of the clock
+  unsigned threads = 0;  ///< threads one conversion may use; 0: up to two, as cores allow
+  /// Bytes input: a character a decoding mode finds that the working encoding lacks keeps the
+  /// whole result in UTF-8 (Result::encoding says so) instead of becoming "?".
+  bool keep_unicode = false;
+  /// "char-array" writes C escapes that compile; false: every byte quoted as it is.
+  bool c_char_array = true;
+};
+
+/// A conversion's output and what became of it on the way.
+struct Result {
+  std::string bytes;     ///< the output (the rest of it, from Stream::Finish)
+  std::string encoding;  ///< what `bytes` are in: "utf-8" for text input
+  LossReport losses;     ///< offsets count in the input as given
+  /// Text input only: characters the encoding that the mode reads lacks, each now "?". Kept apart
+  /// from `losses` because for the GBK/BIG5 modes it names another encoding than the output's.
+  LossReport input_losses;
+  std::optional<Fault> fault;  ///< the first fault, if any
+
+  /// Whether the conversion gave its whole result.
+  bool ok() const { return !fault.has_value(); }
+};
+
+/// What a mode reads.
+enum class Reads {
+  Text,     ///< a text in the working encoding
+  AnyText,  ///< any Unicode text
+  Listing,  ///< a listing of bytes, or text that is only reshaped
+  Nothing,  ///< no input at all
+};
+
+/// One mode as a program lists it.
+struct ModeDescription {
+  std::string_view name;         ///< as Options::mode takes it
+  std::string_view description;  ///< one line
+  Reads reads;
+  bool writes_listing;               ///< the output is a hex listing or a C initialiser
+  std::string_view output_encoding;  ///< the output's encoding when not the working one
+  bool takes_phrases;                ///< a simplified/traditional standard
+};
+
+/// One working encoding.
+struct EncodingDescription {
+  std::string_view name;   ///< as Options::encoding takes it
+  std::string_view label;  ///< how people call it: "GBK", "Shift_JIS"
+  std::span<const std::string_view> aliases;
+};
+
+/// Every mode, in the order tessaly-cli lists them.
+TESSALY_API std::span<const ModeDescription> Modes();
+
+/// Every working encoding, the default first.
+TESSALY_API std::span<const EncodingDescription> Encodings();
+
+/// The library's version, "MAJOR.MINOR.PATCH".
+TESSALY_API std::string_view Version();
+
+namespace detail {
+struct ConverterCore;
+class StreamState;
+}  // namespace detail
+
+/// Whether a conversion reads UTF-8 text or bytes of the working encoding.
+enum class Input {
+  Text,   ///< UTF-8 text; the result is UTF-8 text
+  Bytes,  ///< bytes of the working encoding (tessaly-cli --raw); the result is bytes
+};
+
+class Converter;
+
+/// One conversion of an input that arrives in blocks: what Feed and Finish return, joined, is
+/// what Converter::Convert gives for the whole input. Memory stays bounded whatever the input's
+/// size for the modes that need no look at the whole text.
+class TESSALY_API Stream {
+ public:
+  Stream(Stream&&) noexcept;
+  Stream& operator=(Stream&&) noexcept;
+  ~Stream();
+
+  /// Converts the next block; returns the output that is already known.
+  std::string Feed(std::string_view block);
+  /// Ends the input: the rest of the output, with the losses and fault of the whole conversion.
+  Result Finish();
+
+ private:
+  friend class Converter;
+  explicit Stream(std::unique_ptr<detail::StreamState> state);
+  std::unique_ptr<detail::StreamState> state_;
+};
+
+/// A conversion made from options once and run any number of times, from any number of threads
+/// at once. Making one loads what the mode needs (the dictionaries of a simplified/traditional
+/// standard are loaded once per process).
+class TESSALY_API Converter {
+ public:
+  /// Throws InvalidOption for a word it does not know or options that do not go together, and
+  /// UserPhrasesError for a phrase file it cannot use.
+  explicit Converter(const Options& options);
+  Converter(const Converter&);
+  Converter& operator=(const Converter&);
+  Converter(Converter&&) noexcept;
+  Converter& operator=(Converter&&) noexcept;
+  ~Converter();
+
+  /// Converts bytes of the working encoding.
+  Result Convert(std::string_view bytes) const;
+  /// Converts UTF-8 text; throws InvalidOption where the mode has no text form under this
+  /// working encoding (the GBK/BIG5 modes other than under GBK).
+  Result ConvertText(std::string_view utf8) const;
+  /// A conversion block by block; throws as ConvertText does.
+  Stream Open(Input input) const;
+
+  /// The options it was made from.
+  const Options& options() const;
+
+ private:
+  std::shared_ptr<const detail::ConverterCore> core_;
+};
+
+}  // namespace tessaly

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "tessaly/export.h"
+
+namespace tessaly {
+
+/// What kept a conversion from giving its result.
+enum class FaultKind {
+  MalformedInput,     ///< text that is not well-formed UTF-8 (`offset` says where)
+  TablesUnavailable,  ///< a standard's dictionaries cannot be loaded
+  LibraryFailure,     ///< the character-set library failed on the text
+  InternalMismatch,   ///< the engine's own consistency check failed
+};
+
+/// One fault: which routine, what happened, and where when that is known. After a fault in a
+/// simplified/traditional standard or GBK/BIG5 recoding the text comes back as given (from the
+/// faulty block on); after one in a Unicode mode the output is empty; after malformed input the
+/// output stops before the piece that holds it.
+struct Fault {
+  std::string mode;     ///< the mode's name, as Modes() gives it
+  std::string routine;  ///< the routine that failed, such as "GB2GBK"; the mode's name if none
+  FaultKind kind = FaultKind::LibraryFailure;
+  std::size_t offset = 0;  ///< byte offset in the input, for MalformedInput
+  std::string detail;      ///< what the failing part said, English
+};
+
+/// One line of English for a person: the mode, what happened and what became of the text.
+TESSALY_API std::string Describe(const Fault& fault);
+
+}  // namespace tessaly
