@@ -6,7 +6,7 @@ build=${1:?usage: installed-consumer-test.sh BUILD_DIR EXAMPLES_DIR LIBDIR VERSI
 examples=${2:?} libdir=${3:?} version=${4:?} cxx=${5:?}
 # Under the sanitizers the library needs their runtimes, and so the program gets the same flags.
 flags="-Wall -Wextra -Wpedantic -Werror ${6:-}"
-# shellcheck source=tests/cli_check.sh
+# shellcheck source=tests/cli_check.sh disable=SC1091
 . "$(dirname "$0")/cli_check.sh"
 
 tmp=$(mktemp -d)
@@ -27,13 +27,16 @@ run() {
   return 1
 }
 
-run install-library cmake --install "$build" --prefix "$prefix" --component Library &&
-  run install-development cmake --install "$build" --prefix "$prefix" --component Development ||
-  { finish; exit; }
+if ! run install-library cmake --install "$build" --prefix "$prefix" --component Library ||
+   ! run install-development cmake --install "$build" --prefix "$prefix" --component Development
+then
+  finish
+  exit
+fi
 
 lib=$prefix/$libdir/libtessaly.so.1
 soname=$(readelf -d "$lib" | sed -n 's/.*(SONAME).*\[\(.*\)\]/\1/p')
-[ "$soname" = libtessaly.so.1 ] && pass || fail "soname: '$soname' (want libtessaly.so.1)"
+if [ "$soname" = libtessaly.so.1 ]; then pass; else fail "soname: '$soname' (want libtessaly.so.1)"; fi
 
 # Every exported name is the public API's: a name in namespace tessaly (outside tessaly::detail),
 # or the type information or virtual table of one of its classes.
@@ -46,8 +49,10 @@ if [ -s "$tmp/foreign" ]; then
 else
   pass
 fi
-grep -qx 'tessaly::Converter::Converter(tessaly::Options const&)' "$tmp/exports" && pass ||
-  fail "tessaly::Converter::Converter(tessaly::Options const&) is not exported"
+# ... and the public API is there.
+for name in 'tessaly::Converter::Converter(tessaly::Options const&)' 'typeinfo for tessaly::Error'; do
+  if grep -qxF "$name" "$tmp/exports"; then pass; else fail "$name is not exported"; fi
+done
 
 # expect NAME PROGRAM: the program's output is the example's, from the installed library.
 expect() {
@@ -64,18 +69,26 @@ expect() {
 }
 
 if run cmake-configure cmake -S "$examples" -B "$tmp/cmake" -DCMAKE_PREFIX_PATH="$prefix" \
-       -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_CXX_FLAGS="$flags" &&
-   run cmake-build cmake --build "$tmp/cmake"; then
+       -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_CXX_FLAGS="$flags"; then
   found=$(sed -n 's/^Tessaly_DIR:PATH=//p' "$tmp/cmake/CMakeCache.txt")
-  [ "$found" = "$prefix/$libdir/cmake/Tessaly" ] && pass || fail "cmake found Tessaly in '$found'"
-  expect cmake-convert "$tmp/cmake/convert"
+  if [ "$found" = "$prefix/$libdir/cmake/Tessaly" ]; then
+    pass
+  else
+    fail "cmake found Tessaly in '$found', not in the fresh install"
+  fi
+  if run cmake-build cmake --build "$tmp/cmake"; then
+    expect cmake-convert "$tmp/cmake/convert"
+  fi
 fi
 
 export PKG_CONFIG_PATH=$prefix/$libdir/pkgconfig
 # The .pc file finds its prefix from where it lies, so it must name the prefix installed into.
 pc_libdir=$(pkg-config --variable=libdir tessaly)
-[ "$(realpath -m "$pc_libdir")" = "$(realpath "$prefix/$libdir")" ] && pass ||
+if [ "$(realpath -m "$pc_libdir")" = "$(realpath "$prefix/$libdir")" ]; then
+  pass
+else
   fail "pkg-config libdir '$pc_libdir' is not $prefix/$libdir"
+fi
 # shellcheck disable=SC2046,SC2086
 if run pkg-config-build "$cxx" -std=c++20 $flags "$examples/convert.cpp" \
        $(pkg-config --cflags --libs tessaly) -o "$tmp/convert-pkg-config"; then
