@@ -10,13 +10,13 @@
 #include <iterator>
 #include <random>
 
-#include "engine/chinese/phrase_cache.h"
 #include "engine/byte_modes.h"
 #include "engine/chinese/chinese_mapping.h"
+#include "engine/chinese/phrase_cache.h"
+#include "engine/chinese/phrase_matcher.h"
 #include "engine/chinese_modes.h"
 #include "engine/conversion.h"
 #include "engine/detail/chinese_routines.h"
-#include "engine/chinese/phrase_matcher.h"
 #include "engine/pipeline.h"
 #include "engine/unicode_modes.h"
 #include "tests/support/opencc_mapper.h"
@@ -25,11 +25,6 @@ namespace tessaly {
 namespace {
 
 constexpr std::size_t kLargest = std::size_t{64} << 20;
-
-class NoFaults final : public FaultReporter {
- public:
-  void ReportFault(std::string_view, std::string_view) override {}
-};
 
 std::string RandomBinary(std::size_t size) {
   std::mt19937_64 random(42);
@@ -76,8 +71,8 @@ std::string_view Input(ConversionMode mode, std::size_t size) {
       return std::string_view(chinese).substr(0, size);
     case ConversionMode::Big5ToGbk:
       if (big5.empty()) {
-        NoFaults reporter;
-        big5 = RunMode(ConversionMode::GbkToBig5, chinese, ConversionContext{reporter}).text;
+        FaultLog faults;
+        big5 = RunMode(ConversionMode::GbkToBig5, chinese, ConversionContext{faults}).text;
       }
       return std::string_view(big5).substr(0, size);
     default:
@@ -92,8 +87,9 @@ void Measure(benchmark::State& state, std::string_view input, Step step) {
 }
 
 void BM_Mode(benchmark::State& state, ConversionMode mode) {
-  NoFaults reporter;
-  const ConversionContext context{reporter, [] { return 1u; }};
+  FaultLog faults;
+  ConversionContext context{faults, [] { return 1u; }};
+  context.cache_directory = PhraseCacheDirectory();  // as the programs do
   Measure(state, Input(mode, state.range(0)),
           [&](std::string_view input) { return RunMode(mode, input, context).text; });
 }
@@ -148,10 +144,10 @@ TESSALY_PHRASE_BENCHMARK(s2twp);
 void BM_SimplifiedToTraditionalRoutine(benchmark::State& state, bool opencc) {
   static const OpenCcMapper opencc_mapper("s2t.json");
   const ChineseMapper& mapper = opencc ? opencc_mapper : StandardMapper("s2t.json");
-  NoFaults reporter;
+  FaultLog faults;
   Measure(state, Input(ConversionMode::SimplifiedToTraditional, state.range(0)),
           [&](std::string_view text) {
-            return detail::SimplifiedToTraditionalWith(text, reporter, mapper);
+            return detail::SimplifiedToTraditionalWith(text, faults, mapper);
           });
 }
 BENCHMARK_CAPTURE(BM_SimplifiedToTraditionalRoutine, phrase_matcher, false)
@@ -197,7 +193,6 @@ int main(int argc, char** argv) {
   mallopt(M_MMAP_MAX, 0);
   mallopt(M_TRIM_THRESHOLD, 1 << 30);
   benchmark::Initialize(&argc, argv);
-  tessaly::UsePhraseCacheDirectory(tessaly::PhraseCacheDirectory());  // as the programs do
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

@@ -1,9 +1,9 @@
 // paste-bench [--lines N] [--mode RADIO] [--keep-line-breaks] [--text FILE] [MIB...]: times
 // pasting a text of MIB mebibytes (GBK) into the window's input box and converting it, offscreen;
 // by default one line of a mixed sample, with "字符串转16进制" (modeHexEncode) and sizes 1 and 10.
-// With --text, the UTF-8 text of FILE, repeated or cut to the size, lines as they are. A message box the window shows
-// instead of a result is answered and printed, and a small conversion afterwards shows whether
-// the window still works.
+// With --text, the UTF-8 text of FILE, repeated or cut to the size, lines as they are. A message
+// box the window shows instead of a result is answered and printed, and a small conversion
+// afterwards shows whether the window still works.
 #include <sys/resource.h>
 #include <QApplication>
 #include <QButtonGroup>
@@ -128,12 +128,12 @@ void CompareWithEngine(QWidget& dialog, const tessaly::ui::DialogTextEdit& input
   auto& radio = Child<QRadioButton>(dialog, options.mode);
   request.mode = tessaly::ui::ModeOfRadio(radio.group()->id(&radio));
   request.deletion.DeleteLineBreaks = !options.keep_line_breaks;
-  struct : tessaly::FaultReporter {
-    void ReportFault(std::string_view, std::string_view) override {}
-  } silent;
+  tessaly::FaultLog faults;
+  tessaly::ConversionContext context{faults};
+  context.cache_directory = tessaly::PhraseCacheDirectory();
   QElapsedTimer timer;
   timer.start();
-  const auto result = tessaly::RunConversion(request, tessaly::ConversionContext{silent}).text;
+  const auto result = tessaly::RunConversion(request, context).text;
   std::printf("  engine alone %lld ms", static_cast<long long>(timer.elapsed()));
   if (output.toPlainText().isEmpty()) {
     std::printf("; the output box stays empty\n");
@@ -189,8 +189,8 @@ void Measure(double mebibytes, const Options& options) {
       "total %lld ms; output %lld characters; peak memory %ld MiB\n",
       mebibytes, static_cast<long long>(characters),
       !options.text_file.isEmpty() ? qPrintable(options.text_file)
-      : options.line_length > 0    ? qPrintable(QStringLiteral("lines of %1").arg(options.line_length))
-                                   : "one line",
+      : options.line_length > 0 ? qPrintable(QStringLiteral("lines of %1").arg(options.line_length))
+                                : "one line",
       static_cast<long long>(paste_ms), static_cast<long long>(convert_ms),
       static_cast<long long>(paste_ms + convert_ms),
       static_cast<long long>(output.characterCount() - 1), PeakMebibytes());
@@ -207,7 +207,6 @@ int main(int argc, char** argv) {
   // As the window's own program does; the setting is read before the restart clears it.
   const QByteArray tunables = qgetenv("GLIBC_TUNABLES");
   tessaly::ui::RequestHugePages(argv);
-  tessaly::UsePhraseCacheDirectory(tessaly::PhraseCacheDirectory());  // as the programs do
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   QCommandLineParser parser;

@@ -16,11 +16,11 @@ int main(int argc, char** argv) {
     return 2;
   }
   using Clock = std::chrono::steady_clock;
-  tessaly::UsePhraseCacheDirectory(tessaly::PhraseCacheDirectory());  // as the programs do
   std::ifstream in(argv[2], std::ios::binary);
   const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   const auto start = Clock::now();
-  const auto matcher = tessaly::PhraseMatcher::Load(argv[1]);
+  const auto matcher =
+      tessaly::PhraseMatcher::Load(argv[1], tessaly::PhraseCacheDirectory());  // as the programs do
   const auto loaded = Clock::now();
   const std::string converted = matcher->Convert(text);
   const auto done = Clock::now();

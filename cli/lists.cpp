@@ -3,13 +3,12 @@
 #include <cstdio>
 #include <string_view>
 
-#include "cli/options.h"
 #include "engine/detail/utf8.h"
 #include "engine/encodings.h"
+#include "engine/options.h"
 
 namespace tessaly::cli {
 namespace {
-
 
 std::string_view ReadsWord(ModeReads reads) {
   switch (reads) {

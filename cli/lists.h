@@ -3,12 +3,10 @@
 #include <string>
 #include <string_view>
 
+#include "cli/notes.h"
 #include "engine/modes.h"
 
 namespace tessaly::cli {
-
-/// What --help and the manual say after the description of a mode that reads a listing.
-inline constexpr std::string_view kDeletesAllNote = " (deletes all by default)";
 
 /// Plain prose as roff: backslashes and hyphens escaped, a line never read as a request.
 std::string RoffText(std::string_view text);

@@ -55,21 +55,10 @@ bool InputFile::AppendChunk(std::string& text, std::size_t max_bytes) {
   return used > 0;
 }
 
-std::string InputFile::ReadAll() {
+std::size_t InputFile::Size() const {
   struct stat info {};
-  const bool regular = ::fstat(fd_, &info) == 0 && S_ISREG(info.st_mode);
-  std::string data(regular ? static_cast<std::size_t>(info.st_size) + 1 : kBlockSize, '\0');
-  std::size_t used = 0;
-  for (;;) {
-    if (used == data.size()) data.resize(2 * data.size());
-    const ssize_t got = ::read(fd_, data.data() + used, data.size() - used);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) Fail(errno);
-    if (got == 0) break;
-    used += static_cast<std::size_t>(got);
-  }
-  data.resize(used);
-  return data;
+  if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) return 0;
+  return static_cast<std::size_t>(info.st_size);
 }
 
 namespace {

@@ -29,8 +29,8 @@ class InputFile {
   bool ReadChunk(std::string& chunk, std::size_t max_bytes);
   /// The same, appended to `text`, so that a caller gathering blocks copies nothing.
   bool AppendChunk(std::string& text, std::size_t max_bytes);
-  /// Everything that is left.
-  std::string ReadAll();
+  /// The size of a regular file; 0 for anything else.
+  std::size_t Size() const;
 
  private:
   [[noreturn]] void Fail(int error) const;

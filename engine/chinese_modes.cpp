@@ -19,22 +19,17 @@ constexpr std::string_view RoutineName(detail::RecodingRoutine routine) {
   return routine == detail::RecodingRoutine::GbkToBig5 ? "GBK2BIG5" : "BIG52GBK";
 }
 
-void ReportRoutineFault(FaultReporter& reporter, std::string_view routine) {
-  reporter.ReportFault(std::string(routine) + " 出错", kChineseFaultCaption);
-}
-
-// Runs a routine's conversion steps. An engine error inside them is reported once under the
-// routine's name, and the text comes back as it was given. Anything else, std::bad_alloc first,
+// Runs a routine's conversion steps. An engine error inside them is a fault of the routine, and
+// the text comes back as it was given. Anything else, std::bad_alloc first,
 // goes on to the front end: an input passed off as its conversion would hide it.
 template <typename Steps>
-AnsiText Guarded(std::string_view text, std::string_view routine, FaultReporter& reporter,
-                 Steps steps) {
+AnsiText Guarded(std::string_view text, std::string_view routine, FaultLog& faults, Steps steps) {
   if (text.empty()) return {};
   try {
     return steps(text);
-  } catch (const Error&) {
+  } catch (const Error& error) {
+    faults.Add(routine, error);
   }
-  ReportRoutineFault(reporter, routine);
   return AnsiText(text);
 }
 
@@ -219,11 +214,10 @@ std::shared_ptr<const CharCodec> CodecOf(const CodePage& code_page, Encoding enc
 }
 
 // Losses are told only when the conversion went through: after a fault the text is as given.
-AnsiText RecodeGuarded(std::string_view text, detail::RecodingRoutine routine,
-                       FaultReporter& reporter, const CodePage& source, const CodePage& target,
-                       LossReport* losses) {
+AnsiText RecodeGuarded(std::string_view text, detail::RecodingRoutine routine, FaultLog& faults,
+                       const CodePage& source, const CodePage& target, LossReport* losses) {
   LossReport found;
-  AnsiText out = Guarded(text, RoutineName(routine), reporter, [&](std::string_view bytes) {
+  AnsiText out = Guarded(text, RoutineName(routine), faults, [&](std::string_view bytes) {
     found = {};
     return Recode(bytes, source, target, &found);
   });
@@ -235,52 +229,51 @@ AnsiText RecodeGuarded(std::string_view text, detail::RecodingRoutine routine,
 
 namespace detail {
 
-AnsiText SimplifiedToTraditionalWith(std::string_view text, FaultReporter& reporter,
+AnsiText SimplifiedToTraditionalWith(std::string_view text, FaultLog& faults,
                                      const ChineseMapper& mapper, const CodePage& gbk,
                                      Encoding encoding) {
-  return Guarded(text, "GB2GBK", reporter, [&](std::string_view source) {
+  return Guarded(text, "GB2GBK", faults, [&](std::string_view source) {
     return MapChinese(source, mapper, *CodecOf(gbk, encoding));
   });
 }
 
-AnsiText TraditionalToSimplifiedWith(std::string_view text, FaultReporter& reporter,
+AnsiText TraditionalToSimplifiedWith(std::string_view text, FaultLog& faults,
                                      const ChineseMapper& mapper, const CodePage& gbk,
                                      Encoding encoding) {
-  return Guarded(text, "GBK2GB", reporter, [&](std::string_view source) {
+  return Guarded(text, "GBK2GB", faults, [&](std::string_view source) {
     return MapChinese(source, mapper, *CodecOf(gbk, encoding));
   });
 }
 
-AnsiText GbkToBig5With(std::string_view text, FaultReporter& reporter, const CodePage& gbk,
+AnsiText GbkToBig5With(std::string_view text, FaultLog& faults, const CodePage& gbk,
                        const CodePage& big5, LossReport* losses) {
-  return RecodeGuarded(text, RecodingRoutine::GbkToBig5, reporter, gbk, big5, losses);
+  return RecodeGuarded(text, RecodingRoutine::GbkToBig5, faults, gbk, big5, losses);
 }
 
-AnsiText Big5ToGbkWith(std::string_view text, FaultReporter& reporter, const CodePage& big5,
+AnsiText Big5ToGbkWith(std::string_view text, FaultLog& faults, const CodePage& big5,
                        const CodePage& gbk, LossReport* losses) {
-  return RecodeGuarded(text, RecodingRoutine::Big5ToGbk, reporter, big5, gbk, losses);
+  return RecodeGuarded(text, RecodingRoutine::Big5ToGbk, faults, big5, gbk, losses);
 }
 
-AnsiText ConvertChineseWith(std::string_view text, FaultReporter& reporter,
-                            std::string_view routine, const ChineseMapper& mapper,
-                            Encoding encoding) {
-  return Guarded(text, routine, reporter, [&](std::string_view source) {
+AnsiText ConvertChineseWith(std::string_view text, FaultLog& faults, std::string_view routine,
+                            const ChineseMapper& mapper, Encoding encoding) {
+  return Guarded(text, routine, faults, [&](std::string_view source) {
     return MapChinese(source, mapper, *CharCodec::For(encoding));
   });
 }
 
-ChunkedRecoding::ChunkedRecoding(RecodingRoutine routine, FaultReporter& reporter)
-    : ChunkedRecoding(routine, reporter,
+ChunkedRecoding::ChunkedRecoding(RecodingRoutine routine, FaultLog& faults)
+    : ChunkedRecoding(routine, faults,
                       routine == RecodingRoutine::GbkToBig5 ? GbkCodePage() : Big5CodePage(),
                       routine == RecodingRoutine::GbkToBig5 ? Big5CodePage() : GbkCodePage()) {}
 
-ChunkedRecoding::ChunkedRecoding(RecodingRoutine routine, FaultReporter& reporter,
-                                 const CodePage& source, const CodePage& target)
-    : routine_(RoutineName(routine)), reporter_(reporter) {
+ChunkedRecoding::ChunkedRecoding(RecodingRoutine routine, FaultLog& faults, const CodePage& source,
+                                 const CodePage& target)
+    : routine_(RoutineName(routine)), faults_(faults) {
   try {
     recoder_ = CodePageRecoder::For(source, target);
-  } catch (const Error&) {
-    ReportRoutineFault(reporter_, routine_);
+  } catch (const Error& error) {
+    faults_.Add(routine_, error);
   }
 }
 
@@ -300,11 +293,11 @@ void ChunkedRecoding::Recode(std::string_view chunk, bool more, AnsiText& out) {
     try {
       RecodeWithPending(chunk, more, out);
       return;
-    } catch (const Error&) {
+    } catch (const Error& error) {
       out.resize(before);
       recoder_.reset();
       losses_ = {};
-      ReportRoutineFault(reporter_, routine_);
+      faults_.Add(routine_, error);
     }
   }
   if (pending_) out.push_back(pending_byte_);
@@ -330,35 +323,20 @@ void ChunkedRecoding::RecodeWithPending(std::string_view chunk, bool more, AnsiT
 
 }  // namespace detail
 
-// A mapper that cannot be loaded is a fault of the routine like any other.
-AnsiText ConvertChineseStandard(std::string_view input, FaultReporter& reporter, Encoding encoding,
-                                std::string_view config, std::string_view routine,
-                                const std::shared_ptr<const UserPhrases>& user) {
-  const ChineseMapper* mapper = nullptr;
-  try {
-    mapper = &StandardMapper(config, user);
-  } catch (const Error&) {
-    if (input.empty()) return {};
-    reporter.ReportFault(std::string(routine) + " 出错", kChineseFaultCaption);
-    return AnsiText(input);
-  }
-  return detail::ConvertChineseWith(input, reporter, routine, *mapper, encoding);
+AnsiText GbkToBig5(std::string_view input, FaultLog& faults, LossReport* losses) {
+  return detail::GbkToBig5With(input, faults, GbkCodePage(), Big5CodePage(), losses);
 }
 
-AnsiText GbkToBig5(std::string_view input, FaultReporter& reporter, LossReport* losses) {
-  return detail::GbkToBig5With(input, reporter, GbkCodePage(), Big5CodePage(), losses);
+AnsiText Big5ToGbk(std::string_view input, FaultLog& faults, LossReport* losses) {
+  return detail::Big5ToGbkWith(input, faults, Big5CodePage(), GbkCodePage(), losses);
 }
 
-AnsiText Big5ToGbk(std::string_view input, FaultReporter& reporter, LossReport* losses) {
-  return detail::Big5ToGbkWith(input, reporter, Big5CodePage(), GbkCodePage(), losses);
+std::unique_ptr<ModeStream> GbkToBig5Stream(FaultLog& faults) {
+  return std::make_unique<detail::ChunkedRecoding>(detail::RecodingRoutine::GbkToBig5, faults);
 }
 
-std::unique_ptr<ModeStream> GbkToBig5Stream(FaultReporter& reporter) {
-  return std::make_unique<detail::ChunkedRecoding>(detail::RecodingRoutine::GbkToBig5, reporter);
-}
-
-std::unique_ptr<ModeStream> Big5ToGbkStream(FaultReporter& reporter) {
-  return std::make_unique<detail::ChunkedRecoding>(detail::RecodingRoutine::Big5ToGbk, reporter);
+std::unique_ptr<ModeStream> Big5ToGbkStream(FaultLog& faults) {
+  return std::make_unique<detail::ChunkedRecoding>(detail::RecodingRoutine::Big5ToGbk, faults);
 }
 
 }  // namespace tessaly

@@ -9,7 +9,7 @@ bool ChunkedConversion::Supports(ConversionMode mode) {
 
 ChunkedConversion::ChunkedConversion(ConversionMode mode, const DeletionOptions& deletion,
                                      SeparatorStyle style, const ConversionContext& context)
-    : stream_(FindMode(mode)->stream(context)),
+    : stream_(FindMode(mode)->stream(*FindMode(mode), context)),
       deletion_(deletion),
       stripper_(deletion, InfoOf(context.encoding).leads),
       leads_(InfoOf(context.encoding).leads),

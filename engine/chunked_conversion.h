@@ -18,7 +18,7 @@ class ChunkedConversion {
   /// Whether the mode can run chunk by chunk.
   static bool Supports(ConversionMode mode);
 
-  /// `context.reporter` hears the faults of the modes, as RunConversion's does.
+  /// `context.faults` hears the faults of the modes, as RunConversion's does.
   ChunkedConversion(ConversionMode mode, const DeletionOptions& deletion, SeparatorStyle style,
                     const ConversionContext& context);
 

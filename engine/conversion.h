@@ -1,19 +1,22 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <string_view>
 
 #include <memory>
 #include <optional>
 
-#include "engine/ansi_text.h"
-#include "engine/encodings.h"
-#include "engine/fault_reporter.h"
 #include <tessaly/losses.h>
+#include "engine/ansi_text.h"
 #include "engine/chinese/user_phrases.h"
+#include "engine/encodings.h"
+#include "engine/fault_log.h"
 
 namespace tessaly {
+
+class ChineseTextConversion;
 
 /// Conversion modes. Unselected is no mode at all: the conversion's mode output stays empty.
 enum class ConversionMode {
@@ -85,7 +88,7 @@ std::uint32_t MonotonicTickCount();
 
 /// What a conversion may call out to: where faults go and where the random seed comes from.
 struct ConversionContext {
-  FaultReporter& reporter;
+  FaultLog& faults;
   TickSource ticks = MonotonicTickCount;
   /// What the input's text is made of, and the results' text unless they say otherwise.
   Encoding encoding = Encoding::Gbk;
@@ -97,6 +100,13 @@ struct ConversionContext {
   bool c_escapes = false;
   /// Phrases the user wants converted their own way by the simplified/traditional modes.
   std::shared_ptr<const UserPhrases> user_phrases = {};
+  /// Where the simplified/traditional modes keep compiled tables; empty: nothing is written.
+  std::filesystem::path cache_directory = {};
+  /// Threads a simplified/traditional mode may use; 0: two where a second can be had.
+  unsigned threads = 0;
+  /// The simplified/traditional conversion of the mode, made beforehand by a caller that runs it
+  /// many times; made for each conversion when none.
+  std::shared_ptr<const ChineseTextConversion> chinese = {};
 };
 
 /// A conversion's text and what it lost on the way.
@@ -109,6 +119,11 @@ struct ConversionResult {
 /// Deletes the chosen characters, runs the mode and joins its output in the chosen style; loss
 /// offsets count in the request's input, before the deletions.
 ConversionResult RunConversion(const ConversionRequest& request, const ConversionContext& context);
+
+/// The same on input the caller keeps.
+ConversionResult RunConversion(std::string_view input, ConversionMode mode,
+                               const DeletionOptions& deletion, SeparatorStyle style,
+                               const ConversionContext& context);
 
 /// The mode output alone, before separators; empty for Unselected.
 ConversionResult RunMode(ConversionMode mode, std::string_view input,

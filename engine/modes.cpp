@@ -1,8 +1,14 @@
 #include "engine/modes.h"
 
 #include <array>
+#include <map>
+#include <mutex>
+#include <tuple>
 
 #include "engine/byte_modes.h"
+#include "engine/chinese/chinese_stream.h"
+#include "engine/chinese/chinese_text.h"
+#include "engine/chinese/phrase_matcher.h"
 #include "engine/chinese_modes.h"
 #include "engine/unicode_modes.h"
 
@@ -24,47 +30,68 @@ ConversionResult Lossy(const ModeInfo&, std::string_view input, const Conversion
   return result;
 }
 
-template <AnsiText (*Convert)(std::string_view, FaultReporter&, LossReport*)>
+template <AnsiText (*Convert)(std::string_view, FaultLog&, LossReport*)>
 ConversionResult Reporting(const ModeInfo&, std::string_view input,
                            const ConversionContext& context) {
   ConversionResult result;
-  result.text = Convert(input, context.reporter, &result.losses);
+  result.text = Convert(input, context.faults, &result.losses);
   return result;
 }
 
+// The Unicode modes go through the character-set library: where it fails, the result is empty
+// and the fault goes under the mode's name.
 template <AnsiText (*Convert)(std::string_view, Encoding)>
-ConversionResult Encoded(const ModeInfo&, std::string_view input,
+ConversionResult Encoded(const ModeInfo& mode, std::string_view input,
                          const ConversionContext& context) {
-  return {Convert(input, context.encoding), {}};
+  try {
+    return {Convert(input, context.encoding), {}};
+  } catch (const Error& error) {
+    context.faults.Add(mode.cli_name, error);
+  }
+  return {};
 }
 
 template <ConversionResult (*Convert)(std::string_view, Encoding, bool)>
-ConversionResult Decoded(const ModeInfo&, std::string_view input,
+ConversionResult Decoded(const ModeInfo& mode, std::string_view input,
                          const ConversionContext& context) {
-  return Convert(input, context.encoding, context.unicode_result);
+  try {
+    return Convert(input, context.encoding, context.unicode_result);
+  } catch (const Error& error) {
+    context.faults.Add(mode.cli_name, error);
+  }
+  return {};
 }
 
 template <std::unique_ptr<ModeStream> (*Make)(Encoding)>
-std::unique_ptr<ModeStream> EncodedStream(const ConversionContext& context) {
+std::unique_ptr<ModeStream> EncodedStream(const ModeInfo&, const ConversionContext& context) {
   return Make(context.encoding);
 }
 
 template <std::unique_ptr<ModeStream> (*Make)()>
-std::unique_ptr<ModeStream> Stream(const ConversionContext&) {
+std::unique_ptr<ModeStream> Stream(const ModeInfo&, const ConversionContext&) {
   return Make();
 }
 
-template <std::unique_ptr<ModeStream> (*Make)(FaultReporter&)>
-std::unique_ptr<ModeStream> ReportingStream(const ConversionContext& context) {
-  return Make(context.reporter);
+template <std::unique_ptr<ModeStream> (*Make)(FaultLog&)>
+std::unique_ptr<ModeStream> ReportingStream(const ModeInfo&, const ConversionContext& context) {
+  return Make(context.faults);
 }
 
-// The regional standards: the row names OpenCC's configuration and the routine.
+// The regional standards: the row names OpenCC's configuration and the routine. The whole text
+// goes through the same stream as text that arrives in blocks.
+std::unique_ptr<ModeStream> ChineseStandardStream(const ModeInfo& mode,
+                                                  const ConversionContext& context) {
+  return std::make_unique<ChineseStream>(ChineseConversionFor(mode, context), true, context.threads,
+                                         context.faults);
+}
+
 ConversionResult ChineseStandard(const ModeInfo& mode, std::string_view input,
                                  const ConversionContext& context) {
-  return {ConvertChineseStandard(input, context.reporter, context.encoding, mode.opencc_config,
-                                 mode.routine, context.user_phrases),
-          {}};
+  ConversionResult result;
+  const std::unique_ptr<ModeStream> stream = ChineseStandardStream(mode, context);
+  stream->Convert(input, result.text);
+  stream->Finish(result.text);
+  return result;
 }
 
 ConversionResult CharArrayOf(const ModeInfo&, std::string_view input,
@@ -72,7 +99,7 @@ ConversionResult CharArrayOf(const ModeInfo&, std::string_view input,
   return {context.c_escapes ? EscapedCharArray(input) : CharArray(input), {}};
 }
 
-std::unique_ptr<ModeStream> CharArrayStreamOf(const ConversionContext& context) {
+std::unique_ptr<ModeStream> CharArrayStreamOf(const ModeInfo&, const ConversionContext& context) {
   return context.c_escapes ? EscapedCharArrayStream() : CharArrayStream();
 }
 
@@ -131,7 +158,7 @@ const std::array kModes = {
              kRead,
              kText,
              ChineseStandard,
-             nullptr,
+             ChineseStandardStream,
              {},
              "s2t.json",
              "GB2GBK"},
@@ -144,7 +171,7 @@ const std::array kModes = {
              kRead,
              kText,
              ChineseStandard,
-             nullptr,
+             ChineseStandardStream,
              {},
              "t2s.json",
              "GBK2GB"},
@@ -219,7 +246,7 @@ const std::array kModes = {
              kRead,
              kText,
              ChineseStandard,
-             nullptr,
+             ChineseStandardStream,
              {},
              "s2tw.json",
              "S2TW"},
@@ -232,7 +259,7 @@ const std::array kModes = {
              kRead,
              kText,
              ChineseStandard,
-             nullptr,
+             ChineseStandardStream,
              {},
              "s2twp.json",
              "S2TWP"},
@@ -245,7 +272,7 @@ const std::array kModes = {
              kRead,
              kText,
              ChineseStandard,
-             nullptr,
+             ChineseStandardStream,
              {},
              "s2hk.json",
              "S2HK"},
@@ -258,7 +285,7 @@ const std::array kModes = {
              kRead,
              kText,
              ChineseStandard,
-             nullptr,
+             ChineseStandardStream,
              {},
              "tw2s.json",
              "TW2S"},
@@ -271,7 +298,7 @@ const std::array kModes = {
              kRead,
              kText,
              ChineseStandard,
-             nullptr,
+             ChineseStandardStream,
              {},
              "tw2sp.json",
              "TW2SP"},
@@ -284,7 +311,7 @@ const std::array kModes = {
              kRead,
              kText,
              ChineseStandard,
-             nullptr,
+             ChineseStandardStream,
              {},
              "hk2s.json",
              "HK2S"},
@@ -297,7 +324,7 @@ const std::array kModes = {
              kRead,
              kText,
              ChineseStandard,
-             nullptr,
+             ChineseStandardStream,
              {},
              "t2tw.json",
              "T2TW"},
@@ -310,7 +337,7 @@ const std::array kModes = {
              kRead,
              kText,
              ChineseStandard,
-             nullptr,
+             ChineseStandardStream,
              {},
              "tw2t.json",
              "TW2T"},
@@ -322,7 +349,7 @@ const std::array kModes = {
              kRead,
              kText,
              ChineseStandard,
-             nullptr,
+             ChineseStandardStream,
              {},
              "t2hk.json",
              "T2HK"},
@@ -334,7 +361,7 @@ const std::array kModes = {
              kRead,
              kText,
              ChineseStandard,
-             nullptr,
+             ChineseStandardStream,
              {},
              "hk2t.json",
              "HK2T"},
@@ -347,7 +374,7 @@ const std::array kModes = {
              kRead,
              kText,
              ChineseStandard,
-             nullptr,
+             ChineseStandardStream,
              {},
              "t2jp.json",
              "T2JP"},
@@ -360,7 +387,7 @@ const std::array kModes = {
              kRead,
              kText,
              ChineseStandard,
-             nullptr,
+             ChineseStandardStream,
              {},
              "jp2t.json",
              "JP2T"},
@@ -382,6 +409,36 @@ const ModeInfo* FindMode(std::string_view cli_name) {
   for (const ModeInfo& mode : kModes)
     if (mode.cli_name == cli_name) return &mode;
   return nullptr;
+}
+
+// Made once per matcher, routine and encoding: making one walks every BMP character.
+std::shared_ptr<const ChineseTextConversion> SharedChineseConversion(
+    const std::string& config, std::string_view routine, Encoding encoding,
+    const std::shared_ptr<const UserPhrases>& user, const std::filesystem::path& cache) {
+  const auto make = [&] {
+    return std::make_shared<const ChineseTextConversion>(config, routine, encoding, user, cache);
+  };
+  const PhraseMatcher* matcher = nullptr;
+  try {
+    matcher = PhraseMatcher::Load(config, user, cache).get();
+  } catch (const Error&) {
+    return make();  // which says why the dictionaries cannot be loaded
+  }
+  static std::mutex mutex;
+  static std::map<std::tuple<const PhraseMatcher*, std::string, Encoding>,
+                  std::shared_ptr<const ChineseTextConversion>>
+      made;
+  const std::lock_guard lock(mutex);
+  auto& conversion = made[{matcher, std::string(routine), encoding}];
+  if (!conversion) conversion = make();
+  return conversion;
+}
+
+std::shared_ptr<const ChineseTextConversion> ChineseConversionFor(
+    const ModeInfo& mode, const ConversionContext& context) {
+  if (context.chinese) return context.chinese;
+  return SharedChineseConversion(std::string(mode.opencc_config), mode.routine, context.encoding,
+                                 context.user_phrases, context.cache_directory);
 }
 
 Encoding EngineEncoding(const ModeInfo& mode, Encoding working) {

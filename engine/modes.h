@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "engine/conversion.h"
@@ -39,11 +40,13 @@ struct ModeInfo {
   ConversionResult (*run)(const ModeInfo& mode, std::string_view input,
                           const ConversionContext& context);
   /// The conversion block by block, or nullptr when the mode needs the whole text.
-  std::unique_ptr<ModeStream> (*stream)(const ConversionContext& context) = nullptr;
+  std::unique_ptr<ModeStream> (*stream)(const ModeInfo& mode,
+                                        const ConversionContext& context) = nullptr;
   /// The encoding of the mode's output when it is not the working encoding (GBK).
   std::string_view output_encoding = {};
-  /// For a simplified/traditional mode: OpenCC's configuration, and the name its faults go under,
-  /// so that a front end can run it over UTF-8 text directly (ChineseTextConversion).
+  /// For a simplified/traditional mode: OpenCC's configuration, and the name its faults go under
+  /// (the GBK/BIG5 modes name theirs too), so that it can run over UTF-8 text directly
+  /// (ChineseTextConversion).
   std::string_view opencc_config = {};
   std::string_view routine = {};
 };
@@ -56,6 +59,18 @@ const ModeInfo* FindMode(ConversionMode id);
 
 /// The mode with this command-line name, or nullptr.
 const ModeInfo* FindMode(std::string_view cli_name);
+
+/// The simplified/traditional conversion of OpenCC's configuration `config` under `routine`, for
+/// the encoding, phrases and cache directory; one per process for each (made once its
+/// dictionaries load; made anew, with its load fault, while they do not).
+std::shared_ptr<const ChineseTextConversion> SharedChineseConversion(
+    const std::string& config, std::string_view routine, Encoding encoding,
+    const std::shared_ptr<const UserPhrases>& user, const std::filesystem::path& cache);
+
+/// The simplified/traditional conversion of a mode that has one (`opencc_config`), for the
+/// context's encoding, phrases and cache directory: the context's own when it carries one.
+std::shared_ptr<const ChineseTextConversion> ChineseConversionFor(const ModeInfo& mode,
+                                                                  const ConversionContext& context);
 
 /// The encoding a front end hands the mode its text in: any Unicode text goes as UTF-8, so that
 /// nothing is lost; everything else in the working encoding.

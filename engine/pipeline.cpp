@@ -18,26 +18,32 @@ ConversionResult RunMode(ConversionMode mode, std::string_view input,
 }
 
 ConversionResult RunConversion(const ConversionRequest& request, const ConversionContext& context) {
+  return RunConversion(request.input, request.mode, request.deletion, request.style, context);
+}
+
+ConversionResult RunConversion(std::string_view given, ConversionMode mode,
+                               const DeletionOptions& deletion, SeparatorStyle style,
+                               const ConversionContext& context) {
   // Stripping that deletes nothing would only copy the input.
   AnsiText stripped;
-  std::string_view input = request.input;
-  const bool deletes = request.deletion != DeletionOptions{};
+  std::string_view input = given;
+  const bool deletes = deletion != DeletionOptions{};
   const LeadBytes leads = InfoOf(context.encoding).leads;
   if (deletes) {
-    stripped = StripSelectedChars(input, request.deletion, leads);
+    stripped = StripSelectedChars(input, deletion, leads);
     input = stripped;
   }
-  ConversionResult result = RunMode(request.mode, input, context);
+  ConversionResult result = RunMode(mode, input, context);
   if (deletes) {
     for (std::size_t k = 0; k < kLossKindCount; ++k) {
       LossRecord& record = result.losses[static_cast<LossKind>(k)];
       if (record.count != 0)
-        record.first_offset = OffsetBeforeDeletions(request.input, request.deletion,
-                                                    record.first_offset, false, leads);
+        record.first_offset =
+            OffsetBeforeDeletions(given, deletion, record.first_offset, false, leads);
     }
   }
-  if (request.style != SeparatorStyle::SeparatorNone && request.style != SeparatorStyle::Unselected)
-    result.text = ApplySeparators(result.text, request.style);
+  if (style != SeparatorStyle::SeparatorNone && style != SeparatorStyle::Unselected)
+    result.text = ApplySeparators(result.text, style);
   return result;
 }
 

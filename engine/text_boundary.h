@@ -5,7 +5,9 @@
 #include <string>
 #include <string_view>
 
+#include <tessaly/utf8.h>  // IWYU pragma: export
 #include "engine/ansi_text.h"
+
 #include "engine/encodings.h"
 
 namespace tessaly {
@@ -55,8 +57,5 @@ Utf8Output AnsiToUtf8Output(std::string_view ansi, LineBreaks breaks,
 /// The byte offset in `utf8` of the character that Utf8TextToAnsi put at `ansi_offset`.
 std::size_t Utf8OffsetOf(std::string_view utf8, std::size_t ansi_offset, LineBreaks breaks,
                          Encoding encoding = Encoding::Gbk);
-
-/// Offset of the first byte that does not belong to well-formed UTF-8, or nullopt when all do.
-std::optional<std::size_t> FindInvalidUtf8(std::string_view bytes);
 
 }  // namespace tessaly

@@ -266,12 +266,7 @@ std::string WellFormedUtf8(std::string_view bytes, std::size_t& malformed) {
 }  // namespace
 
 AnsiText Utf16Encode(std::string_view input, Encoding encoding) {
-  std::u16string units;
-  try {
-    units = detail::AnsiToWide(input, CodePageOf(encoding));
-  } catch (const CodePageError&) {
-    return {};  // this mode reports nothing; a failed conversion leaves the output empty
-  }
+  const std::u16string units = detail::AnsiToWide(input, CodePageOf(encoding));
   const std::u16string_view text(units);
   std::string bytes(2 * text.size(), '\0');
   for (std::size_t j = 0; j < text.size(); ++j) {
@@ -285,25 +280,22 @@ AnsiText Utf16Encode(std::string_view input, Encoding encoding) {
 // result is then UTF-8, and only unpaired surrogates become "?".
 ConversionResult Utf16Decode(std::string_view input, Encoding encoding, bool unicode_result) {
   ConversionResult result;
-  try {
-    const std::u16string units = BytesAsUtf16Le(ParseHexPairs(input, &result.losses));
-    std::size_t substituted = 0;
-    result.text = detail::WideToAnsi(units, CodePageOf(encoding), &substituted);
-    if (substituted != 0 && unicode_result && encoding != Encoding::Utf8) {
-      encoding = Encoding::Utf8;
-      result.encoding = encoding;
-      result.text = detail::WideToAnsi(units, Utf8CodePage(), &substituted);
-    }
-    NoteDecodingLosses(units, 4, substituted, *CharCodec::For(encoding), result.losses);
-  } catch (const CodePageError&) {
-    result.text.clear();
+  const std::u16string units = BytesAsUtf16Le(ParseHexPairs(input, &result.losses));
+  std::size_t substituted = 0;
+  result.text = detail::WideToAnsi(units, CodePageOf(encoding), &substituted);
+  if (substituted != 0 && unicode_result && encoding != Encoding::Utf8) {
+    encoding = Encoding::Utf8;
+    result.encoding = encoding;
+    result.text = detail::WideToAnsi(units, Utf8CodePage(), &substituted);
   }
+  NoteDecodingLosses(units, 4, substituted, *CharCodec::For(encoding), result.losses);
   return result;
 }
 
 AnsiText Utf8Encode(std::string_view input, Encoding encoding) {
   const auto utf8 = detail::AnsiToUtf8Within(input, 3 * input.size() + 3, CodePageOf(encoding));
-  return utf8 ? HexEncode(*utf8) : AnsiText(kConversionFailedText);
+  if (!utf8) throw CodePageError("the text's UTF-8 could not be made");
+  return HexEncode(*utf8);
 }
 
 ConversionResult Utf8Decode(std::string_view input, Encoding encoding, bool unicode_result) {
@@ -311,11 +303,7 @@ ConversionResult Utf8Decode(std::string_view input, Encoding encoding, bool unic
   const AnsiText bytes = ParseHexPairs(input, &result.losses);
   std::size_t substituted = 0;
   auto text = detail::Utf8ToAnsiWithin(bytes, input.size() + 2, CodePageOf(encoding), &substituted);
-  if (!text) {
-    result.encoding = Encoding::Gbk;  // the failure text is GBK's
-    result.text = kConversionFailedText;
-    return result;
-  }
+  if (!text) throw CodePageError("the UTF-8 could not be decoded");
   if (substituted != 0 && unicode_result && encoding != Encoding::Utf8) {
     encoding = Encoding::Utf8;
     result.encoding = encoding;

@@ -3,18 +3,16 @@
 #include <memory>
 #include <string_view>
 
+#include <tessaly/losses.h>
 #include "engine/ansi_text.h"
 #include "engine/conversion.h"
 #include "engine/encodings.h"
-#include <tessaly/losses.h>
 #include "engine/mode_stream.h"
 
 namespace tessaly {
 
-/// What the UTF-8 modes put out when their conversion fails: "转换失败" in GBK.
-inline constexpr std::string_view kConversionFailedText = "\xD7\xAA\xBB\xBB\xCA\xA7\xB0\xDC";
-
-/// Hex listing of the UTF-16LE bytes of the text's characters; the text is in `encoding`.
+/// Hex listing of the UTF-16LE bytes of the text's characters; the text is in `encoding`. Each
+/// mode here throws CodePageError where the character-set library fails.
 AnsiText Utf16Encode(std::string_view input, Encoding encoding = Encoding::Gbk);
 
 /// Text in `encoding` from a hex listing of UTF-16LE bytes, up to the first zero unit; its losses
@@ -23,11 +21,11 @@ AnsiText Utf16Encode(std::string_view input, Encoding encoding = Encoding::Gbk);
 ConversionResult Utf16Decode(std::string_view input, Encoding encoding = Encoding::Gbk,
                              bool unicode_result = false);
 
-/// Hex listing of the UTF-8 bytes of the text's characters, or "转换失败".
+/// Hex listing of the UTF-8 bytes of the text's characters.
 AnsiText Utf8Encode(std::string_view input, Encoding encoding = Encoding::Gbk);
 
-/// Text from a hex listing of UTF-8 bytes, up to the first zero byte, or "转换失败" (in GBK);
-/// otherwise as Utf16Decode. A malformed sequence becomes "?".
+/// Text from a hex listing of UTF-8 bytes, up to the first zero byte, as Utf16Decode. A
+/// malformed sequence becomes "?".
 ConversionResult Utf8Decode(std::string_view input, Encoding encoding = Encoding::Gbk,
                             bool unicode_result = false);
 

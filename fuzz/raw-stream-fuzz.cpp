@@ -22,18 +22,17 @@ constexpr std::array<const char*, 6> kConfigs = {"s2t.json",   "t2s.json",  "s2t
                                                  "tw2sp.json", "s2hk.json", "jp2t.json"};
 
 // No fault is expected: the data is installed, and the mode keeps what it cannot read.
-class AbortingReporter final : public FaultReporter {
- public:
-  void ReportFault(std::string_view, std::string_view) override { std::abort(); }
-};
+void RequireNoFault(const FaultLog& faults) {
+  if (faults.First()) std::abort();
+}
 
 const ChineseTextConversion& ConversionFor(std::size_t encoding, std::size_t config) {
-  static AbortingReporter reporter;
   static std::array<std::array<std::unique_ptr<ChineseTextConversion>, kConfigs.size()>, 8> made;
   auto& conversion = made.at(encoding)[config];
   if (!conversion)
-    conversion = std::make_unique<ChineseTextConversion>(
-        kConfigs[config], "TEST", EncodingTable()[encoding].id, reporter);
+    conversion = std::make_unique<ChineseTextConversion>(kConfigs[config], "TEST",
+                                                         EncodingTable()[encoding].id);
+  if (conversion->load_fault()) std::abort();
   return *conversion;
 }
 
@@ -41,6 +40,7 @@ const ChineseTextConversion& ConversionFor(std::size_t encoding, std::size_t con
 std::string Streamed(const ChineseTextConversion& conversion, std::string_view bytes,
                      std::uint32_t seed) {
   std::string out;
+  FaultLog faults;
   std::size_t start = 0;
   while (start < bytes.size()) {
     seed = seed * 1103515245u + 12345u;
@@ -59,9 +59,10 @@ std::string Streamed(const ChineseTextConversion& conversion, std::string_view b
         break;
     }
     if (cut == std::string_view::npos || cut <= start) cut = bytes.size();
-    conversion.ConvertBytes(bytes.substr(start, cut - start), out);
+    conversion.ConvertBytes(bytes.substr(start, cut - start), out, faults);
     start = cut;
   }
+  RequireNoFault(faults);
   return out;
 }
 
@@ -75,9 +76,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::size_t config = data[1] % kConfigs.size();
   const std::string_view bytes(reinterpret_cast<const char*>(data + 3), size - 3);
   const ChineseTextConversion& conversion = ConversionFor(encoding, config);
-  static AbortingReporter reporter;
+  FaultLog faults;
   const AnsiText whole = detail::ConvertChineseWith(
-      bytes, reporter, "TEST", StandardMapper(kConfigs[config]), EncodingTable()[encoding].id);
+      bytes, faults, "TEST", StandardMapper(kConfigs[config]), EncodingTable()[encoding].id);
+  RequireNoFault(faults);
   if (Streamed(conversion, bytes, data[2]) != whole) std::abort();
   return 0;
 }

@@ -8,10 +8,11 @@
 #include <fstream>
 #include <random>
 
+#include "engine/chinese/user_phrases.h"
+#include "engine/detail/chinese_routines.h"
 #include "engine/modes.h"
 #include "engine/pipeline.h"
 #include "engine/text_boundary.h"
-#include "engine/chinese/user_phrases.h"
 #include "tests/test_support.h"
 
 namespace tessaly {
@@ -42,31 +43,37 @@ struct Case {
 
 class ChineseTextTest : public ::testing::TestWithParam<Case> {};
 
+// The reference: the mode's bytes through the general path of the matcher, piece by piece, as
+// the engine converted them before it had a faster way.
+AnsiText GeneralPath(const ModeInfo& mode, std::string_view bytes, Encoding encoding,
+                     const std::shared_ptr<const UserPhrases>& user = {}) {
+  FaultLog faults;
+  AnsiText out = detail::ConvertChineseWith(bytes, faults, mode.routine,
+                                            StandardMapper(mode.opencc_config, user), encoding);
+  EXPECT_TRUE(faults.All().empty());
+  return out;
+}
+
 // The matcher on the UTF-8 itself gives what the mode gives through the working encoding, losses
 // included, whatever the cut into blocks at line breaks.
 void ExpectTheModesResult(const ModeInfo& mode, Encoding encoding,
                           const std::shared_ptr<const UserPhrases>& user, unsigned seed) {
-  testing::RecordingReporter reporter;
-  ConversionContext context{reporter};
-  context.encoding = encoding;
-  context.user_phrases = user;
-  const ChineseTextConversion conversion(mode.opencc_config, mode.routine, encoding, reporter,
-                                         user);
+  FaultLog faults;
+  const ChineseTextConversion conversion(mode.opencc_config, mode.routine, encoding, user);
   std::mt19937 random(seed);
   for (int round = 0; round < 400; ++round) {
     const std::string text = RandomText(random);
     const AnsiInput input = Utf8TextToAnsi(text, LineBreaks::AsIs, encoding);
-    const ConversionResult whole =
-        RunConversion({input.text, mode.id, {}, SeparatorStyle::SeparatorNone}, context);
-    const std::string expected = AnsiToUtf8Text(whole.text, LineBreaks::AsIs, encoding);
+    const std::string expected =
+        AnsiToUtf8Text(GeneralPath(mode, input.text, encoding, user), LineBreaks::AsIs, encoding);
 
     std::string out;
     LossReport losses;
     const std::size_t cut = text.find('\n', random() % (text.size() + 1));
     const std::size_t first = cut == std::string::npos ? text.size() : cut + 1;
-    ASSERT_EQ(conversion.Convert(std::string_view(text).substr(0, first), 0, out, losses),
+    ASSERT_EQ(conversion.Convert(std::string_view(text).substr(0, first), 0, out, losses, faults),
               std::nullopt);
-    ASSERT_EQ(conversion.Convert(std::string_view(text).substr(first), first, out, losses),
+    ASSERT_EQ(conversion.Convert(std::string_view(text).substr(first), first, out, losses, faults),
               std::nullopt);
     ASSERT_EQ(out, expected) << "round " << round;
     ASSERT_EQ(losses[LossKind::Unmappable].count, input.substituted) << "round " << round;
@@ -74,7 +81,7 @@ void ExpectTheModesResult(const ModeInfo& mode, Encoding encoding,
       ASSERT_EQ(losses[LossKind::Unmappable].first_offset, input.first_substituted);
     }
   }
-  EXPECT_TRUE(reporter.faults.empty());
+  EXPECT_TRUE(faults.All().empty());
 }
 
 TEST_P(ChineseTextTest, MatchesTheModeThroughTheEncoding) {
@@ -104,15 +111,14 @@ TEST(ChineseTextConversion, AKeyHoldingAQuestionMarkTakesInALackingCharacter) {
   std::ofstream(dir / "mine.json") << R"({"segmentation": {"type": "mmseg",
       "dict": {"type": "text", "file": "mine.txt"}},
     "conversion_chain": [{"dict": {"type": "text", "file": "mine.txt"}}]})";
-  testing::RecordingReporter reporter;
-  const ChineseTextConversion conversion((dir / "mine.json").string(), "MINE", Encoding::Gbk,
-                                         reporter);
+  FaultLog faults;
+  const ChineseTextConversion conversion((dir / "mine.json").string(), "MINE", Encoding::Gbk);
   std::string out;
   LossReport losses;
-  EXPECT_EQ(conversion.Convert("甲ก甲", 0, out, losses), std::nullopt);
+  EXPECT_EQ(conversion.Convert("甲ก甲", 0, out, losses, faults), std::nullopt);
   EXPECT_EQ(out, "丙乙");
   EXPECT_EQ(losses[LossKind::Unmappable].count, 1u);
-  EXPECT_TRUE(reporter.faults.empty());
+  EXPECT_TRUE(faults.All().empty());
   fs::remove_all(dir);
 }
 
@@ -121,17 +127,18 @@ TEST(ChineseTextConversion, AKeyHoldingAQuestionMarkTakesInALackingCharacter) {
 TEST_P(ChineseTextTest, MalformedUtf8IsFoundWhereTheCheckFindsIt) {
   const ModeInfo& mode = *FindMode(GetParam().mode);
   const Encoding encoding = GetParam().encoding;
-  testing::RecordingReporter reporter;
-  const ChineseTextConversion conversion(mode.opencc_config, mode.routine, encoding, reporter);
+  FaultLog faults;
+  const ChineseTextConversion conversion(mode.opencc_config, mode.routine, encoding);
   std::mt19937 random(static_cast<unsigned>(mode.id) * 13 + static_cast<unsigned>(encoding));
-  constexpr std::string_view kMalformed[] = {"\xFF", "\xC0\x80", "\xED\xA0\x80", "\xE4\xB8",
-                                             "\xF4\x90\x80\x80", "\x80"};
+  constexpr std::string_view kMalformed[] = {"\xFF",     "\xC0\x80",         "\xED\xA0\x80",
+                                             "\xE4\xB8", "\xF4\x90\x80\x80", "\x80"};
   for (int round = 0; round < 200; ++round) {
     std::string text = RandomText(random) + std::string(kMalformed[round % std::size(kMalformed)]);
     text += RandomText(random);
     std::string out = "kept";
     LossReport losses;
-    ASSERT_EQ(conversion.Convert(text, 0, out, losses), FindInvalidUtf8(text)) << "round " << round;
+    ASSERT_EQ(conversion.Convert(text, 0, out, losses, faults), FindInvalidUtf8(text))
+        << "round " << round;
     ASSERT_EQ(out, "kept");
   }
 }
@@ -140,21 +147,18 @@ TEST_P(ChineseTextTest, MalformedUtf8IsFoundWhereTheCheckFindsIt) {
 TEST_P(ChineseTextTest, BytesMatchTheMode) {
   const ModeInfo& mode = *FindMode(GetParam().mode);
   const Encoding encoding = GetParam().encoding;
-  testing::RecordingReporter reporter;
-  ConversionContext context{reporter};
-  context.encoding = encoding;
-  const ChineseTextConversion conversion(mode.opencc_config, mode.routine, encoding, reporter);
+  FaultLog faults;
+  const ChineseTextConversion conversion(mode.opencc_config, mode.routine, encoding);
   std::mt19937 random(static_cast<unsigned>(mode.id) + 11 * static_cast<unsigned>(encoding));
   for (int round = 0; round < 400; ++round) {
     std::string bytes = Utf8TextToAnsi(RandomText(random), LineBreaks::AsIs, encoding).text;
     if (round % 3 == 0 && !bytes.empty())  // a broken byte somewhere
       bytes[random() % bytes.size()] = static_cast<char>(0x80 | random());
     std::string out;
-    conversion.ConvertBytes(bytes, out);
-    ASSERT_EQ(out, RunConversion({bytes, mode.id, {}, SeparatorStyle::SeparatorNone}, context).text)
-        << "round " << round;
+    conversion.ConvertBytes(bytes, out, faults);
+    ASSERT_EQ(out, GeneralPath(mode, bytes, encoding)) << "round " << round;
   }
-  EXPECT_TRUE(reporter.faults.empty());
+  EXPECT_TRUE(faults.All().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -35,8 +35,8 @@ TEST_P(ChunkedConversionTest, MatchesWholeConversionForAnyChunking) {
     const auto bits = random();
     const DeletionOptions deletion{bool(bits & 1), bool(bits & 2), bool(bits & 4), bool(bits & 8),
                                    bool(bits & 16)};
-    testing::RecordingReporter reporter;
-    ChunkedConversion conversion(mode, deletion, style, ConversionContext{reporter});
+    FaultLog faults;
+    ChunkedConversion conversion(mode, deletion, style, ConversionContext{faults});
     AnsiText chunked;
     for (std::size_t at = 0; at < text.size();) {
       const std::size_t size = std::min<std::size_t>(random() % 4, text.size() - at);
@@ -45,7 +45,7 @@ TEST_P(ChunkedConversionTest, MatchesWholeConversionForAnyChunking) {
     }
     conversion.Finish(chunked);
     const ConversionResult whole =
-        RunConversion({text, mode, deletion, style}, ConversionContext{reporter});
+        RunConversion({text, mode, deletion, style}, ConversionContext{faults});
     ASSERT_EQ(chunked, whole.text) << "round " << round << " text " << HexEncode(text);
     const LossReport losses = conversion.losses();
     for (const auto kind : {LossKind::Unmappable, LossKind::EmptyHexPiece}) {
@@ -55,7 +55,7 @@ TEST_P(ChunkedConversionTest, MatchesWholeConversionForAnyChunking) {
             << "round " << round << " text " << HexEncode(text);
       }
     }
-    ASSERT_TRUE(reporter.faults.empty()) << "round " << round;
+    ASSERT_TRUE(faults.All().empty()) << "round " << round;
   }
 }
 
@@ -63,7 +63,8 @@ INSTANTIATE_TEST_SUITE_P(
     ModesAndStyles, ChunkedConversionTest,
     ::testing::Combine(::testing::Values(Mode::HexEncode, Mode::HexDecode, Mode::CharArray,
                                          Mode::FormatOnly, Mode::GbkToBig5, Mode::Big5ToGbk,
-                                         Mode::Utf16Encode, Mode::Utf8Encode),
+                                         Mode::Utf16Encode, Mode::Utf8Encode,
+                                         Mode::SimplifiedToTraditional, Mode::S2twp),
                        ::testing::Values(Style::SeparatorNone, Style::SeparatorSpace,
                                          Style::SeparatorComma, Style::SeparatorDot,
                                          Style::SeparatorHexList, Style::Unselected)));
@@ -77,8 +78,8 @@ TEST_P(ChunkedEncodingTest, MatchesWholeConversionForAnyChunking) {
       "09AZ ,.\r\n\x81\x30\x84\x31\xA4\xE4\xBD\xA0\xF0\x9F\x98\xE0\xFC";
   constexpr std::string_view kAlphabet(kBytes, sizeof kBytes - 1);
   std::mt19937 random(static_cast<unsigned>(GetParam()) + 3);
-  testing::RecordingReporter reporter;
-  ConversionContext context{reporter};
+  FaultLog faults;
+  ConversionContext context{faults};
   context.encoding = GetParam();
   for (int round = 0; round < 2000; ++round) {
     std::string text(random() % 30, ' ');
@@ -106,9 +107,7 @@ INSTANTIATE_TEST_SUITE_P(Encodings, ChunkedEncodingTest,
                                            Encoding::Utf8, Encoding::ShiftJis, Encoding::EucKr));
 
 TEST(ChunkedConversion, LeavesWholeTextModesToRunConversion) {
-  for (const Mode mode :
-       {Mode::Utf16Decode, Mode::Utf8Decode, Mode::RandomBytes, Mode::TraditionalToSimplified,
-        Mode::SimplifiedToTraditional, Mode::Unselected})
+  for (const Mode mode : {Mode::Utf16Decode, Mode::Utf8Decode, Mode::RandomBytes, Mode::Unselected})
     EXPECT_FALSE(ChunkedConversion::Supports(mode)) << static_cast<int>(mode);
 }
 

@@ -1,8 +1,8 @@
-#include "cli/hex_prefixes.h"
+#include "engine/hex_prefixes.h"
 
 #include <gtest/gtest.h>
 
-namespace tessaly::cli {
+namespace tessaly {
 namespace {
 
 struct BlankCase {
@@ -56,4 +56,4 @@ TEST(PrefixBlank, OnlyDecodersUnderADeletion) {
 }
 
 }  // namespace
-}  // namespace tessaly::cli
+}  // namespace tessaly

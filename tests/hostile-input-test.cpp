@@ -43,13 +43,12 @@ TEST_P(HostileInputTest, EveryModeCopesWithBrokenGbk) {
   for (const std::string& input : kHostile) {
     for (const SeparatorStyle style :
          {SeparatorStyle::SeparatorNone, SeparatorStyle::SeparatorHexList}) {
-      testing::RecordingReporter reporter;
-      const ConversionContext context{reporter, [] { return 7u; }};
+      FaultLog faults;
+      const ConversionContext context{faults, [] { return 7u; }};
       AnsiText result;
       ASSERT_NO_THROW(result =
                           RunConversion({input, mode, DeletionOptions{}, style}, context).text);
-      EXPECT_TRUE(reporter.faults.empty())
-          << "mode " << static_cast<int>(mode) << " reported a fault";
+      EXPECT_TRUE(faults.All().empty()) << "mode " << static_cast<int>(mode) << " reported a fault";
       const AnsiText mode_output = RunMode(mode, input, context).text;
       if (mode == ConversionMode::HexEncode) {
         EXPECT_EQ(mode_output.size(), 2 * input.size());

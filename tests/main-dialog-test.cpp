@@ -26,6 +26,7 @@
 #include <unistd.h>
 
 #include "engine/code_page.h"
+#include "engine/fault_log.h"
 #include "engine/modes.h"
 #include "res/product.h"
 #include "tests/ui-helpers.h"
@@ -72,21 +73,21 @@ QString Shown(std::string_view ansi, tessaly::Encoding encoding = tessaly::Encod
   return document.toPlainText();
 }
 
-// The engine with a fixed random seed, so that the window and a test can run the same conversion.
-tessaly::ConversionResult ConvertWithFixedSeed(const tessaly::ConversionRequest& request,
-                                               tessaly::ConversionContext context) {
-  context.ticks = [] { return std::uint32_t{0x5EED}; };
-  return tessaly::RunConversion(request, context);
+constexpr std::uint32_t kFixedSeed = 0x5EED;
+
+// The library with a fixed random seed, so that the window and a test can run the same
+// conversion.
+tessaly::Result ConvertWithFixedSeed(tessaly::Options options, std::string_view bytes) {
+  options.seed = kFixedSeed;
+  return tessaly::Converter(options).Convert(bytes);
 }
 
-// Keeps the faults a conversion reports, as the window's message boxes show them.
-class FaultList : public tessaly::FaultReporter {
- public:
-  QStringList seen;
-  void ReportFault(std::string_view message, std::string_view caption) override {
-    seen.append(Utf8(caption) + QStringLiteral(": ") + Utf8(message));
-  }
-};
+// The library's conversion with a fault of `routine` added, as a failing routine gives it.
+tessaly::Result WithFault(tessaly::Result result, std::string mode, std::string routine) {
+  result.fault = tessaly::Fault{std::move(mode), std::move(routine),
+                                tessaly::FaultKind::LibraryFailure, 0, "injected"};
+  return result;
+}
 
 // Lowers the address-space limit, as `ulimit -v` does, to what the process uses now plus
 // `headroom`, and restores it on destruction.
@@ -798,10 +799,7 @@ class MainDialogTest : public QObject {
   // for the same bytes, fault boxes included.
   void hostileGbkThroughEveryMode() {
     QFETCH(QByteArray, bytes);
-    dialog_->SetConverter(
-        [](const tessaly::ConversionRequest& request, const tessaly::ConversionContext& context) {
-          return ConvertWithFixedSeed(request, context);
-        });
+    dialog_->SetConverter(ConvertWithFixedSeed);
     MessageBoxCloser closer;
     Convert(QString::fromLatin1(bytes.toHex(' ')), "modeHexDecode");
     QCOMPARE(Output().toPlainText(), Shown(std::string_view(bytes.constData(), bytes.size())));
@@ -818,23 +816,27 @@ class MainDialogTest : public QObject {
         mode_button->click();
         closer.seen.clear();
         separator_button->click();  // converts
-        // The Unicode modes take the box's characters as UTF-8, the others its GBK bytes.
+        // The Unicode modes take the box's characters as UTF-8, the others its GBK bytes; the
+        // engine's whole-text route is the reference.
         tessaly::ConversionRequest request;
         request.mode = tessaly::ui::ModeOfRadio(mode_button->group()->id(mode_button));
-        FaultList faults;
-        tessaly::ConversionContext context{faults};
+        tessaly::FaultLog faults;
+        tessaly::ConversionContext context{faults, [] { return kFixedSeed; }};
         context.encoding =
             tessaly::EngineEncoding(*tessaly::FindMode(request.mode), tessaly::Encoding::Gbk);
         context.unicode_result = true;
         request.input = tessaly::ui::BoxTextToAnsi(Input().toPlainText(), context.encoding);
         request.style =
             tessaly::ui::SeparatorOfRadio(separator_button->group()->id(separator_button));
-        const tessaly::ConversionResult expected = ConvertWithFixedSeed(request, context);
+        const tessaly::ConversionResult expected = tessaly::RunConversion(request, context);
         const QString where = mode_button->objectName() + u' ' + separator_button->objectName();
         QVERIFY2(Output().toPlainText() ==
                      Shown(expected.text, expected.encoding.value_or(context.encoding)),
                  qPrintable(where));
-        QVERIFY2(closer.seen == faults.seen, qPrintable(where));
+        QStringList boxes;
+        for (const tessaly::Fault& fault : faults.All())
+          boxes << QStringLiteral("出错: ") + Utf8(fault.routine) + QStringLiteral(" 出错");
+        QVERIFY2(closer.seen == boxes, qPrintable(where));
       }
     }
   }
@@ -843,10 +845,9 @@ class MainDialogTest : public QObject {
   // box; the next conversion runs as usual.
   void outOfMemoryShowsAMessageAndTheWindowCarriesOn() {
     bool exhausted = true;
-    dialog_->SetConverter([&exhausted](const tessaly::ConversionRequest& request,
-                                       const tessaly::ConversionContext& context) {
+    dialog_->SetConverter([&exhausted](const tessaly::Options& options, std::string_view bytes) {
       if (exhausted) throw std::bad_alloc();
-      return tessaly::RunConversion(request, context);
+      return tessaly::Converter(options).Convert(bytes);
     });
     Input().setPlainText(QStringLiteral("31 32"));
     Output().setPlainText(QStringLiteral("an earlier result"));
@@ -946,18 +947,16 @@ class MainDialogTest : public QObject {
   void largeInputConvertsOnAThread() {
     const QString input = QStringLiteral("0123456789ABCDEF").repeated(1 << 20);
     std::thread::id ran_on;
-    dialog_->SetConverter([&ran_on](const tessaly::ConversionRequest& request,
-                                    const tessaly::ConversionContext& context) {
+    dialog_->SetConverter([&ran_on](const tessaly::Options& options, std::string_view bytes) {
       ran_on = std::this_thread::get_id();
-      context.reporter.ReportFault("a fault", "出错");
-      return tessaly::RunConversion(request, context);
+      return WithFault(tessaly::Converter(options).Convert(bytes), "s2t", "GB2GBK");
     });
     MessageBoxCloser closer;
     Input().setPlainText(input);
     Click("convertButton");
     QVERIFY(ran_on != std::thread::id());
     QVERIFY(ran_on != std::this_thread::get_id());
-    QCOMPARE(closer.seen, QStringList{QStringLiteral("出错: a fault")});
+    QCOMPARE(closer.seen, QStringList{QStringLiteral("出错: GB2GBK 出错")});
     QVERIFY(Output().toPlainText() == input);
     QVERIFY(Output().RowCount() > 1000);
     Output().moveCursor(QTextCursor::End);
@@ -965,12 +964,60 @@ class MainDialogTest : public QObject {
     QCOMPARE(Output().toPlainText().size(), input.size() - 1);
   }
 
+  void faultFaces_data() {
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<QString>("routine");
+    QTest::addColumn<QStringList>("boxes");
+    QTest::addColumn<QString>("output");
+    const QStringList none;
+    QTest::newRow("s2t") << QString::fromUtf8("s2t") << QString::fromUtf8("GB2GBK")
+                         << QStringList{QString::fromUtf8("出错: GB2GBK 出错")}
+                         << QString::fromUtf8("given");
+    QTest::newRow("s2twp") << QString::fromUtf8("s2twp") << QString::fromUtf8("S2TWP")
+                           << QStringList{QString::fromUtf8("出错: S2TWP 出错")}
+                           << QString::fromUtf8("given");
+    QTest::newRow("big5-to-gbk") << QString::fromUtf8("big5-to-gbk")
+                                 << QString::fromUtf8("BIG52GBK")
+                                 << QStringList{QString::fromUtf8("出错: BIG52GBK 出错")}
+                                 << QString::fromUtf8("given");
+    QTest::newRow("utf8-encode") << QString::fromUtf8("utf8-encode")
+                                 << QString::fromUtf8("utf8-encode") << none
+                                 << QString::fromUtf8("转换失败");
+    QTest::newRow("utf8-decode") << QString::fromUtf8("utf8-decode")
+                                 << QString::fromUtf8("utf8-decode") << none
+                                 << QString::fromUtf8("转换失败");
+    QTest::newRow("utf16-encode") << QString::fromUtf8("utf16-encode")
+                                  << QString::fromUtf8("utf16-encode") << none
+                                  << QString::fromUtf8("");
+    QTest::newRow("utf16-decode") << QString::fromUtf8("utf16-decode")
+                                  << QString::fromUtf8("utf16-decode") << none
+                                  << QString::fromUtf8("");
+  }
+
+  // A fault is a value the library hands back; the window turns it into its own texts: a box
+  // naming the routine (the text then comes back as given), or "转换失败" or nothing as the
+  // result of the Unicode modes.
+  void faultFaces() {
+    QFETCH(QString, mode);
+    QFETCH(QString, routine);
+    QFETCH(QStringList, boxes);
+    QFETCH(QString, output);
+    dialog_->SetConverter([&](const tessaly::Options&, std::string_view) {
+      const bool given = output == QStringLiteral("given");
+      return WithFault({given ? "given" : "", "gbk", {}, {}, {}}, mode.toStdString(),
+                       routine.toStdString());
+    });
+    MessageBoxCloser closer;
+    Input().setPlainText(QStringLiteral("given"));
+    Click("convertButton");
+    QTRY_COMPARE(closer.seen, boxes);
+    QCOMPARE(Output().toPlainText(), output);
+  }
+
   void faultShowsAnOwnerlessBox() {
-    dialog_->SetConverter(
-        [](const tessaly::ConversionRequest&, const tessaly::ConversionContext& context) {
-          context.reporter.ReportFault("GBK2BIG5 出错", "出错");
-          return tessaly::ConversionResult{AnsiText("after the fault"), {}};
-        });
+    dialog_->SetConverter([](const tessaly::Options&, std::string_view) {
+      return WithFault({"after the fault", "gbk", {}, {}, {}}, "gbk-to-big5", "GBK2BIG5");
+    });
     Output().setPlainText(QStringLiteral("before"));
     QString text, caption, output_meanwhile;
     QWidget* owner = dialog_.get();

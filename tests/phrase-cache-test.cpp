@@ -10,8 +10,8 @@
 #include <random>
 #include <tuple>
 
-#include "engine/errors.h"
 #include "engine/chinese/phrase_matcher.h"
+#include "engine/errors.h"
 
 namespace tessaly {
 namespace {
@@ -311,22 +311,23 @@ TEST(PhraseCacheFiles, ConfigurationsComeFromTheDataFolderOnly) {
   EXPECT_EQ(converted, "頭髮");
 }
 
-// The engine writes no cache file unless the program names a directory for it.
-TEST_F(PhraseCacheTest, LoadWritesNothingUntilTheProgramNamesADirectory) {
+// The engine writes no cache file unless the caller names a directory for it.
+TEST_F(PhraseCacheTest, LoadWritesNothingUnlessTheCallerNamesADirectory) {
   const ScratchDirectory home("no-surprise-writes");
   const char* xdg = std::getenv("XDG_CACHE_HOME");
   const std::string saved = xdg != nullptr ? xdg : "";
   setenv("XDG_CACHE_HOME", home.path().c_str(), 1);
   EXPECT_EQ(PhraseMatcher::Load(config().string())->Convert("甲"), "乙");
   EXPECT_TRUE(fs::is_empty(home.path()));
-  UsePhraseCacheDirectory(cache());
   WriteFile(scratch_path() / "other.json", ReadBytes(config()));
-  EXPECT_EQ(PhraseMatcher::Load((scratch_path() / "other.json").string())->Convert("甲"), "乙");
-  UsePhraseCacheDirectory({});
+  EXPECT_EQ(PhraseMatcher::Load((scratch_path() / "other.json").string(), cache())->Convert("甲"),
+            "乙");
   EXPECT_EQ(Entries(cache()).size(), 1u);
   EXPECT_TRUE(fs::is_empty(home.path()));
-  if (xdg != nullptr) setenv("XDG_CACHE_HOME", saved.c_str(), 1);
-  else unsetenv("XDG_CACHE_HOME");
+  if (xdg != nullptr)
+    setenv("XDG_CACHE_HOME", saved.c_str(), 1);
+  else
+    unsetenv("XDG_CACHE_HOME");
 }
 
 TEST(PhraseCacheDirectory, FollowsXdgThenHome) {

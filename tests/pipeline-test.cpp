@@ -1,5 +1,5 @@
-#include "engine/errors.h"
 #include "engine/pipeline.h"
+#include "engine/errors.h"
 
 #include <gtest/gtest.h>
 
@@ -195,9 +195,9 @@ class LossReportTest : public ::testing::TestWithParam<LossCase> {};
 
 TEST_P(LossReportTest, CountsAndPlacesTheFirstLossInTheGivenInput) {
   const LossCase& c = GetParam();
-  testing::RecordingReporter reporter;
+  FaultLog faults;
   const ConversionResult result =
-      RunConversion({c.input, c.mode, c.deletion, SeparatorStyle::SeparatorNone}, {reporter});
+      RunConversion({c.input, c.mode, c.deletion, SeparatorStyle::SeparatorNone}, {faults});
   const LossRecord& record = result.losses[c.kind];
   EXPECT_EQ(record.count, c.count);
   EXPECT_EQ(record.first_offset, c.first_offset);

@@ -5,22 +5,9 @@
 #include <vector>
 
 #include "engine/conversion.h"
-#include "engine/fault_reporter.h"
+#include "engine/fault_log.h"
 
 namespace tessaly::testing {
-
-/// Records every fault instead of showing it.
-class RecordingReporter final : public FaultReporter {
- public:
-  struct Fault {
-    std::string message;
-    std::string caption;
-  };
-  void ReportFault(std::string_view message, std::string_view caption) override {
-    faults.push_back({std::string(message), std::string(caption)});
-  }
-  std::vector<Fault> faults;
-};
 
 /// Bytes written as hex pairs ("C4E3" → "\xC4\xE3"), for readable expectations.
 inline std::string Bytes(std::string_view hex) {
@@ -30,13 +17,13 @@ inline std::string Bytes(std::string_view hex) {
   return out;
 }
 
-/// Runs one request with a recording reporter and a fixed clock.
+/// Runs one request with its faults kept and a fixed clock.
 inline AnsiText RunRequest(std::string_view input, ConversionMode mode, SeparatorStyle style,
                            DeletionOptions deletion = DeletionOptions::All(),
                            std::uint32_t ticks = 1) {
-  RecordingReporter reporter;
+  FaultLog faults;
   return RunConversion({AnsiText(input), mode, deletion, style},
-                       ConversionContext{reporter, [ticks] { return ticks; }})
+                       ConversionContext{faults, [ticks] { return ticks; }})
       .text;
 }
 

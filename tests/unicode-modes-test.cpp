@@ -72,10 +72,6 @@ INSTANTIATE_TEST_SUITE_P(
         ModeCase{"Utf8DecodeSpacedIsShifted", Utf8DecodeGbk, "E4 BD A0", "?\v\r?"}),
     [](const auto& info) { return info.param.name; });
 
-TEST(ConversionFailedText, IsTheGbkOfTheMessage) {
-  EXPECT_EQ(std::string(kConversionFailedText), Bytes("D7AABBBBCAA7B0DC"));  // 转换失败
-}
-
 // The capacity counts a terminating zero, so a result of exactly capacity bytes does not fit.
 TEST(Utf8Conversions, RefuseResultsBeyondTheCapacity) {
   EXPECT_EQ(detail::AnsiToUtf8Within(kNiHao, 6), std::nullopt);

@@ -25,13 +25,16 @@
 #include <utility>
 
 #include "engine/modes.h"
+#include "engine/options.h"
 #include "engine/text_boundary.h"
 #include "res/product.h"
 #include "ui/about_dialog.h"
 #include "ui/app_icon.h"
 #include "ui/box_text.h"
 #include "ui/dialog_units.h"
+#include "ui/fault_texts.h"
 #include "ui/help_texts.h"
+#include "ui/message_box.h"
 #include "ui/mode_faces.h"
 #include "ui/product_text.h"
 #include "ui/qt_text.h"
@@ -77,25 +80,6 @@ bool IsEnter(const QKeyEvent& event) {
   return event.key() == Qt::Key_Return || event.key() == Qt::Key_Enter;
 }
 
-// Hands the faults a conversion on another thread reports to the window's thread, and waits
-// for the user to close their message boxes there.
-class GuiThreadReporter final : public FaultReporter {
- public:
-  GuiThreadReporter(QObject& gui_object, FaultReporter& target)
-      : gui_object_(gui_object), target_(target) {}
-
-  void ReportFault(std::string_view message, std::string_view caption) override {
-    const std::string text(message);
-    const std::string title(caption);
-    QMetaObject::invokeMethod(
-        &gui_object_, [&] { target_.ReportFault(text, title); }, Qt::BlockingQueuedConnection);
-  }
-
- private:
-  QObject& gui_object_;
-  FaultReporter& target_;
-};
-
 // The busy pointer, for as long as it lives.
 class BusyCursor {
  public:
@@ -107,7 +91,13 @@ class BusyCursor {
 
 }  // namespace
 
-MainDialog::MainDialog(QWidget* parent) : QDialog(parent) {
+// The library's one route; the tables of a simplified/traditional standard are loaded once per
+// process, so making a converter for each conversion costs little.
+Result ConvertBytes(const Options& options, std::string_view bytes) {
+  return tessaly::Converter(options).Convert(bytes);
+}
+
+MainDialog::MainDialog(QWidget* parent) : QDialog(parent), converter_(ConvertBytes) {
   ui.setupUi(this);
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -303,35 +293,48 @@ void MainDialog::SetInitialState() {
   ui.inputBox->setFocus();
 }
 
-// Everything but the input, which the conversion adds in the working encoding.
-ConversionRequest MainDialog::BuildRequest() const {
-  ConversionRequest request;
-  request.mode = EffectiveMode(ModeOfRadio(ui.modeGroup->checkedId()));
-  request.deletion = {ui.deleteSpaces->isChecked(), ui.deleteDots->isChecked(),
-                      ui.deleteCommas->isChecked(), ui.deleteTabs->isChecked(),
-                      ui.deleteLineBreaks->isChecked()};
-  request.style = SeparatorOfRadio(ui.separatorGroup->checkedId());
-  return request;
+// The form's choices as the library's options, over bytes of the encoding the mode reads.
+Options MainDialog::BuildOptions(const ModeInfo& mode) const {
+  Options options;
+  options.mode = mode.cli_name;
+  options.encoding = InfoOf(EngineEncoding(mode, encoding_)).name;
+  options.separator = SeparatorWord(SeparatorOfRadio(ui.separatorGroup->checkedId()));
+  options.deletions = DeletionList({ui.deleteSpaces->isChecked(), ui.deleteDots->isChecked(),
+                                    ui.deleteCommas->isChecked(), ui.deleteTabs->isChecked(),
+                                    ui.deleteLineBreaks->isChecked()});
+  options.cache_directory = DefaultCacheDirectory();
+  options.keep_unicode = true;   // the box shows any character
+  options.c_char_array = false;  // the window's form quotes every byte as it is
+  return options;
 }
 
 // Whatever runs short of memory along the way, the buffers are gone by the time the message
-// shows, and the window carries on.
+// shows, and the window carries on. A fault shows once the conversion is over, before its
+// result.
 void MainDialog::Convert() {
   if (converting_) return;
   const QScopedValueRollback<bool> busy(converting_, true);
   try {
-    // Any Unicode text goes to the Unicode modes whole, whatever the working encoding lacks.
-    const ModeInfo* info = FindMode(ModeOfRadio(ui.modeGroup->checkedId()));
-    ConversionContext context{reporter_};
-    context.encoding = info != nullptr ? EngineEncoding(*info, encoding_) : encoding_;
-    context.unicode_result = true;
     loss_notice_->hide();
-    const ConversionRequest request = BuildRequest();
+    const ModeInfo* mode = FindMode(EffectiveMode(ModeOfRadio(ui.modeGroup->checkedId())));
+    if (mode == nullptr) {  // no mode chosen: nothing comes out
+      ShowInOutputBox(QString());
+      return;
+    }
     const QString input = ui.inputBox->toPlainText();
     std::optional<BusyCursor> cursor;
     if (input.size() >= kBusyInput) cursor.emplace();
-    Outcome outcome = input.size() < kThreadedInput ? ConvertText(request, input, context)
-                                                    : ConvertOnAThread(request, input, context);
+    Outcome outcome =
+        input.size() < kThreadedInput ? ConvertText(*mode, input) : ConvertOnAThread(*mode, input);
+    cursor.reset();
+    if (outcome.fault) {
+      const FaultFace face = FaceOf(*outcome.fault);
+      if (!face.message.isEmpty()) ShowMessageBox(face.message, face.caption);
+      if (face.replaces_output) {
+        outcome.prepared.reset();
+        outcome.text = face.output;
+      }
+    }
     if (outcome.prepared) {
       ShowInOutputBox(std::move(*outcome.prepared));
     } else {
@@ -344,46 +347,45 @@ void MainDialog::Convert() {
   }
 }
 
-// Characters the encoding lacks are the first loss, before the engine runs.
-MainDialog::Outcome MainDialog::ConvertText(ConversionRequest request, const QString& input,
-                                            const ConversionContext& context) const {
+// Characters the encoding lacks are the first loss, before the library runs.
+MainDialog::Outcome MainDialog::ConvertText(const ModeInfo& mode, const QString& input) const {
   Outcome outcome;
+  const Options options = BuildOptions(mode);
+  const Encoding encoding = EngineEncoding(mode, encoding_);
   AnsiInput ansi = TextToAnsi(std::u16string_view(reinterpret_cast<const char16_t*>(input.utf16()),
                                                   static_cast<std::size_t>(input.size())),
-                              context.encoding);
+                              encoding);
   outcome.losses.Add(LossKind::Unmappable, 0, {}, ansi.substituted);
   // Deleting reshapes a listing; from a text it takes what the user may want kept, so it is told.
-  const ModeInfo* info = FindMode(request.mode);
-  if (info != nullptr && (info->reads == ModeReads::Text || info->reads == ModeReads::AnyText))
-    outcome.deleted = CountDeletions(input, request.deletion);
-  request.input = std::move(ansi.text);
-  ConversionResult result = converter_(request, context);
-  request.input = AnsiText();
-  outcome.shown = result.encoding.value_or(context.encoding);
+  if (mode.reads == ModeReads::Text || mode.reads == ModeReads::AnyText)
+    outcome.deleted = CountDeletions(input, ParseDeletion(options.deletions));
+  Result result = converter_(options, ansi.text);
+  ansi.text = AnsiText();
+  // A recoded result's bytes show as text of the encoding the box speaks, as they always have;
+  // only a decoder's switch to UTF-8 changes how the box reads them.
+  outcome.shown =
+      mode.output_encoding.empty() ? FindEncoding(result.encoding).value_or(encoding) : encoding;
   outcome.losses.Merge(result.losses);
-  outcome.text = AnsiToBoxText(result.text, outcome.shown);
+  outcome.fault = std::move(result.fault);
+  outcome.text = AnsiToBoxText(result.bytes, outcome.shown);
   return outcome;
 }
 
 // The input is a shared copy the thread only reads; the window takes no input meanwhile but
 // repaints, and after half a second shows a progress box.
-MainDialog::Outcome MainDialog::ConvertOnAThread(const ConversionRequest& request,
-                                                 const QString& input,
-                                                 const ConversionContext& context) {
+MainDialog::Outcome MainDialog::ConvertOnAThread(const ModeInfo& mode, const QString& input) {
   QProgressDialog progress(tr("正在转换..."), QString(), 0, 0, this);
   progress.setWindowModality(Qt::WindowModal);
   // Its own delay starts only with a first value, which a busy indicator never gets.
   QTimer::singleShot(500, &progress, &QProgressDialog::show);
   ui.outputBox->clear();  // its memory is free for the result
   const auto prepare = ui.outputBox->Preparer();
-  GuiThreadReporter reporter(*this, context.reporter);
-  ConversionContext away{reporter, context.ticks, context.encoding, context.unicode_result};
   QEventLoop loop;
   Outcome result;
   std::exception_ptr failure;
   const auto work = [&] {
     try {
-      result = ConvertText(request, input, away);
+      result = ConvertText(mode, input);
       result.prepared = prepare(std::exchange(result.text, QString()));
     } catch (...) {
       failure = std::current_exception();
@@ -426,7 +428,7 @@ void MainDialog::ReportTooLong(std::optional<qsizetype> too_long) {
 }
 
 void MainDialog::ReportProblem(const QString& message) {
-  reporter_.ReportFault(ToUtf8(message), ToUtf8(tr("出错")));
+  ShowMessageBox(message, tr("出错"));
 }
 
 void MainDialog::reject() {

@@ -9,9 +9,11 @@
 #include <memory>
 #include <string_view>
 
+#include <tessaly/converter.h>
+
 #include "engine/conversion.h"
+#include "engine/modes.h"
 #include "ui/loss_notice.h"
-#include "ui/message_box_reporter.h"
 #include "ui_maindialog.h"
 
 namespace tessaly::ui {
@@ -22,15 +24,15 @@ class MainDialog : public QDialog {
   Q_OBJECT
 
  public:
-  /// What "转换" and the separator radios run.
-  using Converter =
-      std::function<ConversionResult(const ConversionRequest&, const ConversionContext&)>;
+  /// What "转换" and the separator radios run: the library's conversion of bytes of the
+  /// options' encoding.
+  using Converter = std::function<Result(const Options&, std::string_view bytes)>;
 
   /// The window in its initial state; without a parent it opens centred on the screen that
   /// holds the mouse pointer.
   explicit MainDialog(QWidget* parent = nullptr);
 
-  /// Replaces the engine's RunConversion behind the conversion controls.
+  /// Replaces the library's conversion behind the conversion controls.
   void SetConverter(Converter converter);
 
   /// The working encoding: what the boxes' text is converted in. Remembered across starts.
@@ -60,7 +62,7 @@ class MainDialog : public QDialog {
   void AddStandardMenu();
   ConversionMode EffectiveMode(ConversionMode mode) const;
   void ShowWorkingEncoding(Encoding encoding);
-  ConversionRequest BuildRequest() const;
+  Options BuildOptions(const ModeInfo& mode) const;
   void Convert();
   /// A conversion's result as box text, with what it lost and the encoding it is shown in.
   struct Outcome {
@@ -69,11 +71,10 @@ class MainDialog : public QDialog {
     Encoding shown = Encoding::Gbk;
     std::optional<PreparedText> prepared;  ///< the text laid out already, instead of `text`
     DeletionCounts deleted;                ///< what the deletions took from a text
+    std::optional<Fault> fault;
   };
-  Outcome ConvertText(ConversionRequest request, const QString& input,
-                      const ConversionContext& context) const;
-  Outcome ConvertOnAThread(const ConversionRequest& request, const QString& input,
-                           const ConversionContext& context);
+  Outcome ConvertText(const ModeInfo& mode, const QString& input) const;
+  Outcome ConvertOnAThread(const ModeInfo& mode, const QString& input);
   void PlaceOnScreen();
   void SetUpKeyboard();
   void SetUpRadioTabStops();
@@ -98,8 +99,7 @@ class MainDialog : public QDialog {
   QActionGroup standard_group_{this};
   int standard_ = 0;
   std::unique_ptr<LossNotice> loss_notice_;
-  MessageBoxReporter reporter_;
-  Converter converter_ = RunConversion;
+  Converter converter_;
   QShortcut convert_key_{QKeySequence(Qt::Key_F5), this};
   QShortcut convert_ctrl_return_{QKeySequence(Qt::CTRL | Qt::Key_Return), this};
   QShortcut convert_ctrl_enter_{QKeySequence(Qt::CTRL | Qt::Key_Enter), this};

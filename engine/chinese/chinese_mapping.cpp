@@ -25,14 +25,17 @@ class PhraseMapper final : public ChineseMapper {
 }  // namespace
 
 // A mapper that cannot load is not kept, so a later call tries again.
+// Keyed by the matcher, which Load keeps for the whole process: the same phrases in another list
+// share it, and a new list can never be taken for an old one freed at the same address.
 const ChineseMapper& StandardMapper(std::string_view config,
-                                    const std::shared_ptr<const UserPhrases>& user) {
+                                    const std::shared_ptr<const UserPhrases>& user,
+                                    const std::filesystem::path& cache) {
+  std::shared_ptr<const PhraseMatcher> matcher = PhraseMatcher::Load(config, user, cache);
   static std::mutex mutex;
-  static std::map<std::pair<std::string, const UserPhrases*>, std::unique_ptr<const PhraseMapper>>
-      mappers;
+  static std::map<const PhraseMatcher*, std::unique_ptr<const PhraseMapper>> mappers;
   const std::lock_guard lock(mutex);
-  auto& mapper = mappers[{std::string(config), user.get()}];
-  if (!mapper) mapper = std::make_unique<const PhraseMapper>(PhraseMatcher::Load(config, user));
+  auto& mapper = mappers[matcher.get()];
+  if (!mapper) mapper = std::make_unique<const PhraseMapper>(std::move(matcher));
   return *mapper;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -29,6 +30,7 @@ class ChineseMapper {
 /// engine's own phrase matcher, with a user's phrases tried first when there are any; throws
 /// ChineseMappingUnavailable when the configuration cannot be loaded.
 const ChineseMapper& StandardMapper(std::string_view config,
-                                    const std::shared_ptr<const UserPhrases>& user = {});
+                                    const std::shared_ptr<const UserPhrases>& user = {},
+                                    const std::filesystem::path& cache = {});
 
 }  // namespace tessaly

@@ -9,10 +9,10 @@
 
 #include "engine/char_codec.h"
 #include "engine/chinese/chinese_mapping.h"
+#include "engine/chinese/phrase_matcher.h"
 #include "engine/detail/chinese_routines.h"
 #include "engine/detail/utf8.h"
 #include "engine/errors.h"
-#include "engine/chinese/phrase_matcher.h"
 #include "engine/text_boundary.h"
 
 namespace tessaly {
@@ -111,8 +111,8 @@ class RawTranscoder {
                     std::vector<std::size_t>& source) const {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     for (; pos < bytes.size();) {
-      const bool pair = pos + 1 < bytes.size() &&
-                        pairs_[std::size_t{p[pos]} << 8 | p[pos + 1]].source == 2;
+      const bool pair =
+          pos + 1 < bytes.size() && pairs_[std::size_t{p[pos]} << 8 | p[pos + 1]].source == 2;
       const Decoded& c = pair ? pairs_[std::size_t{p[pos]} << 8 | p[pos + 1]] : singles_[p[pos]];
       if (c.source == 0 || (!pair && pos + 1 == bytes.size() && is_lead_[p[pos]])) break;
       utf8.append(c.utf8.data(), c.size);
@@ -176,22 +176,23 @@ class RawTranscoder {
   std::vector<Decoded> pairs_ = std::vector<Decoded>(0x10000);
   std::array<Decoded, 256> singles_{};
   std::vector<Encoded> bmp_ = std::vector<Encoded>(0x10000);
-  bool ascii_is_itself_ = true;  // every ASCII byte reads and writes as its own character
+  bool ascii_is_itself_ = true;      // every ASCII byte reads and writes as its own character
   std::array<bool, 256> is_lead_{};  // starts some pair
 };
 
 ChineseTextConversion::ChineseTextConversion(std::string_view config, std::string_view routine,
-                                             Encoding encoding, FaultReporter& reporter,
-                                             std::shared_ptr<const UserPhrases> user)
+                                             Encoding encoding,
+                                             std::shared_ptr<const UserPhrases> user,
+                                             const std::filesystem::path& cache)
     : config_(config),
       routine_(routine),
       encoding_(encoding),
-      reporter_(reporter),
+      cache_(cache),
       user_(std::move(user)) {
   try {
     held_ = HeldCharacters::For(encoding);
     codec_ = CharCodec::For(encoding);
-    matcher_ = PhraseMatcher::Load(config_, user_);
+    matcher_ = PhraseMatcher::Load(config_, user_, cache_);
     if (held_) {
       lacking_values_ = matcher_->ValuesWith([this](char32_t c) { return !held_->Holds(c); });
       for (char32_t c = 0x80; c < 0x10000; ++c)
@@ -202,19 +203,22 @@ ChineseTextConversion::ChineseTextConversion(std::string_view config, std::strin
     const CharacterStops& in_keys = matcher_->KeyCharacters();
     for (char32_t c = 0; c < 0x10000; ++c)
       if (!in_keys.Stops(c) && (!held_ || held_->HoldsBmp(c))) cuts_.Add(c);
-  } catch (const Error&) {
+  } catch (const Error& error) {
     matcher_.reset();
-    reporter_.ReportFault(std::string(routine_) + " 出错", "出错");
+    load_fault_.emplace();
+    load_fault_->routine = routine_;
+    load_fault_->kind = KindOf(error);
+    load_fault_->detail = error.what();
   }
 }
 
 ChineseTextConversion::~ChineseTextConversion() = default;
 
-std::optional<std::size_t> ChineseTextConversion::Convert(std::string_view utf8,
-                                                          std::size_t offset, std::string& out,
-                                                          LossReport& losses) const {
+std::optional<std::size_t> ChineseTextConversion::Convert(std::string_view utf8, std::size_t offset,
+                                                          std::string& out, LossReport& losses,
+                                                          FaultLog& faults) const {
   if (plan_) {
-    const std::optional<bool> done = ConvertPlanned(utf8, offset, out, losses);
+    const std::optional<bool> done = ConvertPlanned(utf8, offset, out, losses, faults);
     if (done == true) return std::nullopt;
     if (done == false)
       if (const auto invalid = FindInvalidUtf8(utf8)) return invalid;
@@ -226,7 +230,7 @@ std::optional<std::size_t> ChineseTextConversion::Convert(std::string_view utf8,
   } else if (!Substitute(utf8, offset, buffer, losses, text)) {
     return FindInvalidUtf8(utf8);
   }
-  ConvertHeld(text, out);
+  ConvertHeld(text, out, faults);
   return std::nullopt;
 }
 
@@ -234,8 +238,8 @@ std::optional<std::size_t> ChineseTextConversion::Convert(std::string_view utf8,
 // which become "?" here; a "?" splits phrases just as a stop does. True when converted, false at
 // a byte that is not UTF-8 (nothing converted), nothing where only the general path can tell.
 std::optional<bool> ChineseTextConversion::ConvertPlanned(std::string_view utf8, std::size_t offset,
-                                                          std::string& out,
-                                                          LossReport& losses) const {
+                                                          std::string& out, LossReport& losses,
+                                                          FaultLog& faults) const {
   const std::size_t start = out.size();
   LossReport lost;
   bool wrote_watched = false;
@@ -264,14 +268,15 @@ std::optional<bool> ChineseTextConversion::ConvertPlanned(std::string_view utf8,
     std::string_view text = utf8;
     LossReport again;
     Substitute(utf8, offset, buffer, again, text);
-    ConvertExactly(text, out);
+    ConvertExactly(text, out, faults);
   }
   losses.Merge(lost);
   return true;
 }
 
 // Text whose every character the encoding holds.
-void ChineseTextConversion::ConvertHeld(std::string_view text, std::string& out) const {
+void ChineseTextConversion::ConvertHeld(std::string_view text, std::string& out,
+                                        FaultLog& faults) const {
   if (!matcher_) {
     out.append(text);
     return;
@@ -282,12 +287,17 @@ void ChineseTextConversion::ConvertHeld(std::string_view text, std::string& out)
   // A converted character the encoding lacks keeps its source: only the exact path knows which.
   if (maybe_lacking && held_->FirstStop(out, start) != std::string_view::npos) {
     out.resize(start);
-    ConvertExactly(text, out);
+    ConvertExactly(text, out, faults);
   }
 }
 
-void ChineseTextConversion::ConvertBytes(std::string_view bytes, std::string& out) const {
-  if (!matcher_ || !ConvertBytesOnMatcher(bytes, out)) out += ByMode(bytes);
+void ChineseTextConversion::ConvertBytes(std::string_view bytes, std::string& out,
+                                         FaultLog& faults) const {
+  if (!matcher_) {
+    out += bytes;
+    return;
+  }
+  if (!ConvertBytesOnMatcher(bytes, out)) out += ByMode(bytes, faults);
 }
 
 // The bytes as UTF-8 through the matcher and back; false, having appended nothing, where a
@@ -324,8 +334,8 @@ bool ChineseTextConversion::ConvertBytesOnMatcher(std::string_view bytes, std::s
 }
 
 // The mode itself, which keeps the bytes it cannot read and the characters it cannot write.
-AnsiText ChineseTextConversion::ByMode(std::string_view bytes) const {
-  return detail::ConvertChineseWith(bytes, reporter_, routine_, StandardMapper(config_, user_),
+AnsiText ChineseTextConversion::ByMode(std::string_view bytes, FaultLog& faults) const {
+  return detail::ConvertChineseWith(bytes, faults, routine_, StandardMapper(config_, user_, cache_),
                                     encoding_);
 }
 
@@ -423,8 +433,8 @@ bool ChineseTextConversion::Substitute(std::string_view utf8, std::size_t offset
     lost.Add(LossKind::Unmappable, offset + stop, utf8.substr(stop, next - stop));
     buffer += '?';
     stop = held_->FirstStop(utf8, next);
-    buffer.append(utf8.substr(next, stop == std::string_view::npos ? std::string_view::npos
-                                                                    : stop - next));
+    buffer.append(
+        utf8.substr(next, stop == std::string_view::npos ? std::string_view::npos : stop - next));
   }
   losses.Merge(lost);
   text = buffer;
@@ -432,9 +442,10 @@ bool ChineseTextConversion::Substitute(std::string_view utf8, std::size_t offset
 }
 
 // Through the working encoding, as the mode itself converts.
-void ChineseTextConversion::ConvertExactly(std::string_view utf8, std::string& out) const {
+void ChineseTextConversion::ConvertExactly(std::string_view utf8, std::string& out,
+                                           FaultLog& faults) const {
   const AnsiText bytes = Utf8TextToAnsi(utf8, LineBreaks::AsIs, encoding_).text;
-  out += AnsiToUtf8Text(ByMode(bytes), LineBreaks::AsIs, encoding_);
+  out += AnsiToUtf8Text(ByMode(bytes, faults), LineBreaks::AsIs, encoding_);
 }
 
 }  // namespace tessaly

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -7,12 +8,12 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/ansi_text.h"
-#include "engine/encodings.h"
-#include "engine/fault_reporter.h"
 #include <tessaly/losses.h>
+#include "engine/ansi_text.h"
 #include "engine/chinese/phrase_matcher.h"
 #include "engine/chinese/user_phrases.h"
+#include "engine/encodings.h"
+#include "engine/fault_log.h"
 
 namespace tessaly {
 
@@ -26,23 +27,33 @@ class CharCodec;
 /// nothing is transcoded around it unless the encoding lacks a converted character.
 class ChineseTextConversion {
  public:
-  /// `config` is OpenCC's configuration (`s2t.json`, ...); `routine` names a fault: "<routine>
-  /// 出错", after which the text passes as given.
+  /// `config` is OpenCC's configuration (`s2t.json`, ...), whose compiled tables are kept in
+  /// `cache` (none when empty); `routine` names the faults. When the dictionaries cannot be
+  /// loaded, every text passes as given and load_fault() says why.
   ChineseTextConversion(std::string_view config, std::string_view routine, Encoding encoding,
-                        FaultReporter& reporter, std::shared_ptr<const UserPhrases> user = {});
+                        std::shared_ptr<const UserPhrases> user = {},
+                        const std::filesystem::path& cache = {});
   ~ChineseTextConversion();
 
   /// Appends the converted block, which starts at `offset` of the whole text and ends at a line
   /// break or the end of the text (no phrase crosses either); adds to `losses` the characters the
   /// encoding lacks. Returns the offset in the block of its first byte that is not UTF-8, having
   /// converted nothing then. Blocks may be converted on several threads at once.
+  /// A fault of the mode on the way is added to `faults`.
   [[nodiscard]] std::optional<std::size_t> Convert(std::string_view utf8, std::size_t offset,
-                                                   std::string& out, LossReport& losses) const;
+                                                   std::string& out, LossReport& losses,
+                                                   FaultLog& faults) const;
 
   /// The same over bytes of the working encoding (--raw): a block whose every character decodes
   /// and encodes back to its own bytes goes through the matcher as UTF-8, any other through the
   /// mode itself, which keeps the bytes it cannot read.
-  void ConvertBytes(std::string_view bytes, std::string& out) const;
+  void ConvertBytes(std::string_view bytes, std::string& out, FaultLog& faults) const;
+
+  /// The name its faults go under.
+  std::string_view routine() const { return routine_; }
+
+  /// Why the dictionaries could not be loaded; none when they were.
+  const std::optional<Fault>& load_fault() const { return load_fault_; }
 
   /// The last place in `text` where it may be cut so that both parts convert as the whole would:
   /// before a line feed or another character that no phrase holds (for `raw` bytes, a control or
@@ -55,30 +66,30 @@ class ChineseTextConversion {
   /// For a text without such a place: where a phrase starts or ends as the whole text would be
   /// segmented, walking on from `walked` (0 at first, then the `resume` of the last call). For
   /// `raw` bytes of GB18030, none.
-  PhraseMatcher::Segmented SegmentedCut(std::string_view text, std::size_t walked,
-                                        bool raw) const;
+  PhraseMatcher::Segmented SegmentedCut(std::string_view text, std::size_t walked, bool raw) const;
 
  private:
   bool CutsBefore(std::string_view text, std::size_t pos, bool raw) const;
 
   std::optional<bool> ConvertPlanned(std::string_view utf8, std::size_t offset, std::string& out,
-                                     LossReport& losses) const;
+                                     LossReport& losses, FaultLog& faults) const;
   bool ConvertBytesOnMatcher(std::string_view bytes, std::string& out) const;
-  AnsiText ByMode(std::string_view bytes) const;
+  AnsiText ByMode(std::string_view bytes, FaultLog& faults) const;
   const RawTranscoder* Raw() const;
   bool DecodesCleanly(std::string_view bytes, std::string& utf8) const;
-  void ConvertHeld(std::string_view text, std::string& out) const;
+  void ConvertHeld(std::string_view text, std::string& out, FaultLog& faults) const;
   bool Substitute(std::string_view utf8, std::size_t offset, std::string& buffer,
                   LossReport& losses, std::string_view& text) const;
-  void ConvertExactly(std::string_view utf8, std::string& out) const;
+  void ConvertExactly(std::string_view utf8, std::string& out, FaultLog& faults) const;
 
   std::string config_;
   std::string_view routine_;
   Encoding encoding_;
-  FaultReporter& reporter_;
-  std::shared_ptr<const PhraseMatcher> matcher_;  // none after a fault
+  std::filesystem::path cache_;
+  std::optional<Fault> load_fault_;
+  std::shared_ptr<const PhraseMatcher> matcher_;     // none after a fault
   std::shared_ptr<const PhraseMatcher::Plan> plan_;  // none where the matcher has no fast path
-  std::shared_ptr<const HeldCharacters> held_;    // none when the encoding holds every character
+  std::shared_ptr<const HeldCharacters> held_;       // none when the encoding holds every character
   std::vector<std::uint8_t> lacking_values_;  // the matcher's values with a character it lacks
   std::shared_ptr<const CharCodec> codec_;
   std::shared_ptr<const UserPhrases> user_;

@@ -43,14 +43,6 @@ PhraseMatcher::~PhraseMatcher() = default;
 
 namespace {
 
-std::mutex cache_directory_mutex;
-std::filesystem::path cache_directory;  // empty: none
-
-std::filesystem::path CacheDirectory() {
-  const std::lock_guard lock(cache_directory_mutex);
-  return cache_directory;
-}
-
 // What makes a list of user phrases the tables it gives: the phrases and their conversions.
 std::string ContentKey(const UserPhrases& user) {
   std::string key;
@@ -64,18 +56,14 @@ std::string ContentKey(const UserPhrases& user) {
 
 }  // namespace
 
-void UsePhraseCacheDirectory(std::filesystem::path directory) {
-  const std::lock_guard lock(cache_directory_mutex);
-  cache_directory = std::move(directory);
-}
-
 // A failed load is not remembered, so a later call tries again.
-std::shared_ptr<const PhraseMatcher> PhraseMatcher::Load(std::string_view config) {
+std::shared_ptr<const PhraseMatcher> PhraseMatcher::Load(std::string_view config,
+                                                         const std::filesystem::path& cache) {
   static std::mutex mutex;
   static std::map<std::string, std::shared_ptr<const PhraseMatcher>, std::less<>> loaded;
   const std::lock_guard lock(mutex);
   if (const auto found = loaded.find(config); found != loaded.end()) return found->second;
-  auto matcher = Build(config, CacheDirectory());
+  auto matcher = Build(config, cache);
   loaded.emplace(std::string(config), matcher);
   return matcher;
 }
@@ -111,11 +99,11 @@ std::shared_ptr<const PhraseMatcher> PhraseMatcher::Build(std::string_view confi
 }
 
 std::shared_ptr<const PhraseMatcher> PhraseMatcher::Load(
-    std::string_view config, const std::shared_ptr<const UserPhrases>& user) {
-  if (!user) return Load(config);
+    std::string_view config, const std::shared_ptr<const UserPhrases>& user,
+    const std::filesystem::path& cache) {
+  if (!user) return Load(config, cache);
   static std::mutex mutex;
-  static std::map<std::pair<std::string, std::string>, std::shared_ptr<const PhraseMatcher>>
-      loaded;
+  static std::map<std::pair<std::string, std::string>, std::shared_ptr<const PhraseMatcher>> loaded;
   const std::lock_guard lock(mutex);
   auto& matcher = loaded[{std::string(config), ContentKey(*user)}];
   if (!matcher)

@@ -34,10 +34,6 @@ struct CharacterStops {
 
 /// One OpenCC configuration's dictionaries compiled into lookup tables: the same maximum-match
 /// segmentation and conversion chain as OpenCC's converter, giving the same bytes, much faster.
-/// Where Load keeps compiled tables between runs from now on: a program's choice, typically
-/// PhraseCacheDirectory(). Empty, as a program starts: nowhere, and nothing is written.
-void UsePhraseCacheDirectory(std::filesystem::path directory);
-
 /// A zero byte is an ordinary character here (OpenCC stops at it).
 class PhraseMatcher {
  public:
@@ -45,9 +41,11 @@ class PhraseMatcher {
   using Tables = detail::PhraseTables;
 
   /// The matcher of a configuration file (a bare name is looked up in OpenCC's data directory),
-  /// loaded once per process, through the cache directory the program chose
-  /// (UsePhraseCacheDirectory) if any; throws ChineseMappingUnavailable when it cannot be loaded.
-  static std::shared_ptr<const PhraseMatcher> Load(std::string_view config);
+  /// loaded once per process: the first load reads the tables cached in `cache`, or compiles and
+  /// caches them there (nothing is written with `cache` empty); throws ChineseMappingUnavailable
+  /// when it cannot be loaded.
+  static std::shared_ptr<const PhraseMatcher> Load(std::string_view config,
+                                                   const std::filesystem::path& cache = {});
 
   /// The same, not remembered: read from the tables cached in `cache` when they were compiled
   /// from the same files, compiled and cached there otherwise (never with `cache` empty).
@@ -63,7 +61,8 @@ class PhraseMatcher {
   /// segmentation and its first conversion step, longest match winning as usual; loaded once
   /// per process and list of phrases (by their content), never cached in a file.
   static std::shared_ptr<const PhraseMatcher> Load(std::string_view config,
-                                                   const std::shared_ptr<const UserPhrases>& user);
+                                                   const std::shared_ptr<const UserPhrases>& user,
+                                                   const std::filesystem::path& cache = {});
 
   /// Converts the whole text; throws MalformedText where OpenCC throws on bad UTF-8 (a
   /// byte that cannot start a character where one starts).

@@ -4,12 +4,12 @@
 #include <memory>
 #include <string_view>
 
+#include <tessaly/losses.h>
 #include "engine/ansi_text.h"
 #include "engine/chinese/chinese_mapping.h"
 #include "engine/code_page.h"
 #include "engine/encodings.h"
-#include "engine/fault_reporter.h"
-#include <tessaly/losses.h>
+#include "engine/fault_log.h"
 #include "engine/mode_stream.h"
 
 namespace tessaly {
@@ -18,31 +18,29 @@ class CodePageRecoder;
 
 namespace tessaly::detail {
 
-/// The s2t mode (fault text "GB2GBK 出错") on the given mapper, code page and encoding.
-AnsiText SimplifiedToTraditionalWith(std::string_view text, FaultReporter& reporter,
+/// The s2t mode (routine "GB2GBK") on the given mapper, code page and encoding.
+AnsiText SimplifiedToTraditionalWith(std::string_view text, FaultLog& faults,
                                      const ChineseMapper& mapper = StandardMapper("s2t.json"),
                                      const CodePage& gbk = GbkCodePage(),
                                      Encoding encoding = Encoding::Gbk);
 
-/// The t2s mode (fault text "GBK2GB 出错") on the given mapper, code page and encoding.
-AnsiText TraditionalToSimplifiedWith(std::string_view text, FaultReporter& reporter,
+/// The t2s mode (routine "GBK2GB") on the given mapper, code page and encoding.
+AnsiText TraditionalToSimplifiedWith(std::string_view text, FaultLog& faults,
                                      const ChineseMapper& mapper = StandardMapper("t2s.json"),
                                      const CodePage& gbk = GbkCodePage(),
                                      Encoding encoding = Encoding::Gbk);
 
 /// Text in `encoding` converted by `mapper`, as the simplified/traditional modes convert; a fault
-/// is reported as "`routine` 出错" and the text comes back as given.
-AnsiText ConvertChineseWith(std::string_view text, FaultReporter& reporter,
-                            std::string_view routine, const ChineseMapper& mapper,
-                            Encoding encoding);
+/// goes to `faults` under `routine`, and the text comes back as given.
+AnsiText ConvertChineseWith(std::string_view text, FaultLog& faults, std::string_view routine,
+                            const ChineseMapper& mapper, Encoding encoding);
 
 /// GbkToBig5 between the given code pages.
-AnsiText GbkToBig5With(std::string_view text, FaultReporter& reporter,
-                       const CodePage& gbk = GbkCodePage(), const CodePage& big5 = Big5CodePage(),
-                       LossReport* losses = nullptr);
+AnsiText GbkToBig5With(std::string_view text, FaultLog& faults, const CodePage& gbk = GbkCodePage(),
+                       const CodePage& big5 = Big5CodePage(), LossReport* losses = nullptr);
 
 /// Big5ToGbk between the given code pages.
-AnsiText Big5ToGbkWith(std::string_view text, FaultReporter& reporter,
+AnsiText Big5ToGbkWith(std::string_view text, FaultLog& faults,
                        const CodePage& big5 = Big5CodePage(), const CodePage& gbk = GbkCodePage(),
                        LossReport* losses = nullptr);
 
@@ -54,9 +52,9 @@ enum class RecodingRoutine { GbkToBig5, Big5ToGbk };
 class ChunkedRecoding final : public ModeStream {
  public:
   /// Between GBK and BIG5, in the routine's direction.
-  ChunkedRecoding(RecodingRoutine routine, FaultReporter& reporter);
+  ChunkedRecoding(RecodingRoutine routine, FaultLog& faults);
   /// The same between any two code pages, under the routine's fault text.
-  ChunkedRecoding(RecodingRoutine routine, FaultReporter& reporter, const CodePage& source,
+  ChunkedRecoding(RecodingRoutine routine, FaultLog& faults, const CodePage& source,
                   const CodePage& target);
   ~ChunkedRecoding() override;
 
@@ -71,7 +69,7 @@ class ChunkedRecoding final : public ModeStream {
   void RecodeWithPending(std::string_view chunk, bool more, AnsiText& out);
 
   std::string_view routine_;
-  FaultReporter& reporter_;
+  FaultLog& faults_;
   std::shared_ptr<const CodePageRecoder> recoder_;  // none after a fault
   std::size_t offset_ = 0;                          // of the chunk at hand, in the whole text
   bool pending_ = false;

@@ -17,15 +17,18 @@ namespace tessaly {
 
 /// Everything a conversion is made of, in the words tessaly-cli takes.
 struct Options {
-  std::string mode = "format";    ///< a mode's name: Modes()
-  std::string encoding = "gbk";   ///< the working encoding, by name or alias: Encodings()
+  std::string mode = "format";     ///< a mode's name: Modes()
+  std::string encoding = "gbk";    ///< the working encoding, by name or alias: Encodings()
   std::string separator = "none";  ///< between two-byte pieces: none, space, comma, dot, 0x
   /// Characters deleted first: "all", "none" or a comma-separated subset of spaces, dots, commas,
   /// tabs, newlines; empty for the mode's own default (all for a mode that reads a listing).
   std::string deletions;
   std::string newlines = "as-is";  ///< text input: "as-is", or "crlf" (CR LF inside, LF outside)
   std::string phrases;  ///< a file of the user's own phrases (OpenCC's text format), or empty
-  std::string data;     ///< the dictionary data: empty or "system" for the system's OpenCC data
+  /// The user's own phrases given as that file's text instead (a source, a tab, its conversion,
+  /// a line each); only one of the two may be given.
+  std::string phrase_text;
+  std::string data;  ///< the dictionary data: empty or "system" for the system's OpenCC data
   /// Where compiled dictionary tables are kept between runs; empty: nothing is ever written.
   std::string cache_directory;
   std::optional<std::uint32_t> seed;  ///< for "random": the seed instead of the clock
@@ -42,8 +45,9 @@ struct Result {
   std::string bytes;     ///< the output (the rest of it, from Stream::Finish)
   std::string encoding;  ///< what `bytes` are in: "utf-8" for text input
   LossReport losses;     ///< offsets count in the input as given
-  /// Text input only: characters the encoding that the mode reads lacks, each now "?". Kept apart
-  /// from `losses` because for the GBK/BIG5 modes it names another encoding than the output's.
+  /// Text input to the GBK/BIG5 modes only: characters of the text that the encoding it is read
+  /// in (ModeDescription::text_encoding) lacks, each now "?". For every other mode they are
+  /// among `losses`, counted against the working encoding.
   LossReport input_losses;
   std::optional<Fault> fault;  ///< the first fault, if any
 
@@ -66,6 +70,7 @@ struct ModeDescription {
   Reads reads;
   bool writes_listing;               ///< the output is a hex listing or a C initialiser
   std::string_view output_encoding;  ///< the output's encoding when not the working one
+  std::string_view text_encoding;    ///< text input is read in this one when not the working one
   bool takes_phrases;                ///< a simplified/traditional standard
 };
 
@@ -84,6 +89,10 @@ TESSALY_API std::span<const EncodingDescription> Encodings();
 
 /// The library's version, "MAJOR.MINOR.PATCH".
 TESSALY_API std::string_view Version();
+
+/// Where a program that keeps compiled tables between runs should keep them: $XDG_CACHE_HOME/
+/// tessaly, else ~/.cache/tessaly; empty when neither variable is set.
+TESSALY_API std::string DefaultCacheDirectory();
 
 namespace detail {
 struct ConverterCore;
@@ -107,6 +116,9 @@ class TESSALY_API Stream {
   Stream& operator=(Stream&&) noexcept;
   ~Stream();
 
+  /// The input's size, when it is known beforehand: a mode that needs the whole text then keeps
+  /// it in one piece of that size.
+  void Reserve(std::size_t bytes);
   /// Converts the next block; returns the output that is already known.
   std::string Feed(std::string_view block);
   /// Ends the input: the rest of the output, with the losses and fault of the whole conversion.
@@ -142,6 +154,10 @@ class TESSALY_API Converter {
 
   /// The options it was made from.
   const Options& options() const;
+  /// Its mode.
+  const ModeDescription& mode() const;
+  /// The working encoding's name, as Encodings() gives it (an alias in the options resolved).
+  std::string_view encoding() const;
 
  private:
   std::shared_ptr<const detail::ConverterCore> core_;

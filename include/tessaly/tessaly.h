@@ -5,3 +5,4 @@
 #include "tessaly/errors.h"     // IWYU pragma: export
 #include "tessaly/fault.h"      // IWYU pragma: export
 #include "tessaly/losses.h"     // IWYU pragma: export
+#include "tessaly/utf8.h"       // IWYU pragma: export

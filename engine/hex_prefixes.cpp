@@ -1,6 +1,6 @@
-#include "cli/hex_prefixes.h"
+#include "engine/hex_prefixes.h"
 
-namespace tessaly::cli {
+namespace tessaly {
 namespace {
 
 constexpr bool IsHexDigit(char c) {
@@ -64,4 +64,4 @@ std::string BlankHexPrefixes(std::string_view text, char blank) {
   return out;
 }
 
-}  // namespace tessaly::cli
+}  // namespace tessaly

@@ -1,12 +1,12 @@
-#include "cli/options.h"
+#include "engine/options.h"
 
 #include "engine/encodings.h"
+#include "engine/errors.h"
 #include "engine/modes.h"
 
-#include <charconv>
 #include <utility>
 
-namespace tessaly::cli {
+namespace tessaly {
 namespace {
 
 constexpr std::pair<std::string_view, SeparatorStyle> kSeparators[] = {
@@ -44,8 +44,8 @@ template <typename Table>
 auto Lookup(const Table& table, std::string_view word, std::string_view what) {
   for (const auto& [name, value] : table)
     if (name == word) return value;
-  throw UsageError("unknown " + std::string(what) + " '" + std::string(word) +
-                   "'; valid: " + ValidNames(table));
+  throw InvalidOption("unknown " + std::string(what) + " '" + std::string(word) +
+                      "'; valid: " + ValidNames(table));
 }
 
 }  // namespace
@@ -55,7 +55,7 @@ ConversionMode ParseMode(std::string_view word) {
   std::string names;
   for (const ModeInfo& mode : ModeTable())
     names += (names.empty() ? "" : ", ") + std::string(mode.cli_name);
-  throw UsageError("unknown mode '" + std::string(word) + "'; valid: " + names);
+  throw InvalidOption("unknown mode '" + std::string(word) + "'; valid: " + names);
 }
 
 SeparatorStyle ParseSeparator(std::string_view word) {
@@ -70,8 +70,8 @@ DeletionOptions ParseDeletion(std::string_view list) {
     const std::size_t comma = list.find(',');
     const std::string_view word = list.substr(0, comma);
     if (word == "all" || word == "none")
-      throw UsageError("'" + std::string(word) +
-                       "' cannot be combined with other deletion classes");
+      throw InvalidOption("'" + std::string(word) +
+                          "' cannot be combined with other deletion classes");
     options.*Lookup(kDeletionClasses, word, "deletion class") = true;
     if (comma == std::string_view::npos) return options;
     list.remove_prefix(comma + 1);
@@ -87,16 +87,7 @@ Encoding ParseEncoding(std::string_view word) {
   std::string names;
   for (const EncodingInfo& info : EncodingTable())
     names += (names.empty() ? "" : ", ") + std::string(info.name);
-  throw UsageError("unknown encoding '" + std::string(word) + "'; valid: " + names);
-}
-
-std::uint32_t ParseSeed(std::string_view word) {
-  std::uint32_t seed = 0;
-  const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), seed);
-  if (word.empty() || error != std::errc() || end != word.data() + word.size())
-    throw UsageError("bad seed '" + std::string(word) +
-                     "'; valid: a whole number from 0 to 4294967295");
-  return seed;
+  throw InvalidOption("unknown encoding '" + std::string(word) + "'; valid: " + names);
 }
 
 std::vector<std::string_view> SeparatorWords() {
@@ -113,4 +104,22 @@ std::vector<std::string_view> NewlinesWords() {
   return Names(kNewlines);
 }
 
-}  // namespace tessaly::cli
+std::string_view SeparatorWord(SeparatorStyle style) {
+  for (const auto& [name, value] : kSeparators)
+    if (value == style) return name;
+  return "none";
+}
+
+std::string DeletionList(const DeletionOptions& deletion) {
+  std::string list;
+  for (const auto& [name, flag] : kDeletionClasses)
+    if (deletion.*flag) list += (list.empty() ? "" : ",") + std::string(name);
+  return list.empty() ? "none" : list;
+}
+
+// Deleting is for reshaping listings: a text loses nothing unless asked.
+DeletionOptions DefaultDeletion(const ModeInfo& mode) {
+  return mode.reads == ModeReads::Listing ? DeletionOptions::All() : DeletionOptions{};
+}
+
+}  // namespace tessaly

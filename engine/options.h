@@ -1,21 +1,18 @@
 #pragma once
 
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "engine/conversion.h"
+#include "engine/modes.h"
 #include "engine/text_boundary.h"
 
-namespace tessaly::cli {
+namespace tessaly {
 
-/// A command-line word that names nothing the CLI knows; the message says which words would do.
-class UsageError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
+// The words of the options, read as tessaly-cli and the public Options take them; a word that
+// names nothing known throws InvalidOption, whose message lists the valid ones.
 
 /// The mode named on the command line (`hex-encode`, `s2t`, ...).
 ConversionMode ParseMode(std::string_view word);
@@ -32,9 +29,6 @@ LineBreaks ParseNewlines(std::string_view word);
 /// A working encoding by name or alias, case-insensitively.
 Encoding ParseEncoding(std::string_view word);
 
-/// A seed from 0 to 4294967295.
-std::uint32_t ParseSeed(std::string_view word);
-
 /// The words -s takes, in the order --help gives them.
 std::vector<std::string_view> SeparatorWords();
 
@@ -44,4 +38,13 @@ std::vector<std::string_view> DeletionWords();
 /// The words --newlines takes.
 std::vector<std::string_view> NewlinesWords();
 
-}  // namespace tessaly::cli
+/// The word for a separator style, as ParseSeparator reads it; "none" for Unselected.
+std::string_view SeparatorWord(SeparatorStyle style);
+
+/// The words for deletions, as ParseDeletion reads them: "none", or the classes joined by commas.
+std::string DeletionList(const DeletionOptions& deletion);
+
+/// The deletions a mode makes unless told otherwise: all for a listing, none for a text.
+DeletionOptions DefaultDeletion(const ModeInfo& mode);
+
+}  // namespace tessaly

@@ -3,16 +3,13 @@
 #include <string>
 #include <string_view>
 
+#include <tessaly/losses.h>
 #include "engine/ansi_text.h"
 #include "engine/conversion.h"
-#include <tessaly/losses.h>
 #include "engine/modes.h"
 #include "engine/text_boundary.h"
 
-namespace tessaly::cli {
-
-/// The deletions a mode makes unless told otherwise: all for a listing, none for a text.
-DeletionOptions DefaultDeletion(const ModeInfo& mode);
+namespace tessaly {
 
 /// The character of well-formed UTF-8 text that starts at `offset`.
 std::string Utf8CharAt(std::string_view utf8, std::size_t offset);
@@ -27,9 +24,4 @@ AnsiText TextToEngine(std::string_view utf8, LineBreaks breaks, Encoding encodin
 std::string EngineToText(const AnsiText& result, const ModeInfo& mode, LineBreaks breaks,
                          Encoding encoding, LossReport& losses);
 
-/// A whole text-mode run under the working encoding: text in, the mode with its default
-/// deletions and no separator, text out.
-std::string ConvertText(std::string_view utf8, ConversionMode mode, LineBreaks breaks,
-                        Encoding working, FaultReporter& reporter, LossReport& losses);
-
-}  // namespace tessaly::cli
+}  // namespace tessaly

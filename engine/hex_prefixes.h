@@ -7,7 +7,7 @@
 #include "engine/conversion.h"
 #include "engine/modes.h"
 
-namespace tessaly::cli {
+namespace tessaly {
 
 /// Blanks the "0x" and "0X" prefixes of a hex listing (C arrays, the "0x" separator style) with
 /// a character the deletions remove, so that the listing reads as its digits alone while every
@@ -39,4 +39,4 @@ std::optional<char> PrefixBlank(const ModeInfo& mode, const DeletionOptions& del
 /// The whole text with its prefixes blanked.
 std::string BlankHexPrefixes(std::string_view text, char blank);
 
-}  // namespace tessaly::cli
+}  // namespace tessaly

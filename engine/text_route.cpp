@@ -1,11 +1,6 @@
-#include "cli/text_mode.h"
+#include "engine/text_route.h"
 
-namespace tessaly::cli {
-
-// Deleting is for reshaping listings: a text loses nothing unless asked.
-DeletionOptions DefaultDeletion(const ModeInfo& mode) {
-  return mode.reads == ModeReads::Listing ? DeletionOptions::All() : DeletionOptions{};
-}
+namespace tessaly {
 
 std::string Utf8CharAt(std::string_view utf8, std::size_t offset) {
   const auto lead = static_cast<unsigned char>(utf8[offset]);
@@ -30,18 +25,4 @@ std::string EngineToText(const AnsiText& result, const ModeInfo& mode, LineBreak
   return std::move(output.text);
 }
 
-std::string ConvertText(std::string_view utf8, ConversionMode mode, LineBreaks breaks,
-                        Encoding working, FaultReporter& reporter, LossReport& losses) {
-  const ModeInfo& info = *FindMode(mode);
-  const Encoding encoding = EngineEncoding(info, working);
-  ConversionRequest request{TextToEngine(utf8, breaks, encoding, losses), mode,
-                            DefaultDeletion(info), SeparatorStyle::SeparatorNone};
-  ConversionContext context{reporter};
-  context.encoding = encoding;
-  context.unicode_result = true;
-  ConversionResult result = RunConversion(request, context);
-  losses.Merge(result.losses);
-  return EngineToText(result.text, info, breaks, result.encoding.value_or(encoding), losses);
-}
-
-}  // namespace tessaly::cli
+}  // namespace tessaly

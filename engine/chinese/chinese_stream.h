@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "engine/ansi_text.h"
+#include "engine/chinese/chinese_text.h"
+#include "engine/fault_log.h"
+#include "engine/mode_stream.h"
+
+namespace tessaly {
+
+/// A simplified/traditional standard over a text that arrives in blocks, in bounded memory: the
+/// blocks are gathered into batches that end where a cut is exact, and each batch is cut into
+/// pieces that up to `threads` threads convert at once. What it appends is what the conversion
+/// gives for the whole text.
+class ChineseStream final : public ModeStream {
+ public:
+  /// `raw`: the text is bytes of the conversion's working encoding; else UTF-8, whose first
+  /// malformed byte ends the conversion with a fault (MalformedInput) after the pieces before it.
+  /// `threads` 0 means two where a second can be had.
+  ChineseStream(std::shared_ptr<const ChineseTextConversion> conversion, bool raw, unsigned threads,
+                FaultLog& faults);
+  ~ChineseStream() override;
+
+  void Convert(std::string_view chunk, AnsiText& out) override;
+  void Finish(AnsiText& out) override;
+
+  /// A batch's size: the blocks of a text are gathered up to it before a cut is looked for.
+  static constexpr std::size_t kBatch = std::size_t{1} << 21;
+
+ private:
+  struct Pieces;
+
+  void ConvertBatch(std::string_view batch, AnsiText& out);
+  void Cut(std::string_view text);
+  void ConvertPiece(std::size_t k);
+
+  std::shared_ptr<const ChineseTextConversion> conversion_;
+  bool raw_;
+  unsigned threads_;
+  FaultLog& faults_;
+  std::unique_ptr<Pieces> pieces_;
+  std::string lines_;                    // gathered, not yet converted
+  std::size_t offset_ = 0;               // of `lines_` in the whole text
+  std::size_t cut_ = std::string::npos;  // the last exact cut found in `lines_`
+  std::size_t walked_ = 0;  // how far the segmentation of `lines_` was walked for a cut
+  bool started_ = false;
+  bool stopped_ = false;  // at malformed text: the rest is not converted
+};
+
+}  // namespace tessaly

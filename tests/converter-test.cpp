@@ -1,0 +1,296 @@
+// The public API as a program sees it: this file includes nothing of the engine's own.
+#include <tessaly/tessaly.h>
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using tessaly::Converter;
+using tessaly::FaultKind;
+using tessaly::Input;
+using tessaly::LossKind;
+using tessaly::Options;
+using tessaly::Result;
+
+// Text of every kind the modes read: ASCII, hex digits and separators, Chinese that the
+// simplified/traditional dictionaries hold, characters some encodings lack, line breaks, a zero
+// byte. Bytes input takes the UTF-8 of it with a stray high byte or two.
+std::string RandomText(std::mt19937& random, bool bytes) {
+  static const std::vector<std::string> pieces = {
+      "a",    "Z",    "0",  "9",    "F",
+      "c4",   " ",    ",",  ".",    "\t",
+      "\n",   "\r\n", "0x", "头发", "发展",
+      "汉字", "鼠标", "後", "體",   "€",
+      "ก",    "😀",    "한", "か",   std::string(1, '\0')};
+  std::string text;
+  for (int n = static_cast<int>(random() % 60); n > 0; --n)
+    text += pieces[random() % pieces.size()];
+  if (bytes && !text.empty() && random() % 4 == 0)
+    text[random() % text.size()] = static_cast<char>(0x80 | random());
+  return text;
+}
+
+// The whole input fed in random blocks, as a reader would hand them in.
+Result Streamed(const Converter& converter, Input kind, std::string_view input,
+                std::mt19937& random) {
+  tessaly::Stream stream = converter.Open(kind);
+  std::string out;
+  for (std::size_t at = 0; at < input.size();) {
+    const std::size_t size = std::min<std::size_t>(1 + random() % 9, input.size() - at);
+    out += stream.Feed(input.substr(at, size));
+    at += size;
+  }
+  Result result = stream.Finish();
+  result.bytes.insert(0, out);
+  return result;
+}
+
+void ExpectSameLosses(const tessaly::LossReport& a, const tessaly::LossReport& b,
+                      const std::string& where) {
+  for (const LossKind kind : {LossKind::Unmappable, LossKind::EmptyHexPiece, LossKind::CutAtZero,
+                              LossKind::InvalidOutput, LossKind::OddDigit}) {
+    ASSERT_EQ(a[kind].count, b[kind].count) << where;
+    if (a[kind].count != 0) ASSERT_EQ(a[kind].first_offset, b[kind].first_offset) << where;
+  }
+}
+
+void ExpectSameResult(const Result& whole, const Result& streamed, const std::string& where) {
+  ASSERT_EQ(streamed.bytes, whole.bytes) << where;
+  ASSERT_EQ(streamed.encoding, whole.encoding) << where;
+  ExpectSameLosses(streamed.losses, whole.losses, where);
+  ExpectSameLosses(streamed.input_losses, whole.input_losses, where);
+  ASSERT_EQ(streamed.fault.has_value(), whole.fault.has_value()) << where;
+  if (whole.fault) {
+    ASSERT_EQ(streamed.fault->kind, whole.fault->kind) << where;
+    ASSERT_EQ(streamed.fault->offset, whole.fault->offset) << where;
+  }
+}
+
+// For every mode, encoding and kind of input: a stream cut anywhere gives the whole conversion's
+// bytes, losses and fault.
+TEST(Converter, StreamEqualsWholeForEveryModeAndEncoding) {
+  std::mt19937 random(2024);
+  for (const tessaly::ModeDescription& mode : tessaly::Modes()) {
+    for (const tessaly::EncodingDescription& encoding : tessaly::Encodings()) {
+      Options options;
+      options.mode = mode.name;
+      options.encoding = encoding.name;
+      options.seed = 7;
+      const Converter converter(options);
+      for (const Input kind : {Input::Bytes, Input::Text}) {
+        if (kind == Input::Text && !mode.text_encoding.empty() && encoding.name != "gbk") {
+          EXPECT_THROW(converter.Open(kind), tessaly::InvalidOption) << mode.name;
+          continue;
+        }
+        for (int round = 0; round < 25; ++round) {
+          const std::string input = RandomText(random, kind == Input::Bytes);
+          const Result whole =
+              kind == Input::Bytes ? converter.Convert(input) : converter.ConvertText(input);
+          const std::string where = std::string(mode.name) + " " + std::string(encoding.name) +
+                                    (kind == Input::Bytes ? " bytes" : " text") + " round " +
+                                    std::to_string(round);
+          ExpectSameResult(whole, Streamed(converter, kind, input, random), where);
+        }
+      }
+    }
+  }
+}
+
+// Deletions and separators around a simplified/traditional standard run on the same route as
+// the mode alone: a character-by-character stream agrees with the whole text.
+TEST(Converter, ChineseModesWithDeletionsAndSeparatorsStream) {
+  std::mt19937 random(7);
+  for (const char* separator : {"none", "space", "0x"}) {
+    Options options;
+    options.mode = "s2twp";
+    options.separator = separator;
+    options.deletions = "spaces,newlines";
+    const Converter converter(options);
+    for (int round = 0; round < 40; ++round) {
+      const std::string input = RandomText(random, true);
+      ExpectSameResult(converter.Convert(input), Streamed(converter, Input::Bytes, input, random),
+                       std::string(separator) + " round " + std::to_string(round));
+    }
+  }
+}
+
+// Any number of threads, and any number of callers sharing one converter, give the same result.
+TEST(Converter, ThreadsChangeNothing) {
+  std::mt19937 random(3);
+  std::string text;
+  while (text.size() < (3u << 20)) text += RandomText(random, false) + "头发发展\n";
+  Options options;
+  options.mode = "s2t";
+  options.threads = 1;
+  const Result one = Converter(options).ConvertText(text);
+  ASSERT_TRUE(one.ok());
+  options.threads = 4;
+  const Converter shared(options);
+  std::vector<std::thread> callers;
+  std::vector<Result> results(3);
+  for (Result& result : results)
+    callers.emplace_back([&shared, &text, &result] { result = shared.ConvertText(text); });
+  for (std::thread& caller : callers) caller.join();
+  for (const Result& result : results) ExpectSameResult(one, result, "shared");
+}
+
+// A stream keeps what it needs of its converter.
+TEST(Converter, StreamOutlivesItsConverter) {
+  std::optional<tessaly::Stream> stream;
+  {
+    Options options;
+    options.mode = "s2t";
+    stream.emplace(Converter(options).Open(Input::Text));
+  }
+  std::string out = stream->Feed("头发");
+  out += stream->Finish().bytes;
+  EXPECT_EQ(out, "頭髮");
+}
+
+struct OptionCase {
+  Options options;
+  std::string names;  // a valid word the message lists
+};
+
+// Options that name nothing known fail at once, naming the valid words.
+TEST(Converter, BadOptionsNameTheValidWords) {
+  const auto with = [](auto set) {
+    Options options;
+    set(options);
+    return options;
+  };
+  const OptionCase cases[] = {
+      {with([](Options& o) { o.mode = "s2x"; }), "s2twp"},
+      {with([](Options& o) { o.encoding = "latin1"; }), "shift_jis"},
+      {with([](Options& o) { o.separator = "semicolon"; }), "comma"},
+      {with([](Options& o) { o.deletions = "spaces,all"; }), "all"},
+      {with([](Options& o) { o.newlines = "cr"; }), "crlf"},
+      {with([](Options& o) { o.phrases = "/dev/null"; }), "simplified/traditional"},
+      {with([](Options& o) {
+         o.mode = "s2t";
+         o.data = "/nonexistent";
+       }),
+       "s2t.json"},
+  };
+  for (const OptionCase& c : cases) {
+    try {
+      Converter converter(c.options);
+      ADD_FAILURE() << "accepted: " << c.names;
+    } catch (const tessaly::InvalidOption& e) {
+      EXPECT_NE(std::string(e.what()).find(c.names), std::string::npos) << e.what();
+    }
+  }
+}
+
+class ScratchDirectory {
+ public:
+  explicit ScratchDirectory(const std::string& name)
+      : path_(std::filesystem::temp_directory_path() /
+              ("tessaly-api-" + name + "-" + std::to_string(getpid()))) {
+    std::filesystem::remove_all(path_);
+    std::filesystem::create_directories(path_);
+  }
+  ~ScratchDirectory() { std::filesystem::remove_all(path_); }
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// A standard whose dictionaries cannot be loaded is a fault of its routine, as a value: the text
+// passes as given, and Describe says so.
+TEST(Converter, FaultsAreValues) {
+  const ScratchDirectory data("broken-data");
+  std::ofstream(data.path() / "s2t.json") << R"({"segmentation": {"type": "mmseg",
+      "dict": {"type": "text", "file": "missing.txt"}}, "conversion_chain": []})";
+  Options options;
+  options.mode = "s2t";
+  options.data = data.path().string();
+  const Converter converter(options);
+  for (const Input kind : {Input::Text, Input::Bytes}) {
+    const Result result = kind == Input::Text ? converter.ConvertText("头发") : [&] {
+      return converter.Convert("\xCD\xB7\xB7\xA2");  // 头发 in GBK
+    }();
+    ASSERT_TRUE(result.fault.has_value());
+    EXPECT_EQ(result.fault->kind, FaultKind::TablesUnavailable);
+    EXPECT_EQ(result.fault->mode, "s2t");
+    EXPECT_EQ(result.fault->routine, "GB2GBK");
+    EXPECT_EQ(result.bytes, kind == Input::Text ? "头发" : "\xCD\xB7\xB7\xA2");
+    EXPECT_NE(tessaly::Describe(*result.fault).find("left as it was"), std::string::npos);
+  }
+  // Malformed text stops the conversion where it is, whichever route the text takes.
+  for (const char* mode : {"s2t", "hex-encode"}) {
+    Options text_options;
+    text_options.mode = mode;
+    const Result result = Converter(text_options).ConvertText("ab\xFF");
+    ASSERT_TRUE(result.fault.has_value()) << mode;
+    EXPECT_EQ(result.fault->kind, FaultKind::MalformedInput) << mode;
+    EXPECT_EQ(result.fault->offset, 2u) << mode;
+  }
+}
+
+// Nothing is written unless the caller names a cache directory; then the compiled tables go
+// there.
+TEST(Converter, WritesOnlyIntoTheCacheDirectoryItIsGiven) {
+  const ScratchDirectory home("home");
+  const ScratchDirectory data("data");
+  setenv("XDG_CACHE_HOME", home.path().c_str(), 1);
+  std::ofstream(data.path() / "words.txt") << "甲\t乙\n";
+  for (const char* config : {"s2t.json", "t2s.json"})
+    std::ofstream(data.path() / config) << R"({"segmentation": {"type": "mmseg",
+        "dict": {"type": "text", "file": "words.txt"}},
+      "conversion_chain": [{"dict": {"type": "text", "file": "words.txt"}}]})";
+  Options options;
+  options.mode = "s2t";
+  options.data = data.path().string();
+  EXPECT_EQ(Converter(options).ConvertText("甲").bytes, "乙");
+  EXPECT_TRUE(std::filesystem::is_empty(home.path()));
+  const ScratchDirectory cache("cache");
+  options.mode = "t2s";
+  options.cache_directory = cache.path().string();
+  EXPECT_EQ(Converter(options).ConvertText("甲").bytes, "乙");
+  EXPECT_FALSE(std::filesystem::is_empty(cache.path()));
+  EXPECT_TRUE(std::filesystem::is_empty(home.path()));
+}
+
+// The user's phrases given as text convert as the same phrases in a file; both at once is an
+// error.
+TEST(Converter, PhraseTextActsAsAPhraseFile) {
+  const ScratchDirectory dir("phrases");
+  const std::string phrases = "头发\t秀髮\n";
+  std::ofstream(dir.path() / "mine.txt") << phrases;
+  Options options;
+  options.mode = "s2t";
+  options.phrase_text = phrases;
+  EXPECT_EQ(Converter(options).ConvertText("头发和头发").bytes, "秀髮和秀髮");
+  options.phrases = (dir.path() / "mine.txt").string();
+  EXPECT_THROW(Converter{options}, tessaly::InvalidOption);
+  options.phrase_text.clear();
+  EXPECT_EQ(Converter(options).ConvertText("头发").bytes, "秀髮");
+  options.phrases.clear();
+  options.phrase_text = "no tab here\n";
+  EXPECT_THROW(Converter{options}, tessaly::UserPhrasesError);
+}
+
+// The listings a program shows its users.
+TEST(Converter, ListsModesAndEncodings) {
+  EXPECT_EQ(tessaly::Modes().front().name, "hex-encode");
+  EXPECT_EQ(tessaly::Encodings().front().name, "gbk");
+  bool big5_text = false;
+  for (const tessaly::ModeDescription& mode : tessaly::Modes())
+    if (mode.name == "big5-to-gbk") big5_text = mode.text_encoding == "BIG5";
+  EXPECT_TRUE(big5_text);
+  EXPECT_FALSE(tessaly::Version().empty());
+}
+
+}  // namespace
