@@ -11,6 +11,8 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
+#include <condition_variable>
 #include <cctype>
 #include <cerrno>
 #include <cstdint>
@@ -18,6 +20,8 @@
 #include <cstring>
 #include <exception>
 #include <fstream>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -106,6 +110,103 @@ py::object TextObject(std::string_view utf8) {
   PyObject* text =
       PyUnicode_DecodeUTF8(utf8.data(), static_cast<Py_ssize_t>(utf8.size()), "strict");
   if (text == nullptr) throw py::error_already_set();
+  return py::reinterpret_steal<py::object>(text);
+}
+
+// What a UTF-8 result becomes as a str: its length in code points and its largest one, found
+// without the GIL so that making the str with it is an allocation and a copy.
+struct TextShape {
+  Py_ssize_t length = 0;
+  Py_UCS4 max_char = 0;
+  bool valid = true;
+};
+
+TextShape ShapeOf(std::string_view utf8) {
+  TextShape shape;
+  const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+  const auto* end = p + utf8.size();
+  Py_UCS4 max_char = 0;
+  while (p < end) {
+    // Eight ASCII bytes at a time: the usual Latin run in Chinese text.
+    while (end - p >= 8) {
+      std::uint64_t word;
+      std::memcpy(&word, p, 8);
+      if ((word & 0x8080808080808080u) != 0) break;
+      p += 8;
+      shape.length += 8;
+    }
+    if (p == end) break;
+    const unsigned char lead = *p;
+    if (lead < 0x80) {
+      ++p;
+      ++shape.length;
+      continue;
+    }
+    Py_UCS4 c = 0;
+    int trail = 0;
+    if (lead >= 0xF0) {
+      c = lead & 0x07;
+      trail = 3;
+    } else if (lead >= 0xE0) {
+      c = lead & 0x0F;
+      trail = 2;
+    } else {
+      c = lead & 0x1F;
+      trail = 1;
+    }
+    if (lead < 0xC2 || lead > 0xF4 || end - p <= trail) return {0, 0, false};
+    for (int k = 1; k <= trail; ++k) {
+      if ((p[k] & 0xC0) != 0x80) return {0, 0, false};
+      c = c << 6 | (p[k] & 0x3F);
+    }
+    // Overlong forms, surrogates and what lies beyond U+10FFFF are no UTF-8.
+    if ((trail == 2 && (c < 0x800 || (c >= 0xD800 && c < 0xE000))) ||
+        (trail == 3 && (c < 0x10000 || c > 0x10FFFF)))
+      return {0, 0, false};
+    p += trail + 1;
+    max_char = std::max(max_char, c);
+    ++shape.length;
+  }
+  shape.max_char = max_char;
+  return shape;
+}
+
+template <typename Unit>
+void DecodeInto(std::string_view utf8, Unit* out) {
+  const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+  const auto* end = p + utf8.size();
+  while (p < end) {
+    const unsigned char lead = *p++;
+    Py_UCS4 c = lead;
+    if (lead >= 0xF0) {
+      c = (lead & 0x07u) << 18 | (p[0] & 0x3Fu) << 12 | (p[1] & 0x3Fu) << 6 | (p[2] & 0x3Fu);
+      p += 3;
+    } else if (lead >= 0xE0) {
+      c = (lead & 0x0Fu) << 12 | (p[0] & 0x3Fu) << 6 | (p[1] & 0x3Fu);
+      p += 2;
+    } else if (lead >= 0x80) {
+      c = (lead & 0x1Fu) << 6 | (p[0] & 0x3Fu);
+      p += 1;
+    }
+    *out++ = static_cast<Unit>(c);
+  }
+}
+
+// The str of UTF-8 whose shape is known; malformed UTF-8 raises as Python's codec does.
+py::object ShapedText(std::string_view utf8, const TextShape& shape) {
+  if (!shape.valid) return TextObject(utf8);
+  PyObject* text = PyUnicode_New(shape.length, shape.max_char);
+  if (text == nullptr) throw py::error_already_set();
+  void* data = PyUnicode_DATA(text);
+  if (shape.max_char < 0x80) {
+    std::memcpy(data, utf8.data(), utf8.size());
+  } else if (shape.max_char < 0x100) {
+    DecodeInto(utf8, static_cast<Py_UCS1*>(data));
+  } else if (shape.max_char < 0x10000) {
+    DecodeInto(utf8, static_cast<Py_UCS2*>(data));
+  } else {
+    DecodeInto(utf8, static_cast<Py_UCS4*>(data));
+  }
   return py::reinterpret_steal<py::object>(text);
 }
 
@@ -348,12 +449,14 @@ py::object Convert(const PyConverter& self, py::handle input) {
       AppendUtf8(object, *scratch);
       utf8 = *scratch;
     }
+    TextShape shape;
     {
       py::gil_scoped_release release;
       result = self.converter().ConvertText(utf8);
+      shape = ShapeOf(result.bytes);
     }
     self.Check(result, true, std::nullopt);
-    return TextObject(result.bytes);
+    return ShapedText(result.bytes, shape);
   }
   if (PyObject_CheckBuffer(object) == 0)
     throw py::type_error("convert() takes str or bytes, not " + TypeName(input));
@@ -374,51 +477,170 @@ py::object Convert(const PyConverter& self, py::handle input) {
 
 // ---------------------------------------------------------------------------------------------
 // Batches.
+//
+// A batch is cut into chunks of about kChunkBytes of input. The calling thread copies the items'
+// UTF-8 out chunk by chunk with the GIL held while the helper threads already convert the chunks
+// it has copied; then, without the GIL, it converts chunks too, and every few chunks that are
+// done in order it takes the GIL back to make their results. So the two parts that need the GIL
+// overlap the helpers' conversions instead of adding to them.
 
 enum class ItemKind : std::uint8_t { None, Text, Bytes };
 
-// A batch's input, copied out of the Python objects: one buffer, where each item starts.
-struct BatchInput {
-  std::string bytes;
-  std::vector<std::size_t> starts;  // one more than the items
-  std::vector<ItemKind> kinds;
+constexpr std::size_t kChunkBytes = std::size_t{1} << 16;
+// Results are made once this many chunks are done, so that the GIL is taken back seldom.
+constexpr std::size_t kBuildEvery = 16;
 
-  std::string_view Item(std::size_t i) const {
-    return std::string_view(bytes).substr(starts[i], starts[i + 1] - starts[i]);
-  }
-};
-
-// One thread's contiguous share of a batch and what it made of it.
-struct Share {
-  std::size_t begin = 0;
+struct Chunk {
+  std::size_t begin = 0;  // the chunk's first item
   std::size_t end = 0;
+  std::string input;
+  std::vector<std::size_t> starts;  // one more than the items
   std::string out;
   std::vector<std::size_t> ends;  // where each item's output ends in `out`
+  std::vector<TextShape> shapes;  // each item's, for text
   std::vector<std::pair<std::size_t, tessaly::Result>> notes;  // items that lost or faulted
   std::exception_ptr error;
+  std::atomic<bool> done{false};
 };
 
-void RunShare(const tessaly::Converter& converter, const BatchInput& input, Share& share) {
-  try {
-    share.out.reserve(input.starts[share.end] - input.starts[share.begin] + 64);
-    share.ends.reserve(share.end - share.begin);
-    for (std::size_t i = share.begin; i < share.end; ++i) {
-      if (input.kinds[i] != ItemKind::None) {
-        tessaly::Result result = input.kinds[i] == ItemKind::Text
-                                     ? converter.ConvertText(input.Item(i))
-                                     : converter.Convert(input.Item(i));
-        share.out += result.bytes;
-        if (!result.ok() || !result.losses.empty() || !result.input_losses.empty()) {
-          result.bytes = std::string();
-          share.notes.emplace_back(i, std::move(result));
-        }
-      }
-      share.ends.push_back(share.out.size());
-    }
-  } catch (...) {
-    share.error = std::current_exception();
+// The batch shared between the calling thread and its helpers.
+class Batch {
+ public:
+  Batch(PyObject** items, Py_ssize_t count) : items_(items), kinds_(static_cast<std::size_t>(count)) {
+    PlanChunks(static_cast<std::size_t>(count));
   }
-}
+
+  std::size_t chunk_count() const { return chunk_count_; }
+  std::size_t bytes() const { return bytes_; }
+  const std::vector<ItemKind>& kinds() const { return kinds_; }
+  Chunk& chunk(std::size_t k) { return chunks_[k]; }
+
+  // With the GIL: copies the items of chunk `k` out of their objects, and lets the helpers have it.
+  void Gather(std::size_t k) {
+    Chunk& chunk = chunks_[k];
+    chunk.starts.reserve(chunk.end - chunk.begin + 1);
+    for (std::size_t i = chunk.begin; i < chunk.end; ++i) {
+      PyObject* item = items_[i];
+      chunk.starts.push_back(chunk.input.size());
+      if (item == Py_None) {
+        kinds_[i] = ItemKind::None;
+      } else if (PyUnicode_Check(item)) {
+        kinds_[i] = ItemKind::Text;
+        AppendUtf8(item, chunk.input);
+      } else if (PyBytes_Check(item)) {
+        kinds_[i] = ItemKind::Bytes;
+        chunk.input.append(PyBytes_AS_STRING(item), static_cast<std::size_t>(PyBytes_GET_SIZE(item)));
+      } else if (PyByteArray_Check(item)) {
+        kinds_[i] = ItemKind::Bytes;
+        chunk.input.append(PyByteArray_AS_STRING(item),
+                           static_cast<std::size_t>(PyByteArray_GET_SIZE(item)));
+      } else {
+        throw py::type_error("convert_batch() item " + std::to_string(i) +
+                             " is not str, bytes or None but " + TypeName(item));
+      }
+    }
+    chunk.starts.push_back(chunk.input.size());
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      gathered_ = k + 1;
+    }
+    gathered_changed_.notify_all();
+  }
+
+  // Ends the helpers' waits for chunks that will never be gathered.
+  void Abandon() {
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      abandoned_ = true;
+    }
+    gathered_changed_.notify_all();
+  }
+
+  // The next chunk nobody converts yet, once it is gathered; nullopt when none is left.
+  std::optional<std::size_t> Claim() {
+    const std::size_t k = next_.fetch_add(1);
+    if (k >= chunk_count_) return std::nullopt;
+    std::unique_lock<std::mutex> lock(mutex_);
+    gathered_changed_.wait(lock, [&] { return gathered_ > k || abandoned_; });
+    if (gathered_ <= k) return std::nullopt;
+    return k;
+  }
+
+  void Convert(const tessaly::Converter& converter, std::size_t k) {
+    Chunk& chunk = chunks_[k];
+    try {
+      chunk.out.reserve(chunk.input.size() + chunk.input.size() / 4 + 64);
+      chunk.ends.reserve(chunk.end - chunk.begin);
+      chunk.shapes.resize(chunk.end - chunk.begin);
+      for (std::size_t i = chunk.begin; i < chunk.end; ++i) {
+        const std::size_t j = i - chunk.begin;
+        if (kinds_[i] != ItemKind::None) {
+          const std::string_view item =
+              std::string_view(chunk.input).substr(chunk.starts[j], chunk.starts[j + 1] - chunk.starts[j]);
+          tessaly::Result result = kinds_[i] == ItemKind::Text ? converter.ConvertText(item)
+                                                               : converter.Convert(item);
+          chunk.out += result.bytes;
+          if (kinds_[i] == ItemKind::Text) chunk.shapes[j] = ShapeOf(result.bytes);
+          if (!result.ok() || !result.losses.empty() || !result.input_losses.empty()) {
+            result.bytes = std::string();
+            chunk.notes.emplace_back(i, std::move(result));
+          }
+        }
+        chunk.ends.push_back(chunk.out.size());
+      }
+    } catch (...) {
+      chunk.error = std::current_exception();
+    }
+    chunk.input = std::string();
+    chunk.done.store(true, std::memory_order_release);
+  }
+
+  // Claims and converts chunks until none is left.
+  void Work(const tessaly::Converter& converter) {
+    while (const auto k = Claim()) Convert(converter, *k);
+  }
+
+ private:
+  // Chunk boundaries from an upper bound of each item's UTF-8 size, known without encoding.
+  void PlanChunks(std::size_t count) {
+    std::vector<std::size_t> bounds{0};
+    std::size_t in_chunk = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+      PyObject* item = items_[i];
+      std::size_t size = 0;
+      if (PyUnicode_Check(item)) {
+        const auto length = static_cast<std::size_t>(PyUnicode_GET_LENGTH(item));
+        size = PyUnicode_IS_ASCII(item) ? length : length * (PyUnicode_KIND(item) + 1);
+      } else if (PyBytes_Check(item)) {
+        size = static_cast<std::size_t>(PyBytes_GET_SIZE(item));
+      }
+      bytes_ += size;
+      in_chunk += size;
+      if (in_chunk >= kChunkBytes) {
+        bounds.push_back(i + 1);
+        in_chunk = 0;
+      }
+    }
+    if (bounds.back() != count) bounds.push_back(count);
+    chunk_count_ = bounds.size() - 1;
+    chunks_ = std::make_unique<Chunk[]>(chunk_count_);
+    for (std::size_t k = 0; k < chunk_count_; ++k) {
+      chunks_[k].begin = bounds[k];
+      chunks_[k].end = bounds[k + 1];
+    }
+  }
+
+  PyObject** items_;
+  std::vector<ItemKind> kinds_;
+  std::size_t bytes_ = 0;
+  std::size_t chunk_count_ = 0;
+  std::unique_ptr<Chunk[]> chunks_;
+  std::atomic<std::size_t> next_{0};
+  std::mutex mutex_;
+  std::condition_variable gathered_changed_;
+  std::size_t gathered_ = 0;
+  bool abandoned_ = false;
+};
 
 unsigned UsableCores() {
   cpu_set_t set;
@@ -428,70 +650,43 @@ unsigned UsableCores() {
 }
 
 // A thread is worth starting for this much input at least.
-constexpr std::size_t kBytesPerThread = std::size_t{1} << 16;
+constexpr std::size_t kBytesPerThread = std::size_t{1} << 18;
 
-std::size_t ThreadCount(const py::object& threads, std::size_t bytes) {
+std::size_t ThreadCount(const py::object& threads, const Batch& batch) {
+  std::size_t count = 1;
   if (threads.is_none()) {
-    const std::size_t useful = std::max<std::size_t>(1, bytes / kBytesPerThread);
-    return std::min<std::size_t>(UsableCores(), useful);
+    count = std::min<std::size_t>(UsableCores(), std::max<std::size_t>(1, batch.bytes() / kBytesPerThread));
+  } else {
+    const long asked = py::cast<long>(threads);
+    if (asked < 1) throw py::value_error("threads must be at least 1, or None for every core");
+    count = static_cast<std::size_t>(asked);
   }
-  const long count = py::cast<long>(threads);
-  if (count < 1) throw py::value_error("threads must be at least 1, or None for every core");
-  return static_cast<std::size_t>(count);
+  return std::max<std::size_t>(1, std::min(count, batch.chunk_count()));
 }
 
-// Cuts the items into `count` contiguous shares of about the same number of bytes.
-std::vector<Share> CutShares(const BatchInput& input, std::size_t count) {
-  const std::size_t items = input.kinds.size();
-  count = std::max<std::size_t>(1, std::min(count, items));
-  std::vector<Share> shares(count);
-  const std::size_t total = input.bytes.size();
-  std::size_t item = 0;
-  for (std::size_t t = 0; t < count; ++t) {
-    shares[t].begin = item;
-    if (t + 1 == count) {
-      item = items;
-    } else {
-      // Bytes cut the shares; each keeps one item at least when it can.
-      const std::size_t goal = total / count * (t + 1);
-      const auto at = std::lower_bound(input.starts.begin() + static_cast<std::ptrdiff_t>(item) + 1,
-                                       input.starts.begin() + static_cast<std::ptrdiff_t>(items),
-                                       goal);
-      item = static_cast<std::size_t>(at - input.starts.begin());
-      item = std::min(item, items - (count - 1 - t));
+// The helper threads of one batch, joined however the batch ends.
+class Helpers {
+ public:
+  Helpers(Batch& batch, const tessaly::Converter& converter, std::size_t count) : batch_(batch) {
+    try {
+      for (std::size_t t = 0; t < count; ++t)
+        threads_.emplace_back([&batch, &converter] { batch.Work(converter); });
+    } catch (const std::system_error&) {
+      // Fewer threads than asked: those there are do the work.
     }
-    shares[t].end = item;
   }
-  return shares;
-}
+  ~Helpers() { Join(); }
+  void Join() {
+    if (threads_.empty()) return;
+    batch_.Abandon();
+    for (std::thread& thread : threads_) thread.join();
+    threads_.clear();
+  }
 
-BatchInput GatherBatch(PyObject** items, Py_ssize_t count) {
-  BatchInput input;
-  input.starts.reserve(static_cast<std::size_t>(count) + 1);
-  input.kinds.reserve(static_cast<std::size_t>(count));
-  for (Py_ssize_t i = 0; i < count; ++i) {
-    PyObject* item = items[i];
-    input.starts.push_back(input.bytes.size());
-    if (item == Py_None) {
-      input.kinds.push_back(ItemKind::None);
-    } else if (PyUnicode_Check(item)) {
-      input.kinds.push_back(ItemKind::Text);
-      AppendUtf8(item, input.bytes);
-    } else if (PyBytes_Check(item)) {
-      input.kinds.push_back(ItemKind::Bytes);
-      input.bytes.append(PyBytes_AS_STRING(item), static_cast<std::size_t>(PyBytes_GET_SIZE(item)));
-    } else if (PyByteArray_Check(item)) {
-      input.kinds.push_back(ItemKind::Bytes);
-      input.bytes.append(PyByteArray_AS_STRING(item),
-                         static_cast<std::size_t>(PyByteArray_GET_SIZE(item)));
-    } else {
-      throw py::type_error("convert_batch() item " + std::to_string(i) +
-                           " is not str, bytes or None but " + TypeName(item));
-    }
-  }
-  input.starts.push_back(input.bytes.size());
-  return input;
-}
+ private:
+  Batch& batch_;
+  std::vector<std::thread> threads_;
+};
 
 // Losses of a whole batch: each kind counted over every item, the first one found named with
 // the item it is in.
@@ -517,68 +712,90 @@ struct BatchLosses {
   }
 };
 
+// With the GIL: the results of a converted chunk into the list.
+void Build(const Batch& batch, Chunk& chunk, PyObject* results) {
+  std::size_t from = 0;
+  for (std::size_t i = chunk.begin; i < chunk.end; ++i) {
+    const std::size_t j = i - chunk.begin;
+    const std::size_t to = chunk.ends[j];
+    const std::string_view out = std::string_view(chunk.out).substr(from, to - from);
+    from = to;
+    PyObject* item = nullptr;
+    switch (batch.kinds()[i]) {
+      case ItemKind::None:
+        item = Py_NewRef(Py_None);
+        break;
+      case ItemKind::Text:
+        item = ShapedText(out, chunk.shapes[j]).release().ptr();
+        break;
+      case ItemKind::Bytes:
+        item = BytesObject(out).release().ptr();
+        break;
+    }
+    PyList_SET_ITEM(results, static_cast<Py_ssize_t>(i), item);
+  }
+  chunk.out = std::string();
+}
+
 py::list ConvertBatch(const PyConverter& self, py::handle texts, const py::object& threads) {
   PyObject* sequence =
       PySequence_Fast(texts.ptr(), "convert_batch() takes a sequence of str, bytes or None");
   if (sequence == nullptr) throw py::error_already_set();
   const py::object held = py::reinterpret_steal<py::object>(sequence);
   const Py_ssize_t count = PySequence_Fast_GET_SIZE(sequence);
-  const BatchInput input = GatherBatch(PySequence_Fast_ITEMS(sequence), count);
-  std::vector<Share> shares = CutShares(input, ThreadCount(threads, input.bytes.size()));
-  if (count > 0) {
-    py::gil_scoped_release release;
-    std::vector<std::thread> helpers;
-    try {
-      for (std::size_t t = 1; t < shares.size(); ++t)
-        helpers.emplace_back(RunShare, std::cref(self.converter()), std::cref(input),
-                             std::ref(shares[t]));
-    } catch (const std::system_error&) {
-      // No more threads to be had: the calling thread takes the shares that have none.
-      for (std::size_t t = helpers.size() + 1; t < shares.size(); ++t)
-        RunShare(self.converter(), input, shares[t]);
+  // The list is private until it is returned, so it may hold no item until it is whole.
+  py::list results(count);
+  Batch batch(PySequence_Fast_ITEMS(sequence), count);
+  const tessaly::Converter& converter = self.converter();
+  const std::size_t thread_count = ThreadCount(threads, batch);
+  Helpers helpers(batch, converter, thread_count - 1);
+  for (std::size_t k = 0; k < batch.chunk_count(); ++k) batch.Gather(k);
+  std::size_t built = 0;
+  const auto done = [&batch](std::size_t k) {
+    return batch.chunk(k).done.load(std::memory_order_acquire);
+  };
+  const auto build_ready = [&] {
+    for (; built < batch.chunk_count() && done(built); ++built) {
+      Chunk& chunk = batch.chunk(built);
+      if (chunk.error) std::rethrow_exception(chunk.error);
+      Build(batch, chunk, results.ptr());
     }
-    RunShare(self.converter(), input, shares.front());
-    for (std::thread& helper : helpers) helper.join();
+  };
+  {
+    py::gil_scoped_release release;
+    for (;;) {
+      std::size_t ready = 0;
+      while (built + ready < batch.chunk_count() && ready < kBuildEvery && done(built + ready))
+        ++ready;
+      if (ready == kBuildEvery) {
+        py::gil_scoped_acquire acquire;
+        build_ready();
+        continue;
+      }
+      const auto k = batch.Claim();
+      if (!k) break;
+      batch.Convert(converter, *k);
+    }
+    helpers.Join();
   }
+  build_ready();
   BatchLosses losses;
-  for (const Share& share : shares) {
-    if (share.error) std::rethrow_exception(share.error);
-    for (const auto& [index, result] : share.notes) {
+  bool any_text = false;
+  for (std::size_t k = 0; k < batch.chunk_count(); ++k) {
+    for (const auto& [index, result] : batch.chunk(k).notes) {
       if (result.fault) RaiseFault(*result.fault, index);
       BatchLosses::Add(result.input_losses, index, losses.input_losses, losses.input_items);
       BatchLosses::Add(result.losses, index, losses.losses, losses.items);
     }
   }
   if (!losses.input_losses.empty() || !losses.losses.empty()) {
-    std::vector<Loss> described;
     // A batch of bytes only describes bytes; any text in it makes the pieces characters.
-    const bool text = std::find(input.kinds.begin(), input.kinds.end(), ItemKind::Text) !=
-                      input.kinds.end();
-    self.Describe(losses.input_losses, losses.losses, losses.input_items, losses.items, text,
+    any_text = std::find(batch.kinds().begin(), batch.kinds().end(), ItemKind::Text) !=
+               batch.kinds().end();
+    std::vector<Loss> described;
+    self.Describe(losses.input_losses, losses.losses, losses.input_items, losses.items, any_text,
                   described);
     DeliverLosses(described, self.strict());
-  }
-  py::list results(count);
-  for (const Share& share : shares) {
-    std::size_t from = 0;
-    for (std::size_t i = share.begin; i < share.end; ++i) {
-      const std::size_t to = share.ends[i - share.begin];
-      const std::string_view out = std::string_view(share.out).substr(from, to - from);
-      from = to;
-      PyObject* item = nullptr;
-      switch (input.kinds[i]) {
-        case ItemKind::None:
-          item = Py_NewRef(Py_None);
-          break;
-        case ItemKind::Text:
-          item = TextObject(out).release().ptr();
-          break;
-        case ItemKind::Bytes:
-          item = BytesObject(out).release().ptr();
-          break;
-      }
-      PyList_SET_ITEM(results.ptr(), static_cast<Py_ssize_t>(i), item);
-    }
   }
   return results;
 }

@@ -56,3 +56,8 @@ class LossWarning(_LossFields, UserWarning):
     def __init__(self, message, *, count=0, kind=None, first_offset=0, index=None):
         super().__init__(message)
         self._set_loss(count, kind, first_offset, index)
+
+
+# They show as tessaly's own, where users catch them.
+for _class in (TessalyError, ConversionError, LossError, LossWarning):
+    _class.__module__ = "tessaly"
