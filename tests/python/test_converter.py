@@ -8,6 +8,7 @@ import pickle
 import stat
 import subprocess
 import warnings
+from pathlib import Path
 
 import pytest
 
@@ -421,3 +422,34 @@ def test_file_into_missing_folder_raises_os_error(tmp_path):
     src.write_text("头发", encoding="utf-8")
     with pytest.raises(FileNotFoundError):
         tessaly.Converter("s2t").convert_file(src, tmp_path / "no" / "out.txt")
+
+
+# ---------------------------------------------------------------------------------------------
+# Type stubs.
+
+def _stub_names(stub, within=None):
+    import ast
+
+    tree = ast.parse((Path(tessaly.__file__).parent / stub).read_text())
+    body = tree.body
+    if within:
+        body = next(node.body for node in body if isinstance(node, ast.ClassDef) and node.name == within)
+    names = set()
+    for node in body:
+        if isinstance(node, (ast.FunctionDef, ast.ClassDef)):
+            names.add(node.name)
+        elif isinstance(node, ast.AnnAssign):
+            names.add(node.target.id)
+        elif isinstance(node, ast.ImportFrom):
+            names.update(alias.asname for alias in node.names if alias.asname)
+    return names
+
+
+def test_stubs_declare_what_the_package_has():
+    assert (Path(tessaly.__file__).parent / "py.typed").exists()
+    assert set(tessaly.__all__) <= _stub_names("__init__.pyi")
+    native = {name for name in dir(tessaly._tessaly._Converter) if not name.startswith("__")}
+    assert native == _stub_names("_tessaly.pyi", "_Converter") - {"__init__"}
+    for name in _stub_names("__init__.pyi") | _stub_names("_tessaly.pyi"):
+        if not name.startswith("_"):
+            assert hasattr(tessaly, name) or hasattr(tessaly._tessaly, name), name
