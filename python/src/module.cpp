@@ -75,6 +75,15 @@ char* EncodeUnits(const Unit* units, Py_ssize_t count, char* out) {
   return out;
 }
 
+// A str made through Python's old Unicode API gets its compact form on first use.
+void MakeReady(PyObject* text) {
+#if PY_VERSION_HEX < 0x030C0000
+  if (PyUnicode_READY(text) != 0) throw py::error_already_set();
+#else
+  (void)text;
+#endif
+}
+
 // Appends the UTF-8 form of a str to `out` straight from its code units, so that no UTF-8 copy
 // is made and cached on the object; throws Python's UnicodeEncodeError for a lone surrogate.
 void AppendUtf8(PyObject* text, std::string& out) {
@@ -127,43 +136,37 @@ TextShape ShapeOf(std::string_view utf8) {
   const auto* end = p + utf8.size();
   Py_UCS4 max_char = 0;
   while (p < end) {
-    // Eight ASCII bytes at a time: the usual Latin run in Chinese text.
-    while (end - p >= 8) {
-      std::uint64_t word;
-      std::memcpy(&word, p, 8);
-      if ((word & 0x8080808080808080u) != 0) break;
-      p += 8;
-      shape.length += 8;
-    }
-    if (p == end) break;
     const unsigned char lead = *p;
     if (lead < 0x80) {
       ++p;
       ++shape.length;
+      // Then eight ASCII bytes at a time: the Latin runs in Chinese text.
+      for (std::uint64_t word; end - p >= 8; p += 8, shape.length += 8) {
+        std::memcpy(&word, p, 8);
+        if ((word & 0x8080808080808080u) != 0) break;
+      }
       continue;
     }
     Py_UCS4 c = 0;
-    int trail = 0;
-    if (lead >= 0xF0) {
-      c = lead & 0x07;
-      trail = 3;
-    } else if (lead >= 0xE0) {
-      c = lead & 0x0F;
-      trail = 2;
+    if ((lead & 0xF0) == 0xE0) {  // the three bytes of every Chinese character
+      if (end - p < 3 || (p[1] & 0xC0) != 0x80 || (p[2] & 0xC0) != 0x80) return {0, 0, false};
+      c = (lead & 0x0Fu) << 12 | (p[1] & 0x3Fu) << 6 | (p[2] & 0x3Fu);
+      if (c < 0x800 || (c >= 0xD800 && c < 0xE000)) return {0, 0, false};
+      p += 3;
+    } else if (lead >= 0xC2 && lead < 0xE0) {
+      if (end - p < 2 || (p[1] & 0xC0) != 0x80) return {0, 0, false};
+      c = (lead & 0x1Fu) << 6 | (p[1] & 0x3Fu);
+      p += 2;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      if (end - p < 4 || (p[1] & 0xC0) != 0x80 || (p[2] & 0xC0) != 0x80 ||
+          (p[3] & 0xC0) != 0x80)
+        return {0, 0, false};
+      c = (lead & 0x07u) << 18 | (p[1] & 0x3Fu) << 12 | (p[2] & 0x3Fu) << 6 | (p[3] & 0x3Fu);
+      if (c < 0x10000 || c > 0x10FFFF) return {0, 0, false};
+      p += 4;
     } else {
-      c = lead & 0x1F;
-      trail = 1;
-    }
-    if (lead < 0xC2 || lead > 0xF4 || end - p <= trail) return {0, 0, false};
-    for (int k = 1; k <= trail; ++k) {
-      if ((p[k] & 0xC0) != 0x80) return {0, 0, false};
-      c = c << 6 | (p[k] & 0x3F);
-    }
-    // Overlong forms, surrogates and what lies beyond U+10FFFF are no UTF-8.
-    if ((trail == 2 && (c < 0x800 || (c >= 0xD800 && c < 0xE000))) ||
-        (trail == 3 && (c < 0x10000 || c > 0x10FFFF)))
       return {0, 0, false};
-    p += trail + 1;
+    }
     max_char = std::max(max_char, c);
     ++shape.length;
   }
@@ -437,8 +440,8 @@ std::string& ScratchBuffer() {
 
 py::object Convert(const PyConverter& self, py::handle input) {
   PyObject* object = input.ptr();
-  tessaly::Result result;
   if (PyUnicode_Check(object)) {
+    MakeReady(object);
     std::string_view utf8;
     std::string* scratch = nullptr;
     if (PyUnicode_IS_ASCII(object)) {
@@ -450,18 +453,20 @@ py::object Convert(const PyConverter& self, py::handle input) {
       utf8 = *scratch;
     }
     TextShape shape;
-    {
+    const tessaly::Result converted = [&] {
       py::gil_scoped_release release;
-      result = self.converter().ConvertText(utf8);
-      shape = ShapeOf(result.bytes);
-    }
-    self.Check(result, true, std::nullopt);
-    return ShapedText(result.bytes, shape);
+      tessaly::Result out = self.converter().ConvertText(utf8);
+      shape = ShapeOf(out.bytes);
+      return out;
+    }();
+    self.Check(converted, true, std::nullopt);
+    return ShapedText(converted.bytes, shape);
   }
   if (PyObject_CheckBuffer(object) == 0)
     throw py::type_error("convert() takes str or bytes, not " + TypeName(input));
   Py_buffer view;
   if (PyObject_GetBuffer(object, &view, PyBUF_SIMPLE) != 0) throw py::error_already_set();
+  tessaly::Result result;
   try {
     py::gil_scoped_release release;
     result = self.converter().Convert(
@@ -609,6 +614,7 @@ class Batch {
       PyObject* item = items_[i];
       std::size_t size = 0;
       if (PyUnicode_Check(item)) {
+        MakeReady(item);
         const auto length = static_cast<std::size_t>(PyUnicode_GET_LENGTH(item));
         size = PyUnicode_IS_ASCII(item) ? length : length * (PyUnicode_KIND(item) + 1);
       } else if (PyBytes_Check(item)) {
