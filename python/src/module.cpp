@@ -1046,8 +1046,8 @@ PYBIND11_MODULE(_tessaly, m) {
            "Converts every item of a sequence of str, bytes or None and returns a list of\n"
            "the results in the same order; None stays None. The items are converted without\n"
            "the GIL on `threads` threads (None: every usable core, one for small batches),\n"
-           "each taking a contiguous share of the list. Losses of the whole batch warn once\n"
-           "per kind, naming the item of the first; a fault raises ConversionError.")
+           "in runs of neighbouring items of about 64 KiB each. Losses of the whole batch\n"
+           "warn once per kind, naming the item of the first; a fault raises ConversionError.")
       .def("_convert_file", &ConvertFile)
       .def_property_readonly("_key", &PyConverter::key)
       .def_property_readonly(
