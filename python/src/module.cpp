@@ -1034,6 +1034,7 @@ PYBIND11_MODULE(_tessaly, m) {
   });
 
   py::class_<PyConverter>(m, "_Converter")
+      // A second __init__ on a made converter is ignored by pybind11: it never changes.
       .def(py::init<py::tuple>(), py::arg("key"))
       .def("convert", &Convert, py::arg("data"),
            "convert(data)\n--\n\n"
@@ -1049,7 +1050,7 @@ PYBIND11_MODULE(_tessaly, m) {
            "in runs of neighbouring items of about 64 KiB each. Losses of the whole batch\n"
            "warn once per kind, naming the item of the first; a fault raises ConversionError.")
       .def("_convert_file", &ConvertFile)
-      .def_property_readonly("_key", &PyConverter::key)
+      .def_property_readonly("_key", [](const PyConverter& self) { return self.key(); })
       .def_property_readonly(
           "mode", [](const PyConverter& self) { return std::string(self.converter().mode().name); },
           "The mode's name.")
@@ -1057,7 +1058,7 @@ PYBIND11_MODULE(_tessaly, m) {
           "encoding",
           [](const PyConverter& self) { return std::string(self.converter().encoding()); },
           "The working encoding's name (an alias given resolved).")
-      .def_property_readonly("strict", &PyConverter::strict,
+      .def_property_readonly("strict", [](const PyConverter& self) { return self.strict(); },
                              "Whether a loss raises LossError instead of warning.");
 
   m.def("modes", &ModeNames, "modes()\n--\n\nThe names of every mode, in tessaly-cli's order.");

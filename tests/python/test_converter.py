@@ -197,6 +197,8 @@ def test_converter_is_immutable():
         converter.mode = "t2s"
     with pytest.raises(AttributeError):
         converter.extra = 1
+    converter.__init__("t2s")
+    assert converter.mode == "s2t" and converter.convert("头发") == "頭髮"
 
 
 # ---------------------------------------------------------------------------------------------
