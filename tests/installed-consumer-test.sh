@@ -82,7 +82,7 @@ if run cmake-configure cmake -S "$examples" -B "$tmp/cmake" -DCMAKE_PREFIX_PATH=
 fi
 
 export PKG_CONFIG_PATH=$prefix/$libdir/pkgconfig
-# The .pc file finds its prefix from where it lies, so it must name the prefix installed into.
+# The .pc file names the prefix installed into, not the one the build was configured with.
 pc_libdir=$(pkg-config --variable=libdir tessaly)
 if [ "$(realpath -m "$pc_libdir")" = "$(realpath "$prefix/$libdir")" ]; then
   pass
