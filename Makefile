@@ -40,7 +40,8 @@ FUZZ_TARGETS := conversion hex-reader text-boundary phrase-matcher raw-stream ph
 fuzz:
 	@scripts/install-deps clang libclang-rt-14-dev
 	@test -f build-fuzz/build.ninja || CXX=clang++ cmake -G Ninja -B build-fuzz \
-	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSALY_FUZZ=ON -DTESSALY_BUILD_TESTS=OFF -DTESSALY_BUILD_UI=OFF
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSALY_FUZZ=ON -DTESSALY_BUILD_TESTS=OFF -DTESSALY_BUILD_UI=OFF \
+	  -DTESSALY_BUILD_LIBRARY=OFF
 	cmake --build build-fuzz -j $(JOBS)
 	@set -o pipefail; for t in $(FUZZ_TARGETS); do \
 	  mkdir -p build-fuzz/corpus/$$t && cp -n fuzz/corpus/$$t/* build-fuzz/corpus/$$t/; \
@@ -64,11 +65,12 @@ compare:
 
 PREFIX ?= /usr/local
 
-# `cmake --install` into $(DESTDIR)$(PREFIX): programs, manual pages, completions, desktop files.
+# `cmake --install` into $(DESTDIR)$(PREFIX): programs, manual pages, completions, desktop files,
+# the shared library with its headers, CMake package and pkg-config file.
 install: build
 	DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
 
-# The two Debian packages, built from a copy of the tree so that debhelper's files and the
+# The Debian packages, built from a copy of the tree so that debhelper's files and the
 # results land in build-deb/, not beside the worktree; the results end up in dist/.
 DEB_STAGE := build-deb/tessaly
 # OpenCC's data tarball is fetched once into the dev build's download folder and taken from there.

@@ -1,5 +1,5 @@
-# Shared by the tessaly-cli test scripts (sourced): the checks and the closing count.
-# The sourcing script sets `cli` to the program under test.
+# Shared by the test scripts (sourced): the checks and the closing count.
+# A script that calls check sets `cli` to the program under test.
 failures=0
 passes=0
 nl=0a

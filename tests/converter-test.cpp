@@ -60,7 +60,9 @@ void ExpectSameLosses(const tessaly::LossReport& a, const tessaly::LossReport& b
   for (const LossKind kind : {LossKind::Unmappable, LossKind::EmptyHexPiece, LossKind::CutAtZero,
                               LossKind::InvalidOutput, LossKind::OddDigit}) {
     ASSERT_EQ(a[kind].count, b[kind].count) << where;
-    if (a[kind].count != 0) ASSERT_EQ(a[kind].first_offset, b[kind].first_offset) << where;
+    if (a[kind].count != 0) {
+      ASSERT_EQ(a[kind].first_offset, b[kind].first_offset) << where;
+    }
   }
 }
 

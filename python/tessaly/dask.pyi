@@ -1,0 +1,6 @@
+from typing import Any
+
+from tessaly import Converter
+
+def convert_bag(bag: Any, mode: str | Converter, **options: Any) -> Any: ...
+def convert_series(series: Any, mode: str | Converter, **options: Any) -> Any: ...
