@@ -272,17 +272,13 @@ def broken_data(tmp_path):
     return tmp_path
 
 
-def test_fault_raises_conversion_error(broken_data):
-    converter = tessaly.Converter("s2t", data=broken_data, cache=False)
-    with pytest.raises(tessaly.ConversionError) as raised:
-        converter.convert("头发")
-    error = raised.value
-    assert (error.kind, error.mode, error.index) == ("tables-unavailable", "s2t", None)
-    assert str(error).startswith("s2t: the dictionaries cannot be loaded")
-    assert "Missing.ocd2" in str(error)
-    with pytest.raises(tessaly.ConversionError) as raised:
-        converter.convert_batch([None, "头发"])
-    assert raised.value.index == 1 and str(raised.value).startswith("item 1: s2t:")
+def test_unreadable_data_is_a_value_error(broken_data):
+    # Data the caller chose that cannot be loaded is refused when the converter is made, naming
+    # the configuration and the file that is not there.
+    with pytest.raises(ValueError) as raised:
+        tessaly.Converter("s2t", data=broken_data, cache=False)
+    assert str(broken_data / "s2t.json") in str(raised.value)
+    assert "Missing.ocd2" in str(raised.value)
 
 
 # ---------------------------------------------------------------------------------------------
