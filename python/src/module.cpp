@@ -1068,6 +1068,9 @@ PYBIND11_MODULE(_tessaly, m) {
         "mode_info(name)\n--\n\nOne mode as a dict: name, description, reads (text, any-text,\n"
         "listing, nothing), writes_listing, takes_phrases.");
   m.attr("library_version") = std::string(tessaly::Version());
+  // The data a converter reads unless told otherwise, as its version names it.
+  const std::string data = tessaly::DataVersion("");
+  m.attr("data_version") = data.empty() ? std::string("bundled") : "bundled:opencc-" + data;
 #ifdef TESSALY_PY_OPENCC_VERSION
   m.attr("opencc_version") = TESSALY_PY_OPENCC_VERSION;
 #else

@@ -26,6 +26,7 @@ from collections.abc import Iterable, Mapping
 from tessaly._errors import ConversionError, LossError, LossWarning, TessalyError
 from tessaly._tessaly import (
     _Converter,
+    data_version,
     encodings,
     library_version,
     mode_info,
@@ -48,9 +49,6 @@ __all__ = [
 
 __version__ = library_version
 
-#: Which dictionary data the simplified/traditional modes read: the system's OpenCC data, and
-#: the OpenCC version the library was built against.
-data_version = "system" if opencc_version is None else f"system:opencc-{opencc_version}"
 
 _DELETION_CLASSES = ("spaces", "dots", "commas", "tabs", "newlines")
 

@@ -25,4 +25,6 @@ def encodings() -> list[str]: ...
 def mode_info(name: str) -> dict[str, Any]: ...
 
 library_version: str
+#: Which dictionary data the simplified/traditional modes read by default: "bundled:opencc-1.4.2".
+data_version: str
 opencc_version: str | None

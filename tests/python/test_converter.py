@@ -312,12 +312,16 @@ def test_bad_options_name_the_valid_ones(options, error, words):
         assert word in str(raised.value)
 
 
-def test_modes_and_encodings_are_the_libraries():
+def test_modes_and_encodings_are_the_libraries(cli):
     assert {"s2t", "t2s", "hex-encode", "hex-decode", "random", "format"} <= set(tessaly.modes())
     assert tessaly.encodings()[:2] == ["gbk", "gb18030"] and "utf-8" in tessaly.encodings()
     assert tessaly.mode_info("s2t")["takes_phrases"] is True
     assert tessaly.mode_info("hex-decode")["reads"] == "listing"
-    assert tessaly.data_version.startswith("system")
+    # The default data, as tessaly-cli --version names it.
+    assert tessaly.data_version.startswith("bundled:opencc-")
+    version = subprocess.run([cli, "--version"], capture_output=True,
+                             text=True, check=True).stdout
+    assert f"OpenCC {tessaly.data_version.split('-', 1)[1]} data, bundled" in version
     # An alias resolves to the encoding's name.
     assert tessaly.Converter("s2t", encoding="cp936").encoding == "gbk"
 
