@@ -22,6 +22,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/chinese/general_path.h"
 #include "engine/chinese/opencc_config.h"
 #include "engine/chinese/opencc_data.h"
 #include "engine/detail/utf8.h"
@@ -289,6 +290,10 @@ class Compiler {
         Unavailable(config_, "a key holds an ideographic description character");
       if (std::any_of(key.begin(), key.end(), [](char32_t c) { return c < 0x80; }))
         t_.ascii_inert = false;
+      if (key[0] < 0x10000) {
+        std::uint8_t& longest = longest_[key[0]][d];
+        longest = std::max(longest, static_cast<std::uint8_t>(key.size()));
+      }
       for (std::size_t k = 1; k < key.size(); ++k) nodes_[NodeFor(key, k)].info.longer |= bit;
       const std::uint32_t node = NodeFor(key, key.size());
       if (nodes_[node].info.is_key & bit) continue;
@@ -332,7 +337,59 @@ class Compiler {
     for (Group& step : steps) MarkStarts(step);
     t_.Bind();
     if (steps.size() >= 2 && !(steps.back().mask & phrases_)) Fold();
+    Reach();
     t_.Bind();
+    Chain();
+    t_.Bind();
+  }
+
+  // Info::reach of each BMP character, from the longest keys noted as the dictionaries were read.
+  void Reach() {
+    const std::vector<Group>& steps = t_.owned.steps;
+    const std::size_t end = steps.size() - (t_.fold_last ? 1 : 0);
+    unsigned middle = 0;
+    for (std::size_t k = 1; k < end; ++k) middle |= steps[k].mask;
+    for (char32_t c = 0; c < 0x10000 && middle != 0; ++c)
+      for (unsigned d = 0; d < kMaxDicts; ++d)
+        if (middle >> d & 1) t_.owned.bmp[c].reach = std::max(t_.owned.bmp[c].reach, longest_[c][d]);
+    longest_ = {};
+  }
+
+  // Value::chained for the values of the first step's dictionaries, taken through the rest of
+  // the chain as ConvertSegment takes a phrase of the segmentation.
+  void Chain() {
+    const std::span<const Group> steps = t_.steps;
+    unsigned later = 0;
+    for (const Group& step : steps.subspan(steps.empty() ? 0 : 1)) later |= step.mask;
+    if (steps.empty() || !t_.first_step_repeats_seg || (steps.front().mask & later)) return;
+    const unsigned first = steps.front().mask;
+    std::vector<bool> chain(t_.owned.values.size());
+    const auto mark = [&](const Info& info) {
+      for (unsigned d = 0; d < kMaxDicts; ++d)
+        if (info.is_key & first & (1u << d)) chain[&t_.ValueOf(info, d) - t_.values.data()] = true;
+    };
+    for (const Info& info : t_.bmp) mark(info);
+    for (const Slot& slot : t_.slots) mark(slot.info);
+    // A chain of one step, or of one and a folded last, writes a value as it stands or folded.
+    const bool one_step = steps.size() == (t_.fold_last ? 2u : 1u);
+    Workspace w;
+    std::string out;
+    for (std::size_t v = 0; v < chain.size(); ++v) {
+      if (!chain[v]) continue;
+      Value& value = t_.owned.values[v];
+      if (one_step) {
+        value.chained = t_.fold_last ? value.folded : value.utf8;
+        value.chained_length = t_.fold_last ? value.folded_length : value.utf8_length;
+        continue;
+      }
+      out.clear();
+      ConvertSegment(t_, Span{nullptr, 0}, &t_.values[v], w, out, nullptr);
+      if (out.size() > 0xFFFF) Unavailable(config_, "a value of unusual length");
+      value.chained = static_cast<std::uint32_t>(t_.owned.utf8_pool.size());
+      value.chained_length = static_cast<std::uint16_t>(out.size());
+      t_.owned.utf8_pool += out;
+    }
+    t_.chained = true;
   }
 
   void Fold() {
@@ -408,6 +465,9 @@ class Compiler {
   std::vector<Entry> entries_;
   std::vector<std::string> texts_;
   std::uint8_t phrases_ = 0;  // bit d: dictionary d has a key of two or more characters
+  // Of each BMP character, by dictionary: the longest key that starts with it (Info::reach).
+  std::vector<std::array<std::uint8_t, kMaxDicts>> longest_ =
+      std::vector<std::array<std::uint8_t, kMaxDicts>>(0x10000);
   std::vector<Node> nodes_ = std::vector<Node>(1);  // node 0: the root
   std::vector<std::uint32_t> index_;                // node by Mix(parent, last)
   int index_shift_ = 64;

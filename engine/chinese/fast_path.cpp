@@ -12,16 +12,6 @@
 namespace tessaly::detail {
 namespace {
 
-constexpr char32_t kNoChar = 0xFFFFFFFF;
-
-// The character at `i`, or kNoChar where none that a key holds can be: at the end, at ASCII when
-// no key holds any, and at bytes that are not plain UTF-8.
-char32_t PeekChar(const PhraseTables& t, const unsigned char* p, std::size_t i, std::size_t n) {
-  if (i >= n || (p[i] < 0x80 && t.ascii_inert)) return kNoChar;
-  char32_t cp = 0;
-  return OpenCcCharAt(p, i, n, cp) == 0 ? kNoChar : t.Normalized(cp);
-}
-
 // Output written through a pointer into a string grown ahead, since a call per character to
 // std::string's append costs more than the lookup.
 class Sink {
@@ -93,10 +83,23 @@ FastPlan::FastPlan(const PhraseTables& t, const Survey& survey, const CharacterS
       watched_(std::move(watched)),
       strict_(strict),
       ascii_inert_(t.ascii_inert),
+      // A watched value is told of as the step that writes it is taken; in a chain of one step
+      // (and a folded last) that is the segmentation's value itself.
+      direct_(t.chained && (watched_.empty() || t.steps.size() == (t.fold_last ? 2u : 1u))),
       reach_(survey.reach) {
   if (strict_)
     for (char32_t c = 0xD800; c < 0xE000; ++c) stops_.Add(c);
   for (char32_t c = t.ascii_inert ? 0x80 : 0; c < 0x10000; ++c) chars_[c] = Entry(t, c);
+  if (reach_ != 0) {
+    char_reach_.assign(0x10000, 1);
+    for (char32_t c = 0; c < 0x10000; ++c)
+      if ((chars_[c].tag & 3) == 0) char_reach_[c] = ReachOf(t, c);
+  }
+  // Where some keys hold ASCII (as "PN结" does), the letters that start none are still copied
+  // a run at a time.
+  for (char32_t c = 0; c < 0x80; ++c)
+    copies_[c] = t.ascii_inert || ((chars_[c].tag & (3 | FastChar::kCheckPair)) == 1 &&
+                                   chars_[c].bytes[0] == static_cast<char>(c));
 }
 
 // A character normalization changes, and a description operator, take the trie, where the text
@@ -106,8 +109,15 @@ bool FastPlan::Special(const PhraseTables& t, char32_t c) {
 }
 
 FastChar FastPlan::Entry(const PhraseTables& t, char32_t c) const {
+  if (stops_.Stops(c) || Special(t, c)) return {};
+  FastChar entry = Converted(t, c);
+  entry.tag |= FastChar::kPlain;
+  return entry;
+}
+
+FastChar FastPlan::Converted(const PhraseTables& t, char32_t c) const {
   const Info& info = t.bmp[c];
-  if (stops_.Stops(c) || (info.is_key & t.segmentation.mask) || Special(t, c)) return {};
+  if (info.is_key & t.segmentation.mask) return {};
   std::string bytes;
   const Match match = t.Longest(&c, 1, t.first_step_unmatched);
   // What the first step makes of it must start no key of a middle step, or a phrase there may
@@ -140,6 +150,28 @@ FastChar FastPlan::Entry(const PhraseTables& t, char32_t c) const {
   entry.tag = static_cast<std::uint8_t>(bytes.size());
   if (info.longer & t.segmentation.mask) entry.tag |= FastChar::kCheckPair;
   return entry;
+}
+
+// With one middle step, from the longest keys that start with each character the first step
+// makes of `c` (Info::reach); with more, the longest key of any, as a later step's key may be made
+// of an earlier one's value.
+std::uint8_t FastPlan::ReachOf(const PhraseTables& t, char32_t c) const {
+  const auto whole = static_cast<std::uint8_t>(std::min<std::size_t>(reach_, 0xFF));
+  if (MiddleSteps(t).size() != 1) return whole;
+  const Match match = t.Longest(&c, 1, t.first_step_unmatched);
+  const std::u32string_view first =
+      match.length != 0
+          ? std::u32string_view(t.cp_pool.data() + match.value->cps, match.value->cp_length)
+          : std::u32string_view(&c, 1);
+  // A key that starts at the i-th of the m characters and is L long reaches L - (m - i) of
+  // the characters after c, each of which the first step makes one character or more.
+  std::size_t reach = 1;
+  for (std::size_t i = 0; i < first.size(); ++i) {
+    if (first[i] >= 0x10000) return whole;
+    const std::size_t longest = t.bmp[first[i]].reach;
+    if (i + longest > first.size()) reach = std::max(reach, 1 + i + longest - first.size());
+  }
+  return static_cast<std::uint8_t>(std::min<std::size_t>(reach, 0xFF));
 }
 
 bool FastPlan::Watched(const PhraseTables& t, const Value& value) const {
@@ -187,9 +219,9 @@ Match LongestInWindow(const PhraseTables& t, const FastPlan& plan, std::string_v
 std::size_t UnmatchedRun(const PhraseTables& t, const FastPlan& plan, std::string_view text,
                          std::size_t end, std::size_t window, Workspace& w) {
   std::size_t k = 1;
-  // Characters in a row, just before k, of which a middle step's key starts none: once they are
-  // as many as its longest key, no key reaches from before them to k, and the run may end there.
-  std::size_t quiet = 0;
+  // Where no key of a middle step that starts before k reaches: the run may end there, as the
+  // steps then convert its two parts as they would the whole.
+  std::size_t horizon = plan.Reach(w.text[0]);
   for (;; ++k) {
     if (k + 4 > w.text.size() && w.text.size() == window) {
       window = std::max(2 * window, k + 4);
@@ -197,9 +229,8 @@ std::size_t UnmatchedRun(const PhraseTables& t, const FastPlan& plan, std::strin
     }
     if (k >= w.text.size()) return k;
     const Match match = LongestInWindow(t, plan, text, k, end, window, w);
-    if (match.length != 0 || quiet >= plan.reach()) return k;
-    const char32_t c = w.text[k];
-    quiet = c < 0x10000 && (plan[c].tag & 3) != 0 ? quiet + 1 : 0;
+    if (match.length != 0 || k >= horizon) return k;
+    horizon = std::max(horizon, k + plan.Reach(w.text[k]));
   }
 }
 
@@ -257,10 +288,111 @@ std::size_t SlowSegment(const PhraseTables& t, const FastPlan& plan, std::string
   return pos + SourceLength(segment.data, segment.size, w);
 }
 
+// A character of one to three bytes, or none: `length` 0.
+struct ShortChar {
+  char32_t cp = 0;
+  std::size_t length = 0;
+};
+
+// The character at `i` when it takes one to three bytes of well-formed UTF-8. Inline, since nearly
+// every character of a Chinese text is one and a call per character costs more than its lookup.
+inline ShortChar ShortCharAt(const unsigned char* p, std::size_t i, std::size_t n) {
+  const unsigned char lead = p[i];
+  if (lead < 0x80) return {lead, 1};
+  if (lead >= 0xE0 && lead < 0xF0) {
+    if (i + 2 < n && IsContinuation(p[i + 1]) && IsContinuation(p[i + 2])) {
+      const char32_t cp =
+          char32_t{lead & 0x0Fu} << 12 | char32_t{p[i + 1] & 0x3Fu} << 6 | (p[i + 2] & 0x3Fu);
+      if (cp >= 0x800) return {cp, 3};
+    }
+  } else if (lead >= 0xC2 && lead < 0xE0 && i + 1 < n && IsContinuation(p[i + 1])) {
+    return {char32_t{lead & 0x1Fu} << 6 | (p[i + 1] & 0x3Fu), 2};
+  }
+  return {};
+}
+
+// Whether a key may start with `a`, read from `i`, and the character after it; true too where
+// that character is one DirectSegment or SlowSegment must look at more closely.
+bool PairMayFollow(const PhraseTables& t, const FastPlan& plan, const unsigned char* p,
+                   std::size_t n, std::size_t i, ShortChar a) {
+  const std::size_t j = i + a.length;
+  if (j >= n || (p[j] < 0x80 && t.ascii_inert)) return false;
+  const ShortChar b = ShortCharAt(p, j, n);
+  return b.length == 0 || !(plan[b.cp].tag & FastChar::kPlain) || t.PairMayStart(a.cp, b.cp);
+}
+
+// Where the run of ASCII bytes the plan copies, from `pos`, ends.
+std::size_t CopiedEnd(const FastPlan& plan, std::string_view text, std::size_t pos) {
+  if (plan.ascii_inert()) return AsciiEnd(text, pos);
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  while (pos < text.size() && plan.Copies(p[pos])) ++pos;
+  return pos;
+}
+
+// Plain characters decoded ahead from where a phrase may start, for DirectSegment.
+struct DirectWindow {
+  static constexpr std::size_t kMax = 32;
+  // Left undefined beyond `count`: filling them costs more than a short match's lookup.
+  std::array<char32_t, kMax> chars;
+  std::array<std::uint8_t, kMax> lengths;
+  std::size_t count = 0;
+  std::size_t end = 0;   // where the bytes of the next character start
+  bool closed = false;   // the text ends, or ASCII no key holds follows: no key goes on
+  bool blocked = false;  // a character follows that is not plain, or not of one to three bytes
+
+  // Decodes characters up to `want` of them in all, or until the window is closed or blocked.
+  void Extend(const PhraseTables& t, const FastPlan& plan, const unsigned char* p,
+              std::size_t n, std::size_t want) {
+    while (count < want && !closed && !blocked) {
+      if (end >= n || (p[end] < 0x80 && t.ascii_inert)) {
+        closed = true;
+        break;
+      }
+      const ShortChar c = ShortCharAt(p, end, n);
+      if (c.length == 0 || !(plan[c.cp].tag & FastChar::kPlain)) {
+        blocked = true;
+        break;
+      }
+      chars[count] = c.cp;
+      lengths[count++] = static_cast<std::uint8_t>(c.length);
+      end += c.length;
+    }
+  }
+};
+
+// At `i`, where a phrase of the segmentation may start (FastPlan::direct): when plain characters
+// decide the segmentation's match there, writes what that segment becomes (as ConvertSegment
+// would) and returns the bytes it was read from; 0 to leave it to SlowSegment.
+std::size_t DirectSegment(const PhraseTables& t, const FastPlan& plan, const unsigned char* p,
+                          std::size_t n, std::size_t i, Workspace& w, Sink& sink) {
+  DirectWindow window;
+  window.end = i;
+  window.Extend(t, plan, p, n, 2);
+  if (window.count == 0) return 0;
+  Match match;
+  for (std::size_t want = 4;; want *= 2) {
+    bool cut = false;
+    match = t.Longest(window.chars.data(), window.count, t.segmentation, &cut);
+    if (!cut || window.closed) break;
+    if (window.blocked || window.count == DirectWindow::kMax) return 0;
+    window.Extend(t, plan, p, n, std::min(want, DirectWindow::kMax));
+  }
+  if (match.length == 0) {
+    const FastChar c = plan[window.chars[0]];
+    if ((c.tag & 3) == 0) return 0;
+    sink.Put(c);
+    return window.lengths[0];
+  }
+  const Value& value = *match.value;
+  w.Use(t, value);
+  sink.Append(t.utf8_pool.data() + value.chained, value.chained_length);
+  std::size_t bytes = 0;
+  for (std::size_t k = 0; k < match.length; ++k) bytes += window.lengths[k];
+  return bytes;
+}
+
 }  // namespace
 
-// Characters of two and three bytes, nearly all of a Chinese text, are decoded inline: a call
-// per character costs more than the table lookup.
 PhraseMatcher::Stop RunFast(const PhraseTables& t, const FastPlan& plan, std::string_view text,
                             std::string& out) {
   Workspace w;
@@ -271,37 +403,24 @@ PhraseMatcher::Stop RunFast(const PhraseTables& t, const FastPlan& plan, std::st
   Sink sink(out, n + n / 8);
   std::size_t i = 0;
   while (i < n) {
-    const unsigned char lead = p[i];
-    if (lead < 0x80 && t.ascii_inert) {
-      const std::size_t end = AsciiEnd(text, i);
+    if (plan.Copies(p[i])) {
+      const std::size_t end = CopiedEnd(plan, text, i);
       sink.Append(text.data() + i, end - i);
       i = end;
       continue;
     }
-    char32_t cp = 0;
-    std::size_t length = 0;
-    if (lead < 0x80) {
-      cp = lead;
-      length = 1;
-    } else if (lead >= 0xE0 && lead < 0xF0) {
-      if (i + 2 < n && IsContinuation(p[i + 1]) && IsContinuation(p[i + 2])) {
-        cp = char32_t{lead & 0x0Fu} << 12 | char32_t{p[i + 1] & 0x3Fu} << 6 | (p[i + 2] & 0x3Fu);
-        length = cp >= 0x800 ? 3 : 0;
-      }
-    } else if (lead >= 0xC2 && lead < 0xE0 && i + 1 < n && IsContinuation(p[i + 1])) {
-      cp = char32_t{lead & 0x1Fu} << 6 | (p[i + 1] & 0x3Fu);
-      length = 2;
-    }
-    if (length != 0) {
-      const FastChar c = plan[cp];
-      const auto phrase_may_start = [&] {
-        const char32_t next = PeekChar(t, p, i + length, n);
-        return next != kNoChar && t.PairMayStart(cp, next);
-      };
-      if ((c.tag & 3) != 0 && (!(c.tag & FastChar::kCheckPair) || !phrase_may_start())) {
+    if (const ShortChar a = ShortCharAt(p, i, n); a.length != 0) {
+      const FastChar c = plan[a.cp];
+      if ((c.tag & 3) != 0 && (!(c.tag & FastChar::kCheckPair) || !PairMayFollow(t, plan, p, n, i, a))) {
         sink.Put(c);
-        i += length;
+        i += a.length;
         continue;
+      }
+      if (plan.direct()) {
+        if (const std::size_t length = DirectSegment(t, plan, p, n, i, w, sink); length != 0) {
+          i += length;
+          continue;
+        }
       }
     }
     const std::size_t end = SlowSegment(t, plan, text, i, w, scratch);

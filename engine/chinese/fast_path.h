@@ -19,9 +19,12 @@ namespace tessaly::detail {
 /// What a BMP character becomes when it starts no phrase: up to three bytes of UTF-8.
 struct FastChar {
   std::array<char, 3> bytes{};
-  std::uint8_t tag = 0;  // bits 0-1: how many bytes (0: take the trie); bit 2: check the pair
+  // bits 0-1: how many bytes (0: take the trie); bit 2: check the pair; bit 3: neither a stop nor
+  // read in a special way (normalized, a description operator), so it may be matched inline
+  std::uint8_t tag = 0;
 
   static constexpr std::uint8_t kCheckPair = 4;
+  static constexpr std::uint8_t kPlain = 8;
 };
 static_assert(sizeof(FastChar) == 4);
 
@@ -54,11 +57,17 @@ class FastPlan {
   bool strict() const { return strict_; }
   /// Whether no key holds an ASCII character.
   bool ascii_inert() const { return ascii_inert_; }
+  /// Whether `b` is an ASCII byte that passes unchanged and starts no phrase, so it is copied.
+  bool Copies(unsigned char b) const { return copies_[b]; }
+  /// Whether a phrase of the segmentation becomes what Value::chained says, and a watched value
+  /// is told of as it is written.
+  bool direct() const { return direct_; }
   /// Whether a character that starts no phrase of the segmentation is converted with the ones
   /// after it, up to the next phrase, as a middle step may join them.
   bool runs() const { return reach_ != 0; }
-  /// The longest key of a middle step, in characters.
-  std::size_t reach() const { return reach_; }
+  /// How many characters, from `c` in a run of characters that start no phrase, a key of a
+  /// middle step that starts within what the first step makes of `c` may cover.
+  std::size_t Reach(char32_t c) const { return c < 0x10000 ? char_reach_[c] : reach_; }
   /// The values to tell of, by index; none when nothing is watched.
   const std::vector<std::uint8_t>* watched() const {
     return watched_.empty() ? nullptr : &watched_;
@@ -66,14 +75,19 @@ class FastPlan {
 
  private:
   FastChar Entry(const PhraseTables& t, char32_t c) const;
+  FastChar Converted(const PhraseTables& t, char32_t c) const;
+  std::uint8_t ReachOf(const PhraseTables& t, char32_t c) const;
   static bool Special(const PhraseTables& t, char32_t c);
   bool Watched(const PhraseTables& t, const Value& value) const;
 
   std::vector<FastChar> chars_ = std::vector<FastChar>(0x10000);
   CharacterStops stops_;
   std::vector<std::uint8_t> watched_;
+  std::array<bool, 0x100> copies_{};
+  std::vector<std::uint8_t> char_reach_;
   bool strict_;
   bool ascii_inert_;
+  bool direct_;
   std::size_t reach_;
 };
 

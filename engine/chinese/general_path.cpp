@@ -102,6 +102,10 @@ void ConvertSegment(const PhraseTables& t, Span segment, const Value* key_value,
       }
       return;
     }
+    if (t.chained && w.watched == nullptr) {
+      out.append(t.utf8_pool, key_value->chained, key_value->chained_length);
+      return;
+    }
     segment = {t.cp_pool.data() + key_value->cps, key_value->cp_length};
     source = nullptr;
     first = 1;

@@ -29,6 +29,7 @@ void Fields(Io& io, T& t) {
   io.Plain(t.first_step_repeats_seg);
   io.Plain(t.fold_last);
   io.Plain(t.ids_units);
+  io.Plain(t.chained);
   io.Vector(t.norm_from);
   io.Vector(t.norm_to);
   io.Vector(t.norm_bmp);
@@ -197,9 +198,12 @@ bool WellFormedUtf8(std::string_view text) {
 bool ValueFits(const PhraseTables& t, const Value& v) {
   if (v.cps + std::size_t{v.cp_length} > t.cp_pool.size() ||
       v.utf8 + std::size_t{v.utf8_length} > t.utf8_pool.size() ||
-      v.folded + std::size_t{v.folded_length} > t.utf8_pool.size())
+      v.folded + std::size_t{v.folded_length} > t.utf8_pool.size() ||
+      v.chained + std::size_t{v.chained_length} > t.utf8_pool.size())
     return false;
-  if (!WellFormedUtf8(t.utf8_pool.substr(v.folded, v.folded_length))) return false;
+  if (!WellFormedUtf8(t.utf8_pool.substr(v.folded, v.folded_length)) ||
+      !WellFormedUtf8(t.utf8_pool.substr(v.chained, v.chained_length)))
+    return false;
   // Read without a copy: this runs for every value each time an entry is read.
   const std::string_view utf8 = t.utf8_pool.substr(v.utf8, v.utf8_length);
   const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
@@ -229,6 +233,7 @@ bool Consistent(const PhraseTables& t) {
   // The chain has a step to fold when it folds one; what the compiler derived from the groups is
   // what they give.
   if (t.fold_last && t.steps.size() < 2) return false;
+  if (t.chained && !t.first_step_repeats_seg) return false;
   if (!t.steps.empty() && !DerivedGroupsFit(t)) return false;
   if (!NormalizationFits(t)) return false;
   return std::all_of(t.bmp.begin(), t.bmp.end(), bmp_fits) &&
@@ -247,7 +252,7 @@ bool Consistent(const PhraseTables& t) {
 }  // namespace
 
 std::string Layout() {
-  return "tables 3, info " + std::to_string(sizeof(Info)) + ", slot " +
+  return "tables 4, info " + std::to_string(sizeof(Info)) + ", slot " +
          std::to_string(sizeof(Slot)) + ", value " + std::to_string(sizeof(Value)) + ", group " +
          std::to_string(sizeof(Group)) + ", dictionaries " + std::to_string(kMaxDicts) +
          ", pair bits " + std::to_string(kPairBits) + ", opencc " TESSALY_OPENCC_VERSION;

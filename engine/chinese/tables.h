@@ -27,7 +27,9 @@ struct Info {
   std::uint8_t is_key = 0;   // bit d: dictionary d has this key
   std::uint8_t longer = 0;   // bit d: dictionary d has a longer key starting with this one
   std::uint8_t length = 0;   // in characters; 0 for an empty slot
-  std::uint8_t unused = 0;   // written as zero, so that a cache entry's bytes are all defined
+  // Of a BMP character: the longest key that starts with it among the dictionaries of the steps
+  // between the first and a folded last one, in characters; 0 elsewhere.
+  std::uint8_t reach = 0;
 };
 
 // A key or prefix of two or more characters, or of one beyond the BMP, in an open-addressing
@@ -49,7 +51,10 @@ struct Value {
   std::uint16_t cp_length = 0;
   std::uint16_t utf8_length = 0;
   std::uint16_t folded_length = 0;
-  std::uint16_t unused = 0;  // written as zero, so that a cache entry's bytes are all defined
+  // What the whole chain makes of a phrase of the segmentation whose value this is (UTF-8, in
+  // `utf8_pool`), when PhraseTables::chained.
+  std::uint16_t chained_length = 0;
+  std::uint32_t chained = 0;
 };
 
 // Dictionaries tried in order, as OpenCC's DictGroup tries them: the first member with any match
@@ -188,6 +193,10 @@ struct PhraseTables {
   // OpenCC 1.4's reading: a complete ideographic description sequence where nothing matches
   // passes unchanged as one unit (no key or value holds an operator, the compiler makes sure).
   bool ids_units = false;
+  // Value::chained is set for every value of the first step's dictionaries, which no later step
+  // holds: a phrase of the segmentation is a segment of its own, so what the chain makes of it
+  // depends on its value only.
+  bool chained = false;
   // What each character becomes before the segmentation (OpenCC 1.4's normalization): `norm_to[i]`
   // for `norm_from[i]`, ascending; `norm_bmp` has a bit for each BMP character of `norm_from`.
   std::span<const char32_t> norm_from;
