@@ -219,7 +219,18 @@ INSTANTIATE_TEST_SUITE_P(
               {"dict": {"type": "inline", "entries": {"bb": "c",},},},
             ],
           })",
-                    "abab", "cc"}),
+                    "abab", "cc"},
+        // A phrase of the segmentation is a segment of its own through both steps (甲乙 becomes
+        // 子丑, then 午); in a run of characters that start none the second step's keys span
+        // characters (辰卯辰卯) but not into the next phrase (卯 before 甲乙), nor across ASCII.
+        ConvertCase{"PhrasesThroughTwoSteps", R"({"segmentation": {"type": "mmseg",
+            "dict": {"type": "inline", "entries": {"甲乙": "子丑"}}}, "conversion_chain": [
+            {"dict": {"type": "group", "dicts": [{"type": "inline", "entries": {"甲乙": "子丑"}},
+              {"type": "inline", "entries": {"甲": "寅", "乙": "卯", "丙": "辰"}}]}},
+            {"dict": {"type": "inline", "entries": {"子丑": "午", "辰辰": "未", "丑辰": "申",
+              "卯辰": "酉", "辰卯辰卯": "戌"}}}]})",
+                    "甲乙丙丙甲乙丙乙丙 丙乙丙乙丙乙甲乙丙\n乙丙x丙丙甲乙",
+                    "午未午辰酉 戌辰卯午辰\n酉x未午"}),
     [](const ::testing::TestParamInfo<ConvertCase>& info) { return info.param.name; });
 
 }  // namespace

@@ -161,12 +161,12 @@ INSTANTIATE_TEST_SUITE_P(Configurations, CachedConfigTest,
 struct EntryLayout {
   // mask, size, members, order, member masks, first, tied, unused, starts
   static constexpr std::size_t kGroup = 8728;
-  // The four flags, then normalization: its characters and their forms (empty: a length each,
+  // The five flags, then normalization: its characters and their forms (empty: a length each,
   // the first padded) and its 8 KiB of BMP bits.
-  static constexpr std::size_t kTail = 4 + 12 + 8 + 8 + 8192;
+  static constexpr std::size_t kTail = 5 + 11 + 8 + 8 + 8192;
   std::size_t bmp = 0, slots = 0, slot_count = 0, values = 0, cp_pool = 0;
   std::size_t end = 0;
-  std::size_t flags = 0;  // four flags; before them, the first step's unmatched group
+  std::size_t flags = 0;  // five flags; before them, the first step's unmatched group
 
   static std::uint64_t Number(const std::string& entry, std::size_t at) {
     std::uint64_t value = 0;
@@ -187,7 +187,7 @@ struct EntryLayout {
     array(8);  // the pair filter
     std::tie(slots, slot_count) = array(16);
     at += 4;  // shift
-    values = array(20).first;
+    values = array(24).first;
     cp_pool = array(4).first;
     flags = end - kTail;
   }
@@ -242,6 +242,8 @@ const Forgery kForgeries[] = {
      [](const EntryLayout& at, const std::string&) { return at.bmp + 8 * 0x5934 + 3; }, 0x40},
     {"a value one character longer than its text",
      [](const EntryLayout& at, const std::string&) { return at.values + 12; }, 1},
+    {"what the chain makes of a value past the last text",
+     [](const EntryLayout& at, const std::string&) { return at.values + 23; }, 0x40},
     {"a value's character beyond Unicode",
      [](const EntryLayout& at, const std::string&) { return at.cp_pool + 3; }, 0x7F},
 };
