@@ -4,10 +4,12 @@
 
 #include <unistd.h>
 
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <random>
 
+#include "engine/chinese/opencc_data.h"
 #include "engine/chinese/user_phrases.h"
 #include "engine/detail/chinese_routines.h"
 #include "engine/modes.h"
@@ -25,7 +27,10 @@ constexpr const char* kPieces[] = {
     "\n", "\r\n", " ", "a", "\0", "😀", "한", "ก", "𠮷", "简体", "繁體", "着", "C:\\~", "カタカナ",
     "?",
     // Held in GBK, with a converted form GBK lacks: 䰾, 䴉, 𠇹, 𫫇.
-    "鲃", "朱鹮", "俓", "二噁英"};
+    "鲃", "朱鹮", "俓", "二噁英",
+    // Phrases whose later steps (s2twp) write what Shift_JIS (麵) or EUC-KR (眾, 為) lacks, in
+    // the bundled data and the system's.
+    "一碗面", "凉面", "万众", "为良医", "爲了"};
 
 std::string RandomText(std::mt19937& random) {
   std::string text;
@@ -39,7 +44,20 @@ std::string RandomText(std::mt19937& random) {
 struct Case {
   ConversionMode mode;
   Encoding encoding;
+  bool bundled = false;  // the bundled OpenCC data rather than the system's
 };
+
+// The case's mode, reading its configuration from the data the case names.
+ModeInfo ModeOf(const Case& c) {
+  ModeInfo mode = *FindMode(c.mode);
+  if (c.bundled) {
+    static std::deque<std::string> paths;  // the views in ModeInfo outlive the test
+    const auto& folder = BundledDataDirectory();
+    if (!folder) return mode;
+    mode.opencc_config = paths.emplace_back((*folder / mode.opencc_config).string());
+  }
+  return mode;
+}
 
 class ChineseTextTest : public ::testing::TestWithParam<Case> {};
 
@@ -87,7 +105,7 @@ void ExpectTheModesResult(const ModeInfo& mode, Encoding encoding,
 TEST_P(ChineseTextTest, MatchesTheModeThroughTheEncoding) {
   const Encoding encoding = GetParam().encoding;
   ExpectTheModesResult(
-      *FindMode(GetParam().mode), encoding, nullptr,
+      ModeOf(GetParam()), encoding, nullptr,
       static_cast<unsigned>(GetParam().mode) * 7 + static_cast<unsigned>(encoding));
 }
 
@@ -97,7 +115,7 @@ TEST_P(ChineseTextTest, UserPhrasesHoldingQuestionMarksMatchTheMode) {
   const auto user = ParseUserPhrases("a?\t甲\n?头发\t乙\n鼠标a\t丙\n", "mine.txt");
   const Encoding encoding = GetParam().encoding;
   ExpectTheModesResult(
-      *FindMode(GetParam().mode), encoding, user,
+      ModeOf(GetParam()), encoding, user,
       static_cast<unsigned>(GetParam().mode) * 5 + static_cast<unsigned>(encoding));
 }
 
@@ -125,7 +143,7 @@ TEST(ChineseTextConversion, AKeyHoldingAQuestionMarkTakesInALackingCharacter) {
 // A byte that is not UTF-8 stops the block where the reference check stops, whether or not the
 // encoding lacks a character before it, and nothing of the block is written.
 TEST_P(ChineseTextTest, MalformedUtf8IsFoundWhereTheCheckFindsIt) {
-  const ModeInfo& mode = *FindMode(GetParam().mode);
+  const ModeInfo mode = ModeOf(GetParam());
   const Encoding encoding = GetParam().encoding;
   FaultLog faults;
   const ChineseTextConversion conversion(mode.opencc_config, mode.routine, encoding);
@@ -145,7 +163,7 @@ TEST_P(ChineseTextTest, MalformedUtf8IsFoundWhereTheCheckFindsIt) {
 
 // Bytes of the working encoding (--raw), broken ones too, give what the mode gives for them.
 TEST_P(ChineseTextTest, BytesMatchTheMode) {
-  const ModeInfo& mode = *FindMode(GetParam().mode);
+  const ModeInfo mode = ModeOf(GetParam());
   const Encoding encoding = GetParam().encoding;
   FaultLog faults;
   const ChineseTextConversion conversion(mode.opencc_config, mode.routine, encoding);
@@ -166,6 +184,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Case{ConversionMode::SimplifiedToTraditional, Encoding::Gbk},
                       Case{ConversionMode::TraditionalToSimplified, Encoding::Gbk},
                       Case{ConversionMode::S2twp, Encoding::Gbk},
+                      Case{ConversionMode::S2twp, Encoding::ShiftJis, true},
+                      Case{ConversionMode::S2twp, Encoding::EucKr, true},
+                      Case{ConversionMode::SimplifiedToTraditional, Encoding::Gbk, true},
+                      Case{ConversionMode::TraditionalToSimplified, Encoding::Big5, true},
                       Case{ConversionMode::S2hk, Encoding::Big5},
                       Case{ConversionMode::TraditionalToSimplified, Encoding::Big5},
                       Case{ConversionMode::T2jp, Encoding::ShiftJis},

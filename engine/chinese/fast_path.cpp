@@ -1,6 +1,7 @@
 #include "engine/chinese/fast_path.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <span>
 #include <utility>
@@ -14,9 +15,12 @@ namespace {
 
 // Output written through a pointer into a string grown ahead, since a call per character to
 // std::string's append costs more than the lookup.
+// The string's buffer and size are kept here, where a byte written cannot change them, so that
+// they are not read again after each write.
 class Sink {
  public:
-  Sink(std::string& out, std::size_t expected) : out_(out), used_(out.size()) {
+  Sink(std::string& out, std::size_t expected)
+      : out_(out), data_(out.data()), size_(out.size()), used_(out.size()) {
     out_.reserve(used_ + expected + kSlack);
   }
   ~Sink() { out_.resize(used_); }
@@ -25,25 +29,36 @@ class Sink {
 
   void Append(const char* bytes, std::size_t n) {
     Need(n);
-    std::memcpy(out_.data() + used_, bytes, n);
+    std::memcpy(data_ + used_, bytes, n);
     used_ += n;
   }
   void Put(FastChar c) {
     Need(sizeof c);
-    std::memcpy(out_.data() + used_, &c, sizeof c);
+    std::memcpy(data_ + used_, &c, sizeof c);
     used_ += c.tag & 3;
+  }
+  /// Writes the eight bytes of `word` and keeps the first `keep` of them.
+  void PutWord(std::uint64_t word, std::size_t keep) {
+    Need(sizeof word);
+    std::memcpy(data_ + used_, &word, sizeof word);
+    used_ += keep;
   }
 
  private:
   static constexpr std::size_t kSlack = 64;
   static constexpr std::size_t kStep = 64 * 1024;  // what a resize writes zeros over, at most
   void Need(std::size_t n) {
-    if (out_.size() - used_ >= n) return;
+    if (size_ - used_ >= n) [[likely]]
+      return;
     // Within what was reserved a step at a time, so that a short call fills little; beyond it
     // the string grows as it would by appending.
     out_.resize(std::max(used_ + n + kSlack, std::min(out_.capacity(), used_ + kStep)));
+    data_ = out_.data();
+    size_ = out_.size();
   }
   std::string& out_;
+  char* data_;
+  std::size_t size_;
   std::size_t used_;
 };
 
@@ -83,9 +98,7 @@ FastPlan::FastPlan(const PhraseTables& t, const Survey& survey, const CharacterS
       watched_(std::move(watched)),
       strict_(strict),
       ascii_inert_(t.ascii_inert),
-      // A watched value is told of as the step that writes it is taken; in a chain of one step
-      // (and a folded last) that is the segmentation's value itself.
-      direct_(t.chained && (watched_.empty() || t.steps.size() == (t.fold_last ? 2u : 1u))),
+      direct_(t.chained),
       reach_(survey.reach) {
   if (strict_)
     for (char32_t c = 0xD800; c < 0xE000; ++c) stops_.Add(c);
@@ -321,11 +334,24 @@ bool PairMayFollow(const PhraseTables& t, const FastPlan& plan, const unsigned c
   return b.length == 0 || !(plan[b.cp].tag & FastChar::kPlain) || t.PairMayStart(a.cp, b.cp);
 }
 
-// Where the run of ASCII bytes the plan copies, from `pos`, ends.
-std::size_t CopiedEnd(const FastPlan& plan, std::string_view text, std::size_t pos) {
-  if (plan.ascii_inert()) return AsciiEnd(text, pos);
-  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-  while (pos < text.size() && plan.Copies(p[pos])) ++pos;
+// Copies the run of ASCII bytes the plan copies, from `pos`, onto `sink`; returns where it ends.
+// Eight bytes go at a time where no key holds ASCII, as a call to memcpy for each of the short
+// runs between Chinese characters costs more than the copy.
+std::size_t CopyAscii(const FastPlan& plan, const unsigned char* p, std::size_t n,
+                      std::size_t pos, Sink& sink) {
+  constexpr std::uint64_t kHighBits = 0x8080808080808080u;
+  // The first bytes of the text are the low ones of the word.
+  constexpr bool kLittle = std::endian::native == std::endian::little;
+  while (kLittle && plan.ascii_inert() && pos + 8 <= n) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, p + pos, sizeof word);
+    const std::uint64_t high = word & kHighBits;
+    const std::size_t ascii = high == 0 ? 8 : static_cast<std::size_t>(std::countr_zero(high)) / 8;
+    sink.PutWord(word, ascii);
+    pos += ascii;
+    if (ascii < 8) return pos;
+  }
+  for (; pos < n && plan.Copies(p[pos]); ++pos) sink.Append(reinterpret_cast<const char*>(p + pos), 1);
   return pos;
 }
 
@@ -404,9 +430,7 @@ PhraseMatcher::Stop RunFast(const PhraseTables& t, const FastPlan& plan, std::st
   std::size_t i = 0;
   while (i < n) {
     if (plan.Copies(p[i])) {
-      const std::size_t end = CopiedEnd(plan, text, i);
-      sink.Append(text.data() + i, end - i);
-      i = end;
+      i = CopyAscii(plan, p, n, i, sink);
       continue;
     }
     if (const ShortChar a = ShortCharAt(p, i, n); a.length != 0) {

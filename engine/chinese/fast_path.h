@@ -59,8 +59,7 @@ class FastPlan {
   bool ascii_inert() const { return ascii_inert_; }
   /// Whether `b` is an ASCII byte that passes unchanged and starts no phrase, so it is copied.
   bool Copies(unsigned char b) const { return copies_[b]; }
-  /// Whether a phrase of the segmentation becomes what Value::chained says, and a watched value
-  /// is told of as it is written.
+  /// Whether a phrase of the segmentation becomes what Value::chained says.
   bool direct() const { return direct_; }
   /// Whether a character that starts no phrase of the segmentation is converted with the ones
   /// after it, up to the next phrase, as a middle step may join them.

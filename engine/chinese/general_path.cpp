@@ -102,7 +102,7 @@ void ConvertSegment(const PhraseTables& t, Span segment, const Value* key_value,
       }
       return;
     }
-    if (t.chained && w.watched == nullptr) {
+    if (t.chained) {
       out.append(t.utf8_pool, key_value->chained, key_value->chained_length);
       return;
     }

@@ -151,17 +151,27 @@ bool PhraseMatcher::ConvertTo(std::string_view utf8, std::string& out,
 std::vector<std::uint8_t> PhraseMatcher::ValuesWith(
     const std::function<bool(char32_t)>& flag) const {
   const Tables& t = *tables_;
+  const auto any_in = [&](std::uint32_t at, std::uint16_t length) {
+    const std::string_view utf8 = t.utf8_pool.substr(at, length);
+    const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+    for (std::size_t pos = 0; pos < utf8.size();) {
+      char32_t cp = 0;
+      const std::size_t step = detail::OpenCcCharAt(p, pos, utf8.size(), cp);
+      if (step == 0) return true;  // never so in tables that were read, but then look closer
+      if (flag(cp)) return true;
+      pos += step;
+    }
+    return false;
+  };
   std::vector<std::uint8_t> flagged(t.values.size());
   for (std::size_t v = 0; v < t.values.size(); ++v) {
     const Value& value = t.values[v];
     const auto* cps = t.cp_pool.data() + value.cps;
-    // A folded value is written in place of the value itself.
-    const std::u32string folded =
-        t.fold_last ? detail::DecodeDictionaryText(
-                          {}, std::string(t.utf8_pool.substr(value.folded, value.folded_length)))
-                    : std::u32string();
+    // A folded value is written in place of the value itself, and what the whole chain makes of
+    // a phrase in place of all the values the later steps would write.
     flagged[v] = std::any_of(cps, cps + value.cp_length, flag) ||
-                 std::any_of(folded.begin(), folded.end(), flag);
+                 (t.fold_last && any_in(value.folded, value.folded_length)) ||
+                 (t.chained && any_in(value.chained, value.chained_length));
   }
   return flagged;
 }

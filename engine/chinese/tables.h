@@ -52,7 +52,8 @@ struct Value {
   std::uint16_t utf8_length = 0;
   std::uint16_t folded_length = 0;
   // What the whole chain makes of a phrase of the segmentation whose value this is (UTF-8, in
-  // `utf8_pool`), when PhraseTables::chained.
+  // `utf8_pool`), when PhraseTables::chained; a caller that watches values for characters
+  // (PhraseMatcher::ValuesWith) watches the value for these too.
   std::uint16_t chained_length = 0;
   std::uint32_t chained = 0;
 };
