@@ -20,7 +20,11 @@ namespace {
 class Sink {
  public:
   Sink(std::string& out, std::size_t expected)
-      : out_(out), data_(out.data()), size_(out.size()), used_(out.size()) {
+      : out_(out),
+        data_(out.data()),
+        size_(out.size()),
+        used_(out.size()),
+        step_(std::min(expected + kSlack, kStep)) {
     out_.reserve(used_ + expected + kSlack);
   }
   ~Sink() { out_.resize(used_); }
@@ -50,9 +54,10 @@ class Sink {
   void Need(std::size_t n) {
     if (size_ - used_ >= n) [[likely]]
       return;
-    // Within what was reserved a step at a time, so that a short call fills little; beyond it
-    // the string grows as it would by appending.
-    out_.resize(std::max(used_ + n + kSlack, std::min(out_.capacity(), used_ + kStep)));
+    // Within what was reserved a step at a time, no longer than the call's text, so that a short
+    // call into a string with much room fills little; beyond it the string grows as it would by
+    // appending.
+    out_.resize(std::max(used_ + n + kSlack, std::min(out_.capacity(), used_ + step_)));
     data_ = out_.data();
     size_ = out_.size();
   }
@@ -60,6 +65,7 @@ class Sink {
   char* data_;
   std::size_t size_;
   std::size_t used_;
+  std::size_t step_;
 };
 
 // The steps between the first and the folded last one, if any: a character that starts none of
@@ -103,6 +109,7 @@ FastPlan::FastPlan(const PhraseTables& t, const Survey& survey, const CharacterS
   if (strict_)
     for (char32_t c = 0xD800; c < 0xE000; ++c) stops_.Add(c);
   for (char32_t c = t.ascii_inert ? 0x80 : 0; c < 0x10000; ++c) chars_[c] = Entry(t, c);
+  if (t.steps.size() == 2 && !t.fold_last) run_step_ = &t.steps[1];
   if (reach_ != 0) {
     char_reach_.assign(0x10000, 1);
     for (char32_t c = 0; c < 0x10000; ++c)
@@ -386,6 +393,41 @@ struct DirectWindow {
   }
 };
 
+// The first character of `window`, which starts no phrase of the segmentation, in a chain of two
+// steps whose second has phrases (FastPlan::run_step): when the second step's match at what the
+// first makes of it is that alone, as no key of the second goes on with what the first makes of
+// the next character, writes what the two steps make of it and returns its bytes; 0 to leave it
+// to SlowSegment. No key of the second step that starts before it reaches it: the characters
+// before it were written by the plan, which makes sure of that, or here, or by UnmatchedRun.
+std::size_t RunCharacter(const PhraseTables& t, const FastPlan& plan, const DirectWindow& window,
+                         Workspace& w, Sink& sink) {
+  const Group* step = plan.run_step();
+  if (step == nullptr) return 0;
+  const auto first_of = [&](char32_t c) {
+    const Match match = t.Longest(&c, 1, t.first_step_unmatched);
+    return match.length == 0 ? c : t.cp_pool[match.value->cps];
+  };
+  const char32_t c = window.chars[0];
+  const Match first = t.Longest(&c, 1, t.first_step_unmatched);
+  if (first.length != 0 && first.value->cp_length != 1) return 0;
+  const char32_t made = first_of(c);
+  if (made >= 0x10000) return 0;
+  if (t.bmp[made].longer & step->mask) {
+    if (window.count < 2 && !window.closed) return 0;
+    if (window.count >= 2 && t.PairMayStart(made, first_of(window.chars[1]))) return 0;
+  }
+  if (first.length != 0) w.Use(t, *first.value);
+  if (const Match second = t.Longest(&made, 1, *step); second.length != 0) {
+    w.Use(t, *second.value);
+    sink.Append(t.utf8_pool.data() + second.value->utf8, second.value->utf8_length);
+  } else {
+    std::array<char, 4> bytes{};
+    const std::size_t length = EncodeUtf8(made, bytes.data());
+    sink.Append(bytes.data(), length);
+  }
+  return window.lengths[0];
+}
+
 // At `i`, where a phrase of the segmentation may start (FastPlan::direct): when plain characters
 // decide the segmentation's match there, writes what that segment becomes (as ConvertSegment
 // would) and returns the bytes it was read from; 0 to leave it to SlowSegment.
@@ -405,7 +447,7 @@ std::size_t DirectSegment(const PhraseTables& t, const FastPlan& plan, const uns
   }
   if (match.length == 0) {
     const FastChar c = plan[window.chars[0]];
-    if ((c.tag & 3) == 0) return 0;
+    if ((c.tag & 3) == 0) return RunCharacter(t, plan, window, w, sink);
     sink.Put(c);
     return window.lengths[0];
   }

@@ -67,6 +67,8 @@ class FastPlan {
   /// How many characters, from `c` in a run of characters that start no phrase, a key of a
   /// middle step that starts within what the first step makes of `c` may cover.
   std::size_t Reach(char32_t c) const { return c < 0x10000 ? char_reach_[c] : reach_; }
+  /// The second step of a chain of two whose second has phrases; none for any other chain.
+  const Group* run_step() const { return run_step_; }
   /// The values to tell of, by index; none when nothing is watched.
   const std::vector<std::uint8_t>* watched() const {
     return watched_.empty() ? nullptr : &watched_;
@@ -84,6 +86,7 @@ class FastPlan {
   std::vector<std::uint8_t> watched_;
   std::array<bool, 0x100> copies_{};
   std::vector<std::uint8_t> char_reach_;
+  const Group* run_step_ = nullptr;
   bool strict_;
   bool ascii_inert_;
   bool direct_;
