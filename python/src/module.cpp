@@ -979,6 +979,21 @@ void ConvertFile(const PyConverter& self, const std::string& source,
   if (lost) self.Check(result, !raw, std::nullopt);
 }
 
+// The converter behind `self`. One whose __init__ raised (reachable still, from the traceback's
+// frames) or never ran holds no value, and pybind11 would hand a method uninitialised memory
+// for it; so every method of the class starts here.
+const PyConverter& Made(py::handle self) {
+  if (!py::isinstance<PyConverter>(self))
+    throw py::type_error("a tessaly.Converter's method called on " + TypeName(self));
+  auto* instance = reinterpret_cast<py::detail::instance*>(self.ptr());
+  const py::detail::value_and_holder held =
+      instance->get_value_and_holder(py::detail::get_type_info(typeid(PyConverter)));
+  if (!held.holder_constructed())
+    throw py::value_error(
+        "this tessaly.Converter was never made: its __init__ raised or was not called");
+  return *held.value_ptr<PyConverter>();
+}
+
 py::list ModeNames() {
   py::list names;
   for (const tessaly::ModeDescription& mode : tessaly::Modes()) names.append(std::string(mode.name));
@@ -1036,12 +1051,15 @@ PYBIND11_MODULE(_tessaly, m) {
   py::class_<PyConverter>(m, "_Converter")
       // A second __init__ on a made converter is ignored by pybind11: it never changes.
       .def(py::init<py::tuple>(), py::arg("key"))
-      .def("convert", &Convert, py::arg("data"),
+      .def("convert", [](py::handle self, py::handle data) { return Convert(Made(self), data); }, py::arg("data"),
            "convert(data)\n--\n\n"
            "Converts a str (UTF-8 text, as tessaly-cli without --raw) and returns a str, or\n"
            "bytes of the working encoding (as tessaly-cli --raw) and returns bytes. The GIL\n"
            "is released while it converts.")
-      .def("convert_batch", &ConvertBatch, py::arg("texts"), py::kw_only(),
+      .def("convert_batch",
+           [](py::handle self, py::handle texts, const py::object& threads) {
+             return ConvertBatch(Made(self), texts, threads);
+           }, py::arg("texts"), py::kw_only(),
            py::arg("threads") = py::none(),
            "convert_batch(texts, *, threads=None)\n--\n\n"
            "Converts every item of a sequence of str, bytes or None and returns a list of\n"
@@ -1049,16 +1067,18 @@ PYBIND11_MODULE(_tessaly, m) {
            "the GIL on `threads` threads (None: every usable core, one for small batches),\n"
            "in runs of neighbouring items of about 64 KiB each. Losses of the whole batch\n"
            "warn once per kind, naming the item of the first; a fault raises ConversionError.")
-      .def("_convert_file", &ConvertFile)
-      .def_property_readonly("_key", [](const PyConverter& self) { return self.key(); })
+      .def("_convert_file",
+           [](py::handle self, const std::string& source, const std::string& destination,
+              bool raw) { ConvertFile(Made(self), source, destination, raw); })
+      .def_property_readonly("_key", [](py::handle self) { return Made(self).key(); })
       .def_property_readonly(
-          "mode", [](const PyConverter& self) { return std::string(self.converter().mode().name); },
+          "mode", [](py::handle self) { return std::string(Made(self).converter().mode().name); },
           "The mode's name.")
       .def_property_readonly(
           "encoding",
-          [](const PyConverter& self) { return std::string(self.converter().encoding()); },
+          [](py::handle self) { return std::string(Made(self).converter().encoding()); },
           "The working encoding's name (an alias given resolved).")
-      .def_property_readonly("strict", [](const PyConverter& self) { return self.strict(); },
+      .def_property_readonly("strict", [](py::handle self) { return Made(self).strict(); },
                              "Whether a loss raises LossError instead of warning.");
 
   m.def("modes", &ModeNames, "modes()\n--\n\nThe names of every mode, in tessaly-cli's order.");
