@@ -213,6 +213,58 @@ py::object ShapedText(std::string_view utf8, const TextShape& shape) {
   return py::reinterpret_steal<py::object>(text);
 }
 
+// A batch's text result decoded without the GIL: its shape and, when every character is in the
+// Basic Multilingual Plane, its code units at `units`, so that the str is an allocation and a
+// copy. Otherwise (or for malformed UTF-8) `decoded` is false and ShapedText does the work.
+struct DecodedText {
+  TextShape shape;
+  bool decoded = false;
+};
+
+DecodedText DecodeBmp(std::string_view utf8, Py_UCS2* units) {
+  const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+  const auto* end = p + utf8.size();
+  Py_UCS2* out = units;
+  Py_UCS4 max_char = 0;
+  while (p < end) {
+    const unsigned char lead = *p;
+    Py_UCS4 c = lead;
+    if (lead < 0x80) {
+      ++p;
+    } else if ((lead & 0xF0) == 0xE0) {
+      if (end - p < 3 || (p[1] & 0xC0) != 0x80 || (p[2] & 0xC0) != 0x80) break;
+      c = (lead & 0x0Fu) << 12 | (p[1] & 0x3Fu) << 6 | (p[2] & 0x3Fu);
+      if (c < 0x800 || (c >= 0xD800 && c < 0xE000)) break;
+      p += 3;
+    } else if (lead >= 0xC2 && lead < 0xE0) {
+      if (end - p < 2 || (p[1] & 0xC0) != 0x80) break;
+      c = (lead & 0x1Fu) << 6 | (p[1] & 0x3Fu);
+      p += 2;
+    } else {
+      break;  // beyond the plane, or malformed
+    }
+    max_char = std::max(max_char, c);
+    *out++ = static_cast<Py_UCS2>(c);
+  }
+  if (p != end) return {ShapeOf(utf8), false};
+  return {{out - units, max_char, true}, true};
+}
+
+// The str of a decoded text.
+py::object DecodedObject(std::string_view utf8, const TextShape& shape, const Py_UCS2* units) {
+  PyObject* text = PyUnicode_New(shape.length, shape.max_char);
+  if (text == nullptr) throw py::error_already_set();
+  void* data = PyUnicode_DATA(text);
+  if (shape.max_char < 0x80) {
+    std::memcpy(data, utf8.data(), utf8.size());
+  } else if (shape.max_char < 0x100) {
+    std::copy_n(units, shape.length, static_cast<Py_UCS1*>(data));
+  } else {
+    std::memcpy(data, units, static_cast<std::size_t>(shape.length) * sizeof(Py_UCS2));
+  }
+  return py::reinterpret_steal<py::object>(text);
+}
+
 py::object BytesObject(std::string_view bytes) {
   PyObject* object = PyBytes_FromStringAndSize(bytes.data(), static_cast<Py_ssize_t>(bytes.size()));
   if (object == nullptr) throw py::error_already_set();
@@ -494,16 +546,17 @@ enum class ItemKind : std::uint8_t { None, Text, Bytes };
 constexpr std::size_t kChunkBytes = std::size_t{1} << 16;
 // Results are made once this many chunks are done, so that the GIL is taken back seldom.
 constexpr std::size_t kBuildEvery = 16;
+// Buffers kept for reuse: about what the chunks converted or waiting to be built hold.
+constexpr std::size_t kSpareBuffers = 2 * kBuildEvery + 8;
 
 struct Chunk {
   std::size_t begin = 0;  // the chunk's first item
   std::size_t end = 0;
   std::string input;
   std::vector<std::size_t> starts;  // one more than the items
-  std::string out;
-  std::vector<std::size_t> ends;  // where each item's output ends in `out`
-  std::vector<TextShape> shapes;  // each item's, for text
-  std::vector<std::pair<std::size_t, tessaly::Result>> notes;  // items that lost or faulted
+  tessaly::BatchResult converted;  // notes index the items from `begin`
+  std::vector<DecodedText> texts;  // each item's, for text
+  std::unique_ptr<Py_UCS2[]> units;  // the decoded texts' code units, one after another
   std::exception_ptr error;
   std::atomic<bool> done{false};
 };
@@ -523,6 +576,7 @@ class Batch {
   // With the GIL: copies the items of chunk `k` out of their objects, and lets the helpers have it.
   void Gather(std::size_t k) {
     Chunk& chunk = chunks_[k];
+    chunk.input = TakeBuffer();
     chunk.starts.reserve(chunk.end - chunk.begin + 1);
     for (std::size_t i = chunk.begin; i < chunk.end; ++i) {
       PyObject* item = items_[i];
@@ -552,6 +606,22 @@ class Batch {
     gathered_changed_.notify_all();
   }
 
+  // A cleared buffer whose memory an earlier chunk used, else a new one: memory a chunk freed
+  // would often go back to the system and fault in again for the next.
+  std::string TakeBuffer() {
+    const std::lock_guard<std::mutex> lock(buffers_mutex_);
+    if (buffers_.empty()) return {};
+    std::string buffer = std::move(buffers_.back());
+    buffers_.pop_back();
+    return buffer;
+  }
+
+  void GiveBuffer(std::string buffer) {
+    buffer.clear();
+    const std::lock_guard<std::mutex> lock(buffers_mutex_);
+    if (buffers_.size() < kSpareBuffers) buffers_.push_back(std::move(buffer));
+  }
+
   // Ends the helpers' waits for chunks that will never be gathered.
   void Abandon() {
     {
@@ -574,29 +644,32 @@ class Batch {
   void Convert(const tessaly::Converter& converter, std::size_t k) {
     Chunk& chunk = chunks_[k];
     try {
-      chunk.out.reserve(chunk.input.size() + chunk.input.size() / 4 + 64);
-      chunk.ends.reserve(chunk.end - chunk.begin);
-      chunk.shapes.resize(chunk.end - chunk.begin);
-      for (std::size_t i = chunk.begin; i < chunk.end; ++i) {
-        const std::size_t j = i - chunk.begin;
-        if (kinds_[i] != ItemKind::None) {
-          const std::string_view item =
-              std::string_view(chunk.input).substr(chunk.starts[j], chunk.starts[j + 1] - chunk.starts[j]);
-          tessaly::Result result = kinds_[i] == ItemKind::Text ? converter.ConvertText(item)
-                                                               : converter.Convert(item);
-          chunk.out += result.bytes;
-          if (kinds_[i] == ItemKind::Text) chunk.shapes[j] = ShapeOf(result.bytes);
-          if (!result.ok() || !result.losses.empty() || !result.input_losses.empty()) {
-            result.bytes = std::string();
-            chunk.notes.emplace_back(i, std::move(result));
-          }
+      chunk.converted.bytes = TakeBuffer();
+      chunk.converted.bytes.reserve(chunk.input.size() + chunk.input.size() / 4 + 64);
+      chunk.converted.ends.reserve(chunk.end - chunk.begin);
+      std::vector<std::string_view> run;
+      // Neighbouring items of one kind convert in one call; None gives no output.
+      for (std::size_t i = chunk.begin; i < chunk.end;) {
+        const ItemKind kind = kinds_[i];
+        std::size_t to = i;
+        for (; to < chunk.end && kinds_[to] == kind; ++to) {
+          const std::size_t j = to - chunk.begin;
+          run.emplace_back(std::string_view(chunk.input).substr(chunk.starts[j], chunk.starts[j + 1] - chunk.starts[j]));
         }
-        chunk.ends.push_back(chunk.out.size());
+        if (kind == ItemKind::None) {
+          chunk.converted.ends.insert(chunk.converted.ends.end(), to - i, chunk.converted.bytes.size());
+        } else {
+          converter.ConvertBatch(run, kind == ItemKind::Text ? tessaly::Input::Text : tessaly::Input::Bytes,
+                                 chunk.converted);
+        }
+        run.clear();
+        i = to;
       }
+      Decode(chunk);
     } catch (...) {
       chunk.error = std::current_exception();
     }
-    chunk.input = std::string();
+    GiveBuffer(std::move(chunk.input));
     chunk.done.store(true, std::memory_order_release);
   }
 
@@ -606,6 +679,23 @@ class Batch {
   }
 
  private:
+  // Each text item decoded for its str, here without the GIL.
+  void Decode(Chunk& chunk) const {
+    const std::string_view bytes = chunk.converted.bytes;
+    chunk.texts.resize(chunk.end - chunk.begin);
+    chunk.units = std::make_unique_for_overwrite<Py_UCS2[]>(bytes.size());
+    std::size_t from = 0;
+    Py_UCS2* units = chunk.units.get();
+    for (std::size_t j = 0; j < chunk.texts.size(); ++j) {
+      const std::size_t to = chunk.converted.ends[j];
+      if (kinds_[chunk.begin + j] == ItemKind::Text) {
+        chunk.texts[j] = DecodeBmp(bytes.substr(from, to - from), units);
+        if (chunk.texts[j].decoded) units += chunk.texts[j].shape.length;
+      }
+      from = to;
+    }
+  }
+
   // Chunk boundaries from an upper bound of each item's UTF-8 size, known without encoding.
   void PlanChunks(std::size_t count) {
     std::vector<std::size_t> bounds{0};
@@ -642,6 +732,8 @@ class Batch {
   std::size_t chunk_count_ = 0;
   std::unique_ptr<Chunk[]> chunks_;
   std::atomic<std::size_t> next_{0};
+  std::mutex buffers_mutex_;
+  std::vector<std::string> buffers_;
   std::mutex mutex_;
   std::condition_variable gathered_changed_;
   std::size_t gathered_ = 0;
@@ -719,28 +811,42 @@ struct BatchLosses {
 };
 
 // With the GIL: the results of a converted chunk into the list.
-void Build(const Batch& batch, Chunk& chunk, PyObject* results) {
+void Build(Batch& batch, Chunk& chunk, PyObject* results) {
+  const std::string_view bytes = chunk.converted.bytes;
   std::size_t from = 0;
+  const Py_UCS2* units = chunk.units.get();
   for (std::size_t i = chunk.begin; i < chunk.end; ++i) {
     const std::size_t j = i - chunk.begin;
-    const std::size_t to = chunk.ends[j];
-    const std::string_view out = std::string_view(chunk.out).substr(from, to - from);
+    const std::size_t to = chunk.converted.ends[j];
+    const std::string_view out = bytes.substr(from, to - from);
     from = to;
     PyObject* item = nullptr;
     switch (batch.kinds()[i]) {
       case ItemKind::None:
         item = Py_NewRef(Py_None);
         break;
-      case ItemKind::Text:
-        item = ShapedText(out, chunk.shapes[j]).release().ptr();
+      case ItemKind::Text: {
+        const DecodedText& text = chunk.texts[j];
+        if (text.decoded) {
+          item = DecodedObject(out, text.shape, units).release().ptr();
+          units += text.shape.length;
+        } else {
+          item = ShapedText(out, text.shape).release().ptr();
+        }
         break;
+      }
       case ItemKind::Bytes:
         item = BytesObject(out).release().ptr();
         break;
     }
     PyList_SET_ITEM(results, static_cast<Py_ssize_t>(i), item);
   }
-  chunk.out = std::string();
+  // What is left of a built chunk is its notes; its buffers serve the next chunks.
+  batch.GiveBuffer(std::move(chunk.converted.bytes));
+  chunk.converted.ends = std::vector<std::size_t>();
+  chunk.texts = std::vector<DecodedText>();
+  chunk.units.reset();
+  chunk.starts = std::vector<std::size_t>();
 }
 
 py::list ConvertBatch(const PyConverter& self, py::handle texts, const py::object& threads) {
@@ -788,7 +894,9 @@ py::list ConvertBatch(const PyConverter& self, py::handle texts, const py::objec
   BatchLosses losses;
   bool any_text = false;
   for (std::size_t k = 0; k < batch.chunk_count(); ++k) {
-    for (const auto& [index, result] : batch.chunk(k).notes) {
+    const Chunk& chunk = batch.chunk(k);
+    for (const auto& [item, result] : chunk.converted.notes) {
+      const std::size_t index = chunk.begin + item;
       if (result.fault) RaiseFault(*result.fault, index);
       BatchLosses::Add(result.input_losses, index, losses.input_losses, losses.input_items);
       BatchLosses::Add(result.losses, index, losses.losses, losses.items);
