@@ -450,6 +450,17 @@ class PyConverter {
   }
 
   const tessaly::Converter& converter() const { return *converter_; }
+
+  // The same conversion on the calling thread alone, long texts too (made on first use; the
+  // dictionaries are shared).
+  const tessaly::Converter& single_thread() const {
+    std::call_once(single_made_, [this] {
+      tessaly::Options options = converter_->options();
+      options.threads = 1;
+      single_.emplace(options);
+    });
+    return *single_;
+  }
   const py::tuple& key() const { return key_; }
   bool strict() const { return strict_; }
 
@@ -478,6 +489,8 @@ class PyConverter {
  private:
   py::tuple key_;
   std::optional<tessaly::Converter> converter_;
+  mutable std::once_flag single_made_;
+  mutable std::optional<tessaly::Converter> single_;
   bool strict_ = false;
   std::string_view target_;  // the encoding whose lacking characters become "?"
 };
@@ -858,8 +871,10 @@ py::list ConvertBatch(const PyConverter& self, py::handle texts, const py::objec
   // The list is private until it is returned, so it may hold no item until it is whole.
   py::list results(count);
   Batch batch(PySequence_Fast_ITEMS(sequence), count);
-  const tessaly::Converter& converter = self.converter();
   const std::size_t thread_count = ThreadCount(threads, batch);
+  // One thread asked for is one thread in all: a long item does not spread over more.
+  const tessaly::Converter& converter =
+      !threads.is_none() && py::cast<long>(threads) == 1 ? self.single_thread() : self.converter();
   Helpers helpers(batch, converter, thread_count - 1);
   for (std::size_t k = 0; k < batch.chunk_count(); ++k) batch.Gather(k);
   std::size_t built = 0;
@@ -1172,7 +1187,8 @@ PYBIND11_MODULE(_tessaly, m) {
            "convert_batch(texts, *, threads=None)\n--\n\n"
            "Converts every item of a sequence of str, bytes or None and returns a list of\n"
            "the results in the same order; None stays None. The items are converted without\n"
-           "the GIL on `threads` threads (None: every usable core, one for small batches),\n"
+           "the GIL on `threads` threads (None: every usable core, one for small batches;\n"
+           "threads=1: the calling thread alone, a long item too),\n"
            "in runs of neighbouring items of about 64 KiB each. Losses of the whole batch\n"
            "warn once per kind, naming the item of the first; a fault raises ConversionError.")
       .def("_convert_file",
