@@ -59,6 +59,8 @@ using detail::ConverterCore;
 constexpr std::size_t kShortText = std::size_t{1} << 16;
 // A whole input goes into a stream in slices of this size.
 constexpr std::size_t kSlice = std::size_t{1} << 20;
+// A batch's short item is converted into a string kept up to this capacity from item to item.
+constexpr std::size_t kScratch = std::size_t{1} << 12;
 
 std::string LowerName(Encoding encoding) {
   return std::string(InfoOf(encoding).name);
@@ -429,23 +431,70 @@ Result Converter::Convert(std::string_view bytes) const {
   return ConvertWhole(*core_, bytes, Input::Bytes);
 }
 
+namespace {
+
+// A short text, as a program converting many strings one by one hands in, needs no batches: it
+// goes through the standard at once, appended to `out`. Its losses are added to `losses`; its
+// fault, if any, is returned.
+std::optional<Fault> ConvertShortText(const ConverterCore& core, std::string_view utf8,
+                                      std::string& out, LossReport& losses) {
+  if (utf8.empty()) return std::nullopt;
+  const ChineseTextConversion& chinese = *core.chinese;
+  FaultLog faults;
+  if (const auto& fault = chinese.load_fault()) faults.Add(*fault);
+  if (const auto malformed = chinese.Convert(utf8, 0, out, losses, faults))
+    faults.Add(MalformedInputFault(chinese.routine(), *malformed));
+  return FirstFault(faults, *core.mode);
+}
+
+bool TakesShortText(const ConverterCore& core, std::size_t size) {
+  return size <= kShortText && RunsOnText(core);
+}
+
+}  // namespace
+
 Result Converter::ConvertText(std::string_view utf8) const {
-  // A short text, as a program converting many strings one by one hands in, needs no batches.
-  if (RunsOnText(*core_) && utf8.size() <= kShortText) {
-    FaultLog faults;
+  if (TakesShortText(*core_, utf8.size())) {
     Result result;
     result.encoding = "utf-8";
-    if (!utf8.empty()) {
-      if (const auto& fault = core_->chinese->load_fault()) faults.Add(*fault);
-      if (const auto malformed =
-              core_->chinese->Convert(utf8, 0, result.bytes, result.losses, faults)) {
-        faults.Add(MalformedInputFault(core_->chinese->routine(), *malformed));
-      }
-    }
-    result.fault = FirstFault(faults, *core_->mode);
+    result.fault = ConvertShortText(*core_, utf8, result.bytes, result.losses);
     return result;
   }
   return ConvertThrough(Open(Input::Text), utf8);
+}
+
+void Converter::ConvertBatch(std::span<const std::string_view> items, Input input,
+                             BatchResult& into) const {
+  if (input == Input::Text) CheckTextForm(*core_);
+  into.ends.reserve(into.ends.size() + items.size());
+  LossReport losses;  // the current item's, moved into a note when it has any
+  // A short item's output goes to a small string first: the standard grows the string it writes
+  // to ahead of the text, over all of its spare capacity up to 64 KiB, which in the batch's
+  // buffer would be that much written per item.
+  std::string scratch;
+  for (const std::string_view item : items) {
+    const std::size_t index = into.ends.size();
+    if (input == Input::Text && TakesShortText(*core_, item.size())) {
+      if (scratch.capacity() > kScratch) scratch = std::string();
+      scratch.clear();
+      std::optional<Fault> fault = ConvertShortText(*core_, item, scratch, losses);
+      into.bytes += scratch;
+      if (fault || !losses.empty()) {
+        Result& note = into.notes.emplace_back(index, Result{}).second;
+        note.encoding = "utf-8";
+        note.losses = std::exchange(losses, LossReport{});
+        note.fault = std::move(fault);
+      }
+    } else {
+      Result result = input == Input::Text ? ConvertText(item) : Convert(item);
+      into.bytes += result.bytes;
+      if (!result.ok() || !result.losses.empty() || !result.input_losses.empty()) {
+        result.bytes = std::string();
+        into.notes.emplace_back(index, std::move(result));
+      }
+    }
+    into.ends.push_back(into.bytes.size());
+  }
 }
 
 Stream Converter::Open(Input input) const {

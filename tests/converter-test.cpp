@@ -126,6 +126,61 @@ TEST(Converter, ChineseModesWithDeletionsAndSeparatorsStream) {
   }
 }
 
+// A batch gives each item what converting it alone gives: its output between its ends, and a
+// note with its losses and fault exactly for the items that have any, indexed on from the items
+// already in the result. Short and long items, empty and malformed ones, every kind of input.
+TEST(Converter, BatchEqualsOneByOne) {
+  struct Case {
+    const char* mode;
+    const char* encoding;
+    Input kind;
+  };
+  const Case cases[] = {
+      {"s2t", "utf-8", Input::Text},  {"s2t", "gbk", Input::Text},  // "?" for what GBK lacks
+      {"s2twp", "big5", Input::Text}, {"t2s", "utf-8", Input::Bytes},
+      {"hex-encode", "gbk", Input::Text}, {"hex-decode", "gbk", Input::Bytes},
+  };
+  std::mt19937 random(22);
+  for (const Case& c : cases) {
+    Options options;
+    options.mode = c.mode;
+    options.encoding = c.encoding;
+    const Converter converter(options);
+    std::vector<std::string> items = {"", "头发\xFF", std::string(70000, 'a') + "发展😀"};
+    for (int n = 0; n < 200; ++n) items.push_back(RandomText(random, c.kind == Input::Bytes));
+    tessaly::BatchResult batch;
+    batch.bytes = "before";
+    batch.ends = {6};
+    const std::vector<std::string_view> views(items.begin(), items.end());
+    converter.ConvertBatch(views, c.kind, batch);
+    const std::string where = std::string(c.mode) + " " + c.encoding;
+    ASSERT_EQ(batch.ends.size(), items.size() + 1) << where;
+    std::size_t note = 0;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+      const Result alone =
+          c.kind == Input::Bytes ? converter.Convert(items[i]) : converter.ConvertText(items[i]);
+      const std::size_t from = batch.ends[i];
+      Result got;
+      got.bytes = batch.bytes.substr(from, batch.ends[i + 1] - from);
+      got.encoding = alone.encoding;
+      const bool noted = !alone.ok() || !alone.losses.empty() || !alone.input_losses.empty();
+      if (note < batch.notes.size() && batch.notes[note].first == i + 1) {
+        const Result& n = batch.notes[note++].second;
+        got.losses = n.losses;
+        got.input_losses = n.input_losses;
+        got.fault = n.fault;
+        EXPECT_TRUE(n.bytes.empty()) << where;
+        EXPECT_TRUE(noted) << where << " item " << i;
+      } else {
+        EXPECT_FALSE(noted) << where << " item " << i;
+      }
+      ExpectSameResult(alone, got, where + " item " + std::to_string(i));
+    }
+    EXPECT_EQ(note, batch.notes.size()) << where;
+    EXPECT_EQ(batch.bytes.substr(0, 6), "before") << where;
+  }
+}
+
 // Any number of threads, and any number of callers sharing one converter, give the same result.
 TEST(Converter, ThreadsChangeNothing) {
   std::mt19937 random(3);

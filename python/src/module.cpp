@@ -213,6 +213,58 @@ py::object ShapedText(std::string_view utf8, const TextShape& shape) {
   return py::reinterpret_steal<py::object>(text);
 }
 
+// A batch's text result decoded without the GIL: its shape and, when every character is in the
+// Basic Multilingual Plane, its code units at `units`, so that the str is an allocation and a
+// copy. Otherwise (or for malformed UTF-8) `decoded` is false and ShapedText does the work.
+struct DecodedText {
+  TextShape shape;
+  bool decoded = false;
+};
+
+DecodedText DecodeBmp(std::string_view utf8, Py_UCS2* units) {
+  const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+  const auto* end = p + utf8.size();
+  Py_UCS2* out = units;
+  Py_UCS4 max_char = 0;
+  while (p < end) {
+    const unsigned char lead = *p;
+    Py_UCS4 c = lead;
+    if (lead < 0x80) {
+      ++p;
+    } else if ((lead & 0xF0) == 0xE0) {
+      if (end - p < 3 || (p[1] & 0xC0) != 0x80 || (p[2] & 0xC0) != 0x80) break;
+      c = (lead & 0x0Fu) << 12 | (p[1] & 0x3Fu) << 6 | (p[2] & 0x3Fu);
+      if (c < 0x800 || (c >= 0xD800 && c < 0xE000)) break;
+      p += 3;
+    } else if (lead >= 0xC2 && lead < 0xE0) {
+      if (end - p < 2 || (p[1] & 0xC0) != 0x80) break;
+      c = (lead & 0x1Fu) << 6 | (p[1] & 0x3Fu);
+      p += 2;
+    } else {
+      break;  // beyond the plane, or malformed
+    }
+    max_char = std::max(max_char, c);
+    *out++ = static_cast<Py_UCS2>(c);
+  }
+  if (p != end) return {ShapeOf(utf8), false};
+  return {{out - units, max_char, true}, true};
+}
+
+// The str of a decoded text.
+py::object DecodedObject(std::string_view utf8, const TextShape& shape, const Py_UCS2* units) {
+  PyObject* text = PyUnicode_New(shape.length, shape.max_char);
+  if (text == nullptr) throw py::error_already_set();
+  void* data = PyUnicode_DATA(text);
+  if (shape.max_char < 0x80) {
+    std::memcpy(data, utf8.data(), utf8.size());
+  } else if (shape.max_char < 0x100) {
+    std::copy_n(units, shape.length, static_cast<Py_UCS1*>(data));
+  } else {
+    std::memcpy(data, units, static_cast<std::size_t>(shape.length) * sizeof(Py_UCS2));
+  }
+  return py::reinterpret_steal<py::object>(text);
+}
+
 py::object BytesObject(std::string_view bytes) {
   PyObject* object = PyBytes_FromStringAndSize(bytes.data(), static_cast<Py_ssize_t>(bytes.size()));
   if (object == nullptr) throw py::error_already_set();
@@ -398,6 +450,17 @@ class PyConverter {
   }
 
   const tessaly::Converter& converter() const { return *converter_; }
+
+  // The same conversion on the calling thread alone, long texts too (made on first use; the
+  // dictionaries are shared).
+  const tessaly::Converter& single_thread() const {
+    std::call_once(single_made_, [this] {
+      tessaly::Options options = converter_->options();
+      options.threads = 1;
+      single_.emplace(options);
+    });
+    return *single_;
+  }
   const py::tuple& key() const { return key_; }
   bool strict() const { return strict_; }
 
@@ -426,6 +489,8 @@ class PyConverter {
  private:
   py::tuple key_;
   std::optional<tessaly::Converter> converter_;
+  mutable std::once_flag single_made_;
+  mutable std::optional<tessaly::Converter> single_;
   bool strict_ = false;
   std::string_view target_;  // the encoding whose lacking characters become "?"
 };
@@ -494,16 +559,17 @@ enum class ItemKind : std::uint8_t { None, Text, Bytes };
 constexpr std::size_t kChunkBytes = std::size_t{1} << 16;
 // Results are made once this many chunks are done, so that the GIL is taken back seldom.
 constexpr std::size_t kBuildEvery = 16;
+// Buffers kept for reuse: about what the chunks converted or waiting to be built hold.
+constexpr std::size_t kSpareBuffers = 2 * kBuildEvery + 8;
 
 struct Chunk {
   std::size_t begin = 0;  // the chunk's first item
   std::size_t end = 0;
   std::string input;
   std::vector<std::size_t> starts;  // one more than the items
-  std::string out;
-  std::vector<std::size_t> ends;  // where each item's output ends in `out`
-  std::vector<TextShape> shapes;  // each item's, for text
-  std::vector<std::pair<std::size_t, tessaly::Result>> notes;  // items that lost or faulted
+  tessaly::BatchResult converted;  // notes index the items from `begin`
+  std::vector<DecodedText> texts;  // each item's, for text
+  std::unique_ptr<Py_UCS2[]> units;  // the decoded texts' code units, one after another
   std::exception_ptr error;
   std::atomic<bool> done{false};
 };
@@ -523,6 +589,7 @@ class Batch {
   // With the GIL: copies the items of chunk `k` out of their objects, and lets the helpers have it.
   void Gather(std::size_t k) {
     Chunk& chunk = chunks_[k];
+    chunk.input = TakeBuffer();
     chunk.starts.reserve(chunk.end - chunk.begin + 1);
     for (std::size_t i = chunk.begin; i < chunk.end; ++i) {
       PyObject* item = items_[i];
@@ -552,6 +619,22 @@ class Batch {
     gathered_changed_.notify_all();
   }
 
+  // A cleared buffer whose memory an earlier chunk used, else a new one: memory a chunk freed
+  // would often go back to the system and fault in again for the next.
+  std::string TakeBuffer() {
+    const std::lock_guard<std::mutex> lock(buffers_mutex_);
+    if (buffers_.empty()) return {};
+    std::string buffer = std::move(buffers_.back());
+    buffers_.pop_back();
+    return buffer;
+  }
+
+  void GiveBuffer(std::string buffer) {
+    buffer.clear();
+    const std::lock_guard<std::mutex> lock(buffers_mutex_);
+    if (buffers_.size() < kSpareBuffers) buffers_.push_back(std::move(buffer));
+  }
+
   // Ends the helpers' waits for chunks that will never be gathered.
   void Abandon() {
     {
@@ -574,29 +657,32 @@ class Batch {
   void Convert(const tessaly::Converter& converter, std::size_t k) {
     Chunk& chunk = chunks_[k];
     try {
-      chunk.out.reserve(chunk.input.size() + chunk.input.size() / 4 + 64);
-      chunk.ends.reserve(chunk.end - chunk.begin);
-      chunk.shapes.resize(chunk.end - chunk.begin);
-      for (std::size_t i = chunk.begin; i < chunk.end; ++i) {
-        const std::size_t j = i - chunk.begin;
-        if (kinds_[i] != ItemKind::None) {
-          const std::string_view item =
-              std::string_view(chunk.input).substr(chunk.starts[j], chunk.starts[j + 1] - chunk.starts[j]);
-          tessaly::Result result = kinds_[i] == ItemKind::Text ? converter.ConvertText(item)
-                                                               : converter.Convert(item);
-          chunk.out += result.bytes;
-          if (kinds_[i] == ItemKind::Text) chunk.shapes[j] = ShapeOf(result.bytes);
-          if (!result.ok() || !result.losses.empty() || !result.input_losses.empty()) {
-            result.bytes = std::string();
-            chunk.notes.emplace_back(i, std::move(result));
-          }
+      chunk.converted.bytes = TakeBuffer();
+      chunk.converted.bytes.reserve(chunk.input.size() + chunk.input.size() / 4 + 64);
+      chunk.converted.ends.reserve(chunk.end - chunk.begin);
+      std::vector<std::string_view> run;
+      // Neighbouring items of one kind convert in one call; None gives no output.
+      for (std::size_t i = chunk.begin; i < chunk.end;) {
+        const ItemKind kind = kinds_[i];
+        std::size_t to = i;
+        for (; to < chunk.end && kinds_[to] == kind; ++to) {
+          const std::size_t j = to - chunk.begin;
+          run.emplace_back(std::string_view(chunk.input).substr(chunk.starts[j], chunk.starts[j + 1] - chunk.starts[j]));
         }
-        chunk.ends.push_back(chunk.out.size());
+        if (kind == ItemKind::None) {
+          chunk.converted.ends.insert(chunk.converted.ends.end(), to - i, chunk.converted.bytes.size());
+        } else {
+          converter.ConvertBatch(run, kind == ItemKind::Text ? tessaly::Input::Text : tessaly::Input::Bytes,
+                                 chunk.converted);
+        }
+        run.clear();
+        i = to;
       }
+      Decode(chunk);
     } catch (...) {
       chunk.error = std::current_exception();
     }
-    chunk.input = std::string();
+    GiveBuffer(std::move(chunk.input));
     chunk.done.store(true, std::memory_order_release);
   }
 
@@ -606,6 +692,23 @@ class Batch {
   }
 
  private:
+  // Each text item decoded for its str, here without the GIL.
+  void Decode(Chunk& chunk) const {
+    const std::string_view bytes = chunk.converted.bytes;
+    chunk.texts.resize(chunk.end - chunk.begin);
+    chunk.units = std::make_unique_for_overwrite<Py_UCS2[]>(bytes.size());
+    std::size_t from = 0;
+    Py_UCS2* units = chunk.units.get();
+    for (std::size_t j = 0; j < chunk.texts.size(); ++j) {
+      const std::size_t to = chunk.converted.ends[j];
+      if (kinds_[chunk.begin + j] == ItemKind::Text) {
+        chunk.texts[j] = DecodeBmp(bytes.substr(from, to - from), units);
+        if (chunk.texts[j].decoded) units += chunk.texts[j].shape.length;
+      }
+      from = to;
+    }
+  }
+
   // Chunk boundaries from an upper bound of each item's UTF-8 size, known without encoding.
   void PlanChunks(std::size_t count) {
     std::vector<std::size_t> bounds{0};
@@ -642,6 +745,8 @@ class Batch {
   std::size_t chunk_count_ = 0;
   std::unique_ptr<Chunk[]> chunks_;
   std::atomic<std::size_t> next_{0};
+  std::mutex buffers_mutex_;
+  std::vector<std::string> buffers_;
   std::mutex mutex_;
   std::condition_variable gathered_changed_;
   std::size_t gathered_ = 0;
@@ -719,28 +824,42 @@ struct BatchLosses {
 };
 
 // With the GIL: the results of a converted chunk into the list.
-void Build(const Batch& batch, Chunk& chunk, PyObject* results) {
+void Build(Batch& batch, Chunk& chunk, PyObject* results) {
+  const std::string_view bytes = chunk.converted.bytes;
   std::size_t from = 0;
+  const Py_UCS2* units = chunk.units.get();
   for (std::size_t i = chunk.begin; i < chunk.end; ++i) {
     const std::size_t j = i - chunk.begin;
-    const std::size_t to = chunk.ends[j];
-    const std::string_view out = std::string_view(chunk.out).substr(from, to - from);
+    const std::size_t to = chunk.converted.ends[j];
+    const std::string_view out = bytes.substr(from, to - from);
     from = to;
     PyObject* item = nullptr;
     switch (batch.kinds()[i]) {
       case ItemKind::None:
         item = Py_NewRef(Py_None);
         break;
-      case ItemKind::Text:
-        item = ShapedText(out, chunk.shapes[j]).release().ptr();
+      case ItemKind::Text: {
+        const DecodedText& text = chunk.texts[j];
+        if (text.decoded) {
+          item = DecodedObject(out, text.shape, units).release().ptr();
+          units += text.shape.length;
+        } else {
+          item = ShapedText(out, text.shape).release().ptr();
+        }
         break;
+      }
       case ItemKind::Bytes:
         item = BytesObject(out).release().ptr();
         break;
     }
     PyList_SET_ITEM(results, static_cast<Py_ssize_t>(i), item);
   }
-  chunk.out = std::string();
+  // What is left of a built chunk is its notes; its buffers serve the next chunks.
+  batch.GiveBuffer(std::move(chunk.converted.bytes));
+  chunk.converted.ends = std::vector<std::size_t>();
+  chunk.texts = std::vector<DecodedText>();
+  chunk.units.reset();
+  chunk.starts = std::vector<std::size_t>();
 }
 
 py::list ConvertBatch(const PyConverter& self, py::handle texts, const py::object& threads) {
@@ -752,8 +871,10 @@ py::list ConvertBatch(const PyConverter& self, py::handle texts, const py::objec
   // The list is private until it is returned, so it may hold no item until it is whole.
   py::list results(count);
   Batch batch(PySequence_Fast_ITEMS(sequence), count);
-  const tessaly::Converter& converter = self.converter();
   const std::size_t thread_count = ThreadCount(threads, batch);
+  // One thread asked for is one thread in all: a long item does not spread over more.
+  const tessaly::Converter& converter =
+      !threads.is_none() && py::cast<long>(threads) == 1 ? self.single_thread() : self.converter();
   Helpers helpers(batch, converter, thread_count - 1);
   for (std::size_t k = 0; k < batch.chunk_count(); ++k) batch.Gather(k);
   std::size_t built = 0;
@@ -788,7 +909,9 @@ py::list ConvertBatch(const PyConverter& self, py::handle texts, const py::objec
   BatchLosses losses;
   bool any_text = false;
   for (std::size_t k = 0; k < batch.chunk_count(); ++k) {
-    for (const auto& [index, result] : batch.chunk(k).notes) {
+    const Chunk& chunk = batch.chunk(k);
+    for (const auto& [item, result] : chunk.converted.notes) {
+      const std::size_t index = chunk.begin + item;
       if (result.fault) RaiseFault(*result.fault, index);
       BatchLosses::Add(result.input_losses, index, losses.input_losses, losses.input_items);
       BatchLosses::Add(result.losses, index, losses.losses, losses.items);
@@ -979,6 +1102,21 @@ void ConvertFile(const PyConverter& self, const std::string& source,
   if (lost) self.Check(result, !raw, std::nullopt);
 }
 
+// The converter behind `self`. One whose __init__ raised (reachable still, from the traceback's
+// frames) or never ran holds no value, and pybind11 would hand a method uninitialised memory
+// for it; so every method of the class starts here.
+const PyConverter& Made(py::handle self) {
+  if (!py::isinstance<PyConverter>(self))
+    throw py::type_error("a tessaly.Converter's method called on " + TypeName(self));
+  auto* instance = reinterpret_cast<py::detail::instance*>(self.ptr());
+  const py::detail::value_and_holder held =
+      instance->get_value_and_holder(py::detail::get_type_info(typeid(PyConverter)));
+  if (!held.holder_constructed())
+    throw py::value_error(
+        "this tessaly.Converter was never made: its __init__ raised or was not called");
+  return *held.value_ptr<PyConverter>();
+}
+
 py::list ModeNames() {
   py::list names;
   for (const tessaly::ModeDescription& mode : tessaly::Modes()) names.append(std::string(mode.name));
@@ -1036,29 +1174,35 @@ PYBIND11_MODULE(_tessaly, m) {
   py::class_<PyConverter>(m, "_Converter")
       // A second __init__ on a made converter is ignored by pybind11: it never changes.
       .def(py::init<py::tuple>(), py::arg("key"))
-      .def("convert", &Convert, py::arg("data"),
+      .def("convert", [](py::handle self, py::handle data) { return Convert(Made(self), data); }, py::arg("data"),
            "convert(data)\n--\n\n"
            "Converts a str (UTF-8 text, as tessaly-cli without --raw) and returns a str, or\n"
            "bytes of the working encoding (as tessaly-cli --raw) and returns bytes. The GIL\n"
            "is released while it converts.")
-      .def("convert_batch", &ConvertBatch, py::arg("texts"), py::kw_only(),
+      .def("convert_batch",
+           [](py::handle self, py::handle texts, const py::object& threads) {
+             return ConvertBatch(Made(self), texts, threads);
+           }, py::arg("texts"), py::kw_only(),
            py::arg("threads") = py::none(),
            "convert_batch(texts, *, threads=None)\n--\n\n"
            "Converts every item of a sequence of str, bytes or None and returns a list of\n"
            "the results in the same order; None stays None. The items are converted without\n"
-           "the GIL on `threads` threads (None: every usable core, one for small batches),\n"
+           "the GIL on `threads` threads (None: every usable core, one for small batches;\n"
+           "threads=1: the calling thread alone, a long item too),\n"
            "in runs of neighbouring items of about 64 KiB each. Losses of the whole batch\n"
            "warn once per kind, naming the item of the first; a fault raises ConversionError.")
-      .def("_convert_file", &ConvertFile)
-      .def_property_readonly("_key", [](const PyConverter& self) { return self.key(); })
+      .def("_convert_file",
+           [](py::handle self, const std::string& source, const std::string& destination,
+              bool raw) { ConvertFile(Made(self), source, destination, raw); })
+      .def_property_readonly("_key", [](py::handle self) { return Made(self).key(); })
       .def_property_readonly(
-          "mode", [](const PyConverter& self) { return std::string(self.converter().mode().name); },
+          "mode", [](py::handle self) { return std::string(Made(self).converter().mode().name); },
           "The mode's name.")
       .def_property_readonly(
           "encoding",
-          [](const PyConverter& self) { return std::string(self.converter().encoding()); },
+          [](py::handle self) { return std::string(Made(self).converter().encoding()); },
           "The working encoding's name (an alias given resolved).")
-      .def_property_readonly("strict", [](const PyConverter& self) { return self.strict(); },
+      .def_property_readonly("strict", [](py::handle self) { return Made(self).strict(); },
                              "Whether a loss raises LossError instead of warning.");
 
   m.def("modes", &ModeNames, "modes()\n--\n\nThe names of every mode, in tessaly-cli's order.");

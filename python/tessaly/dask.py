@@ -1,12 +1,18 @@
-"""Tessaly on Dask: convert the text of a bag or of a (Dask or pandas) series partition by partition.
+"""Tessaly on Dask: convert text files block by block, or the text of a bag or of a (Dask or
+pandas) series partition by partition.
 
 Each task receives the converter pickled as its options; a worker builds it once and reuses it
-for every later task. Within a task the partition converts on one thread, since Dask already
-runs a task per worker thread.
+for every later task. Within a task the conversion runs on one thread, since Dask already runs a
+task per worker thread.
 
->>> import dask.bag as db
->>> from tessaly.dask import convert_bag
->>> convert_bag(db.read_text("corpus-*.txt"), "s2t").to_textfiles("out-*.txt")
+Text files are best converted with :func:`convert_text_files`: each task converts a block of
+whole lines as one text, so the work is the conversion itself. A bag of lines from
+``dask.bag.read_text`` makes a Python str of every line, splits, converts and joins them in
+Python one by one, which costs more than converting them.
+
+>>> from tessaly.dask import convert_text_files
+>>> blocks = convert_text_files("corpus-*.txt", "s2t")
+>>> blocks.map(str.encode).map(len).sum().compute()
 """
 
 from tessaly import Converter
@@ -33,6 +39,29 @@ def _converter(mode, options):
             raise TypeError("options go with a mode's name, not with a Converter")
         return mode
     return Converter(mode, **options)
+
+
+def _convert_block(block, converter):
+    return converter.convert_batch([block.decode("utf-8")], threads=1)
+
+
+def convert_text_files(paths, mode, *, blocksize="64MiB", **options):
+    """A bag of the conversions of UTF-8 text files, a block of whole lines per item.
+
+    ``paths``: a path, a glob or a list of them, as ``dask.bytes.read_bytes`` takes;
+    ``blocksize``: about how much text a task converts (cut after a line feed). ``mode`` is a
+    mode's name with :class:`tessaly.Converter`'s keyword options, or a Converter. The items are
+    str in the files' order; joined, those of one file are the file converted, line breaks as they
+    were. Bytes that are not UTF-8 raise UnicodeDecodeError in the task.
+    """
+    import dask
+    import dask.bag
+    import dask.bytes
+
+    converter = _converter(mode, options)
+    _, files = dask.bytes.read_bytes(paths, delimiter=b"\n", blocksize=blocksize, sample=False)
+    convert = dask.delayed(_convert_block, pure=True)
+    return dask.bag.from_delayed([convert(block, converter) for blocks in files for block in blocks])
 
 
 def convert_bag(bag, mode, **options):

@@ -7,6 +7,7 @@ import os
 import pickle
 import stat
 import subprocess
+import sys
 import warnings
 from pathlib import Path
 
@@ -199,6 +200,43 @@ def test_converter_is_immutable():
         converter.extra = 1
     converter.__init__("t2s")
     assert converter.mode == "s2t" and converter.convert("头发") == "頭髮"
+
+
+# A converter whose __init__ raised stays reachable from the traceback's frames; one made with
+# __new__ alone never ran __init__. Every use of either must raise, not crash the interpreter.
+_UNMADE = """
+import sys, tessaly
+try:
+    tessaly.Converter("no-such-mode")
+except ValueError as error:
+    failed = error.__traceback__.tb_next.tb_frame.f_locals["self"]
+unmade = tessaly.Converter.__new__(tessaly.Converter)
+uses = {
+    "repr": repr, "mode": lambda c: c.mode, "encoding": lambda c: c.encoding,
+    "strict": lambda c: c.strict, "convert": lambda c: c.convert("x"),
+    "convert_batch": lambda c: c.convert_batch(["x"]), "pickle": lambda c: c.__reduce__(),
+    "hash": hash, "convert_file": lambda c: c.convert_file(sys.argv[1], sys.argv[1] + ".out"),
+}
+for converter in (failed, unmade):
+    for name, use in uses.items():
+        try:
+            use(converter)
+        except ValueError as error:
+            assert "never made" in str(error), (name, error)
+        else:
+            raise AssertionError(name + " did not raise")
+print("raised", 2 * len(uses))
+"""
+
+
+def test_unmade_converter_raises_instead_of_crashing(tmp_path):
+    source = tmp_path / "in.txt"
+    source.write_text("汉字")
+    done = subprocess.run([sys.executable, "-c", _UNMADE, str(source)], capture_output=True,
+                          text=True, timeout=60)
+    assert done.returncode == 0, done.stderr
+    assert done.stdout == "raised 18\n"
+    assert not (tmp_path / "in.txt.out").exists()
 
 
 # ---------------------------------------------------------------------------------------------

@@ -13,7 +13,7 @@ dd = pytest.importorskip("dask.dataframe")
 distributed = pytest.importorskip("distributed")
 pandas = pytest.importorskip("pandas")
 
-from tessaly.dask import convert_bag, convert_series  # noqa: E402
+from tessaly.dask import convert_bag, convert_series, convert_text_files  # noqa: E402
 
 
 @pytest.fixture(scope="module")
@@ -56,3 +56,22 @@ def test_series_keeps_index_and_missing_values(client):
     assert result.tolist() == expected
     local = convert_series(frame["text"], "s2tw", phrases={"软件": "軟體X"})
     assert local.tolist() == expected and local.name == "text"
+
+
+@pytest.mark.parametrize("mode,blocksize", [("s2t", 1000), ("s2twp", 3000), ("t2s", "64MiB")])
+def test_text_files_in_blocks_equal_cli(client, cli, tmp_path, mode, blocksize):
+    paths = []
+    for n in range(3):
+        path = tmp_path / f"in-{n}.txt"
+        # Line breaks of both kinds stay as they are; a small block cuts a file many times.
+        path.write_bytes(generated_text(200 + n, 2000).encode())
+        paths.append(str(path))
+    blocks = convert_text_files(paths, mode, blocksize=blocksize)
+    got = client.compute(blocks.to_delayed(), sync=True)
+    texts = ["".join(b for part in got for b in part)]
+    expected = "".join(
+        subprocess.run([cli, "-m", mode, "-e", "utf-8", p], capture_output=True,
+                       check=True).stdout.decode() for p in paths)
+    assert texts == [expected]
+    if blocksize == 1000:
+        assert blocks.npartitions > 3 * 5
