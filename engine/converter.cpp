@@ -59,8 +59,6 @@ using detail::ConverterCore;
 constexpr std::size_t kShortText = std::size_t{1} << 16;
 // A whole input goes into a stream in slices of this size.
 constexpr std::size_t kSlice = std::size_t{1} << 20;
-// A batch's short item is converted into a string kept up to this capacity from item to item.
-constexpr std::size_t kScratch = std::size_t{1} << 12;
 
 std::string LowerName(Encoding encoding) {
   return std::string(InfoOf(encoding).name);
@@ -468,17 +466,10 @@ void Converter::ConvertBatch(std::span<const std::string_view> items, Input inpu
   if (input == Input::Text) CheckTextForm(*core_);
   into.ends.reserve(into.ends.size() + items.size());
   LossReport losses;  // the current item's, moved into a note when it has any
-  // A short item's output goes to a small string first: the standard grows the string it writes
-  // to ahead of the text, over all of its spare capacity up to 64 KiB, which in the batch's
-  // buffer would be that much written per item.
-  std::string scratch;
   for (const std::string_view item : items) {
     const std::size_t index = into.ends.size();
     if (input == Input::Text && TakesShortText(*core_, item.size())) {
-      if (scratch.capacity() > kScratch) scratch = std::string();
-      scratch.clear();
-      std::optional<Fault> fault = ConvertShortText(*core_, item, scratch, losses);
-      into.bytes += scratch;
+      std::optional<Fault> fault = ConvertShortText(*core_, item, into.bytes, losses);
       if (fault || !losses.empty()) {
         Result& note = into.notes.emplace_back(index, Result{}).second;
         note.encoding = "utf-8";

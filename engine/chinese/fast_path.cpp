@@ -435,10 +435,10 @@ std::size_t DirectSegment(const PhraseTables& t, const FastPlan& plan, const uns
                           std::size_t n, std::size_t i, Workspace& w, Sink& sink) {
   DirectWindow window;
   window.end = i;
-  window.Extend(t, plan, p, n, 2);
+  window.Extend(t, plan, p, n, 4);
   if (window.count == 0) return 0;
   Match match;
-  for (std::size_t want = 4;; want *= 2) {
+  for (std::size_t want = 8;; want *= 2) {
     bool cut = false;
     match = t.Longest(window.chars.data(), window.count, t.segmentation, &cut);
     if (!cut || window.closed) break;
