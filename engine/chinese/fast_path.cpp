@@ -342,21 +342,26 @@ bool PairMayFollow(const PhraseTables& t, const FastPlan& plan, const unsigned c
 }
 
 // Copies the run of ASCII bytes the plan copies, from `pos`, onto `sink`; returns where it ends.
-// Eight bytes go at a time where no key holds ASCII, as a call to memcpy for each of the short
-// runs between Chinese characters costs more than the copy.
+// Eight bytes go at a time, as a call to memcpy for each of the short runs between Chinese
+// characters costs more than the copy.
 std::size_t CopyAscii(const FastPlan& plan, const unsigned char* p, std::size_t n,
                       std::size_t pos, Sink& sink) {
   constexpr std::uint64_t kHighBits = 0x8080808080808080u;
   // The first bytes of the text are the low ones of the word.
   constexpr bool kLittle = std::endian::native == std::endian::little;
-  while (kLittle && plan.ascii_inert() && pos + 8 <= n) {
+  while (kLittle && pos + 8 <= n) {
     std::uint64_t word = 0;
     std::memcpy(&word, p + pos, sizeof word);
     const std::uint64_t high = word & kHighBits;
-    const std::size_t ascii = high == 0 ? 8 : static_cast<std::size_t>(std::countr_zero(high)) / 8;
-    sink.PutWord(word, ascii);
-    pos += ascii;
-    if (ascii < 8) return pos;
+    std::size_t copied = high == 0 ? 8 : static_cast<std::size_t>(std::countr_zero(high)) / 8;
+    if (!plan.ascii_inert()) {
+      std::size_t k = 0;
+      while (k < copied && plan.Copies(p[pos + k])) ++k;
+      copied = k;
+    }
+    sink.PutWord(word, copied);
+    pos += copied;
+    if (copied < 8) return pos;
   }
   for (; pos < n && plan.Copies(p[pos]); ++pos) sink.Append(reinterpret_cast<const char*>(p + pos), 1);
   return pos;
