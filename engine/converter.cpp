@@ -469,6 +469,10 @@ void Converter::ConvertBatch(std::span<const std::string_view> items, Input inpu
   for (const std::string_view item : items) {
     const std::size_t index = into.ends.size();
     if (input == Input::Text && TakesShortText(*core_, item.size())) {
+      if (core_->chinese->ConvertPlain(item, into.bytes)) {
+        into.ends.push_back(into.bytes.size());
+        continue;
+      }
       std::optional<Fault> fault = ConvertShortText(*core_, item, into.bytes, losses);
       if (fault || !losses.empty()) {
         Result& note = into.notes.emplace_back(index, Result{}).second;

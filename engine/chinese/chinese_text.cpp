@@ -236,6 +236,15 @@ std::optional<std::size_t> ChineseTextConversion::Convert(std::string_view utf8,
   return std::nullopt;
 }
 
+bool ChineseTextConversion::ConvertPlain(std::string_view utf8, std::string& out) const {
+  if (!plan_) return false;
+  const std::size_t start = out.size();
+  const PhraseMatcher::Stop stop = matcher_->ConvertUntilStop(utf8, out, *plan_);
+  if (stop.at == utf8.size() && !stop.wrote_watched) return true;
+  out.resize(start);
+  return false;
+}
+
 // The fast path: the matcher stops at what is not UTF-8 and at characters the encoding lacks,
 // which become "?" here; a "?" splits phrases just as a stop does. True when converted, false at
 // a byte that is not UTF-8 (nothing converted), nothing where only the general path can tell.

@@ -44,6 +44,12 @@ class ChineseTextConversion {
                                                    std::string& out, LossReport& losses,
                                                    FaultLog& faults) const;
 
+  /// Appends the converted text, as Convert does, when it is done in one pass of the fast path:
+  /// no character in it that the encoding lacks or that is not UTF-8, no value written that might
+  /// bring one in. Returns false, having appended nothing, for any other text, which Convert then
+  /// takes. A short text's cheaper way, as the losses and faults it never has need no bookkeeping.
+  bool ConvertPlain(std::string_view utf8, std::string& out) const;
+
   /// The same over bytes of the working encoding (--raw): a block whose every character decodes
   /// and encodes back to its own bytes goes through the matcher as UTF-8, any other through the
   /// mode itself, which keeps the bytes it cannot read.

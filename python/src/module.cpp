@@ -230,8 +230,18 @@ DecodedText DecodeBmp(std::string_view utf8, Py_UCS2* units) {
     const unsigned char lead = *p;
     Py_UCS4 c = lead;
     if (lead < 0x80) {
+      *out++ = lead;
       ++p;
-    } else if ((lead & 0xF0) == 0xE0) {
+      // Then eight ASCII bytes at a time: the Latin runs in Chinese text.
+      for (std::uint64_t word; end - p >= 8; p += 8, out += 8) {
+        std::memcpy(&word, p, 8);
+        if ((word & 0x8080808080808080u) != 0) break;
+        std::copy_n(p, 8, out);
+      }
+      max_char = std::max<Py_UCS4>(max_char, 0x7F);
+      continue;
+    }
+    if ((lead & 0xF0) == 0xE0) {
       if (end - p < 3 || (p[1] & 0xC0) != 0x80 || (p[2] & 0xC0) != 0x80) break;
       c = (lead & 0x0Fu) << 12 | (p[1] & 0x3Fu) << 6 | (p[2] & 0x3Fu);
       if (c < 0x800 || (c >= 0xD800 && c < 0xE000)) break;
