@@ -67,30 +67,6 @@ struct Arguments {
   bool strict = false;
 };
 
-std::string DescribeBytes(std::string_view bytes) {
-  std::string hex;
-  for (const char c : bytes) {
-    char pair[4];
-    std::snprintf(pair, sizeof pair, "%02X", static_cast<unsigned char>(c));
-    hex += pair;
-  }
-  return hex;
-}
-
-// A character shown in a message, with its code point; `utf8` is one well-formed character.
-std::string DescribeChar(std::string_view utf8) {
-  if (utf8.empty()) return "an unpaired surrogate";
-  if (FindInvalidUtf8(utf8)) return "malformed " + DescribeBytes(utf8);
-  const auto byte = [utf8](std::size_t i) { return static_cast<unsigned char>(utf8[i]); };
-  const std::size_t trail = byte(0) >= 0xF0 ? 3 : byte(0) >= 0xE0 ? 2 : byte(0) >= 0xC0 ? 1 : 0;
-  char32_t code_point = trail == 0 ? byte(0) : byte(0) & (0x3F >> trail);
-  for (std::size_t i = 1; i <= trail && i < utf8.size(); ++i)
-    code_point = code_point << 6 | (byte(i) & 0x3F);
-  char hex[16];
-  std::snprintf(hex, sizeof hex, "U+%04X", static_cast<unsigned>(code_point));
-  return "'" + std::string(utf8) + "' " + hex;
-}
-
 // How people call an encoding the library names.
 std::string_view LabelOf(std::string_view name) {
   for (const EncodingDescription& encoding : Encodings())
@@ -102,34 +78,11 @@ std::string_view LabelOf(std::string_view name) {
 // characters became "?" and whose bytes the result's are; `chars`: the lost pieces are characters
 // (UTF-8), not bytes.
 bool ReportLosses(const LossReport& losses, std::string_view target, bool chars, bool strict) {
-  const std::string kind = strict ? "error: " : "warning: ";
-  const auto at = [](std::size_t offset) { return " (first at byte " + std::to_string(offset); };
-  if (const LossRecord& r = losses[LossKind::Unmappable]; r.count != 0) {
-    PrintError(kind + std::to_string(r.count) + " character(s) have no " + std::string(target) +
-               std::string(" form and became '?'") + at(r.first_offset) + ": " +
-               (chars ? DescribeChar(r.first_piece) : DescribeBytes(r.first_piece)) + ")");
-  }
-  if (const LossRecord& r = losses[LossKind::EmptyHexPiece]; r.count != 0) {
-    PrintError(kind + std::to_string(r.count) +
-               " hex piece(s) held no value and repeated the byte before" + at(r.first_offset) +
-               ": '" + r.first_piece + "')");
-  }
-  if (const LossRecord& r = losses[LossKind::OddDigit]; r.count != 0) {
-    std::string digit = r.first_piece;
-    for (char& c : digit) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    PrintError(kind + "the listing has an odd number of digits; the last piece '" + r.first_piece +
-               "' was read as 0" + digit);
-  }
-  if (const LossRecord& r = losses[LossKind::CutAtZero]; r.count != 0) {
-    PrintError(kind + "the decoded data ends at its first zero, at byte " +
-               std::to_string(r.first_offset) + " of the input; what follows was dropped");
-  }
-  if (const LossRecord& r = losses[LossKind::InvalidOutput]; r.count != 0) {
-    PrintError(kind + std::to_string(r.count) + " byte sequence(s) of the result are not valid " +
-               std::string(target) + " and became U+FFFD (first at byte " +
-               std::to_string(r.first_offset) + " of the result: " + DescribeBytes(r.first_piece) +
-               "); use --raw for the bytes as they are");
-  }
+  const LossWording wording{target, chars, {}, "use --raw for the bytes as they are"};
+  for (const LossKind kind : {LossKind::Unmappable, LossKind::EmptyHexPiece, LossKind::OddDigit,
+                              LossKind::CutAtZero, LossKind::InvalidOutput})
+    if (const LossRecord& r = losses[kind]; r.count != 0)
+      PrintError((strict ? "error: " : "warning: ") + Describe(kind, r, wording));
   return !losses.empty();
 }
 

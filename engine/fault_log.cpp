@@ -45,6 +45,20 @@ FaultKind KindOf(const Error& error) {
 
 namespace tessaly {
 
+std::string_view NameOf(FaultKind kind) {
+  switch (kind) {
+    case FaultKind::MalformedInput:
+      return "malformed-input";
+    case FaultKind::TablesUnavailable:
+      return "tables-unavailable";
+    case FaultKind::LibraryFailure:
+      return "library-failure";
+    case FaultKind::InternalMismatch:
+      return "internal-mismatch";
+  }
+  return "library-failure";
+}
+
 std::string Describe(const Fault& fault) {
   std::string line = fault.mode.empty() ? std::string() : fault.mode + ": ";
   switch (fault.kind) {

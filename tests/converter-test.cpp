@@ -19,6 +19,8 @@ using tessaly::Converter;
 using tessaly::FaultKind;
 using tessaly::Input;
 using tessaly::LossKind;
+using tessaly::LossRecord;
+using tessaly::LossWording;
 using tessaly::Options;
 using tessaly::Result;
 
@@ -301,6 +303,53 @@ TEST(Converter, FaultsAreValues) {
     EXPECT_EQ(result.fault->kind, FaultKind::MalformedInput) << mode;
     EXPECT_EQ(result.fault->offset, 2u) << mode;
   }
+}
+
+// The lines a front end shows for losses, from what a real conversion recorded: the lost
+// character with its code point (or bytes), the caller's item and advice where given.
+TEST(Converter, LossesAreDescribedInOneWording) {
+  Options gbk;
+  gbk.mode = "hex-encode";
+  const Result thai = Converter(gbk).ConvertText("aก\n");
+  Options listing;
+  listing.mode = "hex-decode";
+  listing.deletions = "none";
+  const Result odd = Converter(listing).ConvertText("41,,4");
+  Options utf8;
+  utf8.mode = "utf8-decode";
+  const Result zero = Converter(utf8).ConvertText("410042");
+  struct Row {
+    const Result& result;
+    LossKind kind;
+    LossWording wording;
+    std::string line;
+  };
+  const Row rows[] = {
+      {thai, LossKind::Unmappable, {"GBK", true, {}, {}},
+       "1 character(s) have no GBK form and became '?' (first at byte 1: 'ก' U+0E01)"},
+      {thai, LossKind::Unmappable, {"GBK", false, " of item 7", {}},
+       "1 character(s) have no GBK form and became '?' (first at byte 1 of item 7: E0B881)"},
+      {odd, LossKind::EmptyHexPiece, {"GBK", false, {}, {}},
+       "1 hex piece(s) held no value and repeated the byte before (first at byte 2: ',,')"},
+      {odd, LossKind::OddDigit, {"GBK", false, " of item 2", {}},
+       "the listing of item 2 has an odd number of digits; the last piece '4' was read as 04"},
+      {zero, LossKind::CutAtZero, {"GBK", false, {}, {}},
+       "the decoded data ends at its first zero, at byte 2 of the input; what follows was "
+       "dropped"},
+      {zero, LossKind::Unmappable, {"GBK", true, {}, {}}, ""},
+  };
+  for (const Row& row : rows)
+    EXPECT_EQ(Describe(row.kind, row.result.losses[row.kind], row.wording), row.line)
+        << NameOf(row.kind);
+  LossRecord bytes;
+  bytes.count = 2;
+  bytes.first_offset = 5;
+  bytes.first_piece = "\x81\xFF";
+  EXPECT_EQ(Describe(LossKind::InvalidOutput, bytes, {"GBK", false, {}, "use --raw"}),
+            "2 byte sequence(s) of the result are not valid GBK and became U+FFFD (first at byte "
+            "5 of the result: 81FF); use --raw");
+  EXPECT_EQ(NameOf(LossKind::OddDigit), "odd-digit");
+  EXPECT_EQ(NameOf(FaultKind::TablesUnavailable), "tables-unavailable");
 }
 
 // Nothing is written unless the caller names a cache directory; then the compiled tables go

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 #include "tessaly/export.h"
 
@@ -26,6 +27,9 @@ struct Fault {
   std::size_t offset = 0;  ///< byte offset in the input, for MalformedInput
   std::string detail;      ///< what the failing part said, English
 };
+
+/// The short name of a kind of fault ("malformed-input", "tables-unavailable", …).
+TESSALY_API std::string_view NameOf(FaultKind kind);
 
 /// One line of English for a person: the mode, what happened and what became of the text.
 TESSALY_API std::string Describe(const Fault& fault);

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "tessaly/export.h"
+
 namespace tessaly {
 
 /// What a conversion can lose without failing.
@@ -63,5 +65,22 @@ class LossReport {
  private:
   std::array<LossRecord, kLossKindCount> records_;
 };
+
+/// What only the caller of Describe(LossKind, …) knows, for the words of its line.
+struct LossWording {
+  std::string_view target;  ///< the encoding whose lacking characters became "?", whose bytes the result's are
+  bool characters = false;  ///< the lost pieces are characters (UTF-8 text), not bytes
+  std::string_view where;   ///< said after the first offset, such as " of item 3"; empty for nothing
+  std::string_view keep_bytes;  ///< how to keep result bytes as they are; empty for nothing
+};
+
+/// The short name of a kind of loss ("unmappable", "empty-hex-piece", …).
+TESSALY_API std::string_view NameOf(LossKind kind);
+
+/// One line of English for a person about the losses of one kind: how many, where the first was
+/// and what became of it, such as "3 character(s) have no GBK form and became '?' (first at byte
+/// 12: '€' U+20AC)"; empty when `record` counts none.
+TESSALY_API std::string Describe(LossKind kind, const LossRecord& record,
+                                 const LossWording& wording);
 
 }  // namespace tessaly

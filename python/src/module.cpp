@@ -288,49 +288,8 @@ std::string TypeName(py::handle object) {
 // ---------------------------------------------------------------------------------------------
 // Losses and faults, as Python warnings and exceptions.
 
-constexpr std::array<const char*, tessaly::kLossKindCount> kLossNames = {
-    "unmappable", "empty-hex-piece", "cut-at-zero", "invalid-output", "odd-digit"};
-
-const char* FaultName(tessaly::FaultKind kind) {
-  switch (kind) {
-    case tessaly::FaultKind::MalformedInput:
-      return "malformed-input";
-    case tessaly::FaultKind::TablesUnavailable:
-      return "tables-unavailable";
-    case tessaly::FaultKind::LibraryFailure:
-      return "library-failure";
-    case tessaly::FaultKind::InternalMismatch:
-      return "internal-mismatch";
-  }
-  return "library-failure";
-}
-
-std::string Hex(std::string_view bytes) {
-  std::string hex;
-  for (const char c : bytes) {
-    char pair[4];
-    std::snprintf(pair, sizeof pair, "%02X", static_cast<unsigned char>(c));
-    hex += pair;
-  }
-  return hex;
-}
-
-// A lost character as a message shows it: itself and its code point.
-std::string DescribeChar(std::string_view utf8) {
-  if (utf8.empty()) return "an unpaired surrogate";
-  if (tessaly::FindInvalidUtf8(utf8)) return "malformed " + Hex(utf8);
-  const auto byte = [utf8](std::size_t i) { return static_cast<unsigned char>(utf8[i]); };
-  const std::size_t trail = byte(0) >= 0xF0 ? 3 : byte(0) >= 0xE0 ? 2 : byte(0) >= 0xC0 ? 1 : 0;
-  char32_t code_point = trail == 0 ? byte(0) : byte(0) & (0x3F >> trail);
-  for (std::size_t i = 1; i <= trail && i < utf8.size(); ++i)
-    code_point = code_point << 6 | (byte(i) & 0x3F);
-  char hex[16];
-  std::snprintf(hex, sizeof hex, "U+%04X", static_cast<unsigned>(code_point));
-  return "'" + std::string(utf8) + "' " + hex;
-}
-
 struct Loss {
-  const char* kind;
+  std::string_view kind;
   std::size_t count;
   std::size_t first_offset;
   std::optional<std::size_t> index;  // the batch item it was first seen in
@@ -343,41 +302,13 @@ void DescribeLosses(const tessaly::LossReport& report,
                     const std::array<std::optional<std::size_t>, tessaly::kLossKindCount>& items,
                     std::string_view target, bool chars, std::vector<Loss>& out) {
   for (std::size_t k = 0; k < tessaly::kLossKindCount; ++k) {
-    const tessaly::LossRecord& r = report[static_cast<tessaly::LossKind>(k)];
+    const auto kind = static_cast<tessaly::LossKind>(k);
+    const tessaly::LossRecord& r = report[kind];
     if (r.count == 0) continue;
-    const std::string count = std::to_string(r.count);
-    const std::string offset = std::to_string(r.first_offset);
-    const std::string where =
-        items[k] ? " of item " + std::to_string(*items[k]) : std::string();
-    std::string message;
-    switch (static_cast<tessaly::LossKind>(k)) {
-      case tessaly::LossKind::Unmappable:
-        message = count + " character(s) have no " + std::string(target) +
-                  " form and became '?' (first at byte " + offset + where + ": " +
-                  (chars ? DescribeChar(r.first_piece) : Hex(r.first_piece)) + ")";
-        break;
-      case tessaly::LossKind::EmptyHexPiece:
-        message = count + " hex piece(s) held no value and repeated the byte before (first at byte " +
-                  offset + where + ": '" + r.first_piece + "')";
-        break;
-      case tessaly::LossKind::OddDigit: {
-        std::string digit = r.first_piece;
-        for (char& c : digit) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-        message = "the listing" + where + " has an odd number of digits; the last piece '" +
-                  r.first_piece + "' was read as 0" + digit;
-        break;
-      }
-      case tessaly::LossKind::CutAtZero:
-        message = "the decoded data ends at its first zero, at byte " + offset + where +
-                  " of the input; what follows was dropped";
-        break;
-      case tessaly::LossKind::InvalidOutput:
-        message = count + " byte sequence(s) of the result are not valid " + std::string(target) +
-                  " and became U+FFFD (first at byte " + offset + " of the result" + where + ": " +
-                  Hex(r.first_piece) + "); convert bytes to keep them as they are";
-        break;
-    }
-    out.push_back({kLossNames[k], r.count, r.first_offset, items[k], std::move(message)});
+    const std::string where = items[k] ? " of item " + std::to_string(*items[k]) : std::string();
+    std::string message = tessaly::Describe(
+        kind, r, {target, chars, where, "convert bytes to keep them as they are"});
+    out.push_back({tessaly::NameOf(kind), r.count, r.first_offset, items[k], std::move(message)});
   }
 }
 
@@ -389,7 +320,7 @@ py::object IndexObject(std::optional<std::size_t> index) {
   std::string message = tessaly::Describe(fault);
   if (index) message = "item " + std::to_string(*index) + ": " + message;
   const py::object error = Classes().conversion_error(
-      message, py::arg("kind") = FaultName(fault.kind), py::arg("mode") = fault.mode,
+      message, py::arg("kind") = tessaly::NameOf(fault.kind), py::arg("mode") = fault.mode,
       py::arg("routine") = fault.routine, py::arg("offset") = fault.offset,
       py::arg("detail") = fault.detail, py::arg("index") = IndexObject(index));
   PyErr_SetObject(Classes().conversion_error.ptr(), error.ptr());
