@@ -195,22 +195,27 @@ void DecodeInto(std::string_view utf8, Unit* out) {
   }
 }
 
+// A new str of the shape of `utf8`, filled already when it is ASCII (the same bytes).
+py::object NewText(std::string_view utf8, const TextShape& shape) {
+  PyObject* text = PyUnicode_New(shape.length, shape.max_char);
+  if (text == nullptr) throw py::error_already_set();
+  if (shape.max_char < 0x80) std::memcpy(PyUnicode_DATA(text), utf8.data(), utf8.size());
+  return py::reinterpret_steal<py::object>(text);
+}
+
 // The str of UTF-8 whose shape is known; malformed UTF-8 raises as Python's codec does.
 py::object ShapedText(std::string_view utf8, const TextShape& shape) {
   if (!shape.valid) return TextObject(utf8);
-  PyObject* text = PyUnicode_New(shape.length, shape.max_char);
-  if (text == nullptr) throw py::error_already_set();
-  void* data = PyUnicode_DATA(text);
-  if (shape.max_char < 0x80) {
-    std::memcpy(data, utf8.data(), utf8.size());
-  } else if (shape.max_char < 0x100) {
+  py::object text = NewText(utf8, shape);
+  void* data = PyUnicode_DATA(text.ptr());
+  if (shape.max_char >= 0x80 && shape.max_char < 0x100) {
     DecodeInto(utf8, static_cast<Py_UCS1*>(data));
-  } else if (shape.max_char < 0x10000) {
+  } else if (shape.max_char >= 0x100 && shape.max_char < 0x10000) {
     DecodeInto(utf8, static_cast<Py_UCS2*>(data));
-  } else {
+  } else if (shape.max_char >= 0x10000) {
     DecodeInto(utf8, static_cast<Py_UCS4*>(data));
   }
-  return py::reinterpret_steal<py::object>(text);
+  return text;
 }
 
 // A batch's text result decoded without the GIL: its shape and, when every character is in the
@@ -262,17 +267,14 @@ DecodedText DecodeBmp(std::string_view utf8, Py_UCS2* units) {
 
 // The str of a decoded text.
 py::object DecodedObject(std::string_view utf8, const TextShape& shape, const Py_UCS2* units) {
-  PyObject* text = PyUnicode_New(shape.length, shape.max_char);
-  if (text == nullptr) throw py::error_already_set();
-  void* data = PyUnicode_DATA(text);
-  if (shape.max_char < 0x80) {
-    std::memcpy(data, utf8.data(), utf8.size());
-  } else if (shape.max_char < 0x100) {
-    std::copy_n(units, shape.length, static_cast<Py_UCS1*>(data));
-  } else {
+  py::object text = NewText(utf8, shape);
+  void* data = PyUnicode_DATA(text.ptr());
+  if (shape.max_char >= 0x100) {
     std::memcpy(data, units, static_cast<std::size_t>(shape.length) * sizeof(Py_UCS2));
+  } else if (shape.max_char >= 0x80) {
+    std::copy_n(units, shape.length, static_cast<Py_UCS1*>(data));
   }
-  return py::reinterpret_steal<py::object>(text);
+  return text;
 }
 
 py::object BytesObject(std::string_view bytes) {
