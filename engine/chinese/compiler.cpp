@@ -374,6 +374,9 @@ class Compiler {
     const bool one_step = steps.size() == (t_.fold_last ? 2u : 1u);
     Workspace w;
     std::string out;
+    // Gathered apart and appended at the end: the steps read the pool's bytes as they go.
+    std::string pool;
+    const std::size_t base = t_.owned.utf8_pool.size();
     for (std::size_t v = 0; v < chain.size(); ++v) {
       if (!chain[v]) continue;
       Value& value = t_.owned.values[v];
@@ -385,10 +388,11 @@ class Compiler {
       out.clear();
       ConvertSegment(t_, Span{nullptr, 0}, &t_.values[v], w, out, nullptr);
       if (out.size() > 0xFFFF) Unavailable(config_, "a value of unusual length");
-      value.chained = static_cast<std::uint32_t>(t_.owned.utf8_pool.size());
+      value.chained = static_cast<std::uint32_t>(base + pool.size());
       value.chained_length = static_cast<std::uint16_t>(out.size());
-      t_.owned.utf8_pool += out;
+      pool += out;
     }
+    t_.owned.utf8_pool += pool;
     t_.chained = true;
   }
 
