@@ -75,6 +75,20 @@ std::span<const Group> MiddleSteps(const PhraseTables& t) {
   return end > 1 ? t.steps.subspan(1, end - 1) : std::span<const Group>();
 }
 
+// What the first step makes of a character that starts no phrase of the segmentation: its value
+// (none when it stays itself) and the characters.
+struct FirstStepForm {
+  const Value* value = nullptr;
+  std::u32string_view chars;  // of the tables, or of the character given, which must outlive it
+};
+
+FirstStepForm FirstStepOf(const PhraseTables& t, const char32_t& c) {
+  const Match match = t.Longest(&c, 1, t.first_step_unmatched);
+  if (match.length == 0) return {nullptr, std::u32string_view(&c, 1)};
+  return {match.value,
+          std::u32string_view(t.cp_pool.data() + match.value->cps, match.value->cp_length)};
+}
+
 }  // namespace
 
 Survey SurveyOf(const PhraseTables& t) {
@@ -104,7 +118,6 @@ FastPlan::FastPlan(const PhraseTables& t, const Survey& survey, const CharacterS
       watched_(std::move(watched)),
       strict_(strict),
       ascii_inert_(t.ascii_inert),
-      direct_(t.chained),
       reach_(survey.reach) {
   if (strict_)
     for (char32_t c = 0xD800; c < 0xE000; ++c) stops_.Add(c);
@@ -139,24 +152,21 @@ FastChar FastPlan::Converted(const PhraseTables& t, char32_t c) const {
   const Info& info = t.bmp[c];
   if (info.is_key & t.segmentation.mask) return {};
   std::string bytes;
-  const Match match = t.Longest(&c, 1, t.first_step_unmatched);
+  const FirstStepForm first = FirstStepOf(t, c);
   // What the first step makes of it must start no key of a middle step, or a phrase there may
   // begin with it and reach into the characters after it.
-  const std::u32string_view first =
-      match.length != 0
-          ? std::u32string_view(t.cp_pool.data() + match.value->cps, match.value->cp_length)
-          : std::u32string_view(&c, 1);
   for (const Group& step : MiddleSteps(t))
-    if (std::any_of(first.begin(), first.end(), [&](char32_t cp) { return step.MayStart(cp); }))
+    if (std::any_of(first.chars.begin(), first.chars.end(),
+                    [&](char32_t cp) { return step.MayStart(cp); }))
       return {};
   const Match single =
-      t.fold_last && match.length == 0 ? t.Longest(&c, 1, t.steps.back()) : Match{};
-  if (match.length != 0) {
-    if (Watched(t, *match.value)) return {};
+      t.fold_last && first.value == nullptr ? t.Longest(&c, 1, t.steps.back()) : Match{};
+  if (const Value* value = first.value; value != nullptr) {
+    if (Watched(t, *value)) return {};
     if (t.fold_last) {
-      bytes.assign(t.utf8_pool, match.value->folded, match.value->folded_length);
+      bytes.assign(t.utf8_pool, value->folded, value->folded_length);
     } else {
-      bytes.assign(t.utf8_pool, match.value->utf8, match.value->utf8_length);
+      bytes.assign(t.utf8_pool, value->utf8, value->utf8_length);
     }
   } else if (single.length != 0) {
     if (Watched(t, *single.value)) return {};
@@ -178,11 +188,7 @@ FastChar FastPlan::Converted(const PhraseTables& t, char32_t c) const {
 std::uint8_t FastPlan::ReachOf(const PhraseTables& t, char32_t c) const {
   const auto whole = static_cast<std::uint8_t>(std::min<std::size_t>(reach_, 0xFF));
   if (MiddleSteps(t).size() != 1) return whole;
-  const Match match = t.Longest(&c, 1, t.first_step_unmatched);
-  const std::u32string_view first =
-      match.length != 0
-          ? std::u32string_view(t.cp_pool.data() + match.value->cps, match.value->cp_length)
-          : std::u32string_view(&c, 1);
+  const std::u32string_view first = FirstStepOf(t, c).chars;
   // A key that starts at the i-th of the m characters and is L long reaches L - (m - i) of
   // the characters after c, each of which the first step makes one character or more.
   std::size_t reach = 1;
@@ -408,20 +414,17 @@ std::size_t RunCharacter(const PhraseTables& t, const FastPlan& plan, const Dire
                          Workspace& w, Sink& sink) {
   const Group* step = plan.run_step();
   if (step == nullptr) return 0;
-  const auto first_of = [&](char32_t c) {
-    const Match match = t.Longest(&c, 1, t.first_step_unmatched);
-    return match.length == 0 ? c : t.cp_pool[match.value->cps];
-  };
-  const char32_t c = window.chars[0];
-  const Match first = t.Longest(&c, 1, t.first_step_unmatched);
-  if (first.length != 0 && first.value->cp_length != 1) return 0;
-  const char32_t made = first_of(c);
-  if (made >= 0x10000) return 0;
+  const FirstStepForm first = FirstStepOf(t, window.chars[0]);
+  if (first.chars.size() != 1 || first.chars[0] >= 0x10000) return 0;
+  const char32_t made = first.chars[0];
   if (t.bmp[made].longer & step->mask) {
     if (window.count < 2 && !window.closed) return 0;
-    if (window.count >= 2 && t.PairMayStart(made, first_of(window.chars[1]))) return 0;
+    if (window.count >= 2) {
+      const std::u32string_view next = FirstStepOf(t, window.chars[1]).chars;
+      if (next.empty() || t.PairMayStart(made, next[0])) return 0;
+    }
   }
-  if (first.length != 0) w.Use(t, *first.value);
+  if (first.value != nullptr) w.Use(t, *first.value);
   if (const Match second = t.Longest(&made, 1, *step); second.length != 0) {
     w.Use(t, *second.value);
     sink.Append(t.utf8_pool.data() + second.value->utf8, second.value->utf8_length);
@@ -433,7 +436,7 @@ std::size_t RunCharacter(const PhraseTables& t, const FastPlan& plan, const Dire
   return window.lengths[0];
 }
 
-// At `i`, where a phrase of the segmentation may start (FastPlan::direct): when plain characters
+// At `i`, where a phrase of the segmentation may start (PhraseTables::chained): when plain characters
 // decide the segmentation's match there, writes what that segment becomes (as ConvertSegment
 // would) and returns the bytes it was read from; 0 to leave it to SlowSegment.
 std::size_t DirectSegment(const PhraseTables& t, const FastPlan& plan, const unsigned char* p,
@@ -487,7 +490,7 @@ PhraseMatcher::Stop RunFast(const PhraseTables& t, const FastPlan& plan, std::st
         i += a.length;
         continue;
       }
-      if (plan.direct()) {
+      if (t.chained) {
         if (const std::size_t length = DirectSegment(t, plan, p, n, i, w, sink); length != 0) {
           i += length;
           continue;

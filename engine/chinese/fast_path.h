@@ -59,8 +59,6 @@ class FastPlan {
   bool ascii_inert() const { return ascii_inert_; }
   /// Whether `b` is an ASCII byte that passes unchanged and starts no phrase, so it is copied.
   bool Copies(unsigned char b) const { return copies_[b]; }
-  /// Whether a phrase of the segmentation becomes what Value::chained says.
-  bool direct() const { return direct_; }
   /// Whether a character that starts no phrase of the segmentation is converted with the ones
   /// after it, up to the next phrase, as a middle step may join them.
   bool runs() const { return reach_ != 0; }
@@ -89,7 +87,6 @@ class FastPlan {
   const Group* run_step_ = nullptr;
   bool strict_;
   bool ascii_inert_;
-  bool direct_;
   std::size_t reach_;
 };
 
