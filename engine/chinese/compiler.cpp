@@ -345,10 +345,8 @@ class Compiler {
 
   // Info::reach of each BMP character, from the longest keys noted as the dictionaries were read.
   void Reach() {
-    const std::vector<Group>& steps = t_.owned.steps;
-    const std::size_t end = steps.size() - (t_.fold_last ? 1 : 0);
     unsigned middle = 0;
-    for (std::size_t k = 1; k < end; ++k) middle |= steps[k].mask;
+    for (const Group& step : t_.MiddleSteps()) middle |= step.mask;
     for (char32_t c = 0; c < 0x10000 && middle != 0; ++c)
       for (unsigned d = 0; d < kMaxDicts; ++d)
         if (middle >> d & 1) t_.owned.bmp[c].reach = std::max(t_.owned.bmp[c].reach, longest_[c][d]);

@@ -68,13 +68,6 @@ class Sink {
   std::size_t step_;
 };
 
-// The steps between the first and the folded last one, if any: a character that starts none of
-// their keys passes them unchanged.
-std::span<const Group> MiddleSteps(const PhraseTables& t) {
-  const std::size_t end = t.steps.size() - (t.fold_last ? 1 : 0);
-  return end > 1 ? t.steps.subspan(1, end - 1) : std::span<const Group>();
-}
-
 // What the first step makes of a character that starts no phrase of the segmentation: its value
 // (none when it stays itself) and the characters.
 struct FirstStepForm {
@@ -96,7 +89,7 @@ Survey SurveyOf(const PhraseTables& t) {
   if (t.steps.empty()) return survey;
   const unsigned unmatched = t.first_step_unmatched.mask;
   unsigned middle = 0;
-  for (const Group& step : MiddleSteps(t)) middle |= step.mask;
+  for (const Group& step : t.MiddleSteps()) middle |= step.mask;
   survey.fast = std::none_of(t.bmp.begin(), t.bmp.end(),
                              [&](const Info& info) { return info.longer & unmatched; });
   survey.question_mark = (t.bmp[U'?'].is_key | t.bmp[U'?'].longer) != 0;
@@ -155,7 +148,7 @@ FastChar FastPlan::Converted(const PhraseTables& t, char32_t c) const {
   const FirstStepForm first = FirstStepOf(t, c);
   // What the first step makes of it must start no key of a middle step, or a phrase there may
   // begin with it and reach into the characters after it.
-  for (const Group& step : MiddleSteps(t))
+  for (const Group& step : t.MiddleSteps())
     if (std::any_of(first.chars.begin(), first.chars.end(),
                     [&](char32_t cp) { return step.MayStart(cp); }))
       return {};
@@ -187,7 +180,7 @@ FastChar FastPlan::Converted(const PhraseTables& t, char32_t c) const {
 // of an earlier one's value.
 std::uint8_t FastPlan::ReachOf(const PhraseTables& t, char32_t c) const {
   const auto whole = static_cast<std::uint8_t>(std::min<std::size_t>(reach_, 0xFF));
-  if (MiddleSteps(t).size() != 1) return whole;
+  if (t.MiddleSteps().size() != 1) return whole;
   const std::u32string_view first = FirstStepOf(t, c).chars;
   // A key that starts at the i-th of the m characters and is L long reaches L - (m - i) of
   // the characters after c, each of which the first step makes one character or more.

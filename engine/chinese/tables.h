@@ -233,6 +233,13 @@ struct PhraseTables {
     norm_bmp = owned.norm_bmp;
   }
 
+  /// The steps between the first and a folded last one, if any: a character that starts none of
+  /// their keys passes them unchanged.
+  std::span<const Group> MiddleSteps() const {
+    const std::size_t end = steps.size() - (fold_last ? 1 : 0);
+    return end > 1 ? steps.subspan(1, end - 1) : std::span<const Group>();
+  }
+
   /// Whether normalization changes `c`.
   bool Normalizes(char32_t c) const {
     if (c < 0x10000) return (norm_bmp[c / 64] >> (c % 64)) & 1;
