@@ -19,21 +19,19 @@ class ConversionError(TessalyError):
         index: int | None = ...,
     ) -> None: ...
 
-class LossError(TessalyError):
+class _LossFields:
     count: int
     kind: str | None
     first_offset: int
     index: int | None
+
+class LossError(_LossFields, TessalyError):
     def __init__(
         self, message: str, *, count: int = ..., kind: str | None = ..., first_offset: int = ...,
         index: int | None = ...,
     ) -> None: ...
 
-class LossWarning(UserWarning):
-    count: int
-    kind: str | None
-    first_offset: int
-    index: int | None
+class LossWarning(_LossFields, UserWarning):
     def __init__(
         self, message: str, *, count: int = ..., kind: str | None = ..., first_offset: int = ...,
         index: int | None = ...,
