@@ -85,13 +85,15 @@ void MakeReady(PyObject* text) {
 }
 
 // Appends the UTF-8 form of a str to `out` straight from its code units, so that no UTF-8 copy
-// is made and cached on the object; throws Python's UnicodeEncodeError for a lone surrogate.
-void AppendUtf8(PyObject* text, std::string& out) {
+// is made and cached on the object; false, having appended nothing, at a lone surrogate. Reads
+// only the object's immutable data, so a thread without the GIL may call it on a ready str
+// someone holds a reference to.
+bool AppendUtf8Units(PyObject* text, std::string& out) {
   const Py_ssize_t length = PyUnicode_GET_LENGTH(text);
   const void* data = PyUnicode_DATA(text);
   if (PyUnicode_IS_ASCII(text)) {
     out.append(static_cast<const char*>(data), static_cast<std::size_t>(length));
-    return;
+    return true;
   }
   const int kind = PyUnicode_KIND(text);
   const std::size_t at = out.size();
@@ -105,14 +107,20 @@ void AppendUtf8(PyObject* text, std::string& out) {
   } else {
     end = EncodeUnits(static_cast<const Py_UCS4*>(data), length, start);
   }
-  if (end == nullptr) {
-    out.resize(at);
-    // The codec raises the error Python users know, naming the position.
-    Py_ssize_t size = 0;
-    if (PyUnicode_AsUTF8AndSize(text, &size) == nullptr) throw py::error_already_set();
-    throw std::logic_error("a surrogate the UTF-8 codec accepted");
-  }
-  out.resize(static_cast<std::size_t>(end - out.data()));
+  out.resize(end == nullptr ? at : static_cast<std::size_t>(end - out.data()));
+  return end != nullptr;
+}
+
+// With the GIL: the codec raises the error Python users know, naming the position.
+[[noreturn]] void RaiseUnencodable(PyObject* text) {
+  Py_ssize_t size = 0;
+  if (PyUnicode_AsUTF8AndSize(text, &size) == nullptr) throw py::error_already_set();
+  throw std::logic_error("a surrogate the UTF-8 codec accepted");
+}
+
+// With the GIL: AppendUtf8Units, raising UnicodeEncodeError for a lone surrogate.
+void AppendUtf8(PyObject* text, std::string& out) {
+  if (!AppendUtf8Units(text, out)) RaiseUnencodable(text);
 }
 
 py::object TextObject(std::string_view utf8) {
@@ -491,11 +499,14 @@ py::object Convert(const PyConverter& self, py::handle input) {
 // ---------------------------------------------------------------------------------------------
 // Batches.
 //
-// A batch is cut into chunks of about kChunkBytes of input. The calling thread copies the items'
-// UTF-8 out chunk by chunk with the GIL held while the helper threads already convert the chunks
-// it has copied; then, without the GIL, it converts chunks too, and every few chunks that are
-// done in order it takes the GIL back to make their results. So the two parts that need the GIL
-// overlap the helpers' conversions instead of adding to them.
+// A batch is cut into chunks of about kChunkBytes of input. It holds a reference to each of its
+// items while it lasts (those of a list, which another thread may change, one by one), and str
+// and bytes are immutable, so each chunk's UTF-8 is copied out of its objects
+// by the thread that converts it, without the GIL. Only a bytearray, which another thread may
+// resize, makes the calling thread copy every chunk with the GIL held first (the helpers convert
+// the chunks it has copied meanwhile). Every few chunks that are done in order, the calling
+// thread takes the GIL back to make their results, so the one part that needs the GIL overlaps
+// the helpers' conversions instead of adding to them.
 
 enum class ItemKind : std::uint8_t { None, Text, Bytes };
 
@@ -510,6 +521,7 @@ struct Chunk {
   std::size_t end = 0;
   std::string input;
   std::vector<std::size_t> starts;  // one more than the items
+  std::optional<std::size_t> unencodable;  // the first item UTF-8 cannot hold; nothing converted
   tessaly::BatchResult converted;  // notes index the items from `begin`
   std::vector<DecodedText> texts;  // each item's, for text
   std::unique_ptr<Py_UCS2[]> units;  // the decoded texts' code units, one after another
@@ -520,41 +532,45 @@ struct Chunk {
 // The batch shared between the calling thread and its helpers.
 class Batch {
  public:
-  Batch(PyObject** items, Py_ssize_t count) : items_(items), kinds_(static_cast<std::size_t>(count)) {
-    PlanChunks(static_cast<std::size_t>(count));
+  // With the GIL: the items of `sequence`, a list or a tuple held while the batch lasts. Raises
+  // TypeError at an item that is not str, bytes, bytearray or None.
+  explicit Batch(PyObject* sequence)
+      : items_(PySequence_Fast_ITEMS(sequence)),
+        kinds_(static_cast<std::size_t>(PySequence_Fast_GET_SIZE(sequence))) {
+    if (PyList_Check(sequence)) owned_.reserve(kinds_.size());
+    try {
+      PlanChunks(kinds_.size(), PyList_Check(sequence));
+    } catch (...) {
+      for (PyObject* item : owned_) Py_DECREF(item);
+      throw;
+    }
+    if (!owned_.empty()) items_ = owned_.data();
+  }
+  Batch(const Batch&) = delete;
+  Batch& operator=(const Batch&) = delete;
+  // With the GIL.
+  ~Batch() {
+    for (std::size_t i = released_; i < owned_.size(); ++i) Py_DECREF(owned_[i]);
+  }
+
+  // With the GIL, once chunk `k` is built: its items' references, where the batch took them.
+  void Release(const Chunk& chunk) {
+    if (owned_.empty()) return;
+    for (std::size_t i = released_; i < chunk.end; ++i) Py_DECREF(owned_[i]);
+    released_ = std::max(released_, chunk.end);
   }
 
   std::size_t chunk_count() const { return chunk_count_; }
   std::size_t bytes() const { return bytes_; }
   const std::vector<ItemKind>& kinds() const { return kinds_; }
   Chunk& chunk(std::size_t k) { return chunks_[k]; }
+  PyObject* item(std::size_t i) const { return items_[i]; }
+  bool gathers_with_gil() const { return gathers_with_gil_; }
 
-  // With the GIL: copies the items of chunk `k` out of their objects, and lets the helpers have it.
-  void Gather(std::size_t k) {
-    Chunk& chunk = chunks_[k];
-    chunk.input = TakeBuffer();
-    chunk.starts.reserve(chunk.end - chunk.begin + 1);
-    for (std::size_t i = chunk.begin; i < chunk.end; ++i) {
-      PyObject* item = items_[i];
-      chunk.starts.push_back(chunk.input.size());
-      if (item == Py_None) {
-        kinds_[i] = ItemKind::None;
-      } else if (PyUnicode_Check(item)) {
-        kinds_[i] = ItemKind::Text;
-        AppendUtf8(item, chunk.input);
-      } else if (PyBytes_Check(item)) {
-        kinds_[i] = ItemKind::Bytes;
-        chunk.input.append(PyBytes_AS_STRING(item), static_cast<std::size_t>(PyBytes_GET_SIZE(item)));
-      } else if (PyByteArray_Check(item)) {
-        kinds_[i] = ItemKind::Bytes;
-        chunk.input.append(PyByteArray_AS_STRING(item),
-                           static_cast<std::size_t>(PyByteArray_GET_SIZE(item)));
-      } else {
-        throw py::type_error("convert_batch() item " + std::to_string(i) +
-                             " is not str, bytes or None but " + TypeName(item));
-      }
-    }
-    chunk.starts.push_back(chunk.input.size());
+  // With the GIL, for a batch that holds a bytearray: copies chunk `k`'s items out of their
+  // objects, and lets the helpers have it.
+  void GatherWithGil(std::size_t k) {
+    Gather(chunks_[k]);
     {
       const std::lock_guard<std::mutex> lock(mutex_);
       gathered_ = k + 1;
@@ -591,6 +607,7 @@ class Batch {
   std::optional<std::size_t> Claim() {
     const std::size_t k = next_.fetch_add(1);
     if (k >= chunk_count_) return std::nullopt;
+    if (!gathers_with_gil_) return k;
     std::unique_lock<std::mutex> lock(mutex_);
     gathered_changed_.wait(lock, [&] { return gathered_ > k || abandoned_; });
     if (gathered_ <= k) return std::nullopt;
@@ -600,6 +617,11 @@ class Batch {
   void Convert(const tessaly::Converter& converter, std::size_t k) {
     Chunk& chunk = chunks_[k];
     try {
+      if (!gathers_with_gil_) Gather(chunk);
+      if (chunk.unencodable) {
+        chunk.done.store(true, std::memory_order_release);
+        return;
+      }
       chunk.converted.bytes = TakeBuffer();
       chunk.converted.bytes.reserve(chunk.input.size() + chunk.input.size() / 4 + 64);
       chunk.converted.ends.reserve(chunk.end - chunk.begin);
@@ -635,6 +657,28 @@ class Batch {
   }
 
  private:
+  // The chunk's items as one buffer of UTF-8 and bytes; stops at a str that UTF-8 cannot hold.
+  void Gather(Chunk& chunk) {
+    chunk.input = TakeBuffer();
+    chunk.starts.reserve(chunk.end - chunk.begin + 1);
+    for (std::size_t i = chunk.begin; i < chunk.end; ++i) {
+      PyObject* item = items_[i];
+      chunk.starts.push_back(chunk.input.size());
+      if (kinds_[i] == ItemKind::Text) {
+        if (!AppendUtf8Units(item, chunk.input)) {
+          chunk.unencodable = i;
+          return;
+        }
+      } else if (PyBytes_Check(item)) {
+        chunk.input.append(PyBytes_AS_STRING(item), static_cast<std::size_t>(PyBytes_GET_SIZE(item)));
+      } else if (PyByteArray_Check(item)) {
+        chunk.input.append(PyByteArray_AS_STRING(item),
+                           static_cast<std::size_t>(PyByteArray_GET_SIZE(item)));
+      }
+    }
+    chunk.starts.push_back(chunk.input.size());
+  }
+
   // Each text item decoded for its str, here without the GIL.
   void Decode(Chunk& chunk) const {
     const std::string_view bytes = chunk.converted.bytes;
@@ -653,18 +697,31 @@ class Batch {
   }
 
   // Chunk boundaries from an upper bound of each item's UTF-8 size, known without encoding.
-  void PlanChunks(std::size_t count) {
+  // `own`: the items are a list's, taken one by one here.
+  void PlanChunks(std::size_t count, bool own) {
     std::vector<std::size_t> bounds{0};
     std::size_t in_chunk = 0;
     for (std::size_t i = 0; i < count; ++i) {
       PyObject* item = items_[i];
+      if (own) owned_.push_back(Py_NewRef(item));
       std::size_t size = 0;
-      if (PyUnicode_Check(item)) {
+      if (item == Py_None) {
+        kinds_[i] = ItemKind::None;
+      } else if (PyUnicode_Check(item)) {
+        kinds_[i] = ItemKind::Text;
         MakeReady(item);
         const auto length = static_cast<std::size_t>(PyUnicode_GET_LENGTH(item));
         size = PyUnicode_IS_ASCII(item) ? length : length * (PyUnicode_KIND(item) + 1);
       } else if (PyBytes_Check(item)) {
+        kinds_[i] = ItemKind::Bytes;
         size = static_cast<std::size_t>(PyBytes_GET_SIZE(item));
+      } else if (PyByteArray_Check(item)) {
+        kinds_[i] = ItemKind::Bytes;
+        gathers_with_gil_ = true;
+        size = static_cast<std::size_t>(PyByteArray_GET_SIZE(item));
+      } else {
+        throw py::type_error("convert_batch() item " + std::to_string(i) +
+                             " is not str, bytes or None but " + TypeName(item));
       }
       bytes_ += size;
       in_chunk += size;
@@ -683,6 +740,8 @@ class Batch {
   }
 
   PyObject** items_;
+  std::vector<PyObject*> owned_;  // references taken to a list's items
+  std::size_t released_ = 0;      // owned_ up to here is released
   std::vector<ItemKind> kinds_;
   std::size_t bytes_ = 0;
   std::size_t chunk_count_ = 0;
@@ -694,6 +753,7 @@ class Batch {
   std::condition_variable gathered_changed_;
   std::size_t gathered_ = 0;
   bool abandoned_ = false;
+  bool gathers_with_gil_ = false;  // a bytearray is among the items
 };
 
 unsigned UsableCores() {
@@ -768,6 +828,7 @@ struct BatchLosses {
 
 // With the GIL: the results of a converted chunk into the list.
 void Build(Batch& batch, Chunk& chunk, PyObject* results) {
+  if (chunk.unencodable) RaiseUnencodable(batch.item(*chunk.unencodable));
   const std::string_view bytes = chunk.converted.bytes;
   std::size_t from = 0;
   const Py_UCS2* units = chunk.units.get();
@@ -797,6 +858,7 @@ void Build(Batch& batch, Chunk& chunk, PyObject* results) {
     }
     PyList_SET_ITEM(results, static_cast<Py_ssize_t>(i), item);
   }
+  batch.Release(chunk);
   // What is left of a built chunk is its notes; its buffers serve the next chunks.
   batch.GiveBuffer(std::move(chunk.converted.bytes));
   chunk.converted.ends = std::vector<std::size_t>();
@@ -813,13 +875,14 @@ py::list ConvertBatch(const PyConverter& self, py::handle texts, const py::objec
   const Py_ssize_t count = PySequence_Fast_GET_SIZE(sequence);
   // The list is private until it is returned, so it may hold no item until it is whole.
   py::list results(count);
-  Batch batch(PySequence_Fast_ITEMS(sequence), count);
+  Batch batch(sequence);
   const std::size_t thread_count = ThreadCount(threads, batch);
   // One thread asked for is one thread in all: a long item does not spread over more.
   const tessaly::Converter& converter =
       !threads.is_none() && py::cast<long>(threads) == 1 ? self.single_thread() : self.converter();
   Helpers helpers(batch, converter, thread_count - 1);
-  for (std::size_t k = 0; k < batch.chunk_count(); ++k) batch.Gather(k);
+  if (batch.gathers_with_gil())
+    for (std::size_t k = 0; k < batch.chunk_count(); ++k) batch.GatherWithGil(k);
   std::size_t built = 0;
   const auto done = [&batch](std::size_t k) {
     return batch.chunk(k).done.load(std::memory_order_acquire);

@@ -8,6 +8,7 @@ import pickle
 import stat
 import subprocess
 import sys
+import threading
 import warnings
 from pathlib import Path
 
@@ -137,6 +138,61 @@ def test_batch_refuses_lone_surrogate_and_bad_thread_counts():
         converter.convert("a\udfff")
     with pytest.raises(ValueError, match="threads must be at least 1"):
         converter.convert_batch(["a"], threads=0)
+
+
+def test_batch_with_a_bytearray_and_a_late_surrogate():
+    items = [generated_text(seed, 40) for seed in range(3000)]
+    items[2500] = bytearray(items[2500].encode())
+    converter = tessaly.Converter("s2t")
+    one = converter.convert_batch(items, threads=1)
+    assert converter.convert_batch(items, threads=2) == one
+    assert one[2500] == converter.convert(bytes(items[2500]))
+    # Many chunks ahead of the bad item: it is still the one named, on any thread count.
+    items = [generated_text(seed, 40) for seed in range(3000)]
+    items[2900] = "好\ud800"
+    for threads in (1, 2):
+        with pytest.raises(UnicodeEncodeError, match="position 1"):
+            converter.convert_batch(items, threads=threads)
+
+
+@pytest.mark.filterwarnings("ignore::tessaly.LossWarning")
+def test_batch_returns_the_references_it_takes():
+    items = [generated_text(seed, 40) + str(seed) for seed in range(3000)]
+    bad = items[:2000] + ["\udc00"] + items[2000:]
+    wrong = items[:2000] + [3] + items[2000:]
+    before = [sys.getrefcount(item) for item in items]
+    converter = tessaly.Converter("s2t")
+    for texts, error in ((items, None), (bad, UnicodeEncodeError), (wrong, TypeError)):
+        for threads in (1, 2):
+            if error is None:
+                converter.convert_batch(texts, threads=threads)
+            else:
+                with pytest.raises(error):
+                    converter.convert_batch(texts, threads=threads)
+    assert [sys.getrefcount(item) for item in items] == before
+
+
+def test_batch_while_another_thread_changes_the_list():
+    items = [generated_text(seed, 40) for seed in range(4000)]
+    converter = tessaly.Converter("s2t")
+    expected = converter.convert_batch(list(items), threads=1)
+    shared = list(items)
+    stop = threading.Event()
+
+    def churn():
+        while not stop.is_set():
+            shared[:] = [text + "x" for text in items[:100]]
+            shared[:] = items
+
+    thread = threading.Thread(target=churn)
+    thread.start()
+    try:
+        for _ in range(20):
+            result = converter.convert_batch(shared, threads=2)
+            assert result == expected or result == [converter.convert(t + "x") for t in items[:100]]
+    finally:
+        stop.set()
+        thread.join()
 
 
 def test_shared_converter_from_python_threads():
