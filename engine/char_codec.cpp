@@ -8,20 +8,28 @@
 namespace tessaly {
 namespace {
 
-// The double-byte code pages, and GB18030 up to its two-byte characters: tables read once.
+// The double-byte code pages, and GB18030 up to its two-byte characters: tables read once. The
+// decoding table is built at the first read, as text converted from UTF-8 seldom needs it.
 class TableCodec : public CharCodec {
  public:
   explicit TableCodec(const CodePage& code_page)
-      : decoder_(CodePageDecoder::For(code_page)), encoder_(CodePageEncoder::For(code_page)) {}
+      : code_page_(code_page), encoder_(CodePageEncoder::For(code_page)) {}
 
   Char CharAt(std::string_view text, std::size_t pos) const override {
-    return decoder_->CharAt(text, pos);
+    return Decoder().CharAt(text, pos);
   }
   EncodedChar Encode(char32_t code_point) const override { return encoder_->Encode(code_point); }
 
  private:
-  std::shared_ptr<const CodePageDecoder> decoder_;
+  const CodePageDecoder& Decoder() const {
+    std::call_once(decoder_built_, [this] { decoder_ = CodePageDecoder::For(code_page_); });
+    return *decoder_;
+  }
+
+  const CodePage& code_page_;
   std::shared_ptr<const CodePageEncoder> encoder_;
+  mutable std::once_flag decoder_built_;
+  mutable std::shared_ptr<const CodePageDecoder> decoder_;
 };
 
 // GB18030's four-byte sequences are too many for a table; they are rare, so the converter reads

@@ -196,10 +196,11 @@ ChineseTextConversion::ChineseTextConversion(std::string_view config, std::strin
     codec_ = CharCodec::For(encoding);
     matcher_ = PhraseMatcher::Load(config_, user_, cache_);
     if (held_) {
-      lacking_values_ = matcher_->ValuesWith([this](char32_t c) { return !held_->Holds(c); });
       for (char32_t c = 0x80; c < 0x10000; ++c)
         if (!held_->HoldsBmp(c)) lacking_.Add(c);
       lacking_.beyond_bmp = true;  // the caller asks the codec
+      // Beyond the BMP too many values may be flagged: the output is checked where one was written.
+      lacking_values_ = matcher_->ValuesWith(lacking_);
     }
     plan_ = matcher_->PlanFor(lacking_, lacking_values_);
     const CharacterStops& in_keys = matcher_->KeyCharacters();

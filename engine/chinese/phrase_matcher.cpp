@@ -148,9 +148,12 @@ bool PhraseMatcher::ConvertTo(std::string_view utf8, std::string& out,
   return detail::ConvertText(*tables_, utf8, out, watched);
 }
 
-std::vector<std::uint8_t> PhraseMatcher::ValuesWith(
-    const std::function<bool(char32_t)>& flag) const {
-  const Tables& t = *tables_;
+namespace {
+
+// The values of `t` that hold a character for which `flag` holds; a template, as it asks about
+// every character of every value.
+template <typename Flag>
+std::vector<std::uint8_t> FlagValues(const detail::PhraseTables& t, const Flag& flag) {
   const auto any_in = [&](std::uint32_t at, std::uint16_t length) {
     const std::string_view utf8 = t.utf8_pool.substr(at, length);
     const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
@@ -165,7 +168,7 @@ std::vector<std::uint8_t> PhraseMatcher::ValuesWith(
   };
   std::vector<std::uint8_t> flagged(t.values.size());
   for (std::size_t v = 0; v < t.values.size(); ++v) {
-    const Value& value = t.values[v];
+    const detail::Value& value = t.values[v];
     const auto* cps = t.cp_pool.data() + value.cps;
     // A folded value is written in place of the value itself, and what the whole chain makes of
     // a phrase in place of all the values the later steps would write.
@@ -174,6 +177,17 @@ std::vector<std::uint8_t> PhraseMatcher::ValuesWith(
                  (t.chained && any_in(value.chained, value.chained_length));
   }
   return flagged;
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> PhraseMatcher::ValuesWith(
+    const std::function<bool(char32_t)>& flag) const {
+  return FlagValues(*tables_, flag);
+}
+
+std::vector<std::uint8_t> PhraseMatcher::ValuesWith(const CharacterStops& flag) const {
+  return FlagValues(*tables_, [&flag](char32_t c) { return flag.Stops(c); });
 }
 
 PhraseMatcher::Segmented PhraseMatcher::Segment(std::string_view utf8, std::size_t from,

@@ -97,6 +97,8 @@ class PhraseMatcher {
 
   /// Flags the dictionary values that hold a character for which `flag` holds, for ConvertTo.
   std::vector<std::uint8_t> ValuesWith(const std::function<bool(char32_t)>& flag) const;
+  /// The same for the characters of a set.
+  std::vector<std::uint8_t> ValuesWith(const CharacterStops& flag) const;
 
   /// The BMP characters that some key of some dictionary holds, anywhere in it; every character
   /// beyond the BMP counts as held. No phrase reaches over any other character, so a text cut
