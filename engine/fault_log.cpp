@@ -24,6 +24,11 @@ std::optional<Fault> FaultLog::First() const {
   return faults_.front();
 }
 
+void FaultLog::Clear() {
+  const std::lock_guard lock(mutex_);
+  faults_.clear();
+}
+
 std::vector<Fault> FaultLog::All() const {
   const std::lock_guard lock(mutex_);
   return faults_;

@@ -25,6 +25,8 @@ class FaultLog {
   /// Adds what `error`, raised inside `routine`, means.
   void Add(std::string_view routine, const Error& error);
 
+  /// Forgets every fault.
+  void Clear();
   /// The first fault, if any.
   std::optional<Fault> First() const;
   /// Every fault so far, in the order they came.

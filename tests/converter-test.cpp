@@ -203,6 +203,44 @@ TEST(Converter, ThreadsChangeNothing) {
   for (const Result& result : results) ExpectSameResult(one, result, "shared");
 }
 
+// A text of several batches converts the same on any number of threads, and malformed text in
+// any batch stops it there: the output is then what comes before, with nothing of a later batch
+// (which may already be converting) after it.
+TEST(Converter, MalformedTextStopsAStreamOfManyBatches) {
+  std::mt19937 random(5);
+  std::string text;
+  while (text.size() < (5u << 20)) text += RandomText(random, false) + "头发发展\n";
+  Options options;
+  options.mode = "s2t";
+  options.threads = 1;
+  const Result clean = Converter(options).ConvertText(text);
+  ASSERT_TRUE(clean.ok());
+  for (const std::size_t bad : {std::size_t{100}, (std::size_t{3} << 20) + 77, text.size() - 10}) {
+    std::string broken = text;
+    while ((static_cast<unsigned char>(broken[bad]) & 0xC0) == 0x80) broken[bad] = 'a';
+    broken[bad] = '\xFF';
+    for (const unsigned threads : {1u, 2u, 4u}) {
+      options.threads = threads;
+      const Converter converter(options);
+      SCOPED_TRACE("threads " + std::to_string(threads) + ", bad byte at " + std::to_string(bad));
+      EXPECT_EQ(converter.ConvertText(text).bytes, clean.bytes);
+      tessaly::Stream stream = converter.Open(Input::Text);
+      std::string out;
+      for (std::size_t at = 0; at < broken.size(); at += 1 << 17)
+        out += stream.Feed(std::string_view(broken).substr(at, 1 << 17));
+      const Result result = stream.Finish();
+      out += result.bytes;
+      ASSERT_TRUE(result.fault.has_value());
+      EXPECT_EQ(result.fault->kind, FaultKind::MalformedInput);
+      EXPECT_EQ(result.fault->offset, bad);
+      EXPECT_EQ(clean.bytes.compare(0, out.size(), out), 0) << "not a prefix of the whole";
+      // It stops before the piece that holds the byte, a fraction of a batch.
+      EXPECT_LE(out.size(), bad + (bad >> 4));
+      EXPECT_GE(out.size() + (std::size_t{1} << 20), bad);
+    }
+  }
+}
+
 // A stream keeps what it needs of its converter.
 TEST(Converter, StreamOutlivesItsConverter) {
   std::optional<tessaly::Stream> stream;

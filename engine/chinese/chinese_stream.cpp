@@ -1,10 +1,15 @@
 #include "engine/chinese/chinese_stream.h"
 
+#include <sched.h>
+
 #include <algorithm>
-#include <atomic>
+#include <array>
+#include <condition_variable>
+#include <deque>
 #include <exception>
-#include <future>
+#include <mutex>
 #include <system_error>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -13,39 +18,76 @@ namespace {
 
 // Blocks are looked at for a cut this many bytes at a time, as a reader hands them in.
 constexpr std::size_t kBlock = std::size_t{1} << 17;
+// A piece is at least about this long: a batch no longer is not worth a second thread.
+constexpr std::size_t kPiece = std::size_t{1} << 15;
+
+// Two threads, or one where the process may run on one core only (taskset, a container's
+// cpuset): a second thread there only takes turns with the first.
+unsigned DefaultThreads() {
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  if (sched_getaffinity(0, sizeof set, &set) == 0) return CPU_COUNT(&set) > 1 ? 2 : 1;
+  return std::thread::hardware_concurrency() == 1 ? 1 : 2;
+}
 
 }  // namespace
 
-// A batch's pieces, converted by whichever thread is free, so that the threads finish together
-// however unevenly the text's hard parts fall; kept from batch to batch so that their memory is
-// touched once.
-struct ChineseStream::Pieces {
-  explicit Pieces(std::size_t count)
-      : text(count), offset(count), result(count), losses(count), malformed(count), error(count) {}
+// One batch and its pieces, converted by whichever thread is free, so that the threads finish
+// together however unevenly the text's hard parts fall. A slot is used again two batches later,
+// so its memory is touched once.
+struct ChineseStream::Slot {
+  explicit Slot(std::size_t most)
+      : text(most), offset(most), result(most), losses(most), faults(most), malformed(most),
+        error(most) {}
 
+  std::string batch;  // the batch's text, which the pieces view
   std::vector<std::string_view> text;
   std::vector<std::size_t> offset;
   std::vector<std::string> result;
   std::vector<LossReport> losses;
+  std::deque<FaultLog> faults;  // each piece's, told in the pieces' order
   std::vector<std::optional<std::size_t>> malformed;  // where a piece of text is not UTF-8
   std::vector<std::exception_ptr> error;
-  std::size_t count = 0;
-  std::atomic<std::size_t> next{0};
+  std::size_t count = 0;     // pieces
+  std::size_t claimed = 0;   // by some thread; under the pool's lock
+  std::size_t finished = 0;  // under the pool's lock
+  bool in_flight = false;    // published and not yet collected
+};
+
+// The helper threads, kept for the stream's life, and what they share with the calling thread:
+// the slots in flight, oldest first.
+struct ChineseStream::Pool {
+  std::mutex mutex;
+  std::condition_variable work;      // a piece to claim, or the end
+  std::condition_variable finished;  // a piece finished
+  std::vector<Slot*> queue;          // published slots with pieces to claim, oldest first
+  bool ending = false;
+  std::vector<std::thread> threads;
 };
 
 ChineseStream::ChineseStream(std::shared_ptr<const ChineseTextConversion> conversion, bool raw,
                              unsigned threads, FaultLog& faults)
     : conversion_(std::move(conversion)),
       raw_(raw),
-      threads_(threads == 0 ? 2 : threads),
+      threads_(threads == 0 ? DefaultThreads() : threads),
       faults_(faults),
-      pieces_(std::make_unique<Pieces>(std::max<std::size_t>(8, 4 * std::size_t{threads_}))) {}
+      pool_(std::make_unique<Pool>()) {
+  const std::size_t most = std::max<std::size_t>(8, 4 * std::size_t{threads_});
+  for (auto& slot : slots_) slot = std::make_unique<Slot>(most);
+}
 
-ChineseStream::~ChineseStream() = default;
+ChineseStream::~ChineseStream() {
+  {
+    const std::lock_guard lock(pool_->mutex);
+    pool_->ending = true;
+  }
+  pool_->work.notify_all();
+  for (std::thread& thread : pool_->threads) thread.join();
+}
 
 // Each block is searched once for the last place a cut may be, and a batch is cut there once it
 // is full; a text with no such place is cut where its segmentation puts a phrase, walked once. So
-// a line of any length costs linear time and memory bounded by the batch.
+// a line of any length costs linear time and memory bounded by two batches.
 void ChineseStream::Convert(std::string_view chunk, AnsiText& out) {
   if (chunk.empty() || stopped_) return;
   if (!started_) {
@@ -67,29 +109,53 @@ void ChineseStream::Convert(std::string_view chunk, AnsiText& out) {
       if (segmented.invalid) cut_ = lines_.size();
     }
     if (cut_ == std::string::npos || cut_ == 0) continue;
-    ConvertBatch(std::string_view(lines_).substr(0, cut_), out);
-    lines_.erase(0, cut_);
+    Submit(cut_, out);
     cut_ = std::string::npos;
     walked_ = 0;
   }
 }
 
 void ChineseStream::Finish(AnsiText& out) {
-  if (!lines_.empty() && !stopped_) ConvertBatch(lines_, out);
+  if (!lines_.empty() && !stopped_) Submit(lines_.size(), out);
   lines_.clear();
+  for (std::size_t k = 0; k < slots_.size(); ++k) {
+    Slot& slot = *slots_[(next_slot_ + k) % slots_.size()];  // the older first
+    if (slot.in_flight) Collect(slot, out);
+  }
 }
 
-// Cuts `text`, which ends where a cut may be, into up to as many runs as there are pieces, at
-// places where a cut may be: after a line break where one is near, else before a character no
-// phrase holds.
-void ChineseStream::Cut(std::string_view text) {
-  Pieces& pieces = *pieces_;
-  const std::size_t most = pieces.text.size();
-  pieces.count = 0;
-  const std::size_t target = std::max<std::size_t>(text.size() / most, 1 << 15);
+// The first `size` bytes of the gathered text become the next batch. While the helpers convert
+// it, the calling thread helps finish the batch before it and appends that one's results: the
+// caller then writes them and reads on as the helpers go on converting. Without helpers, a batch
+// is converted at once, always in the same slot.
+void ChineseStream::Submit(std::size_t size, AnsiText& out) {
+  if (pool_->threads.empty() && size > kPiece) StartHelpers();
+  const bool helped = !pool_->threads.empty();
+  Slot& slot = *slots_[next_slot_];
+  Slot& previous = *slots_[(next_slot_ + 1) % slots_.size()];
+  if (helped) next_slot_ = (next_slot_ + 1) % slots_.size();
+  // The slot's old buffer keeps what follows the batch, and the batch keeps the gathered buffer.
+  slot.batch.swap(lines_);
+  lines_.reserve(kBatch + kBlock);
+  lines_.assign(std::string_view(slot.batch).substr(size));
+  slot.batch.resize(size);
+  Cut(slot);
+  Publish(slot);
+  if (previous.in_flight) Collect(previous, out);
+  if (!helped) Collect(slot, out);
+}
+
+// Cuts the slot's batch, which ends where a cut may be, into up to as many runs as there are
+// pieces, at places where a cut may be: after a line break where one is near, else before a
+// character no phrase holds.
+void ChineseStream::Cut(Slot& slot) {
+  const std::string_view text = slot.batch;
+  const std::size_t most = slot.text.size();
+  slot.count = 0;
+  const std::size_t target = std::max(text.size() / most, kPiece);
   for (std::size_t start = 0; start < text.size();) {
     std::size_t end = text.size();
-    if (pieces.count + 1 < most && start + target < text.size()) {
+    if (slot.count + 1 < most && start + target < text.size()) {
       std::size_t cut = text.find('\n', start + target);
       if (cut != std::string_view::npos) ++cut;
       if (cut != std::string_view::npos && !raw_ && conversion_->NearDescription(text, cut))
@@ -98,63 +164,114 @@ void ChineseStream::Cut(std::string_view text) {
         cut = std::min(cut, conversion_->NextCut(text, start + target, raw_));
       if (cut != std::string_view::npos) end = cut;
     }
-    pieces.text[pieces.count] = text.substr(start, end - start);
-    pieces.offset[pieces.count++] = offset_ + start;
+    slot.text[slot.count] = text.substr(start, end - start);
+    slot.offset[slot.count++] = offset_ + start;
     start = end;
   }
+  offset_ += text.size();
 }
 
-void ChineseStream::ConvertPiece(std::size_t k) {
-  Pieces& pieces = *pieces_;
-  std::string& out = pieces.result[k];
-  out.clear();
-  pieces.losses[k] = {};
-  pieces.malformed[k].reset();
-  pieces.error[k] = nullptr;
-  try {
-    if (raw_) {
-      conversion_->ConvertBytes(pieces.text[k], out, faults_);
-    } else {
-      pieces.malformed[k] =
-          conversion_->Convert(pieces.text[k], pieces.offset[k], out, pieces.losses[k], faults_);
-    }
-  } catch (...) {
-    pieces.error[k] = std::current_exception();
+// Lets the helpers have the slot's pieces.
+void ChineseStream::Publish(Slot& slot) {
+  {
+    const std::lock_guard lock(pool_->mutex);
+    slot.claimed = slot.finished = 0;
+    slot.in_flight = true;
+    pool_->queue.push_back(&slot);
   }
+  pool_->work.notify_all();
 }
 
-// The matcher is read-only, and no phrase reaches from one piece into the next, so the pieces
-// are converted on this thread and the others that can be had. The results before the first
-// piece that fails are written.
-void ChineseStream::ConvertBatch(std::string_view batch, AnsiText& out) {
-  Cut(batch);
-  Pieces& pieces = *pieces_;
-  const auto work = [this, &pieces] {
-    for (std::size_t k; (k = pieces.next.fetch_add(1)) < pieces.count;) ConvertPiece(k);
-  };
-  pieces.next = 0;
-  std::vector<std::future<void>> helpers;
-  for (unsigned t = 1; t < threads_ && t < pieces.count; ++t) {
+// Helpers, started at the first batch long enough to share, stay for the stream's life.
+void ChineseStream::StartHelpers() {
+  for (unsigned t = 1; t < threads_; ++t) {
     try {
-      helpers.push_back(std::async(std::launch::async, work));
+      pool_->threads.emplace_back([this] { Help(); });
     } catch (const std::system_error&) {
       break;  // no more threads: those there are do all the pieces
     }
   }
-  work();
-  for (std::future<void>& helper : helpers) helper.get();
-  for (std::size_t k = 0; k < pieces.count; ++k) {
-    if (pieces.error[k]) std::rethrow_exception(pieces.error[k]);
-    if (pieces.malformed[k]) {
-      faults_.Add(
-          MalformedInputFault(conversion_->routine(), pieces.offset[k] + *pieces.malformed[k]));
+}
+
+// A helper: claims and converts pieces, the oldest batch's first, until the stream ends.
+void ChineseStream::Help() {
+  std::unique_lock lock(pool_->mutex);
+  for (;;) {
+    pool_->work.wait(lock, [this] { return pool_->ending || !pool_->queue.empty(); });
+    if (pool_->ending) return;
+    Slot& slot = *pool_->queue.front();
+    const std::size_t k = Claim(slot);
+    lock.unlock();
+    ConvertPiece(slot, k);
+    lock.lock();
+    Finished(slot);
+  }
+}
+
+// Under the pool's lock: the slot's next piece, the slot leaving the queue with its last.
+std::size_t ChineseStream::Claim(Slot& slot) {
+  const std::size_t k = slot.claimed++;
+  if (slot.claimed == slot.count)
+    pool_->queue.erase(std::find(pool_->queue.begin(), pool_->queue.end(), &slot));
+  return k;
+}
+
+// Under the pool's lock.
+void ChineseStream::Finished(Slot& slot) {
+  if (++slot.finished == slot.count) pool_->finished.notify_all();
+}
+
+// The calling thread converts the slot's pieces nobody has claimed, waits for the others, and
+// appends the results before the first piece that fails. A batch after malformed text is dropped.
+void ChineseStream::Collect(Slot& slot, AnsiText& out) {
+  {
+    std::unique_lock lock(pool_->mutex);
+    if (stopped_ && slot.claimed < slot.count) {
+      slot.count = slot.claimed;
+      pool_->queue.erase(std::find(pool_->queue.begin(), pool_->queue.end(), &slot));
+    }
+    while (slot.claimed < slot.count) {
+      const std::size_t k = Claim(slot);
+      lock.unlock();
+      ConvertPiece(slot, k);
+      lock.lock();
+      Finished(slot);
+    }
+    pool_->finished.wait(lock, [&slot] { return slot.finished == slot.count; });
+    slot.in_flight = false;
+  }
+  if (stopped_) return;
+  for (std::size_t k = 0; k < slot.count; ++k) {
+    if (slot.error[k]) std::rethrow_exception(slot.error[k]);
+    for (Fault& fault : slot.faults[k].All()) faults_.Add(std::move(fault));
+    if (slot.malformed[k]) {
+      faults_.Add(MalformedInputFault(conversion_->routine(), slot.offset[k] + *slot.malformed[k]));
       stopped_ = true;
       return;
     }
-    out += pieces.result[k];
-    losses_.Merge(pieces.losses[k]);
+    out += slot.result[k];
+    losses_.Merge(slot.losses[k]);
   }
-  offset_ += batch.size();
+}
+
+void ChineseStream::ConvertPiece(Slot& slot, std::size_t k) {
+  std::string& out = slot.result[k];
+  out.clear();
+  slot.losses[k] = {};
+  slot.malformed[k].reset();
+  slot.error[k] = nullptr;
+  FaultLog& faults = slot.faults[k];
+  faults.Clear();
+  try {
+    if (raw_) {
+      conversion_->ConvertBytes(slot.text[k], out, faults);
+    } else {
+      slot.malformed[k] =
+          conversion_->Convert(slot.text[k], slot.offset[k], out, slot.losses[k], faults);
+    }
+  } catch (...) {
+    slot.error[k] = std::current_exception();
+  }
 }
 
 }  // namespace tessaly

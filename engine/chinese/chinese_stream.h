@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <memory>
 #include <optional>
@@ -15,13 +16,14 @@ namespace tessaly {
 
 /// A simplified/traditional standard over a text that arrives in blocks, in bounded memory: the
 /// blocks are gathered into batches that end where a cut is exact, and each batch is cut into
-/// pieces that up to `threads` threads convert at once. What it appends is what the conversion
-/// gives for the whole text.
+/// pieces that up to `threads` threads convert at once. A batch's results are appended while
+/// the next batch converts, so reading and writing overlap the conversion. What it appends is
+/// what the conversion gives for the whole text.
 class ChineseStream final : public ModeStream {
  public:
   /// `raw`: the text is bytes of the conversion's working encoding; else UTF-8, whose first
   /// malformed byte ends the conversion with a fault (MalformedInput) after the pieces before it.
-  /// `threads` 0 means two where a second can be had.
+  /// `threads` 0 means two where the process may use a second core.
   ChineseStream(std::shared_ptr<const ChineseTextConversion> conversion, bool raw, unsigned threads,
                 FaultLog& faults);
   ~ChineseStream() override;
@@ -33,23 +35,32 @@ class ChineseStream final : public ModeStream {
   static constexpr std::size_t kBatch = std::size_t{1} << 21;
 
  private:
-  struct Pieces;
+  struct Slot;
+  struct Pool;
 
-  void ConvertBatch(std::string_view batch, AnsiText& out);
-  void Cut(std::string_view text);
-  void ConvertPiece(std::size_t k);
+  void Submit(std::size_t size, AnsiText& out);
+  void Cut(Slot& slot);
+  void Publish(Slot& slot);
+  void StartHelpers();
+  void Help();
+  std::size_t Claim(Slot& slot);
+  void Finished(Slot& slot);
+  void Collect(Slot& slot, AnsiText& out);
+  void ConvertPiece(Slot& slot, std::size_t k);
 
   std::shared_ptr<const ChineseTextConversion> conversion_;
   bool raw_;
   unsigned threads_;
   FaultLog& faults_;
-  std::unique_ptr<Pieces> pieces_;
+  std::array<std::unique_ptr<Slot>, 2> slots_;  // a batch converting, the one before collected
+  std::size_t next_slot_ = 0;
   std::string lines_;                    // gathered, not yet converted
   std::size_t offset_ = 0;               // of `lines_` in the whole text
   std::size_t cut_ = std::string::npos;  // the last exact cut found in `lines_`
   std::size_t walked_ = 0;  // how far the segmentation of `lines_` was walked for a cut
   bool started_ = false;
   bool stopped_ = false;  // at malformed text: the rest is not converted
+  std::unique_ptr<Pool> pool_;  // the helpers, joined by the destructor
 };
 
 }  // namespace tessaly
