@@ -1,10 +1,12 @@
 #include "engine/chinese/phrase_cache.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <chrono>
@@ -12,6 +14,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <random>
 #include <vector>
 
@@ -146,9 +149,30 @@ PhraseCache::PhraseCache(const fs::path& directory, std::string_view config,
                        Hex(Checksum(key_)) + std::string(kSuffix));
 }
 
-CachedTables::CachedTables(std::vector<std::uint64_t> words, std::size_t start, std::size_t size)
-    : words_(std::move(words)),
-      tables_(reinterpret_cast<const char*>(words_.data()) + start, size) {}
+namespace {
+
+// A huge page's size on x86-64 and arm64 (4 KiB base pages); only an entry of at least half of
+// one asks for them.
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+
+}  // namespace
+
+EntryMemory::EntryMemory(std::size_t bytes) {
+  if (bytes >= kHugePage / 2) {
+    const std::size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+    memory_.reset(std::aligned_alloc(kHugePage, rounded));
+    if (memory_) ::madvise(memory_.get(), rounded, MADV_HUGEPAGE);  // advice: may be refused
+  }
+  if (!memory_) memory_.reset(std::malloc(std::max<std::size_t>(bytes, 1)));
+  if (!memory_) throw std::bad_alloc();
+}
+
+void EntryMemory::Free::operator()(void* memory) const {
+  std::free(memory);
+}
+
+CachedTables::CachedTables(EntryMemory memory, std::size_t start, std::size_t size)
+    : memory_(std::move(memory)), tables_(memory_.data() + start, size) {}
 
 // Read into memory of our own rather than mapped: a mapped file cut short by another process
 // would raise SIGBUS, and one rewritten in place would change under the checks made on it. The
@@ -162,16 +186,15 @@ std::shared_ptr<const CachedTables> PhraseCache::Read() const {
       info.st_size <= 0 || static_cast<std::size_t>(info.st_size) > kMaxEntry)
     return nullptr;
   const auto length = static_cast<std::size_t>(info.st_size);
-  std::vector<std::uint64_t> words((length + 7) / 8);
-  if (detail::ReadFully(file.fd(), reinterpret_cast<char*>(words.data()), length) !=
-      static_cast<ssize_t>(length))
+  EntryMemory memory(length);
+  if (detail::ReadFully(file.fd(), memory.data(), length) != static_cast<ssize_t>(length))
     return nullptr;
-  const std::string_view bytes(reinterpret_cast<const char*>(words.data()), length);
+  const std::string_view bytes(memory.data(), length);
   const std::optional<std::string_view> tables = TablesIn(bytes, key_);
   if (!tables) return nullptr;
   const auto start = static_cast<std::size_t>(tables->data() - bytes.data());
   const std::size_t size = tables->size();
-  return std::make_shared<const CachedTables>(std::move(words), start, size);
+  return std::make_shared<const CachedTables>(std::move(memory), start, size);
 }
 
 namespace {

@@ -14,11 +14,25 @@ namespace tessaly {
 /// ~/.cache/tessaly; empty when neither variable is set.
 std::filesystem::path PhraseCacheDirectory();
 
+/// Memory for a cache entry's bytes, 8-byte aligned and not cleared, on huge pages where the
+/// system gives them for a large entry: the lookups land all over the tables.
+class EntryMemory {
+ public:
+  explicit EntryMemory(std::size_t bytes);
+  char* data() const { return static_cast<char*>(memory_.get()); }
+
+ private:
+  struct Free {
+    void operator()(void* memory) const;
+  };
+  std::unique_ptr<void, Free> memory_;
+};
+
 /// The tables of a cache entry as read: a copy of its file, the tables starting 8-byte aligned.
 class CachedTables {
  public:
-  /// `words` holds the file; the tables are its `size` bytes from `start`.
-  CachedTables(std::vector<std::uint64_t> words, std::size_t start, std::size_t size);
+  /// `memory` holds the file; the tables are its `size` bytes from `start`.
+  CachedTables(EntryMemory memory, std::size_t start, std::size_t size);
   CachedTables(const CachedTables&) = delete;
   CachedTables& operator=(const CachedTables&) = delete;
 
@@ -26,7 +40,7 @@ class CachedTables {
   std::string_view bytes() const { return tables_; }
 
  private:
-  std::vector<std::uint64_t> words_;
+  EntryMemory memory_;
   std::string_view tables_;
 };
 
