@@ -441,8 +441,10 @@ std::optional<Fault> ConvertShortText(const ConverterCore& core, std::string_vie
   if (utf8.empty() || chinese.ConvertPlain(utf8, out)) return std::nullopt;
   FaultLog faults;
   if (const auto& fault = chinese.load_fault()) faults.Add(*fault);
-  if (const auto malformed = chinese.Convert(utf8, 0, out, losses, faults))
+  if (const auto malformed = chinese.Convert(utf8, 0, out, losses, faults)) {
     faults.Add(MalformedInputFault(chinese.routine(), *malformed));
+    chinese.ConvertBeforeMalformed(utf8, 0, *malformed, out, losses, faults);
+  }
   return FirstFault(faults, *core.mode);
 }
 

@@ -126,14 +126,17 @@ void ChineseStream::Finish(AnsiText& out) {
 
 // The first `size` bytes of the gathered text become the next batch. While the helpers convert
 // it, the calling thread helps finish the batch before it and appends that one's results: the
-// caller then writes them and reads on as the helpers go on converting. Without helpers, a batch
-// is converted at once, always in the same slot.
+// caller then writes them and reads on as the helpers go on converting.
 void ChineseStream::Submit(std::size_t size, AnsiText& out) {
   if (pool_->threads.empty() && size > kPiece) StartHelpers();
-  const bool helped = !pool_->threads.empty();
+  if (pool_->threads.empty()) {
+    ConvertHere(std::string_view(lines_).substr(0, size), out);
+    lines_.erase(0, size);
+    return;
+  }
   Slot& slot = *slots_[next_slot_];
   Slot& previous = *slots_[(next_slot_ + 1) % slots_.size()];
-  if (helped) next_slot_ = (next_slot_ + 1) % slots_.size();
+  next_slot_ = (next_slot_ + 1) % slots_.size();
   // The slot's old buffer keeps what follows the batch, and the batch keeps the gathered buffer.
   slot.batch.swap(lines_);
   lines_.reserve(kBatch + kBlock);
@@ -142,7 +145,23 @@ void ChineseStream::Submit(std::size_t size, AnsiText& out) {
   Cut(slot);
   Publish(slot);
   if (previous.in_flight) Collect(previous, out);
-  if (!helped) Collect(slot, out);
+}
+
+// Without helpers, a batch converts on the calling thread straight onto `out`, as one piece.
+void ChineseStream::ConvertHere(std::string_view batch, AnsiText& out) {
+  const std::size_t start = out.size();
+  if (raw_) {
+    conversion_->ConvertBytes(batch, out, faults_);
+  } else {
+    LossReport losses;
+    if (const auto malformed = conversion_->Convert(batch, offset_, out, losses, faults_)) {
+      out.resize(start);
+      StopAt(batch, offset_, *malformed, out);
+      return;
+    }
+    losses_.Merge(losses);
+  }
+  offset_ += batch.size();
 }
 
 // Cuts the slot's batch, which ends where a cut may be, into up to as many runs as there are
@@ -245,13 +264,21 @@ void ChineseStream::Collect(Slot& slot, AnsiText& out) {
     if (slot.error[k]) std::rethrow_exception(slot.error[k]);
     for (Fault& fault : slot.faults[k].All()) faults_.Add(std::move(fault));
     if (slot.malformed[k]) {
-      faults_.Add(MalformedInputFault(conversion_->routine(), slot.offset[k] + *slot.malformed[k]));
-      stopped_ = true;
+      StopAt(slot.text[k], slot.offset[k], *slot.malformed[k], out);
       return;
     }
     out += slot.result[k];
     losses_.Merge(slot.losses[k]);
   }
+}
+
+// At the first byte of `text` (which starts at `offset` of the whole) that is not UTF-8: the
+// conversion ends there with the fault, the text before the byte converted.
+void ChineseStream::StopAt(std::string_view text, std::size_t offset, std::size_t malformed,
+                           AnsiText& out) {
+  stopped_ = true;
+  faults_.Add(MalformedInputFault(conversion_->routine(), offset + malformed));
+  conversion_->ConvertBeforeMalformed(text, offset, malformed, out, losses_, faults_);
 }
 
 void ChineseStream::ConvertPiece(Slot& slot, std::size_t k) {

@@ -22,7 +22,8 @@ namespace tessaly {
 class ChineseStream final : public ModeStream {
  public:
   /// `raw`: the text is bytes of the conversion's working encoding; else UTF-8, whose first
-  /// malformed byte ends the conversion with a fault (MalformedInput) after the pieces before it.
+  /// malformed byte ends the conversion with a fault (MalformedInput), the text before it
+  /// converted.
   /// `threads` 0 means two where the process may use a second core.
   ChineseStream(std::shared_ptr<const ChineseTextConversion> conversion, bool raw, unsigned threads,
                 FaultLog& faults);
@@ -39,6 +40,8 @@ class ChineseStream final : public ModeStream {
   struct Pool;
 
   void Submit(std::size_t size, AnsiText& out);
+  void ConvertHere(std::string_view batch, AnsiText& out);
+  void StopAt(std::string_view text, std::size_t offset, std::size_t malformed, AnsiText& out);
   void Cut(Slot& slot);
   void Publish(Slot& slot);
   void StartHelpers();

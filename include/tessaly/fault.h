@@ -19,7 +19,8 @@ enum class FaultKind {
 /// One fault: which routine, what happened, and where when that is known. After a fault in a
 /// simplified/traditional standard or GBK/BIG5 recoding the text comes back as given (from the
 /// faulty block on); after one in a Unicode mode the output is empty; after malformed input the
-/// output stops before the piece that holds it.
+/// output is empty, or, in a simplified/traditional standard, the conversion of the text before
+/// it.
 struct Fault {
   std::string mode;     ///< the mode's name, as Modes() gives it
   std::string routine;  ///< the routine that failed, such as "GB2GBK"; the mode's name if none
