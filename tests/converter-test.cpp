@@ -240,6 +240,35 @@ TEST(Converter, MalformedTextStopsAStreamOfManyBatches) {
   }
 }
 
+// On one thread a stream converts each block where it is, between its first and last places to
+// cut, and the pieces of several threads are cut apart in another way: both give the same text,
+// with description sequences and phrases across every block's edge.
+TEST(Converter, BlocksConvertAsTheWholeOnAnyThreads) {
+  std::mt19937 random(11);
+  const std::vector<std::string> extra = {"⿰发育发", "⿱\uF900发", "⿰⿱发展头发", "⿰ 发", "⿰\n发", "⿰,,", "干燥", "\n"};
+  std::string text;
+  while (text.size() < (3u << 20)) {
+    text += RandomText(random, false);
+    text += extra[random() % extra.size()];
+  }
+  Options options;
+  options.mode = "s2t";
+  options.encoding = "utf-8";  // which holds the description characters
+  options.threads = 4;
+  const std::string expected = Converter(options).ConvertText(text).bytes;
+  options.threads = 1;
+  const Converter converter(options);
+  for (const std::size_t block : {std::size_t{1} << 20, std::size_t{1} << 17, std::size_t{100003}, std::size_t{4097}}) {
+    tessaly::Stream stream = converter.Open(Input::Text);
+    std::string out;
+    for (std::size_t at = 0; at < text.size(); at += block)
+      out += stream.Feed(std::string_view(text).substr(at, block));
+    const Result result = stream.Finish();
+    ASSERT_TRUE(result.ok()) << block;
+    EXPECT_TRUE(out + result.bytes == expected) << "blocks of " << block;
+  }
+}
+
 // Before malformed text, the output is the text before it converted, a short text's as a
 // streamed one's: no phrase reaches over a byte no key holds.
 TEST(Converter, MalformedTextStopsAfterTheTextBeforeIt) {

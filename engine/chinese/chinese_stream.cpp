@@ -18,6 +18,7 @@ namespace {
 
 // Blocks are looked at for a cut this many bytes at a time, as a reader hands them in.
 constexpr std::size_t kBlock = std::size_t{1} << 17;
+constexpr std::size_t kDescriptionReach = ChineseTextConversion::kDescriptionReach;
 // A piece is at least about this long: a batch no longer is not worth a second thread.
 constexpr std::size_t kPiece = std::size_t{1} << 15;
 
@@ -95,6 +96,7 @@ void ChineseStream::Convert(std::string_view chunk, AnsiText& out) {
     if (conversion_->load_fault()) faults_.Add(*conversion_->load_fault());
   }
   for (; !chunk.empty() && !stopped_; chunk.remove_prefix(std::min(chunk.size(), kBlock))) {
+    if (threads_ == 1 && ConvertInPlace(chunk.substr(0, kBlock), out)) continue;
     const std::size_t start = lines_.size();
     lines_.append(chunk.substr(0, kBlock));
     if (const std::size_t last = conversion_->LastCut(std::string_view(lines_).substr(start), raw_);
@@ -145,6 +147,23 @@ void ChineseStream::Submit(std::size_t size, AnsiText& out) {
   Cut(slot);
   Publish(slot);
   if (previous.in_flight) Collect(previous, out);
+}
+
+// On one thread, a block with places to cut converts where it is, but for its two ends: what
+// was gathered before it converts with the block up to its first cut, and what follows its last
+// cut is kept. The cuts are looked for past the reach of a description sequence that may start
+// before the block. False, having done nothing, for a block without two such places.
+bool ChineseStream::ConvertInPlace(std::string_view block, AnsiText& out) {
+  const std::size_t last = conversion_->LastCut(block, raw_);
+  if (last == std::string_view::npos || last <= kDescriptionReach) return false;
+  const std::size_t first = conversion_->NextCut(block, kDescriptionReach, raw_);  // at most last
+  lines_.append(block.substr(0, first));
+  ConvertHere(lines_, out);
+  if (!stopped_) ConvertHere(block.substr(first, last - first), out);
+  lines_.assign(block.substr(last));
+  cut_ = std::string::npos;
+  walked_ = 0;
+  return true;
 }
 
 // Without helpers, a batch converts on the calling thread straight onto `out`, as one piece.

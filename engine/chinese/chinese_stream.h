@@ -40,6 +40,7 @@ class ChineseStream final : public ModeStream {
   struct Pool;
 
   void Submit(std::size_t size, AnsiText& out);
+  bool ConvertInPlace(std::string_view block, AnsiText& out);
   void ConvertHere(std::string_view batch, AnsiText& out);
   void StopAt(std::string_view text, std::size_t offset, std::size_t malformed, AnsiText& out);
   void Cut(Slot& slot);

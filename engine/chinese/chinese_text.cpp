@@ -397,10 +397,9 @@ bool ChineseTextConversion::CutsBefore(std::string_view text, std::size_t pos, b
 
 // A sequence holds at most 64 characters of at most six bytes as OpenCC reads them.
 bool ChineseTextConversion::NearDescription(std::string_view text, std::size_t pos) const {
-  constexpr std::size_t kReach = 64 * 6;
   if (!matcher_ || !matcher_->ReadsDescriptionSequences()) return false;
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-  for (std::size_t i = pos > kReach ? pos - kReach : 0; i < pos; ++i)
+  for (std::size_t i = pos > kDescriptionReach ? pos - kDescriptionReach : 0; i < pos; ++i)
     if (detail::StartsIdsOperator(p + i, text.size() - i)) return true;
   return false;
 }

@@ -33,6 +33,10 @@ class ChineseTextConversion {
   ChineseTextConversion(std::string_view config, std::string_view routine, Encoding encoding,
                         std::shared_ptr<const UserPhrases> user = {},
                         const std::filesystem::path& cache = {});
+  /// How far before a place the text is looked at to tell whether a cut may be there: a
+  /// description sequence's 64 characters of up to six bytes.
+  static constexpr std::size_t kDescriptionReach = 64 * 6;
+
   ~ChineseTextConversion();
 
   /// Appends the converted block, which starts at `offset` of the whole text and ends at a line
