@@ -3,6 +3,7 @@
 #include <unicode/utf8.h>
 
 #include <array>
+#include <atomic>
 #include <mutex>
 
 namespace tessaly {
@@ -21,15 +22,22 @@ class TableCodec : public CharCodec {
   EncodedChar Encode(char32_t code_point) const override { return encoder_->Encode(code_point); }
 
  private:
+  // One atomic load per character once built, as text of the code page is read character by
+  // character.
   const CodePageDecoder& Decoder() const {
-    std::call_once(decoder_built_, [this] { decoder_ = CodePageDecoder::For(code_page_); });
-    return *decoder_;
+    if (const CodePageDecoder* decoder = decoder_.load(std::memory_order_acquire)) return *decoder;
+    std::call_once(decoder_built_, [this] {
+      owned_decoder_ = CodePageDecoder::For(code_page_);
+      decoder_.store(owned_decoder_.get(), std::memory_order_release);
+    });
+    return *owned_decoder_;
   }
 
   const CodePage& code_page_;
   std::shared_ptr<const CodePageEncoder> encoder_;
   mutable std::once_flag decoder_built_;
-  mutable std::shared_ptr<const CodePageDecoder> decoder_;
+  mutable std::shared_ptr<const CodePageDecoder> owned_decoder_;
+  mutable std::atomic<const CodePageDecoder*> decoder_{nullptr};
 };
 
 // GB18030's four-byte sequences are too many for a table; they are rare, so the converter reads
