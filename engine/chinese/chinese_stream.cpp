@@ -168,19 +168,23 @@ bool ChineseStream::ConvertInPlace(std::string_view block, AnsiText& out) {
 
 // Without helpers, a batch converts on the calling thread straight onto `out`, as one piece.
 void ChineseStream::ConvertHere(std::string_view batch, AnsiText& out) {
-  const std::size_t start = out.size();
-  if (raw_) {
-    conversion_->ConvertBytes(batch, out, faults_);
-  } else {
-    LossReport losses;
-    if (const auto malformed = conversion_->Convert(batch, offset_, out, losses, faults_)) {
-      out.resize(start);
-      StopAt(batch, offset_, *malformed, out);
-      return;
-    }
-    losses_.Merge(losses);
+  LossReport losses;
+  if (const auto malformed = ConvertText(batch, offset_, out, losses, faults_)) {
+    StopAt(batch, offset_, *malformed, out);
+    return;
   }
+  losses_.Merge(losses);
   offset_ += batch.size();
+}
+
+// Text or bytes, as the stream reads them, onto `out`; where text is not UTF-8, nothing is
+// appended and the offset of its first such byte comes back.
+std::optional<std::size_t> ChineseStream::ConvertText(std::string_view text, std::size_t offset,
+                                                      AnsiText& out, LossReport& losses,
+                                                      FaultLog& faults) const {
+  if (!raw_) return conversion_->Convert(text, offset, out, losses, faults);
+  conversion_->ConvertBytes(text, out, faults);
+  return std::nullopt;
 }
 
 // Cuts the slot's batch, which ends where a cut may be, into up to as many runs as there are
@@ -237,25 +241,19 @@ void ChineseStream::Help() {
   for (;;) {
     pool_->work.wait(lock, [this] { return pool_->ending || !pool_->queue.empty(); });
     if (pool_->ending) return;
-    Slot& slot = *pool_->queue.front();
-    const std::size_t k = Claim(slot);
-    lock.unlock();
-    ConvertPiece(slot, k);
-    lock.lock();
-    Finished(slot);
+    ConvertNextPiece(*pool_->queue.front(), lock);
   }
 }
 
-// Under the pool's lock: the slot's next piece, the slot leaving the queue with its last.
-std::size_t ChineseStream::Claim(Slot& slot) {
+// With the pool's lock held by `lock`: claims the slot's next piece (the slot leaves the queue
+// with its last), converts it without the lock, and counts it finished.
+void ChineseStream::ConvertNextPiece(Slot& slot, std::unique_lock<std::mutex>& lock) {
   const std::size_t k = slot.claimed++;
   if (slot.claimed == slot.count)
     pool_->queue.erase(std::find(pool_->queue.begin(), pool_->queue.end(), &slot));
-  return k;
-}
-
-// Under the pool's lock.
-void ChineseStream::Finished(Slot& slot) {
+  lock.unlock();
+  ConvertPiece(slot, k);
+  lock.lock();
   if (++slot.finished == slot.count) pool_->finished.notify_all();
 }
 
@@ -268,13 +266,7 @@ void ChineseStream::Collect(Slot& slot, AnsiText& out) {
       slot.count = slot.claimed;
       pool_->queue.erase(std::find(pool_->queue.begin(), pool_->queue.end(), &slot));
     }
-    while (slot.claimed < slot.count) {
-      const std::size_t k = Claim(slot);
-      lock.unlock();
-      ConvertPiece(slot, k);
-      lock.lock();
-      Finished(slot);
-    }
+    while (slot.claimed < slot.count) ConvertNextPiece(slot, lock);
     pool_->finished.wait(lock, [&slot] { return slot.finished == slot.count; });
     slot.in_flight = false;
   }
@@ -306,15 +298,10 @@ void ChineseStream::ConvertPiece(Slot& slot, std::size_t k) {
   slot.losses[k] = {};
   slot.malformed[k].reset();
   slot.error[k] = nullptr;
-  FaultLog& faults = slot.faults[k];
-  faults.Clear();
+  slot.faults[k].Clear();
   try {
-    if (raw_) {
-      conversion_->ConvertBytes(slot.text[k], out, faults);
-    } else {
-      slot.malformed[k] =
-          conversion_->Convert(slot.text[k], slot.offset[k], out, slot.losses[k], faults);
-    }
+    slot.malformed[k] =
+        ConvertText(slot.text[k], slot.offset[k], out, slot.losses[k], slot.faults[k]);
   } catch (...) {
     slot.error[k] = std::current_exception();
   }

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -47,10 +48,11 @@ class ChineseStream final : public ModeStream {
   void Publish(Slot& slot);
   void StartHelpers();
   void Help();
-  std::size_t Claim(Slot& slot);
-  void Finished(Slot& slot);
+  void ConvertNextPiece(Slot& slot, std::unique_lock<std::mutex>& lock);
   void Collect(Slot& slot, AnsiText& out);
   void ConvertPiece(Slot& slot, std::size_t k);
+  std::optional<std::size_t> ConvertText(std::string_view text, std::size_t offset, AnsiText& out,
+                                         LossReport& losses, FaultLog& faults) const;
 
   std::shared_ptr<const ChineseTextConversion> conversion_;
   bool raw_;
