@@ -441,10 +441,8 @@ std::optional<Fault> ConvertShortText(const ConverterCore& core, std::string_vie
   if (utf8.empty() || chinese.ConvertPlain(utf8, out)) return std::nullopt;
   FaultLog faults;
   if (const auto& fault = chinese.load_fault()) faults.Add(*fault);
-  if (const auto malformed = chinese.Convert(utf8, 0, out, losses, faults)) {
-    faults.Add(MalformedInputFault(chinese.routine(), *malformed));
-    chinese.ConvertBeforeMalformed(utf8, 0, *malformed, out, losses, faults);
-  }
+  if (const auto malformed = chinese.Convert(utf8, 0, out, losses, faults))
+    chinese.StopAtMalformed(utf8, 0, *malformed, out, losses, faults);
   return FirstFault(faults, *core.mode);
 }
 

@@ -288,8 +288,7 @@ void ChineseStream::Collect(Slot& slot, AnsiText& out) {
 void ChineseStream::StopAt(std::string_view text, std::size_t offset, std::size_t malformed,
                            AnsiText& out) {
   stopped_ = true;
-  faults_.Add(MalformedInputFault(conversion_->routine(), offset + malformed));
-  conversion_->ConvertBeforeMalformed(text, offset, malformed, out, losses_, faults_);
+  conversion_->StopAtMalformed(text, offset, malformed, out, losses_, faults_);
 }
 
 void ChineseStream::ConvertPiece(Slot& slot, std::size_t k) {

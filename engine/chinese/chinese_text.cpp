@@ -237,9 +237,10 @@ std::optional<std::size_t> ChineseTextConversion::Convert(std::string_view utf8,
   return std::nullopt;
 }
 
-void ChineseTextConversion::ConvertBeforeMalformed(std::string_view utf8, std::size_t offset,
-                                                   std::size_t malformed, std::string& out,
-                                                   LossReport& losses, FaultLog& faults) const {
+void ChineseTextConversion::StopAtMalformed(std::string_view utf8, std::size_t offset,
+                                            std::size_t malformed, std::string& out,
+                                            LossReport& losses, FaultLog& faults) const {
+  faults.Add(MalformedInputFault(routine_, offset + malformed));
   // Well-formed up to the first malformed byte, so it converts.
   (void)Convert(utf8.substr(0, malformed), offset, out, losses, faults);
 }

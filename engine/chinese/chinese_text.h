@@ -48,11 +48,12 @@ class ChineseTextConversion {
                                                    std::string& out, LossReport& losses,
                                                    FaultLog& faults) const;
 
-  /// After Convert found the first byte of `utf8` that is not UTF-8 at `malformed`: appends the
-  /// text before it converted, as no phrase reaches over a byte no key holds. So the output of a
-  /// malformed text depends on the text alone, not on how it was cut into blocks.
-  void ConvertBeforeMalformed(std::string_view utf8, std::size_t offset, std::size_t malformed,
-                              std::string& out, LossReport& losses, FaultLog& faults) const;
+  /// After Convert found the first byte of `utf8` that is not UTF-8 at `malformed`: adds the
+  /// fault (MalformedInput, at `offset` + `malformed`) and appends the text before the byte
+  /// converted, as no phrase reaches over a byte no key holds. So the output of a malformed text
+  /// depends on the text alone, not on how it was cut into blocks.
+  void StopAtMalformed(std::string_view utf8, std::size_t offset, std::size_t malformed,
+                       std::string& out, LossReport& losses, FaultLog& faults) const;
 
   /// Appends the converted text, as Convert does, when it is done in one pass of the fast path:
   /// no character in it that the encoding lacks or that is not UTF-8, no value written that might
