@@ -128,7 +128,12 @@ Result ConvertFile(const Converter& converter, Stream& stream, const Arguments& 
     InputFile file(arguments.file);
     stream.Reserve(file.Size());
     std::string block;
-    while (file.ReadChunk(block, kBlockSize)) output.Write(stream.Feed(block));
+    std::string converted;
+    while (file.ReadChunk(block, kBlockSize)) {
+      converted.clear();
+      stream.Feed(block, converted);
+      output.Write(converted);
+    }
   }
   Result result = stream.Finish();
   output.Write(result.bytes);

@@ -42,7 +42,7 @@ class StreamState {
   explicit StreamState(std::shared_ptr<const ConverterCore> core) : core_(std::move(core)) {}
   virtual ~StreamState() = default;
   virtual void Reserve(std::size_t) {}
-  virtual std::string Feed(std::string_view block) = 0;
+  virtual void Feed(std::string_view block, std::string& out) = 0;
   virtual Result Finish() = 0;
 
  protected:
@@ -188,16 +188,14 @@ class ChunkedState final : public detail::StreamState {
     if (core_->prefix_blank) blanker_.emplace(*core_->prefix_blank);
   }
 
-  std::string Feed(std::string_view block) override {
-    std::string out;
+  void Feed(std::string_view block, std::string& out) override {
     if (!blanker_) {
       conversion_.Convert(block, out);
-      return out;
+      return;
     }
     blanked_.clear();
     blanker_->Blank(block, blanked_);
     conversion_.Convert(blanked_, out);
-    return out;
   }
 
   Result Finish() override {
@@ -228,11 +226,7 @@ class ChineseTextState final : public detail::StreamState {
       : StreamState(std::move(shared)),
         stream_(core_->chinese, false, core_->options.threads, faults_) {}
 
-  std::string Feed(std::string_view block) override {
-    std::string out;
-    stream_.Convert(block, out);
-    return out;
-  }
+  void Feed(std::string_view block, std::string& out) override { stream_.Convert(block, out); }
 
   Result Finish() override {
     Result result;
@@ -328,10 +322,7 @@ class WholeState final : public detail::StreamState {
 
   void Reserve(std::size_t bytes) override { input_.reserve(bytes); }
 
-  std::string Feed(std::string_view block) override {
-    input_.append(block);
-    return {};
-  }
+  void Feed(std::string_view block, std::string& /*out*/) override { input_.append(block); }
 
   Result Finish() override {
     Result result = ConvertWhole(*core_, input_, kind_);
@@ -393,7 +384,13 @@ void Stream::Reserve(std::size_t bytes) {
 }
 
 std::string Stream::Feed(std::string_view block) {
-  return state_->Feed(block);
+  std::string out;
+  state_->Feed(block, out);
+  return out;
+}
+
+void Stream::Feed(std::string_view block, std::string& out) {
+  state_->Feed(block, out);
 }
 
 Result Stream::Finish() {
@@ -414,7 +411,7 @@ namespace {
 Result ConvertThrough(tessaly::Stream stream, std::string_view input) {
   std::string out;
   for (std::size_t at = 0; at < input.size(); at += kSlice)
-    out += stream.Feed(input.substr(at, kSlice));
+    stream.Feed(input.substr(at, kSlice), out);
   Result result = stream.Finish();
   out += result.bytes;
   result.bytes = std::move(out);

@@ -42,14 +42,19 @@ std::string RandomText(std::mt19937& random, bool bytes) {
   return text;
 }
 
-// The whole input fed in random blocks, as a reader would hand them in.
+// The whole input fed in random blocks, as a reader would hand them in, each block's output
+// returned or appended to what the blocks before gave.
 Result Streamed(const Converter& converter, Input kind, std::string_view input,
                 std::mt19937& random) {
   tessaly::Stream stream = converter.Open(kind);
   std::string out;
   for (std::size_t at = 0; at < input.size();) {
     const std::size_t size = std::min<std::size_t>(1 + random() % 9, input.size() - at);
-    out += stream.Feed(input.substr(at, size));
+    if (random() % 2 == 0) {
+      out += stream.Feed(input.substr(at, size));
+    } else {
+      stream.Feed(input.substr(at, size), out);
+    }
     at += size;
   }
   Result result = stream.Finish();

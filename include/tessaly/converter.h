@@ -147,6 +147,9 @@ class TESSALY_API Stream {
   void Reserve(std::size_t bytes);
   /// Converts the next block; returns the output that is already known.
   std::string Feed(std::string_view block);
+  /// Converts the next block and appends the output that is already known to `out`, so that a
+  /// caller may use one buffer for every block.
+  void Feed(std::string_view block, std::string& out);
   /// Ends the input: the rest of the output, with the losses and fault of the whole conversion.
   Result Finish();
 

@@ -1073,9 +1073,12 @@ void ConvertFile(const PyConverter& self, const std::string& source,
       if (!reads) return true;
       if (const auto size = input.Size()) stream.Reserve(*size);
       std::string block;
+      std::string converted;
       bool failed = false;
       while (input.Read(block, failed)) {
-        if (!output.Write(stream.Feed(block))) return fail(destination);
+        converted.clear();
+        stream.Feed(block, converted);
+        if (!output.Write(converted)) return fail(destination);
         // A long file can be interrupted (Ctrl+C) between two blocks.
         py::gil_scoped_acquire acquire;
         if (PyErr_CheckSignals() != 0) {
