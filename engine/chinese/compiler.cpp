@@ -442,6 +442,8 @@ class Compiler {
         t_.owned.pairs[bit / 64] |= std::uint64_t{1} << (bit % 64);
       }
     }
+    t_.slots = slots;
+    t_.DeriveNodeFilter();  // before Fold and Chain, whose values come from walks too
   }
 
   void MarkStarts(Group& group) const {

@@ -115,7 +115,10 @@ FastPlan::FastPlan(const PhraseTables& t, const Survey& survey, const CharacterS
   if (strict_)
     for (char32_t c = 0xD800; c < 0xE000; ++c) stops_.Add(c);
   for (char32_t c = t.ascii_inert ? 0x80 : 0; c < 0x10000; ++c) chars_[c] = Entry(t, c);
-  if (t.steps.size() == 2 && !t.fold_last) run_step_ = &t.steps[1];
+  if (t.steps.size() == 2 && !t.fold_last) {
+    run_step_ = &t.steps[1];
+    PlanRuns(t);
+  }
   if (reach_ != 0) {
     char_reach_.assign(0x10000, 1);
     for (char32_t c = 0; c < 0x10000; ++c)
@@ -191,6 +194,53 @@ std::uint8_t FastPlan::ReachOf(const PhraseTables& t, char32_t c) const {
     if (i + longest > first.size()) reach = std::max(reach, 1 + i + longest - first.size());
   }
   return static_cast<std::uint8_t>(std::min<std::size_t>(reach, 0xFF));
+}
+
+// The characters RunCharacter would write, each looked up once here: for every BMP character
+// what the first step makes of it begins with, and for each one that takes the trie only for the
+// second step, what the two make of it alone.
+void FastPlan::PlanRuns(const PhraseTables& t) {
+  made_.assign(0x10000, kUnknownMade);
+  for (char32_t c = 0; c < 0x10000; ++c) {
+    const std::u32string_view form = FirstStepOf(t, c).chars;
+    if (!form.empty() && form[0] < kUnknownMade) made_[c] = static_cast<char16_t>(form[0]);
+  }
+  for (char32_t c = 0; c < 0x10000; ++c) {
+    FastChar& entry = chars_[c];
+    if ((entry.tag & 3) != 0 || !(entry.tag & FastChar::kPlain)) continue;
+    const std::optional<RunChar> run = RunOf(t, c);
+    if (!run || run_chars_.size() >= (std::size_t{1} << 24)) continue;
+    const auto index = static_cast<std::uint32_t>(run_chars_.size());
+    entry.bytes = {static_cast<char>(index & 0xFF), static_cast<char>(index >> 8 & 0xFF),
+                   static_cast<char>(index >> 16)};
+    entry.tag |= FastChar::kRun;
+    if (t.bmp[c].longer & t.segmentation.mask) entry.tag |= FastChar::kCheckPair;
+    run_chars_.push_back(*run);
+  }
+}
+
+// What RunCharacter makes of `c` alone, where no key of the segmentation is `c` itself and no
+// value on the way is watched; where a longer key starts with it, the pair filter is asked first.
+std::optional<RunChar> FastPlan::RunOf(const PhraseTables& t, char32_t c) const {
+  if (t.bmp[c].is_key & t.segmentation.mask) return std::nullopt;
+  const FirstStepForm first = FirstStepOf(t, c);
+  if (first.chars.size() != 1 || first.chars[0] >= 0x10000) return std::nullopt;
+  if (first.value != nullptr && Watched(t, *first.value)) return std::nullopt;
+  const char32_t made = first.chars[0];
+  std::string bytes;
+  if (const Match second = t.Longest(&made, 1, *run_step_); second.length != 0) {
+    if (Watched(t, *second.value)) return std::nullopt;
+    bytes.assign(t.utf8_pool, second.value->utf8, second.value->utf8_length);
+  } else {
+    AppendUtf8(bytes, made);
+  }
+  RunChar run;
+  if (bytes.size() > run.bytes.size()) return std::nullopt;
+  std::memcpy(run.bytes.data(), bytes.data(), bytes.size());
+  run.length = static_cast<std::uint8_t>(bytes.size());
+  run.longer = (t.bmp[made].longer & run_step_->mask) != 0;
+  run.made = static_cast<char16_t>(made);
+  return run;
 }
 
 bool FastPlan::Watched(const PhraseTables& t, const Value& value) const {
@@ -332,8 +382,9 @@ inline ShortChar ShortCharAt(const unsigned char* p, std::size_t i, std::size_t 
 
 // Whether a key may start with `a`, read from `i`, and the character after it; true too where
 // that character is one DirectSegment or SlowSegment must look at more closely.
-bool PairMayFollow(const PhraseTables& t, const FastPlan& plan, const unsigned char* p,
-                   std::size_t n, std::size_t i, ShortChar a) {
+[[gnu::always_inline]] inline bool PairMayFollow(const PhraseTables& t, const FastPlan& plan,
+                                                 const unsigned char* p, std::size_t n,
+                                                 std::size_t i, ShortChar a) {
   const std::size_t j = i + a.length;
   if (j >= n || (p[j] < 0x80 && t.ascii_inert)) return false;
   const ShortChar b = ShortCharAt(p, j, n);
@@ -343,8 +394,8 @@ bool PairMayFollow(const PhraseTables& t, const FastPlan& plan, const unsigned c
 // Copies the run of ASCII bytes the plan copies, from `pos`, onto `sink`; returns where it ends.
 // Eight bytes go at a time, as a call to memcpy for each of the short runs between Chinese
 // characters costs more than the copy.
-std::size_t CopyAscii(const FastPlan& plan, const unsigned char* p, std::size_t n,
-                      std::size_t pos, Sink& sink) {
+std::size_t CopyAscii(const FastPlan& plan, const unsigned char* p, std::size_t n, std::size_t pos,
+                      Sink& sink) {
   constexpr std::uint64_t kHighBits = 0x8080808080808080u;
   // The first bytes of the text are the low ones of the word.
   constexpr bool kLittle = std::endian::native == std::endian::little;
@@ -362,7 +413,8 @@ std::size_t CopyAscii(const FastPlan& plan, const unsigned char* p, std::size_t 
     pos += copied;
     if (copied < 8) return pos;
   }
-  for (; pos < n && plan.Copies(p[pos]); ++pos) sink.Append(reinterpret_cast<const char*>(p + pos), 1);
+  for (; pos < n && plan.Copies(p[pos]); ++pos)
+    sink.Append(reinterpret_cast<const char*>(p + pos), 1);
   return pos;
 }
 
@@ -378,8 +430,8 @@ struct DirectWindow {
   bool blocked = false;  // a character follows that is not plain, or not of one to three bytes
 
   // Decodes characters up to `want` of them in all, or until the window is closed or blocked.
-  void Extend(const PhraseTables& t, const FastPlan& plan, const unsigned char* p,
-              std::size_t n, std::size_t want) {
+  void Extend(const PhraseTables& t, const FastPlan& plan, const unsigned char* p, std::size_t n,
+              std::size_t want) {
     while (count < want && !closed && !blocked) {
       if (end >= n || (p[end] < 0x80 && t.ascii_inert)) {
         closed = true;
@@ -429,9 +481,9 @@ std::size_t RunCharacter(const PhraseTables& t, const FastPlan& plan, const Dire
   return window.lengths[0];
 }
 
-// At `i`, where a phrase of the segmentation may start (PhraseTables::chained): when plain characters
-// decide the segmentation's match there, writes what that segment becomes (as ConvertSegment
-// would) and returns the bytes it was read from; 0 to leave it to SlowSegment.
+// At `i`, where a phrase of the segmentation may start (PhraseTables::chained): when plain
+// characters decide the segmentation's match there, writes what that segment becomes (as
+// ConvertSegment would) and returns the bytes it was read from; 0 to leave it to SlowSegment.
 std::size_t DirectSegment(const PhraseTables& t, const FastPlan& plan, const unsigned char* p,
                           std::size_t n, std::size_t i, Workspace& w, Sink& sink) {
   DirectWindow window;
@@ -460,6 +512,36 @@ std::size_t DirectSegment(const PhraseTables& t, const FastPlan& plan, const uns
   return bytes;
 }
 
+// The character `a` at `i`, which has a RunChar: RunCharacter's work from the plan, when the
+// character after it is plain and what the first step makes of it begins with a character the
+// plan knows. Returns the bytes read; 0 to leave it to DirectSegment.
+std::size_t RunAlone(const PhraseTables& t, const FastPlan& plan, const unsigned char* p,
+                     std::size_t n, std::size_t i, ShortChar a, const RunChar& run, Sink& sink) {
+  if (const std::size_t j = i + a.length; run.longer && j < n && (p[j] >= 0x80 || !t.ascii_inert)) {
+    const ShortChar b = ShortCharAt(p, j, n);
+    if (b.length == 0 || !(plan[b.cp].tag & FastChar::kPlain)) return 0;
+    const char16_t next = plan.Made(b.cp);
+    if (next == FastPlan::kUnknownMade || t.PairMayStart(run.made, next)) return 0;
+  }
+  std::uint64_t word = 0;
+  std::memcpy(&word, &run, sizeof word);
+  sink.PutWord(word, run.length);
+  return a.length;
+}
+
+// Where the plan cannot say at once what the character `a`, at `i`, becomes: RunAlone where it
+// has a RunChar and no phrase of the segmentation starts there, else DirectSegment. Apart from
+// RunFast's loop, which most characters leave after one lookup.
+[[gnu::noinline]] std::size_t TakeSegment(const PhraseTables& t, const FastPlan& plan,
+                                          const unsigned char* p, std::size_t n, std::size_t i,
+                                          ShortChar a, FastChar c, Workspace& w, Sink& sink) {
+  if (const RunChar* run = plan.Run(c);
+      run != nullptr && (!(c.tag & FastChar::kCheckPair) || !PairMayFollow(t, plan, p, n, i, a)))
+    if (const std::size_t length = RunAlone(t, plan, p, n, i, a, *run, sink); length != 0)
+      return length;
+  return DirectSegment(t, plan, p, n, i, w, sink);
+}
+
 }  // namespace
 
 PhraseMatcher::Stop RunFast(const PhraseTables& t, const FastPlan& plan, std::string_view text,
@@ -478,13 +560,14 @@ PhraseMatcher::Stop RunFast(const PhraseTables& t, const FastPlan& plan, std::st
     }
     if (const ShortChar a = ShortCharAt(p, i, n); a.length != 0) {
       const FastChar c = plan[a.cp];
-      if ((c.tag & 3) != 0 && (!(c.tag & FastChar::kCheckPair) || !PairMayFollow(t, plan, p, n, i, a))) {
+      if ((c.tag & 3) != 0 &&
+          (!(c.tag & FastChar::kCheckPair) || !PairMayFollow(t, plan, p, n, i, a))) {
         sink.Put(c);
         i += a.length;
         continue;
       }
       if (t.chained) {
-        if (const std::size_t length = DirectSegment(t, plan, p, n, i, w, sink); length != 0) {
+        if (const std::size_t length = TakeSegment(t, plan, p, n, i, a, c, w, sink); length != 0) {
           i += length;
           continue;
         }

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,12 +21,26 @@ namespace tessaly::detail {
 struct FastChar {
   std::array<char, 3> bytes{};
   // bits 0-1: how many bytes (0: take the trie); bit 2: check the pair; bit 3: neither a stop nor
-  // read in a special way (normalized, a description operator), so it may be matched inline
+  // read in a special way (normalized, a description operator), so it may be matched inline;
+  // bit 4: with 0 bytes, `bytes` holds the index of its RunChar
   std::uint8_t tag = 0;
 
   static constexpr std::uint8_t kCheckPair = 4;
   static constexpr std::uint8_t kPlain = 8;
+  static constexpr std::uint8_t kRun = 16;
 };
+
+/// A character that starts no phrase of the segmentation, in a chain of two steps whose second
+/// has phrases (FastPlan::run_step), where what the first step makes of it is one character
+/// that starts a key of the second: what the two steps make of it when that key is not there.
+struct RunChar {
+  std::array<char, 4> bytes{};
+  std::uint8_t length = 0;
+  // Whether a key of the second step may go on from `made`: then the next character decides.
+  bool longer = false;
+  char16_t made = 0;  // what the first step makes of it
+};
+static_assert(sizeof(RunChar) == 8);
 static_assert(sizeof(FastChar) == 4);
 
 /// What a plan needs to know of the tables, read in one pass over them.
@@ -67,6 +82,18 @@ class FastPlan {
   std::size_t Reach(char32_t c) const { return c < 0x10000 ? char_reach_[c] : reach_; }
   /// The second step of a chain of two whose second has phrases; none for any other chain.
   const Group* run_step() const { return run_step_; }
+  /// What the two steps make of `c` when no key of the second step goes on from it; none where
+  /// only the trie can say.
+  const RunChar* Run(FastChar c) const {
+    if (!(c.tag & FastChar::kRun)) return nullptr;
+    return &run_chars_[std::uint32_t{static_cast<unsigned char>(c.bytes[0])} |
+                       std::uint32_t{static_cast<unsigned char>(c.bytes[1])} << 8 |
+                       std::uint32_t{static_cast<unsigned char>(c.bytes[2])} << 16];
+  }
+  /// The first character of what the first step makes of BMP character `c`; kUnknownMade where
+  /// that is nothing or beyond the BMP.
+  char16_t Made(char32_t c) const { return made_[c]; }
+  static constexpr char16_t kUnknownMade = 0xFFFF;
   /// The values to tell of, by index; none when nothing is watched.
   const std::vector<std::uint8_t>* watched() const {
     return watched_.empty() ? nullptr : &watched_;
@@ -76,6 +103,8 @@ class FastPlan {
   FastChar Entry(const PhraseTables& t, char32_t c) const;
   FastChar Converted(const PhraseTables& t, char32_t c) const;
   std::uint8_t ReachOf(const PhraseTables& t, char32_t c) const;
+  void PlanRuns(const PhraseTables& t);
+  std::optional<RunChar> RunOf(const PhraseTables& t, char32_t c) const;
   static bool Special(const PhraseTables& t, char32_t c);
   bool Watched(const PhraseTables& t, const Value& value) const;
 
@@ -85,6 +114,8 @@ class FastPlan {
   std::array<bool, 0x100> copies_{};
   std::vector<std::uint8_t> char_reach_;
   const Group* run_step_ = nullptr;
+  std::vector<RunChar> run_chars_;
+  std::vector<char16_t> made_;  // for run_step_ only
   bool strict_;
   bool ascii_inert_;
   std::size_t reach_;
