@@ -443,7 +443,7 @@ class Compiler {
       }
     }
     t_.slots = slots;
-    t_.DeriveNodeFilter();  // before Fold and Chain, whose values come from walks too
+    t_.DeriveFilters();  // before Fold and Chain, whose values come from walks too
   }
 
   void MarkStarts(Group& group) const {

@@ -269,7 +269,7 @@ std::unique_ptr<const PhraseTables> ReadTables(std::shared_ptr<const CachedTable
   TablesReader reader(entry->bytes());
   Fields(reader, *tables);
   if (!reader.Finished() || !Consistent(*tables)) return nullptr;
-  tables->DeriveNodeFilter();
+  tables->DeriveFilters();
   tables->mapping = std::move(entry);
   return tables;
 }

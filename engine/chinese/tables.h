@@ -170,6 +170,28 @@ inline std::uint64_t Mix(std::uint64_t a, std::uint64_t b) {
   return ((a << 21) ^ b) * 0x9E3779B97F4A7C15u;
 }
 
+/// A set of 64-bit hashes as a bitmap of about eight bits for each: whether one may be in it. Until
+/// it is reset, anything may be.
+struct BitFilter {
+  std::vector<std::uint64_t> words = std::vector<std::uint64_t>(1, ~std::uint64_t{0});
+  int shift = 58;
+
+  /// Empties it for `count` hashes.
+  void Reset(std::size_t count) {
+    const std::size_t bits = std::bit_ceil(std::max<std::size_t>(64, count * 8));
+    words.assign(bits / 64, 0);
+    shift = 64 - std::countr_zero(bits);
+  }
+  void Add(std::uint64_t hash) {
+    const auto bit = static_cast<std::size_t>(hash >> shift);
+    words[bit / 64] |= std::uint64_t{1} << (bit % 64);
+  }
+  bool MayHave(std::uint64_t hash) const {
+    const auto bit = static_cast<std::size_t>(hash >> shift);
+    return (words[bit / 64] >> (bit % 64)) & 1;
+  }
+};
+
 /// One configuration's compiled tables, as the compiler builds them or as a cache file holds them.
 struct PhraseTables {
   // What lookups read: views of `owned` once compiled, or of a cache file mapped as it is, which
@@ -218,11 +240,12 @@ struct PhraseTables {
     std::vector<std::uint64_t> norm_bmp = std::vector<std::uint64_t>(0x10000 / 64);
   } owned;
   std::shared_ptr<const void> mapping;  // keeps the mapped file, if any, for the views
-  // A bit for each hashed node, derived from `slots` once they are final (DeriveNodeFilter): a
-  // walk of Longest past two characters mostly ends at a node that is not there, which this
-  // tells from a table a fraction of the slots' size, without the slots' cache miss.
-  std::vector<std::uint64_t> node_filter = std::vector<std::uint64_t>(1, ~std::uint64_t{0});
-  int node_filter_shift = 58;
+  // Filters derived from `slots` once they are placed (DeriveFilters), each a fraction of the
+  // slots' size: a walk of Longest mostly ends at a node that is not there, which they tell
+  // without the slots' cache miss.
+  BitFilter nodes;      // every hashed node, by its parent and last character
+  BitFilter pair_keys;  // the characters of every key of two characters
+  BitFilter triples;    // the first three characters of every key of three or more
 
   /// Points the views at `owned`.
   void Bind() {
@@ -272,29 +295,42 @@ struct PhraseTables {
     return (pairs[bit / 64] >> (bit % 64)) & 1;
   }
 
-  /// The node filter's hash of the node with parent `parent` and last character `c`.
   static std::uint64_t NodeHash(std::uint32_t parent, char32_t c) {
     return ((std::uint64_t{parent} << 21) ^ c) * 0xD6E8FEB86659FD93u;
   }
-
-  /// Whether the node with parent `parent` and last character `c` may be in the slots.
-  bool NodeMayExist(std::uint32_t parent, char32_t c) const {
-    const std::size_t bit = static_cast<std::size_t>(NodeHash(parent, c) >> node_filter_shift);
-    return (node_filter[bit / 64] >> (bit % 64)) & 1;
+  static std::uint64_t PairKeyHash(char32_t a, char32_t b) {
+    return ((std::uint64_t{a} << 21) ^ b) * 0xA0761D6478BD642Fu;
+  }
+  static std::uint64_t TripleHash(char32_t a, char32_t b, char32_t c) {
+    return (((std::uint64_t{a} << 21) ^ b) * 0xE7037ED1A0B428DBu ^ c) * 0x8EBC6AF09C88C6E3u;
   }
 
-  /// Builds the node filter from the slots: about eight bits for each node.
-  void DeriveNodeFilter() {
-    const auto nodes = static_cast<std::size_t>(std::count_if(
-        slots.begin(), slots.end(), [](const Slot& slot) { return slot.info.length != 0; }));
-    const std::size_t bits = std::bit_ceil(std::max<std::size_t>(64, nodes * 8));
-    node_filter.assign(bits / 64, 0);
-    node_filter_shift = 64 - std::countr_zero(bits);
+  /// Builds the filters from the slots.
+  void DeriveFilters() {
+    std::size_t count = 0;
+    std::size_t pair_keys_count = 0;
+    std::size_t triples_count = 0;
+    for (const Slot& slot : slots) {
+      count += slot.info.length != 0;
+      pair_keys_count += slot.info.length == 2 && slot.info.is_key != 0;
+      triples_count += slot.info.length == 3;
+    }
+    nodes.Reset(count);
+    pair_keys.Reset(pair_keys_count);
+    triples.Reset(triples_count);
+    // The first character of a node of two characters is its parent, or that slot's character.
+    const auto first = [this](std::uint32_t parent) {
+      return parent < 0x10000 ? char32_t{parent} : slots[parent - 0x10000].last;
+    };
     for (const Slot& slot : slots) {
       if (slot.info.length == 0) continue;
-      const auto bit =
-          static_cast<std::size_t>(NodeHash(slot.parent, slot.last) >> node_filter_shift);
-      node_filter[bit / 64] |= std::uint64_t{1} << (bit % 64);
+      nodes.Add(NodeHash(slot.parent, slot.last));
+      if (slot.info.length == 2 && slot.info.is_key != 0)
+        pair_keys.Add(PairKeyHash(first(slot.parent), slot.last));
+      if (slot.info.length == 3) {
+        const Slot& pair = slots[slot.parent - 0x10000];
+        triples.Add(TripleHash(first(pair.parent), pair.last, slot.last));
+      }
     }
   }
 
@@ -328,7 +364,11 @@ struct PhraseTables {
       id = static_cast<std::uint32_t>(0x10000 + slot);
     }
     unsigned found = info->is_key & group.mask;
-    if (!(info->longer & group.mask) || n == 1 || !PairMayStart(s[0], s[1])) {
+    // No key of two characters or more: where none may start with the first two, or, of three
+    // characters or more, none is the first two and none starts with the first three.
+    if (!(info->longer & group.mask) || n == 1 || !PairMayStart(s[0], s[1]) ||
+        (n >= 3 && !triples.MayHave(TripleHash(s[0], s[1], s[2])) &&
+         !pair_keys.MayHave(PairKeyHash(s[0], s[1])))) {
       if (cut != nullptr) *cut = n == 1 && (info->longer & group.mask);
       if (found == 0) return {};
       return {1, &ValueOf(*info, group.first[found])};
@@ -337,7 +377,7 @@ struct PhraseTables {
     for (unsigned m = found; m != 0; m &= m - 1) best[std::countr_zero(m)] = info;
     std::size_t k = 1;
     for (; k < n; ++k) {
-      if (k >= 2 && !NodeMayExist(id, s[k])) break;
+      if (k >= 2 && !nodes.MayHave(NodeHash(id, s[k]))) break;
       const std::size_t slot = Find(id, s[k]);
       if (slot == kNoSlot) break;
       info = &slots[slot].info;
