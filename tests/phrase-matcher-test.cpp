@@ -401,6 +401,21 @@ INSTANTIATE_TEST_SUITE_P(
         PhraseCase{"s2twp.json", "U盘里的SQL注入攻击", "U盤裡的SQL注入攻擊"}),
     [](const ::testing::TestParamInfo<PhraseCase>& info) { return std::to_string(info.index); });
 
+// ASCII is copied eight bytes at a time; a letter that starts a key of a later step (U盘, PN结,
+// SQL注入) must be found at every place in such a word, after letters above and below it.
+TEST(PhraseMatcher, KeysThatStartWithAsciiAreFoundAnywhereInARunOfIt) {
+  for (const char* config : {"s2twp.json", "tw2sp.json"}) {
+    const auto matcher = PhraseMatcher::Load(config);
+    const auto& reference = *ReferenceFor(config).converter;
+    for (const char* before : {"", "a", "xyz ", "ZZZZ", "0123456", "abcdefgh", "~~~~~~~~~~~~~~~"})
+      for (const char* key : {"U盘", "PN结", "SQL注入", "U盤", "PN接面"})
+        for (const char* after : {"", "b", "Q", "        ", "\n"}) {
+          const std::string text = std::string(before) + key + after + before + key + "z";
+          ASSERT_EQ(matcher->Convert(text), reference.Convert(text)) << config << " " << text;
+        }
+  }
+}
+
 TEST(PhraseMatcher, LoadsEachConfigurationOnce) {
   EXPECT_EQ(PhraseMatcher::Load("s2t.json"), PhraseMatcher::Load("s2t.json"));
   EXPECT_NE(PhraseMatcher::Load("s2t.json"), PhraseMatcher::Load("t2s.json"));

@@ -129,6 +129,17 @@ FastPlan::FastPlan(const PhraseTables& t, const Survey& survey, const CharacterS
   for (char32_t c = 0; c < 0x80; ++c)
     copies_[c] = t.ascii_inert || ((chars_[c].tag & (3 | FastChar::kCheckPair)) == 1 &&
                                    chars_[c].bytes[0] == static_cast<char>(c));
+  const auto ascii_end = copies_.begin() + 0x80;
+  const auto lowest = std::find(copies_.begin(), ascii_end, false);
+  if (lowest == ascii_end) {
+    not_copied_below_ = 127;  // none: only DEL is looked at
+  } else if (lowest == copies_.begin()) {
+    not_copied_above_ = 0;  // NUL itself, which the range cannot hold: every word is looked at
+  } else {
+    not_copied_below_ = static_cast<std::uint64_t>(lowest - copies_.begin()) - 1;
+    const auto highest = std::find(std::make_reverse_iterator(ascii_end), copies_.rend(), false);
+    not_copied_above_ = static_cast<std::uint64_t>(copies_.rend() - highest);
+  }
 }
 
 // A character normalization changes, and a description operator, take the trie, where the text
@@ -404,7 +415,7 @@ std::size_t CopyAscii(const FastPlan& plan, const unsigned char* p, std::size_t 
     std::memcpy(&word, p + pos, sizeof word);
     const std::uint64_t high = word & kHighBits;
     std::size_t copied = high == 0 ? 8 : static_cast<std::size_t>(std::countr_zero(high)) / 8;
-    if (!plan.ascii_inert()) {
+    if (!plan.ascii_inert() && plan.MayNotCopy(word)) {
       std::size_t k = 0;
       while (k < copied && plan.Copies(p[pos + k])) ++k;
       copied = k;

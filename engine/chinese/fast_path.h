@@ -74,6 +74,16 @@ class FastPlan {
   bool ascii_inert() const { return ascii_inert_; }
   /// Whether `b` is an ASCII byte that passes unchanged and starts no phrase, so it is copied.
   bool Copies(unsigned char b) const { return copies_[b]; }
+  /// Whether some byte of `word` may be ASCII the plan does not copy: false only where none is.
+  bool MayNotCopy(std::uint64_t word) const {
+    // A byte between the lowest and the highest ASCII byte not copied, found as in "Bit
+    // Twiddling Hacks" (hasbetween), so that a word of lower case letters needs no look at each.
+    if (not_copied_above_ == 0) return true;
+    constexpr std::uint64_t kOnes = ~std::uint64_t{0} / 255;
+    const std::uint64_t low7 = word & kOnes * 127;
+    return ((kOnes * (127 + not_copied_above_) - low7) & ~word &
+            (low7 + kOnes * (127 - not_copied_below_)) & kOnes * 128) != 0;
+  }
   /// Whether a character that starts no phrase of the segmentation is converted with the ones
   /// after it, up to the next phrase, as a middle step may join them.
   bool runs() const { return reach_ != 0; }
@@ -112,6 +122,10 @@ class FastPlan {
   CharacterStops stops_;
   std::vector<std::uint8_t> watched_;
   std::array<bool, 0x100> copies_{};
+  // Every ASCII byte the plan does not copy is above the first and below the second; the second
+  // is 0 where NUL is one.
+  std::uint64_t not_copied_below_ = 0;
+  std::uint64_t not_copied_above_ = 128;
   std::vector<std::uint8_t> char_reach_;
   const Group* run_step_ = nullptr;
   std::vector<RunChar> run_chars_;
