@@ -420,12 +420,6 @@ Result ConvertThrough(tessaly::Stream stream, std::string_view input) {
 
 }  // namespace
 
-// Bytes at hand whole take the whole-text route of every mode: its output is made once, in
-// place, where a stream's would grow block by block.
-Result Converter::Convert(std::string_view bytes) const {
-  return ConvertWhole(*core_, bytes, Input::Bytes);
-}
-
 namespace {
 
 // A short text, as a program converting many strings one by one hands in, needs no batches: it
@@ -447,7 +441,35 @@ bool TakesShortText(const ConverterCore& core, std::size_t size) {
   return size <= kShortText && RunsOnText(core);
 }
 
+// Short bytes of the working encoding through a standard, as its stream converts them in one
+// piece, without the whole route's set-up for each item of a batch.
+std::optional<Fault> ConvertShortBytes(const ConverterCore& core, std::string_view bytes,
+                                       std::string& out) {
+  const ChineseTextConversion& chinese = *core.chinese;
+  FaultLog faults;
+  if (const auto& fault = chinese.load_fault()) faults.Add(*fault);
+  const std::size_t start = out.size();
+  try {
+    chinese.ConvertBytes(bytes, out, faults);
+  } catch (const Error& error) {
+    out.resize(start);
+    faults.Add(core.mode->cli_name, error);
+  }
+  return FirstFault(faults, *core.mode);
+}
+
 }  // namespace
+
+// Bytes at hand whole take the whole-text route of every mode: its output is made once, in
+// place, where a stream's would grow block by block. Short bytes through a standard need none
+// of its set-up.
+Result Converter::Convert(std::string_view bytes) const {
+  if (!TakesShortText(*core_, bytes.size())) return ConvertWhole(*core_, bytes, Input::Bytes);
+  Result result;
+  result.encoding = BytesEncoding(*core_->mode, core_->working, std::nullopt);
+  result.fault = ConvertShortBytes(*core_, bytes, result.bytes);
+  return result;
+}
 
 Result Converter::ConvertText(std::string_view utf8) const {
   if (TakesShortText(*core_, utf8.size())) {
@@ -464,13 +486,18 @@ void Converter::ConvertBatch(std::span<const std::string_view> items, Input inpu
   if (input == Input::Text) CheckTextForm(*core_);
   into.ends.reserve(into.ends.size() + items.size());
   LossReport losses;  // the current item's, moved into a note when it has any
+  const bool on_text = RunsOnText(*core_);
   for (const std::string_view item : items) {
     const std::size_t index = into.ends.size();
-    if (input == Input::Text && TakesShortText(*core_, item.size())) {
-      std::optional<Fault> fault = ConvertShortText(*core_, item, into.bytes, losses);
+    if (on_text && item.size() <= kShortText) {
+      std::optional<Fault> fault = input == Input::Text
+                                       ? ConvertShortText(*core_, item, into.bytes, losses)
+                                       : ConvertShortBytes(*core_, item, into.bytes);
       if (fault || !losses.empty()) {
         Result& note = into.notes.emplace_back(index, Result{}).second;
-        note.encoding = "utf-8";
+        note.encoding = input == Input::Text
+                            ? "utf-8"
+                            : BytesEncoding(*core_->mode, core_->working, std::nullopt);
         note.losses = std::exchange(losses, LossReport{});
         note.fault = std::move(fault);
       }

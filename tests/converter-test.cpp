@@ -143,8 +143,9 @@ TEST(Converter, BatchEqualsOneByOne) {
     Input kind;
   };
   const Case cases[] = {
-      {"s2t", "utf-8", Input::Text},  {"s2t", "gbk", Input::Text},  // "?" for what GBK lacks
-      {"s2twp", "big5", Input::Text}, {"t2s", "utf-8", Input::Bytes},
+      {"s2t", "utf-8", Input::Text},      {"s2t", "gbk", Input::Text},  // "?" for what GBK lacks
+      {"s2twp", "big5", Input::Text},     {"t2s", "utf-8", Input::Bytes},
+      {"s2t", "gbk", Input::Bytes},       {"s2twp", "big5", Input::Bytes},
       {"hex-encode", "gbk", Input::Text}, {"hex-decode", "gbk", Input::Bytes},
   };
   std::mt19937 random(22);
@@ -250,7 +251,8 @@ TEST(Converter, MalformedTextStopsAStreamOfManyBatches) {
 // with description sequences and phrases across every block's edge.
 TEST(Converter, BlocksConvertAsTheWholeOnAnyThreads) {
   std::mt19937 random(11);
-  const std::vector<std::string> extra = {"⿰发育发", "⿱\uF900发", "⿰⿱发展头发", "⿰ 发", "⿰\n发", "⿰,,", "干燥", "\n"};
+  const std::vector<std::string> extra = {"⿰发育发", "⿱\uF900发", "⿰⿱发展头发", "⿰ 发",
+                                          "⿰\n发",   "⿰,,",       "干燥",         "\n"};
   std::string text;
   while (text.size() < (3u << 20)) {
     text += RandomText(random, false);
@@ -263,7 +265,8 @@ TEST(Converter, BlocksConvertAsTheWholeOnAnyThreads) {
   const std::string expected = Converter(options).ConvertText(text).bytes;
   options.threads = 1;
   const Converter converter(options);
-  for (const std::size_t block : {std::size_t{1} << 20, std::size_t{1} << 17, std::size_t{100003}, std::size_t{4097}}) {
+  for (const std::size_t block :
+       {std::size_t{1} << 20, std::size_t{1} << 17, std::size_t{100003}, std::size_t{4097}}) {
     tessaly::Stream stream = converter.Open(Input::Text);
     std::string out;
     for (std::size_t at = 0; at < text.size(); at += block)
@@ -281,10 +284,8 @@ TEST(Converter, MalformedTextStopsAfterTheTextBeforeIt) {
     std::string text, expected;
   };
   const Case cases[] = {
-      {"头发\n发展\xFF", "頭髮\n發展"},
-      {"\xFF头发", ""},
-      {"发\xFF", "發"},
-      {"头发\n\n\xC3", "頭髮\n\n"},      // a sequence cut short
+      {"头发\n发展\xFF", "頭髮\n發展"},     {"\xFF头发", ""}, {"发\xFF", "發"},
+      {"头发\n\n\xC3", "頭髮\n\n"},          // a sequence cut short
       {"ab c发展\xE5\xA4\n头", "ab c發展"},  // a character cut short in the middle
   };
   Options options;
@@ -426,15 +427,25 @@ TEST(Converter, LossesAreDescribedInOneWording) {
     std::string line;
   };
   const Row rows[] = {
-      {thai, LossKind::Unmappable, {"GBK", true, {}, {}},
+      {thai,
+       LossKind::Unmappable,
+       {"GBK", true, {}, {}},
        "1 character(s) have no GBK form and became '?' (first at byte 1: 'ก' U+0E01)"},
-      {thai, LossKind::Unmappable, {"GBK", false, " of item 7", {}},
+      {thai,
+       LossKind::Unmappable,
+       {"GBK", false, " of item 7", {}},
        "1 character(s) have no GBK form and became '?' (first at byte 1 of item 7: E0B881)"},
-      {odd, LossKind::EmptyHexPiece, {"GBK", false, {}, {}},
+      {odd,
+       LossKind::EmptyHexPiece,
+       {"GBK", false, {}, {}},
        "1 hex piece(s) held no value and repeated the byte before (first at byte 2: ',,')"},
-      {odd, LossKind::OddDigit, {"GBK", false, " of item 2", {}},
+      {odd,
+       LossKind::OddDigit,
+       {"GBK", false, " of item 2", {}},
        "the listing of item 2 has an odd number of digits; the last piece '4' was read as 04"},
-      {zero, LossKind::CutAtZero, {"GBK", false, {}, {}},
+      {zero,
+       LossKind::CutAtZero,
+       {"GBK", false, {}, {}},
        "the decoded data ends at its first zero, at byte 2 of the input; what follows was "
        "dropped"},
       {zero, LossKind::Unmappable, {"GBK", true, {}, {}}, ""},

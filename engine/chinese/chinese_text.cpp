@@ -331,6 +331,11 @@ bool ChineseTextConversion::ConvertBytesOnMatcher(std::string_view bytes, std::s
     matcher_->ConvertTo(utf8, converted);
     return raw->Encode(converted, out);
   }
+  if (encoding_ == Encoding::Utf8) {  // the bytes are the text
+    if (FindInvalidUtf8(bytes)) return false;
+    matcher_->ConvertTo(bytes, out);
+    return true;
+  }
   if (!DecodesCleanly(bytes, utf8)) return false;
   const std::string converted = matcher_->Convert(utf8);
   const std::size_t start = out.size();
