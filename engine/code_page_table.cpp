@@ -3,6 +3,7 @@
 #include <unicode/utf16.h>
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -54,26 +55,29 @@ std::vector<EncodedChar> EncodeEach(const CodePage& code_page,
   }
   std::size_t substituted = 0;
   const std::string encoded = code_page.FromUtf16(batch, &substituted);
-  const std::string_view rest(encoded);
-  std::vector<EncodedChar> entries;
-  entries.reserve(code_points.size());
-  std::size_t start = 0;
+  // One pass over the output, as it is read at every start for each of the BMP's characters.
+  std::vector<EncodedChar> entries(code_points.size());
+  const char* next = encoded.data();
+  const char* const end = next + encoded.size();
   std::size_t lacking = 0;
-  for (const char32_t code_point : code_points) {
-    if (code_point == U'\n') {
-      entries.push_back(MakeEncoded(code_page.FromUtf16(u"\n"), true));
+  for (std::size_t k = 0; k < code_points.size(); ++k) {
+    if (code_points[k] == U'\n') {
+      entries[k] = MakeEncoded(code_page.FromUtf16(u"\n"), true);
       continue;
     }
-    const std::size_t end = rest.find(kLineFeed, start);
-    if (end == std::string_view::npos) ThrowMisfit("fewer characters out than in");
-    const std::string_view bytes = rest.substr(start, end - start);
-    const bool held = !bytes.empty() && (bytes != "?" || code_point == U'?');
-    entries.push_back(MakeEncoded(bytes, held));
-    lacking += held ? 0 : 1;
-    start = end + 1;
+    const auto* stop = static_cast<const char*>(
+        std::memchr(next, kLineFeed, static_cast<std::size_t>(end - next)));
+    if (stop == nullptr) ThrowMisfit("fewer characters out than in");
+    const auto size = static_cast<std::size_t>(stop - next);
+    EncodedChar& entry = entries[k];
+    if (size > entry.bytes.size()) ThrowMisfit("a character takes more than four bytes");
+    std::memcpy(entry.bytes.data(), next, size);
+    entry.size = static_cast<std::uint8_t>(size);
+    entry.held = size != 0 && (size != 1 || *next != '?' || code_points[k] == U'?');
+    lacking += entry.held ? 0 : 1;
+    next = stop + 1;
   }
-  if (start != encoded.size() || lacking != substituted)
-    ThrowMisfit("characters in and out do not line up");
+  if (next != end || lacking != substituted) ThrowMisfit("characters in and out do not line up");
   return entries;
 }
 
