@@ -38,15 +38,24 @@ class Sink {
   }
   void Put(FastChar c) {
     Need(sizeof c);
-    std::memcpy(data_ + used_, &c, sizeof c);
-    used_ += c.tag & 3;
+    PutInRoom(c);
   }
   /// Writes the eight bytes of `word` and keeps the first `keep` of them.
   void PutWord(std::uint64_t word, std::size_t keep) {
     Need(sizeof word);
+    PutWordInRoom(word, keep);
+  }
+  // Where Room was made for them: no check of their own.
+  void PutInRoom(FastChar c) {
+    std::memcpy(data_ + used_, &c, sizeof c);
+    used_ += c.tag & 3;
+  }
+  void PutWordInRoom(std::uint64_t word, std::size_t keep) {
     std::memcpy(data_ + used_, &word, sizeof word);
     used_ += keep;
   }
+  /// Makes room for `n` bytes, at least, past those kept.
+  void Room(std::size_t n) { Need(n); }
 
  private:
   static constexpr std::size_t kSlack = 64;
@@ -402,7 +411,8 @@ inline ShortChar ShortCharAt(const unsigned char* p, std::size_t i, std::size_t 
   return b.length == 0 || !(plan[b.cp].tag & FastChar::kPlain) || t.PairMayStart(a.cp, b.cp);
 }
 
-// Copies the run of ASCII bytes the plan copies, from `pos`, onto `sink`; returns where it ends.
+// Copies the run of ASCII bytes the plan copies, from `pos` and before `n`, onto `sink`, which has
+// room for the bytes and a word past them; returns where it ends.
 // Eight bytes go at a time, as a call to memcpy for each of the short runs between Chinese
 // characters costs more than the copy.
 std::size_t CopyAscii(const FastPlan& plan, const unsigned char* p, std::size_t n, std::size_t pos,
@@ -420,7 +430,7 @@ std::size_t CopyAscii(const FastPlan& plan, const unsigned char* p, std::size_t 
       while (k < copied && plan.Copies(p[pos + k])) ++k;
       copied = k;
     }
-    sink.PutWord(word, copied);
+    sink.PutWordInRoom(word, copied);
     pos += copied;
     if (copied < 8) return pos;
   }
@@ -555,6 +565,9 @@ std::size_t RunAlone(const PhraseTables& t, const FastPlan& plan, const unsigned
 
 }  // namespace
 
+// The characters that take one lookup are written a block at a time into room made for it.
+constexpr std::size_t kRoomBlock = 4096;
+
 PhraseMatcher::Stop RunFast(const PhraseTables& t, const FastPlan& plan, std::string_view text,
                             std::string& out) {
   Workspace w;
@@ -565,23 +578,31 @@ PhraseMatcher::Stop RunFast(const PhraseTables& t, const FastPlan& plan, std::st
   Sink sink(out, n + n / 8);
   std::size_t i = 0;
   while (i < n) {
-    if (plan.Copies(p[i])) {
-      i = CopyAscii(plan, p, n, i, sink);
-      continue;
-    }
-    if (const ShortChar a = ShortCharAt(p, i, n); a.length != 0) {
-      const FastChar c = plan[a.cp];
-      if ((c.tag & 3) != 0 &&
-          (!(c.tag & FastChar::kCheckPair) || !PairMayFollow(t, plan, p, n, i, a))) {
-        sink.Put(c);
-        i += a.length;
+    // Room for what the block's characters that take one lookup write: at most three bytes kept
+    // for each byte read, and a word past them. A phrase may write more, so room is made again
+    // after one.
+    const std::size_t block_end = std::min(n, i + kRoomBlock);
+    sink.Room(3 * (block_end - i) + 16);
+    while (i < block_end) {
+      if (plan.Copies(p[i])) {
+        i = CopyAscii(plan, p, block_end, i, sink);
         continue;
       }
-      if (t.chained) {
-        if (const std::size_t length = TakeSegment(t, plan, p, n, i, a, c, w, sink); length != 0) {
-          i += length;
-          continue;
-        }
+      const ShortChar a = ShortCharAt(p, i, n);
+      if (a.length == 0) break;
+      const FastChar c = plan[a.cp];
+      if ((c.tag & 3) == 0 ||
+          ((c.tag & FastChar::kCheckPair) && PairMayFollow(t, plan, p, n, i, a)))
+        break;
+      sink.PutInRoom(c);
+      i += a.length;
+    }
+    if (i >= block_end) continue;
+    if (const ShortChar a = ShortCharAt(p, i, n); a.length != 0 && t.chained) {
+      if (const std::size_t length = TakeSegment(t, plan, p, n, i, a, plan[a.cp], w, sink);
+          length != 0) {
+        i += length;
+        continue;
       }
     }
     const std::size_t end = SlowSegment(t, plan, text, i, w, scratch);
