@@ -233,5 +233,25 @@ INSTANTIATE_TEST_SUITE_P(
                     "午未午辰酉 戌辰卯午辰\n酉x未午"}),
     [](const ::testing::TestParamInfo<ConvertCase>& info) { return info.param.name; });
 
+// Characters of one and two bytes that each become three, many times more of them than the fast
+// path writes at a time, with ASCII it copies and a phrase between them: every byte arrives.
+TEST(ConvertConfig, ThreeBytesForOneArriveWhole) {
+  const Folder folder;
+  folder.Write("phrases.txt", "甲乙\t子丑\n");
+  folder.Write("chars.txt", "a\t阿\né\t阿\n");
+  const std::string config = folder.Write("grow.json", R"({"segmentation": {"type": "mmseg",
+      "dict": {"type": "text", "file": "phrases.txt"}}, "conversion_chain": [{"dict": {
+      "type": "group", "dicts": [{"type": "text", "file": "phrases.txt"},
+      {"type": "text", "file": "chars.txt"}]}}]})");
+  const auto matcher = PhraseMatcher::Build(config, {});
+  std::string text;
+  std::string expected;
+  for (int i = 0; i < 3000; ++i) {
+    text += "aaaaéé xyz aaaaaaaaaaaaaaa甲乙";
+    expected += "阿阿阿阿阿阿 xyz 阿阿阿阿阿阿阿阿阿阿阿阿阿阿阿子丑";
+  }
+  EXPECT_EQ(matcher->Convert(text), expected);
+}
+
 }  // namespace
 }  // namespace tessaly
