@@ -12,9 +12,9 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <condition_variable>
 #include <cctype>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -166,8 +166,7 @@ TextShape ShapeOf(std::string_view utf8) {
       c = (lead & 0x1Fu) << 6 | (p[1] & 0x3Fu);
       p += 2;
     } else if (lead >= 0xF0 && lead <= 0xF4) {
-      if (end - p < 4 || (p[1] & 0xC0) != 0x80 || (p[2] & 0xC0) != 0x80 ||
-          (p[3] & 0xC0) != 0x80)
+      if (end - p < 4 || (p[1] & 0xC0) != 0x80 || (p[2] & 0xC0) != 0x80 || (p[3] & 0xC0) != 0x80)
         return {0, 0, false};
       c = (lead & 0x07u) << 18 | (p[1] & 0x3Fu) << 12 | (p[2] & 0x3Fu) << 6 | (p[3] & 0x3Fu);
       if (c < 0x10000 || c > 0x10FFFF) return {0, 0, false};
@@ -496,6 +495,25 @@ py::object Convert(const PyConverter& self, py::handle input) {
   return BytesObject(result.bytes);
 }
 
+// UTF-8 bytes converted as text on the calling thread alone, the str of the result: a block of a
+// file needs no str of its own on the way in. None where the bytes are not UTF-8, so that the
+// caller's decoding raises the error Python users know.
+py::object ConvertUtf8Text(const PyConverter& self, const py::bytes& data) {
+  const std::string_view utf8(PyBytes_AS_STRING(data.ptr()),
+                              static_cast<std::size_t>(PyBytes_GET_SIZE(data.ptr())));
+  TextShape shape;
+  const tessaly::Result converted = [&] {
+    py::gil_scoped_release release;
+    tessaly::Result out = self.single_thread().ConvertText(utf8);
+    shape = ShapeOf(out.bytes);
+    return out;
+  }();
+  if (converted.fault && converted.fault->kind == tessaly::FaultKind::MalformedInput)
+    return py::none();
+  self.Check(converted, true, std::nullopt);
+  return ShapedText(converted.bytes, shape);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Batches.
 //
@@ -520,11 +538,11 @@ struct Chunk {
   std::size_t begin = 0;  // the chunk's first item
   std::size_t end = 0;
   std::string input;
-  std::vector<std::size_t> starts;  // one more than the items
+  std::vector<std::size_t> starts;         // one more than the items
   std::optional<std::size_t> unencodable;  // the first item UTF-8 cannot hold; nothing converted
-  tessaly::BatchResult converted;  // notes index the items from `begin`
-  std::vector<DecodedText> texts;  // each item's, for text
-  std::unique_ptr<Py_UCS2[]> units;  // the decoded texts' code units, one after another
+  tessaly::BatchResult converted;          // notes index the items from `begin`
+  std::vector<DecodedText> texts;          // each item's, for text
+  std::unique_ptr<Py_UCS2[]> units;        // the decoded texts' code units, one after another
   std::exception_ptr error;
   std::atomic<bool> done{false};
 };
@@ -632,13 +650,16 @@ class Batch {
         std::size_t to = i;
         for (; to < chunk.end && kinds_[to] == kind; ++to) {
           const std::size_t j = to - chunk.begin;
-          run.emplace_back(std::string_view(chunk.input).substr(chunk.starts[j], chunk.starts[j + 1] - chunk.starts[j]));
+          run.emplace_back(std::string_view(chunk.input)
+                               .substr(chunk.starts[j], chunk.starts[j + 1] - chunk.starts[j]));
         }
         if (kind == ItemKind::None) {
-          chunk.converted.ends.insert(chunk.converted.ends.end(), to - i, chunk.converted.bytes.size());
+          chunk.converted.ends.insert(chunk.converted.ends.end(), to - i,
+                                      chunk.converted.bytes.size());
         } else {
-          converter.ConvertBatch(run, kind == ItemKind::Text ? tessaly::Input::Text : tessaly::Input::Bytes,
-                                 chunk.converted);
+          converter.ConvertBatch(
+              run, kind == ItemKind::Text ? tessaly::Input::Text : tessaly::Input::Bytes,
+              chunk.converted);
         }
         run.clear();
         i = to;
@@ -670,7 +691,8 @@ class Batch {
           return;
         }
       } else if (PyBytes_Check(item)) {
-        chunk.input.append(PyBytes_AS_STRING(item), static_cast<std::size_t>(PyBytes_GET_SIZE(item)));
+        chunk.input.append(PyBytes_AS_STRING(item),
+                           static_cast<std::size_t>(PyBytes_GET_SIZE(item)));
       } else if (PyByteArray_Check(item)) {
         chunk.input.append(PyByteArray_AS_STRING(item),
                            static_cast<std::size_t>(PyByteArray_GET_SIZE(item)));
@@ -769,7 +791,8 @@ constexpr std::size_t kBytesPerThread = std::size_t{1} << 18;
 std::size_t ThreadCount(const py::object& threads, const Batch& batch) {
   std::size_t count = 1;
   if (threads.is_none()) {
-    count = std::min<std::size_t>(UsableCores(), std::max<std::size_t>(1, batch.bytes() / kBytesPerThread));
+    count = std::min<std::size_t>(UsableCores(),
+                                  std::max<std::size_t>(1, batch.bytes() / kBytesPerThread));
   } else {
     const long asked = py::cast<long>(threads);
     if (asked < 1) throw py::value_error("threads must be at least 1, or None for every core");
@@ -994,7 +1017,8 @@ mode_t CurrentUmask() {
   std::ifstream status("/proc/self/status");
   std::string line;
   while (std::getline(status, line))
-    if (line.rfind("Umask:", 0) == 0) return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
+    if (line.rfind("Umask:", 0) == 0)
+      return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
   return 022;
 }
 
@@ -1052,9 +1076,10 @@ class InputFile {
   int fd_ = -1;
 };
 
-void ConvertFile(const PyConverter& self, const std::string& source,
-                 const std::string& destination, bool raw) {
-  tessaly::Stream stream = self.converter().Open(raw ? tessaly::Input::Bytes : tessaly::Input::Text);
+void ConvertFile(const PyConverter& self, const std::string& source, const std::string& destination,
+                 bool raw) {
+  tessaly::Stream stream =
+      self.converter().Open(raw ? tessaly::Input::Bytes : tessaly::Input::Text);
   const bool reads = self.converter().mode().reads != tessaly::Reads::Nothing;
   TemporaryFile output;
   InputFile input;
@@ -1128,7 +1153,8 @@ const PyConverter& Made(py::handle self) {
 
 py::list ModeNames() {
   py::list names;
-  for (const tessaly::ModeDescription& mode : tessaly::Modes()) names.append(std::string(mode.name));
+  for (const tessaly::ModeDescription& mode : tessaly::Modes())
+    names.append(std::string(mode.name));
   return names;
 }
 
@@ -1183,23 +1209,30 @@ PYBIND11_MODULE(_tessaly, m) {
   py::class_<PyConverter>(m, "_Converter")
       // A second __init__ on a made converter is ignored by pybind11: it never changes.
       .def(py::init<py::tuple>(), py::arg("key"))
-      .def("convert", [](py::handle self, py::handle data) { return Convert(Made(self), data); }, py::arg("data"),
-           "convert(data)\n--\n\n"
-           "Converts a str (UTF-8 text, as tessaly-cli without --raw) and returns a str, or\n"
-           "bytes of the working encoding (as tessaly-cli --raw) and returns bytes. The GIL\n"
-           "is released while it converts.")
-      .def("convert_batch",
-           [](py::handle self, py::handle texts, const py::object& threads) {
-             return ConvertBatch(Made(self), texts, threads);
-           }, py::arg("texts"), py::kw_only(),
-           py::arg("threads") = py::none(),
-           "convert_batch(texts, *, threads=None)\n--\n\n"
-           "Converts every item of a sequence of str, bytes or None and returns a list of\n"
-           "the results in the same order; None stays None. The items are converted without\n"
-           "the GIL on `threads` threads (None: every usable core, one for small batches;\n"
-           "threads=1: the calling thread alone, a long item too),\n"
-           "in runs of neighbouring items of about 64 KiB each. Losses of the whole batch\n"
-           "warn once per kind, naming the item of the first; a fault raises ConversionError.")
+      .def(
+          "convert", [](py::handle self, py::handle data) { return Convert(Made(self), data); },
+          py::arg("data"),
+          "convert(data)\n--\n\n"
+          "Converts a str (UTF-8 text, as tessaly-cli without --raw) and returns a str, or\n"
+          "bytes of the working encoding (as tessaly-cli --raw) and returns bytes. The GIL\n"
+          "is released while it converts.")
+      .def(
+          "convert_batch",
+          [](py::handle self, py::handle texts, const py::object& threads) {
+            return ConvertBatch(Made(self), texts, threads);
+          },
+          py::arg("texts"), py::kw_only(), py::arg("threads") = py::none(),
+          "convert_batch(texts, *, threads=None)\n--\n\n"
+          "Converts every item of a sequence of str, bytes or None and returns a list of\n"
+          "the results in the same order; None stays None. The items are converted without\n"
+          "the GIL on `threads` threads (None: every usable core, one for small batches;\n"
+          "threads=1: the calling thread alone, a long item too),\n"
+          "in runs of neighbouring items of about 64 KiB each. Losses of the whole batch\n"
+          "warn once per kind, naming the item of the first; a fault raises ConversionError.")
+      .def(
+          "_convert_utf8",
+          [](py::handle self, const py::bytes& data) { return ConvertUtf8Text(Made(self), data); },
+          py::arg("data"))
       .def("_convert_file",
            [](py::handle self, const std::string& source, const std::string& destination,
               bool raw) { ConvertFile(Made(self), source, destination, raw); })
@@ -1211,8 +1244,9 @@ PYBIND11_MODULE(_tessaly, m) {
           "encoding",
           [](py::handle self) { return std::string(Made(self).converter().encoding()); },
           "The working encoding's name (an alias given resolved).")
-      .def_property_readonly("strict", [](py::handle self) { return Made(self).strict(); },
-                             "Whether a loss raises LossError instead of warning.");
+      .def_property_readonly(
+          "strict", [](py::handle self) { return Made(self).strict(); },
+          "Whether a loss raises LossError instead of warning.");
 
   m.def("modes", &ModeNames, "modes()\n--\n\nThe names of every mode, in tessaly-cli's order.");
   m.def("encodings", &EncodingNames,

@@ -42,7 +42,10 @@ def _converter(mode, options):
 
 
 def _convert_block(block, converter):
-    return converter.convert_batch([block.decode("utf-8")], threads=1)
+    text = converter._convert_utf8(block)
+    if text is None:
+        block.decode("utf-8")  # raises UnicodeDecodeError, naming the first bad byte
+    return [text]
 
 
 def convert_text_files(paths, mode, *, blocksize="64MiB", **options):

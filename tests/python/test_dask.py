@@ -75,3 +75,11 @@ def test_text_files_in_blocks_equal_cli(client, cli, tmp_path, mode, blocksize):
     assert texts == [expected]
     if blocksize == 1000:
         assert blocks.npartitions > 3 * 5
+
+
+def test_text_file_that_is_not_utf8_raises_in_its_task(client, tmp_path):
+    path = tmp_path / "bad.txt"
+    path.write_bytes("头发\n".encode() * 100 + b"\xff\n" + "头发\n".encode())
+    with pytest.raises(UnicodeDecodeError) as raised:
+        client.compute(convert_text_files([str(path)], "s2t").to_delayed(), sync=True)
+    assert raised.value.start == 700
