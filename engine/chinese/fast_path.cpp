@@ -269,12 +269,43 @@ bool FastPlan::Watched(const PhraseTables& t, const Value& value) const {
 
 namespace {
 
+// A character of one to three bytes, or none: `length` 0.
+struct ShortChar {
+  char32_t cp = 0;
+  std::size_t length = 0;
+};
+
+// The character at `i` when it takes one to three bytes of well-formed UTF-8. Inline, since nearly
+// every character of a Chinese text is one and a call per character costs more than its lookup.
+inline ShortChar ShortCharAt(const unsigned char* p, std::size_t i, std::size_t n) {
+  const unsigned char lead = p[i];
+  if (lead < 0x80) return {lead, 1};
+  if (lead >= 0xE0 && lead < 0xF0) {
+    if (i + 2 < n && IsContinuation(p[i + 1]) && IsContinuation(p[i + 2])) {
+      const char32_t cp =
+          char32_t{lead & 0x0Fu} << 12 | char32_t{p[i + 1] & 0x3Fu} << 6 | (p[i + 2] & 0x3Fu);
+      if (cp >= 0x800) return {cp, 3};
+    }
+  } else if (lead >= 0xC2 && lead < 0xE0 && i + 1 < n && IsContinuation(p[i + 1])) {
+    return {char32_t{lead & 0x1Fu} << 6 | (p[i + 1] & 0x3Fu), 2};
+  }
+  return {};
+}
+
 // Decodes into `w.text` from `*pos`, up to `limit` characters, stopping before ASCII, a stop or
 // bytes that are not plain UTF-8; returns whether it stopped at such bytes.
 bool DecodeWindow(const PhraseTables& t, const FastPlan& plan, std::string_view text,
                   std::size_t* pos, std::size_t limit, Workspace& w) {
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
   while (w.text.size() < limit && *pos < text.size() && (p[*pos] >= 0x80 || !plan.ascii_inert())) {
+    // A plain character is none of what the checks below look for.
+    if (const ShortChar c = ShortCharAt(p, *pos, text.size());
+        c.length != 0 && (plan[c.cp].tag & FastChar::kPlain)) {
+      w.text.push_back(c.cp);
+      if (w.normalized) w.lengths.push_back(static_cast<std::uint8_t>(c.length));
+      *pos += c.length;
+      continue;
+    }
     char32_t cp = 0;
     const std::size_t length = OpenCcCharAt(p, *pos, text.size(), cp);
     if (length == 0) return true;
@@ -375,29 +406,6 @@ std::size_t SlowSegment(const PhraseTables& t, const FastPlan& plan, std::string
   const Span segment{w.text.data(), length};
   ConvertSegment(t, segment, match.value, w, scratch, w.normalized ? nullptr : text.data() + pos);
   return pos + SourceLength(segment.data, segment.size, w);
-}
-
-// A character of one to three bytes, or none: `length` 0.
-struct ShortChar {
-  char32_t cp = 0;
-  std::size_t length = 0;
-};
-
-// The character at `i` when it takes one to three bytes of well-formed UTF-8. Inline, since nearly
-// every character of a Chinese text is one and a call per character costs more than its lookup.
-inline ShortChar ShortCharAt(const unsigned char* p, std::size_t i, std::size_t n) {
-  const unsigned char lead = p[i];
-  if (lead < 0x80) return {lead, 1};
-  if (lead >= 0xE0 && lead < 0xF0) {
-    if (i + 2 < n && IsContinuation(p[i + 1]) && IsContinuation(p[i + 2])) {
-      const char32_t cp =
-          char32_t{lead & 0x0Fu} << 12 | char32_t{p[i + 1] & 0x3Fu} << 6 | (p[i + 2] & 0x3Fu);
-      if (cp >= 0x800) return {cp, 3};
-    }
-  } else if (lead >= 0xC2 && lead < 0xE0 && i + 1 < n && IsContinuation(p[i + 1])) {
-    return {char32_t{lead & 0x1Fu} << 6 | (p[i + 1] & 0x3Fu), 2};
-  }
-  return {};
 }
 
 // Whether a key may start with `a`, read from `i`, and the character after it; true too where
