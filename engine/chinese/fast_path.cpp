@@ -292,12 +292,18 @@ inline ShortChar ShortCharAt(const unsigned char* p, std::size_t i, std::size_t 
   return {};
 }
 
+// Whether no key goes on at `j`: the text ends there, or ASCII no key holds starts there.
+inline bool NoKeyGoesOn(const PhraseTables& t, const unsigned char* p, std::size_t n,
+                        std::size_t j) {
+  return j >= n || (p[j] < 0x80 && t.ascii_inert);
+}
+
 // Decodes into `w.text` from `*pos`, up to `limit` characters, stopping before ASCII, a stop or
 // bytes that are not plain UTF-8; returns whether it stopped at such bytes.
 bool DecodeWindow(const PhraseTables& t, const FastPlan& plan, std::string_view text,
                   std::size_t* pos, std::size_t limit, Workspace& w) {
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-  while (w.text.size() < limit && *pos < text.size() && (p[*pos] >= 0x80 || !plan.ascii_inert())) {
+  while (w.text.size() < limit && !NoKeyGoesOn(t, p, text.size(), *pos)) {
     // A plain character is none of what the checks below look for.
     if (const ShortChar c = ShortCharAt(p, *pos, text.size());
         c.length != 0 && (plan[c.cp].tag & FastChar::kPlain)) {
@@ -414,7 +420,7 @@ std::size_t SlowSegment(const PhraseTables& t, const FastPlan& plan, std::string
                                                  const unsigned char* p, std::size_t n,
                                                  std::size_t i, ShortChar a) {
   const std::size_t j = i + a.length;
-  if (j >= n || (p[j] < 0x80 && t.ascii_inert)) return false;
+  if (NoKeyGoesOn(t, p, n, j)) return false;
   const ShortChar b = ShortCharAt(p, j, n);
   return b.length == 0 || !(plan[b.cp].tag & FastChar::kPlain) || t.PairMayStart(a.cp, b.cp);
 }
@@ -462,7 +468,7 @@ struct DirectWindow {
   void Extend(const PhraseTables& t, const FastPlan& plan, const unsigned char* p, std::size_t n,
               std::size_t want) {
     while (count < want && !closed && !blocked) {
-      if (end >= n || (p[end] < 0x80 && t.ascii_inert)) {
+      if (NoKeyGoesOn(t, p, n, end)) {
         closed = true;
         break;
       }
@@ -546,7 +552,7 @@ std::size_t DirectSegment(const PhraseTables& t, const FastPlan& plan, const uns
 // plan knows. Returns the bytes read; 0 to leave it to DirectSegment.
 std::size_t RunAlone(const PhraseTables& t, const FastPlan& plan, const unsigned char* p,
                      std::size_t n, std::size_t i, ShortChar a, const RunChar& run, Sink& sink) {
-  if (const std::size_t j = i + a.length; run.longer && j < n && (p[j] >= 0x80 || !t.ascii_inert)) {
+  if (const std::size_t j = i + a.length; run.longer && !NoKeyGoesOn(t, p, n, j)) {
     const ShortChar b = ShortCharAt(p, j, n);
     if (b.length == 0 || !(plan[b.cp].tag & FastChar::kPlain)) return 0;
     const char16_t next = plan.Made(b.cp);
@@ -606,6 +612,8 @@ PhraseMatcher::Stop RunFast(const PhraseTables& t, const FastPlan& plan, std::st
       i += a.length;
     }
     if (i >= block_end) continue;
+    // The character the loop stopped at, read again here rather than kept across the loop, whose
+    // registers matter more.
     if (const ShortChar a = ShortCharAt(p, i, n); a.length != 0 && t.chained) {
       if (const std::size_t length = TakeSegment(t, plan, p, n, i, a, plan[a.cp], w, sink);
           length != 0) {
