@@ -453,6 +453,15 @@ std::string& ScratchBuffer() {
   return buffer;
 }
 
+// UTF-8 text through `converter` without the GIL, with the shape of the result's str.
+tessaly::Result ConvertReleased(const tessaly::Converter& converter, std::string_view utf8,
+                                TextShape& shape) {
+  py::gil_scoped_release release;
+  tessaly::Result out = converter.ConvertText(utf8);
+  shape = ShapeOf(out.bytes);
+  return out;
+}
+
 py::object Convert(const PyConverter& self, py::handle input) {
   PyObject* object = input.ptr();
   if (PyUnicode_Check(object)) {
@@ -468,12 +477,7 @@ py::object Convert(const PyConverter& self, py::handle input) {
       utf8 = *scratch;
     }
     TextShape shape;
-    const tessaly::Result converted = [&] {
-      py::gil_scoped_release release;
-      tessaly::Result out = self.converter().ConvertText(utf8);
-      shape = ShapeOf(out.bytes);
-      return out;
-    }();
+    const tessaly::Result converted = ConvertReleased(self.converter(), utf8, shape);
     self.Check(converted, true, std::nullopt);
     return ShapedText(converted.bytes, shape);
   }
@@ -502,12 +506,7 @@ py::object ConvertUtf8Text(const PyConverter& self, const py::bytes& data) {
   const std::string_view utf8(PyBytes_AS_STRING(data.ptr()),
                               static_cast<std::size_t>(PyBytes_GET_SIZE(data.ptr())));
   TextShape shape;
-  const tessaly::Result converted = [&] {
-    py::gil_scoped_release release;
-    tessaly::Result out = self.single_thread().ConvertText(utf8);
-    shape = ShapeOf(out.bytes);
-    return out;
-  }();
+  const tessaly::Result converted = ConvertReleased(self.single_thread(), utf8, shape);
   if (converted.fault && converted.fault->kind == tessaly::FaultKind::MalformedInput)
     return py::none();
   self.Check(converted, true, std::nullopt);
