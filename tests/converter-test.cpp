@@ -42,6 +42,13 @@ std::string RandomText(std::mt19937& random, bool bytes) {
   return text;
 }
 
+// Random text in lines, each with a phrase, up to `bytes`: many batches of a stream.
+std::string RandomLines(std::mt19937& random, std::size_t bytes) {
+  std::string text;
+  while (text.size() < bytes) text += RandomText(random, false) + "头发发展\n";
+  return text;
+}
+
 // The whole input fed in random blocks, as a reader would hand them in, each block's output
 // returned or appended to what the blocks before gave.
 Result Streamed(const Converter& converter, Input kind, std::string_view input,
@@ -192,8 +199,7 @@ TEST(Converter, BatchEqualsOneByOne) {
 // Any number of threads, and any number of callers sharing one converter, give the same result.
 TEST(Converter, ThreadsChangeNothing) {
   std::mt19937 random(3);
-  std::string text;
-  while (text.size() < (3u << 20)) text += RandomText(random, false) + "头发发展\n";
+  const std::string text = RandomLines(random, 3u << 20);
   Options options;
   options.mode = "s2t";
   options.threads = 1;
@@ -214,8 +220,7 @@ TEST(Converter, ThreadsChangeNothing) {
 // later batch (which may already be converting) after it.
 TEST(Converter, MalformedTextStopsAStreamOfManyBatches) {
   std::mt19937 random(5);
-  std::string text;
-  while (text.size() < (5u << 20)) text += RandomText(random, false) + "头发发展\n";
+  const std::string text = RandomLines(random, 5u << 20);
   Options options;
   options.mode = "s2t";
   options.threads = 1;
